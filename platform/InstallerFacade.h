@@ -1,0 +1,88 @@
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+#include <odbcinst.h>
+
+#include <functional>
+#include <mutex>
+#include <string_view>
+
+// Every function of iODBC's installer library in one place, bound with
+// dlopen/dlsym so that a host which loaded another installer library cannot
+// capture our calls. iODBC resets the configuration mode to "both" after
+// each profile call: callers that need a mode set it before every call.
+#define MORVANEX_INSTALLER_FUNCTIONS(X)  \
+    X(SQLGetPrivateProfileString)        \
+    X(SQLGetPrivateProfileStringW)       \
+    X(SQLWritePrivateProfileString)      \
+    X(SQLWritePrivateProfileStringW)     \
+    X(SQLWriteDSNToIni)                  \
+    X(SQLWriteDSNToIniW)                 \
+    X(SQLRemoveDSNFromIni)               \
+    X(SQLRemoveDSNFromIniW)              \
+    X(SQLValidDSN)                       \
+    X(SQLSetConfigMode)                  \
+    X(SQLGetConfigMode)                  \
+    X(SQLPostInstallerError)             \
+    X(SQLInstallerError)                 \
+    X(SQLGetInstalledDrivers)            \
+    X(SQLInstallDriverEx)                \
+    X(SQLRemoveDriver)                   \
+    X(SQLConfigDataSource)               \
+    X(SQLConfigDataSourceW)
+
+class InstallerFacade {
+public:
+    // The process-wide facade.
+    static InstallerFacade& instance();
+
+    // Test seam: while set, a call whose function name makes the predicate
+    // answer true fails as iODBC would report a refused write (FALSE, 0 or
+    // SQL_ERROR) without reaching the library.
+    using Refusal = std::function<bool(std::string_view function)>;
+    void setRefusal(Refusal refusal);
+
+    // True when the installer library was loaded and every function bound.
+    bool available() const { return handle_ != nullptr; }
+
+    int getPrivateProfileString(LPCSTR section, LPCSTR entry, LPCSTR defaultValue, LPSTR out,
+                                int outSize, LPCSTR file);
+    int getPrivateProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR defaultValue, LPWSTR out,
+                                 int outSize, LPCWSTR file);
+    BOOL writePrivateProfileString(LPCSTR section, LPCSTR entry, LPCSTR value, LPCSTR file);
+    BOOL writePrivateProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR value, LPCWSTR file);
+    BOOL writeDSNToIni(LPCSTR dsn, LPCSTR driver);
+    BOOL writeDSNToIniW(LPCWSTR dsn, LPCWSTR driver);
+    BOOL removeDSNFromIni(LPCSTR dsn);
+    BOOL removeDSNFromIniW(LPCWSTR dsn);
+    BOOL validDSN(LPCSTR dsn);
+    BOOL setConfigMode(UWORD mode);
+    BOOL getConfigMode(UWORD* mode);
+    RETCODE postInstallerError(DWORD code, LPSTR message);
+    RETCODE installerError(WORD index, DWORD* code, LPSTR message, WORD messageMax,
+                           WORD* messageLength);
+    BOOL getInstalledDrivers(LPSTR buffer, WORD bufferMax, WORD* bufferOut);
+    BOOL installDriverEx(LPCSTR driver, LPCSTR pathIn, LPSTR pathOut, WORD pathOutMax,
+                         WORD* pathOutLength, WORD request, LPDWORD usageCount);
+    BOOL removeDriver(LPCSTR driver, BOOL removeDsns, LPDWORD usageCount);
+    BOOL configDataSource(HWND parent, WORD request, LPCSTR driver, LPCSTR attributes);
+    BOOL configDataSourceW(HWND parent, WORD request, LPCWSTR driver, LPCWSTR attributes);
+
+    InstallerFacade(const InstallerFacade&) = delete;
+    InstallerFacade& operator=(const InstallerFacade&) = delete;
+
+private:
+    InstallerFacade();
+
+    bool refused(std::string_view function) const;
+    template <typename Fn, typename Result, typename... Args>
+    Result call(std::string_view name, Fn fn, Result failure, Args... args) const;
+
+    void* handle_ = nullptr;
+    mutable std::mutex refusalMutex_;
+    Refusal refusal_;
+#define MORVANEX_DECLARE_POINTER(name) decltype(&::name) p_##name = nullptr;
+    MORVANEX_INSTALLER_FUNCTIONS(MORVANEX_DECLARE_POINTER)
+#undef MORVANEX_DECLARE_POINTER
+};
