@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running the project needs on Debian 12.
+# Runs apt-get only when something is missing.
+set -euo pipefail
+
+PACKAGES=(
+  g++ cmake make pkg-config binutils util-linux perl
+  libiodbc2-dev iodbc libplist-dev
+  googletest libgtest-dev
+  postgresql-15 postgresql-client-15 odbc-postgresql
+)
+
+missing=()
+for pkg in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$pkg")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "install-deps: missing packages (run as root to install): ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
