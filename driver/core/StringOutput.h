@@ -45,9 +45,8 @@ std::string toString(char byte);
 
 // Other integer widths: bytes stay characters, the rest print as numbers.
 template <std::integral T>
-    requires(!std::same_as<T, std::int64_t> && !std::same_as<T, std::uint64_t> &&
-             !std::same_as<T, char>)
-std::string toString(T value) {
+requires(!std::same_as<T, std::int64_t> && !std::same_as<T, std::uint64_t> &&
+         !std::same_as<T, char>) std::string toString(T value) {
     if constexpr (sizeof(T) == 1 && !std::same_as<T, bool>) {
         return toString(static_cast<char>(value));
     } else if constexpr (std::signed_integral<T>) {
