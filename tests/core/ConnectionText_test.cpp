@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "driver/core/ConnectionText.h"
+#include "platform/InstallerFacade.h"
+#include "tests/support/OdbcSandbox.h"
+
+namespace {
+
+using Scope = OdbcSandbox::Scope;
+
+// Narrow text with an explicit length; the bytes may hold NULs.
+struct TextCase {
+    std::string text;
+    SQLSMALLINT length;
+    std::string expected;
+};
+
+// Wide text with an explicit length in characters; may hold NULs.
+struct WideCase {
+    std::wstring text;
+    SQLSMALLINT length;
+    std::string expected;
+};
+
+const char* printable(const std::string& text) {
+    static thread_local std::string shown;
+    shown.clear();
+    for (char c : text) {
+        shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+    }
+    return shown.c_str();
+}
+
+class LocaleGuard {
+  public:
+    explicit LocaleGuard(const char* locale) : saved_(std::setlocale(LC_CTYPE, nullptr)) {
+        std::setlocale(LC_CTYPE, locale);
+    }
+    ~LocaleGuard() { std::setlocale(LC_CTYPE, saved_.c_str()); }
+
+  private:
+    std::string saved_;
+};
+
+UWORD currentConfigMode() {
+    UWORD mode = 99;
+    EXPECT_TRUE(InstallerFacade::instance().getConfigMode(&mode));
+    return mode;
+}
+
+TEST(ConnectionText, MakeConnectionStringNormalisesEachForm) {
+    const std::vector<TextCase> cases = {
+        {"DSN=a;UID=b", SQL_NTS, "DSN=a;UID=b"},
+        {"DSN=a;UID=b", 11, "DSN=a;UID=b"},
+        {std::string("DSN=a\0UID=b\0\0", 13), 13, "DSN=a;UID=b;"},
+        // A ";" before the first NUL makes it the semicolon form.
+        {std::string("A=1;;B=2\0X=9\0\0", 14), 14, "A=1;B=2;"},
+        {std::string("\0\0", 2), 2, ""},
+        // Negative lengths other than SQL_NTS read to the NUL.
+        {"DSN=a;UID=b", -7, "DSN=a;UID=b"},
+        // Never past the given length, even without the closing empty item.
+        {std::string("A=1\0B=2SECRET", 13), 7, "A=1;B=2;"},
+        {std::string("A=1;B=2;C=3\0\0", 13), 5, "A=1;B"},
+        {"ignored", 0, ""},
+    };
+    for (const TextCase& c : cases) {
+        EXPECT_EQ(makeConnectionString(c.text.data(), c.length), c.expected)
+            << printable(c.text) << " length " << c.length;
+    }
+    EXPECT_EQ(makeConnectionString(static_cast<const char*>(nullptr), SQL_NTS), "");
+}
+
+TEST(ConnectionText, MakeConnectionStringWNormalisesEachForm) {
+    const std::vector<WideCase> cases = {
+        {L"DSN=a;UID=b", SQL_NTS, "DSN=a;UID=b"},
+        {L"DSN=a;UID=b", 11, "DSN=a;UID=b"},
+        {std::wstring(L"DSN=a\0UID=b\0\0", 13), 13, "DSN=a;UID=b;"},
+        {std::wstring(L"A=1;;B=2\0X=9\0\0", 14), 14, "A=1;B=2;"},
+        {std::wstring(L"A=1\0B=2SECRET", 13), 7, "A=1;B=2;"},
+        {L"DSN=a", -100, "DSN=a"},
+    };
+    for (const WideCase& c : cases) {
+        EXPECT_EQ(makeConnectionStringW(c.text.data(), c.length), c.expected)
+            << "length " << c.length;
+    }
+    EXPECT_EQ(makeConnectionStringW(nullptr, SQL_NTS), "");
+}
+
+TEST(ConnectionText, MaskConnectionStringHidesEveryPasswordItem) {
+    const std::vector<TextCase> cases = {
+        {"DSN=a;pwd=secret;UID=b", SQL_NTS, "DSN=a;PWD=****;UID=b;"},
+        {"PWD=secret", SQL_NTS, "PWD=****;"},
+        {"DSN=a", SQL_NTS, "DSN=a;"},
+        {"PWDX=secret;A=2", SQL_NTS, "PWD=****;A=2;"},
+        {"DSN=a;;Pwd=secret;", SQL_NTS, "DSN=a;PWD=****;"},
+        {"DSN=a;pwd=secret", -9, "DSN=a;PWD=****;"},
+        {std::string("DSN=a\0PWD=secret\0\0", 19), 19, "DSN=a;PWD=****;"},
+        // Only the given bytes are read.
+        {std::string("DSN=a\0PWD=secret", 16), 6, "DSN=a;"},
+        {"A=1;B=2;PWD=secret", 5, "A=1;B;"},
+        {std::string("A=1\0B=2", 7), 0, ""},
+    };
+    for (const TextCase& c : cases) {
+        const std::string masked = maskConnectionString(c.text.data(), c.length);
+        EXPECT_EQ(masked, c.expected) << printable(c.text) << " length " << c.length;
+        EXPECT_EQ(masked.find("secret"), std::string::npos) << printable(c.text);
+    }
+    EXPECT_EQ(maskConnectionString(static_cast<const char*>(nullptr), SQL_NTS), "");
+    EXPECT_EQ(maskConnectionStringW(L"DSN=a;PWD=secret"), "DSN=a;PWD=****;");
+    EXPECT_EQ(maskConnectionStringW(L"pwd=secret"), "PWD=****;");
+    EXPECT_EQ(maskConnectionStringW(nullptr), "");
+}
+
+TEST(ConnectionText, ParseConnectionStringKeepsFirstValuesAndSplitsAtEquals) {
+    struct Case {
+        std::string text;
+        SQLSMALLINT length;
+        ConnectionStringMap expected;
+    };
+    const std::vector<Case> cases = {
+        {"A=1;A=2;B;K=x=y", SQL_NTS, {{"A", "1"}, {"B", ""}, {"K", "x"}}},
+        {std::string("DSN=a\0dsn=b\0\0", 13), 13, {{"DSN", "a"}, {"dsn", "b"}}},
+        {"==lead=v;==;A==1", SQL_NTS, {{"lead", "v"}, {"A", "1"}}},
+        {std::string("A=1\0B=2SECRET", 13), 7, {{"A", "1"}, {"B", "2"}}},
+        {"", SQL_NTS, {}},
+        {"A=1", 0, {}},
+    };
+    for (const Case& c : cases) {
+        ConnectionStringMap map;
+        parseConnectionString(c.text.data(), c.length, map);
+        EXPECT_EQ(map, c.expected) << printable(c.text);
+    }
+
+    ConnectionStringMap map{{"A", "kept"}};
+    parseConnectionString(std::string("A=1\0C=3\0\0", 9), map);
+    EXPECT_EQ(map, (ConnectionStringMap{{"A", "kept"}, {"C", "3"}}));
+
+    ConnectionStringMap wide;
+    parseConnectionStringW(std::wstring(L"DSN=a\0UID=b=c\0\0", 15).data(), 15, wide);
+    EXPECT_EQ(wide, (ConnectionStringMap{{"DSN", "a"}, {"UID", "b"}}));
+    ConnectionStringMap wideSemicolon;
+    parseConnectionStringW(L"DSN=a;;UID=b;", SQL_NTS, wideSemicolon);
+    EXPECT_EQ(wideSemicolon, (ConnectionStringMap{{"DSN", "a"}, {"UID", "b"}}));
+}
+
+TEST(ConnectionText, OversizeSemicolonTextIsReadUpToTheBound) {
+    // 4,095 bytes are read: "K=" and 4,093 characters of the value.
+    const std::string text = "K=" + std::string(5000, 'x') + ";B=2";
+    ConnectionStringMap map;
+    parseConnectionString(text, map);
+    ASSERT_EQ(map.size(), 1u);
+    EXPECT_EQ(map["K"], std::string(4093, 'x'));
+
+    EXPECT_EQ(makeConnectionString(text.c_str(), static_cast<SQLSMALLINT>(text.size() + 1)),
+              "K=" + std::string(4093, 'x') + ";");
+    const std::string masked = maskConnectionString(("PWD=1;" + text).c_str(), SQL_NTS);
+    EXPECT_EQ(masked, "PWD=****;K=" + std::string(4087, 'x') + ";");
+}
+
+TEST(ConnectionText, SetConnectionStringValueMatchesKeysWithoutCase) {
+    struct Case {
+        std::string text;
+        std::string key;
+        std::string value;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"dsn=a;UID=b;", "DSN", "c", "UID=b;dsn=c;"},
+        {"A=1;", "B", "2", "A=1;B=2;"},
+        {"", "Key", "v", "Key=v;"},
+        {"A=1;a=2;", "A", "3", "A=3;a=2;"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(setConnectionStringValue(c.text, c.key, c.value), c.expected) << c.text;
+    }
+}
+
+TEST(ConnectionText, GetAttributeValueMatchesItemsByPrefix) {
+    struct Case {
+        std::string text;
+        const wchar_t* key;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"DSNTYPE=1;DSN=abc", L"DSN", "YPE=1"},
+        {"uid=joe", L"UID", "joe"},
+        {"A=1;B=2", L"C", ""},
+        {"A=1;;B=2;", L"b", "2"},
+        // An item too short to hold the key and "=" has no value.
+        {"DSN", L"DSN", ""},
+        {"DSN;UID=x", L"DSN", ""},
+        {"DSN=;UID=x", L"DSN", ""},
+        {"", L"DSN", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(getAttributeValue(c.text, c.key), c.expected) << c.text;
+    }
+    EXPECT_EQ(getAttributeValue("DSN=a", nullptr), "");
+}
+
+TEST(ConnectionText, GetAttributeValueWReadsEitherFormWithinItsLength) {
+    struct Case {
+        std::wstring text;
+        SQLSMALLINT length;
+        const wchar_t* key;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {std::wstring(L"DSN=a\0UID=b\0\0", 13), 13, L"UID", "b"},
+        {std::wstring(L"A=1\0UID=b", 9), 4, L"UID", ""},
+        {std::wstring(L"A=1\0UID=b", 9), 9, L"UID", "b"},
+        {L"A=1;UID=b", 9, L"uid", "b"},
+        {L"A=1;UID=b", -9, L"UID", "b"},
+        {std::wstring(L"A=1\0UID=b\0\0", 11), 11, L"A", "1"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(getAttributeValueW(c.text.data(), c.length, c.key), c.expected)
+            << "length " << c.length;
+    }
+    EXPECT_EQ(getAttributeValueW(nullptr, SQL_NTS, L"DSN"), "");
+}
+
+TEST(ConnectionText, LongTextsStayWithinTheirBuffers) {
+    // Exactly the size of the widening buffer: the terminator still fits.
+    const std::string text = "K=" + std::string(4094, 'v');
+    EXPECT_EQ(getAttributeValue(text, L"K"), std::string(4093, 'v'));
+    const std::wstring wide = L"K=" + std::wstring(6000, L'v');
+    EXPECT_EQ(getAttributeValueW(wide.c_str(), SQL_NTS, L"K"), std::string(4095, 'v'));
+    EXPECT_EQ(makeConnectionStringW(wide.c_str(), SQL_NTS), "K=" + std::string(4093, 'v'));
+}
+
+TEST(ConnectionText, ConversionsFollowTheLocaleAndStopAtAnUnconvertibleCharacter) {
+    const std::string text = "DSN=caf\xc3\xa9;X=1";
+    {
+        LocaleGuard locale("C");
+        EXPECT_EQ(getAttributeValue(text, L"DSN"), "caf");
+        EXPECT_EQ(getAttributeValueW(L"DSN=caf\u00e9", SQL_NTS, L"DSN"), "caf");
+    }
+    {
+        LocaleGuard locale("C.UTF-8");
+        EXPECT_EQ(getAttributeValue(text, L"DSN"), "caf\xc3\xa9");
+        EXPECT_EQ(getAttributeValueW(L"DSN=caf\u00e9", SQL_NTS, L"DSN"), "caf\xc3\xa9");
+        EXPECT_EQ(makeConnectionStringW(L"A=\u00e9;B=1", SQL_NTS), "A=\xc3\xa9;B=1");
+    }
+}
+
+TEST(ConnectionText, DsnScopeIsChosenAndLeftSet) {
+    struct Case {
+        const char* name;
+        bool inUser;
+        bool inSystem;
+        UWORD mode;
+        std::string marker;
+    };
+    const std::vector<Case> cases = {
+        {"system only", false, true, ODBC_SYSTEM_DSN, "system"},
+        {"user only", true, false, ODBC_USER_DSN, "user"},
+        {"both", true, true, ODBC_SYSTEM_DSN, "system"},
+        {"neither", false, false, ODBC_USER_DSN, ""},
+    };
+    for (const Case& c : cases) {
+        OdbcSandbox sandbox;
+        if (c.inUser) {
+            sandbox.addDsn("Sales", "TestDriver", {{"Marker", "user"}}, Scope::User);
+        }
+        if (c.inSystem) {
+            sandbox.addDsn("Sales", "TestDriver", {{"Marker", "system"}}, Scope::System);
+        }
+        auto& installer = InstallerFacade::instance();
+
+        installer.setConfigMode(ODBC_BOTH_DSN);
+        EXPECT_EQ(selectDsnConfigMode("Sales"), c.mode) << c.name;
+        EXPECT_EQ(currentConfigMode(), c.mode) << c.name;
+
+        installer.setConfigMode(ODBC_BOTH_DSN);
+        EXPECT_EQ(selectDsnConfigModeW(L"Sales"), c.mode) << c.name;
+        EXPECT_EQ(currentConfigMode(), c.mode) << c.name;
+
+        installer.setConfigMode(ODBC_BOTH_DSN);
+        EXPECT_EQ(getDsnValue("Sales", L"Marker"), c.marker) << c.name;
+        EXPECT_EQ(currentConfigMode(), c.mode) << c.name;
+
+        EXPECT_EQ(getDsnValue("Sales", L"Absent"), "") << c.name;
+        EXPECT_EQ(currentConfigMode(), c.mode) << c.name;
+    }
+}
+
+TEST(ConnectionText, DsnReadsNeverListNames) {
+    OdbcSandbox sandbox;
+    sandbox.addDsn("Sales", "TestDriver", {{"Marker", "user"}}, Scope::User);
+    // A null or empty section or key would make the installer list names.
+    EXPECT_EQ(getDsnValue("Sales", nullptr), "");
+    EXPECT_EQ(getDsnValue("Sales", L""), "");
+    EXPECT_EQ(getDsnValue("", L"Marker"), "");
+    EXPECT_EQ(currentConfigMode(), ODBC_USER_DSN);
+    EXPECT_EQ(selectDsnConfigMode(nullptr), ODBC_USER_DSN);
+    EXPECT_EQ(getDsnValueW(nullptr, L"Marker"), "");
+}
+
+TEST(ConnectionText, GetDsnValueWReadsInTheCurrentModeAndKeepsIt) {
+    struct Case {
+        UWORD mode;
+        std::string marker;
+    };
+    OdbcSandbox sandbox;
+    sandbox.addDsn("Sales", "TestDriver", {{"Marker", "user"}}, Scope::User);
+    sandbox.addDsn("Sales", "TestDriver", {{"Marker", "system"}}, Scope::System);
+    for (const Case& c : {Case{ODBC_USER_DSN, "user"}, Case{ODBC_SYSTEM_DSN, "system"}}) {
+        InstallerFacade::instance().setConfigMode(c.mode);
+        EXPECT_EQ(getDsnValueW(L"Sales", L"Marker"), c.marker);
+        EXPECT_EQ(currentConfigMode(), c.mode);
+    }
+}
+
+}  // namespace
