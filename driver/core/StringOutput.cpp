@@ -20,7 +20,9 @@ bool copyBounded(void* destination, std::string_view text, std::int64_t bufferLe
     if (destination != nullptr) {
         const std::int64_t count = std::min(length, room);
         auto* out = static_cast<char*>(destination);
-        std::memcpy(out, text.data(), static_cast<std::size_t>(count));
+        if (count > 0) {  // an empty view may carry a null pointer
+            std::memcpy(out, text.data(), static_cast<std::size_t>(count));
+        }
         if (terminate) {
             out[count] = '\0';
         }
