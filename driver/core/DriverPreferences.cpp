@@ -1,0 +1,175 @@
+#include "driver/core/DriverPreferences.h"
+
+#include <odbcinst.h>
+
+#include <utility>
+
+#include "driver/setup/AdministratorRequest.h"
+#include "platform/InstallerFacade.h"
+#include "platform/PreferenceFiles.h"
+
+namespace {
+
+constexpr int kValueBufferSize = 1024;
+constexpr const char* kInstallerFile = "ODBCINST.INI";
+
+// Keys stored as one-element arrays in a property list.
+constexpr const char* kListKeys[] = {"RecentDatabases", "RecentServers"};
+
+bool isListKey(const std::string& key) {
+    for (const char* listKey : kListKeys) {
+        if (key == listKey) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string limitedValue(std::string value) {
+    if (value.size() > kValueBufferSize - 1) {
+        value.resize(kValueBufferSize - 1);
+    }
+    return value;
+}
+
+std::string defaultDirectory() {
+    std::string directory = preference_files::systemDirectory().string();
+    if (directory.empty() || directory.back() != '/') {
+        directory += '/';
+    }
+    return directory;
+}
+
+}  // namespace
+
+DriverPreferences::DriverPreferences(std::string bundleIdentifier, std::string productName,
+                                     std::string teamIdentifier)
+    : DriverPreferences(std::move(bundleIdentifier), std::move(productName),
+                        std::move(teamIdentifier), defaultDirectory()) {}
+
+DriverPreferences::DriverPreferences(std::string bundleIdentifier, std::string productName,
+                                     std::string teamIdentifier, std::string directory)
+    : bundleIdentifier_(std::move(bundleIdentifier)),
+      productName_(std::move(productName)),
+      teamIdentifier_(std::move(teamIdentifier)),
+      directory_(std::move(directory)),
+      dictionary_(PropertyList::newDictionary()) {
+    load();
+}
+
+DriverPreferences::~DriverPreferences() = default;
+
+PropertyList& DriverPreferences::dictionary() {
+    return dictionary_;
+}
+
+void DriverPreferences::load() {
+    const std::string fileName = bundleIdentifier_ + ".plist";
+    std::vector<std::filesystem::path> candidates{directory_ + fileName};
+    if (auto user = preference_files::userDirectory()) {
+        candidates.push_back(*user / fileName);
+    }
+    for (const auto& path : candidates) {
+        auto loaded = PropertyList::readFile(path);
+        if (loaded && loaded->isDictionary()) {
+            dictionary_ = std::move(*loaded);
+            return;
+        }
+    }
+    for (const char* key : kListKeys) {
+        dictionary_.setStringArray(key, {});
+    }
+}
+
+std::string DriverPreferences::readInstallerValue(const std::string& key) const {
+    InstallerFacade& installer = InstallerFacade::instance();
+    char buffer[kValueBufferSize] = {};
+    installer.setConfigMode(ODBC_SYSTEM_DSN);
+    installer.getPrivateProfileString(productName_.c_str(), key.c_str(), "", buffer,
+                                      kValueBufferSize, kInstallerFile);
+    buffer[kValueBufferSize - 1] = '\0';
+    return buffer;
+}
+
+std::string DriverPreferences::get(const std::string& key) const {
+    std::string value = readInstallerValue(key);
+    if (!value.empty()) {
+        return value;
+    }
+    return limitedValue(dictionary_.string(key).value_or(""));
+}
+
+void DriverPreferences::set(const std::string& key, const std::string& value) {
+    pending_[key] = value;
+}
+
+std::vector<std::string> DriverPreferences::recentList(const std::string& key) const {
+    const std::string value = readInstallerValue(key);
+    if (!value.empty()) {
+        return {value};
+    }
+    std::vector<std::string> result =
+        dictionary_.stringArray(key).value_or(std::vector<std::string>{});
+    for (std::string& entry : result) {
+        entry = limitedValue(std::move(entry));
+    }
+    return result;
+}
+
+void DriverPreferences::setRecentServers(const std::vector<std::string>& values) {
+    if (!values.empty()) {
+        set("RecentServers", values.front());
+    }
+}
+
+void DriverPreferences::setRecentDatabases(const std::vector<std::string>& values) {
+    if (!values.empty()) {
+        set("RecentDatabases", values.front());
+    }
+}
+
+bool DriverPreferences::writeInstallerValue(const std::string& key,
+                                            const std::string& value) const {
+    InstallerFacade& installer = InstallerFacade::instance();
+    installer.setConfigMode(ODBC_SYSTEM_DSN);
+    return installer.writePrivateProfileString(productName_.c_str(), key.c_str(),
+                                               value.empty() ? nullptr : value.c_str(),
+                                               kInstallerFile) != FALSE;
+}
+
+bool DriverPreferences::save(bool useRequest) {
+    if (pending_.empty()) {
+        return true;
+    }
+    bool written = true;
+    for (const auto& [key, value] : pending_) {
+        if (!writeInstallerValue(key, value)) {
+            written = false;
+        }
+    }
+    if (written || !useRequest) {
+        return written;
+    }
+    return sendRequest();
+}
+
+std::string DriverPreferences::preferencesXml(const std::map<std::string, std::string>& pending) {
+    PropertyList preferences = PropertyList::newDictionary();
+    for (const auto& [key, value] : pending) {
+        if (isListKey(key)) {
+            preferences.setStringArray(key, {value});
+        } else {
+            preferences.setString(key, value);
+        }
+    }
+    return preferences.toXml();
+}
+
+bool DriverPreferences::sendRequest() {
+    PropertyList request = PropertyList::newDictionary();
+    request.setString("Request", "UpdatePreferences");
+    request.setString("BundleID", bundleIdentifier_);
+    request.setData("Preferences", preferencesXml(pending_));
+    request.setString("ProductName", productName_);
+    return sendAdministratorRequest(request, bundleIdentifier_, teamIdentifier_);
+}

@@ -1,0 +1,250 @@
+#include "driver/setup/AdministratorRequest.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "platform/Bundle.h"
+#include "platform/PrivilegedRunner.h"
+#include "platform/RelaySocketPath.h"
+#include "platform/SystemLog.h"
+
+namespace {
+
+constexpr size_t kReplyBufferSize = 4096;
+constexpr size_t kMaxErrorText = 255;
+
+std::atomic<long long>& replyTimeoutMs() {
+    static std::atomic<long long> timeout{60000};
+    return timeout;
+}
+
+struct CommandRow {
+    const char* request;
+    const char* command;
+};
+
+constexpr CommandRow kCommands[] = {
+    {"UpdatePreferences", "UpdatePreferences"},
+    {"Add", "ConfigureDSN"},
+    {"Configure", "ConfigureDSN"},
+    {"Remove", "ConfigureDSN"},
+    {"GetVersion", "GetVersion"},
+};
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string limited(std::string text) {
+    if (text.size() > kMaxErrorText) {
+        text.resize(kMaxErrorText);
+    }
+    return text;
+}
+
+// Closes the socket exactly once, whichever way the exchange ends.
+class Socket {
+  public:
+    Socket() : fd_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
+    ~Socket() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    int fd() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
+
+bool connectTo(const Socket& socket, const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    int result;
+    do {
+        result = connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    } while (result != 0 && errno == EINTR);
+    // Only an administrator running as this user may see our requests.
+    return result == 0 && relay_socket::peerIsSameUser(socket.fd());
+}
+
+// The whole text, however many sends it takes; a closed peer is a failure,
+// never a signal.
+bool sendAll(const Socket& socket, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t sent = send(socket.fd(), text.data(), text.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
+        if (sent <= 0) {
+            return false;
+        }
+        text.remove_prefix(static_cast<size_t>(sent));
+    }
+    return true;
+}
+
+// One receive of at most 4095 bytes; nothing when it fails or times out.
+std::optional<std::string> receiveReply(const Socket& socket) {
+    pollfd waiting{socket.fd(), POLLIN, 0};
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(replyTimeoutMs().load());
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        const int ready =
+            poll(&waiting, 1, static_cast<int>(std::min<long long>(left.count(), 60000)));
+        if (ready > 0) {
+            break;
+        }
+        if (ready < 0 && errno != EINTR) {
+            return std::nullopt;
+        }
+    }
+    char buffer[kReplyBufferSize];
+    ssize_t received;
+    do {
+        received = recv(socket.fd(), buffer, kReplyBufferSize - 1, 0);
+    } while (received < 0 && errno == EINTR);
+    if (received < 0) {
+        return std::nullopt;
+    }
+    buffer[received] = '\0';
+    return std::string(buffer);
+}
+
+// The text as the receiver reads it: up to its first NUL.
+std::string requestText(const PropertyList& request) {
+    std::string xml = request.toXml();
+    const size_t nul = xml.find('\0');
+    if (nul != std::string::npos) {
+        xml.resize(nul);
+    }
+    return xml;
+}
+
+bool sendToAdministrator(const PropertyList& request) {
+    Socket socket;
+    if (!socket.valid()) {
+        SystemLog::error("failed to create socket to Quillmark");
+        return false;
+    }
+    if (!connectTo(socket, relay_socket::path(kAdministratorIdentifier))) {
+        SystemLog::error("failed to connect to Quillmark");
+        return false;
+    }
+    if (!sendAll(socket, requestText(request))) {
+        SystemLog::error("failed to send request to Quillmark");
+        return false;
+    }
+    const std::optional<std::string> reply = receiveReply(socket);
+    if (!reply) {
+        SystemLog::error("failed to receive reply from Quillmark");
+        return false;
+    }
+    SystemLog::error("Quillmark reply: " + *reply);
+    return true;
+}
+
+bool setupToolFailed(int status) {
+    SystemLog::error("Setup tool call failed: " + std::to_string(status));
+    return false;
+}
+
+bool runOwnHelper(PropertyList& request, const std::string& bundleIdentifier) {
+    const std::string label = bundleIdentifier + ".helper";
+    const std::string command = helperCommandForRequest(request.string("Request").value_or(""));
+    if (!command.empty()) {
+        request.setString(kHelperCommandKey, command);
+    }
+
+    const std::optional<Bundle> bundle = Bundle::withIdentifier(bundleIdentifier);
+    if (!bundle) {
+        return setupToolFailed(ENOENT);
+    }
+    const std::filesystem::path program =
+        bundle->path() / "Contents" / "Library" / "LaunchServices" / label;
+
+    PrivilegedRunner& runner = PrivilegedRunner::current();
+    std::string problem;
+    if (const int status = runner.verifyProgram(program, problem); status != 0) {
+        SystemLog::error("Failed code signing verification\n");
+        if (!problem.empty()) {
+            SystemLog::error("Failed code signing: " + limited(problem));
+        }
+        return setupToolFailed(status);
+    }
+
+    const PrivilegedRunner::Outcome outcome = runner.run(program, requestText(request));
+    if (outcome.spawnError != 0) {
+        SystemLog::error("Authenticated install submit failed: " +
+                         limited(std::strerror(outcome.spawnError)));
+        return false;
+    }
+    if (outcome.exitStatus == PrivilegedRunner::kAuthorisationDismissed ||
+        outcome.exitStatus == PrivilegedRunner::kNotAuthorised) {
+        SystemLog::error("Authentication failed");
+        return false;
+    }
+    if (outcome.exitStatus != 0) {
+        SystemLog::error(outcome.exitStatus < 0
+                             ? std::string("Authenticated install submit failed with unknown error")
+                             : "Authenticated install submit failed: helper exited with status " +
+                                   std::to_string(outcome.exitStatus));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string helperCommandForRequest(const std::string& request) {
+    for (const CommandRow& row : kCommands) {
+        if (equalsIgnoringCase(request, row.request)) {
+            return row.command;
+        }
+    }
+    return {};
+}
+
+void setAdministratorReplyTimeout(std::chrono::milliseconds timeout) {
+    replyTimeoutMs().store(timeout.count());
+}
+
+bool sendAdministratorRequest(PropertyList& request, const std::string& bundleIdentifier,
+                              const std::string& teamIdentifier) {
+    // The team identifier named the signer of the helper; the ownership
+    // check of the runner stands in for that signature here.
+    (void)teamIdentifier;
+    if (sendToAdministrator(request)) {
+        return true;
+    }
+    return runOwnHelper(request, bundleIdentifier);
+}
+
+bool sendAdministratorRequest(PropertyList& request, const char* bundleIdentifier,
+                              const char* teamIdentifier) {
+    return sendAdministratorRequest(request, std::string(bundleIdentifier ? bundleIdentifier : ""),
+                                    std::string(teamIdentifier ? teamIdentifier : ""));
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "platform/PropertyList.h"
+
+// Hands a privileged request (a dictionary holding at least "Request") to
+// the administrator application over its local socket, or, when that
+// cannot be reached, to the driver bundle's own helper run with
+// administrator rights. True when the request was delivered; what the
+// receiver did with it is not reported. The fallback adds the command key
+// to `request`.
+bool sendAdministratorRequest(PropertyList& request, const std::string& bundleIdentifier,
+                              const std::string& teamIdentifier);
+bool sendAdministratorRequest(PropertyList& request, const char* bundleIdentifier,
+                              const char* teamIdentifier);
+
+// The administrator application's identifier; its socket is named for it.
+inline constexpr const char* kAdministratorIdentifier = "com.vorlanworks.quillmark";
+// The key that names the helper's command in fallback requests.
+inline constexpr const char* kHelperCommandKey = "com.apple.dts.BetterAuthorizationSample.command";
+
+// The helper command for a Request value (compared ignoring case); empty
+// for a request the helper has no command for.
+std::string helperCommandForRequest(const std::string& request);
+
+// How long to wait for the administrator's reply (60 seconds); tests
+// shorten it.
+void setAdministratorReplyTimeout(std::chrono::milliseconds timeout);

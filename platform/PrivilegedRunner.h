@@ -1,0 +1,45 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// Runs an installed helper program with administrator rights: pkexec, with
+// the request text on the helper's standard input (never on its command
+// line). Before that the program must pass an ownership check: it and every
+// folder above it belong to root and are writable by nobody else. Tests
+// replace the whole runner with setForTesting.
+class PrivilegedRunner {
+  public:
+    struct Outcome {
+        int spawnError = 0;   // errno when the program could not be started
+        int exitStatus = -1;  // exit status, or -1 when it did not exit normally
+    };
+    // pkexec's exit statuses for a dismissed or refused authorisation.
+    static constexpr int kAuthorisationDismissed = 126;
+    static constexpr int kNotAuthorised = 127;
+
+    virtual ~PrivilegedRunner() = default;
+
+    // 0 when the program may be trusted, else an errno value with the reason
+    // in `problem`.
+    virtual int verifyProgram(const std::filesystem::path& program, std::string& problem);
+    virtual Outcome run(const std::filesystem::path& program, std::string_view input);
+
+    static PrivilegedRunner& current();
+    // nullptr brings back the real runner. The runner is not owned.
+    static void setForTesting(PrivilegedRunner* runner);
+
+    // Starts `launcher program` with `input` on its standard input and waits
+    // for it; run() uses pkexec as the launcher.
+    static Outcome launch(const std::filesystem::path& launcher,
+                          const std::filesystem::path& program, std::string_view input);
+
+    // The ownership check itself: `program` and each folder above it must
+    // be owned by root or by `alsoTrusted`, and neither group- nor
+    // world-writable; `program` must be a regular executable file.
+    static int checkOwnership(const std::filesystem::path& program, uid_t alsoTrusted,
+                              std::string& problem);
+};

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/PrivilegedRunner.h"
+#include "tests/support/OdbcSandbox.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A private folder whose ancestors are the build tree's, not /tmp.
+class BuildTreeFolder {
+  public:
+    BuildTreeFolder() {
+        std::string pattern = std::string(MORVANEX_BINARY_DIR) + "/runner-test-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("mkdtemp");
+        }
+        path_ = pattern;
+        chmod(path_.c_str(), 0755);
+    }
+    ~BuildTreeFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+fs::path writeProgram(const fs::path& path, const std::string& text, mode_t mode) {
+    fs::create_directories(path.parent_path());
+    OdbcSandbox::writeFile(path, text);
+    chmod(path.c_str(), mode);
+    return path;
+}
+
+TEST(PrivilegedRunner, OwnershipCheckRefusesWhatOthersCouldChange) {
+    struct Case {
+        const char* name;
+        mode_t folderMode;
+        mode_t programMode;
+        int expected;
+    };
+    const Case cases[] = {
+        {"protected", 0755, 0755, 0},
+        {"group-writable program", 0755, 0775, EPERM},
+        {"world-writable program", 0755, 0757, EPERM},
+        {"world-writable folder", 0777, 0755, EPERM},
+        {"group-writable folder", 0775, 0755, EPERM},
+        {"not executable", 0755, 0644, EACCES},
+    };
+    for (const Case& c : cases) {
+        BuildTreeFolder root;
+        const fs::path folder = root.path() / "LaunchServices";
+        const fs::path program = writeProgram(folder / "helper", "#!/bin/sh\n", c.programMode);
+        chmod(folder.c_str(), c.folderMode);
+        std::string problem;
+        EXPECT_EQ(PrivilegedRunner::checkOwnership(program, getuid(), problem), c.expected)
+            << c.name << ": " << problem;
+        EXPECT_EQ(problem.empty(), c.expected == 0) << c.name;
+    }
+}
+
+TEST(PrivilegedRunner, OwnershipCheckRefusesOddPaths) {
+    BuildTreeFolder root;
+    const fs::path program = writeProgram(root.path() / "helper", "#!/bin/sh\n", 0755);
+    fs::create_symlink(program, root.path() / "link");
+    OdbcSandbox sandbox;  // under the world-writable temporary folder
+    const fs::path inTemp = writeProgram(sandbox.root() / "helper", "#!/bin/sh\n", 0755);
+    chmod(sandbox.root().c_str(), 0755);
+    struct Case {
+        const char* name;
+        fs::path path;
+        int expected;
+    };
+    const Case cases[] = {
+        {"missing", root.path() / "absent", ENOENT},
+        {"relative", "helper", EINVAL},
+        {"symbolic link", root.path() / "link", EACCES},
+        {"below a world-writable folder", inTemp,
+         (fs::status(fs::temp_directory_path()).permissions() & fs::perms::others_write) !=
+                 fs::perms::none
+             ? EPERM
+             : 0},
+    };
+    for (const Case& c : cases) {
+        std::string problem;
+        EXPECT_EQ(PrivilegedRunner::checkOwnership(c.path, getuid(), problem), c.expected)
+            << c.name << ": " << problem;
+    }
+}
+
+TEST(PrivilegedRunner, OwnershipCheckRefusesAnotherOwner) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a file away";
+    }
+    BuildTreeFolder root;
+    const fs::path program = writeProgram(root.path() / "helper", "#!/bin/sh\n", 0755);
+    ASSERT_EQ(chown(program.c_str(), 65534, 65534), 0);
+    std::string problem;
+    EXPECT_EQ(PrivilegedRunner::checkOwnership(program, 0, problem), EPERM);
+    EXPECT_NE(problem.find("not owned by root"), std::string::npos);
+}
+
+TEST(PrivilegedRunner, LaunchFeedsStandardInputAndReportsTheExitStatus) {
+    OdbcSandbox sandbox;
+    const fs::path seen = sandbox.root() / "seen";
+    const fs::path launcher =
+        writeProgram(sandbox.root() / "launcher",
+                     "#!/bin/sh\ncat > '" + seen.string() + "'\necho \"$1\" > '" + seen.string() +
+                         ".arg'\nexit 5\n",
+                     0755);
+    const std::string request = "<plist>\n'quoted' $(not run)\n</plist>";
+
+    const auto outcome = PrivilegedRunner::launch(launcher, "/opt/helper", request);
+
+    EXPECT_EQ(outcome.spawnError, 0);
+    EXPECT_EQ(outcome.exitStatus, 5);
+    EXPECT_EQ(OdbcSandbox::readFile(seen), request);
+    EXPECT_EQ(OdbcSandbox::readFile(seen.string() + ".arg"), "/opt/helper\n");
+}
+
+TEST(PrivilegedRunner, LaunchSurvivesALauncherThatReadsNothing) {
+    OdbcSandbox sandbox;
+    const fs::path launcher =
+        writeProgram(sandbox.root() / "launcher", "#!/bin/sh\nexit 126\n", 0755);
+
+    const auto outcome =
+        PrivilegedRunner::launch(launcher, "/opt/helper", std::string(8 << 20, 'x'));
+
+    EXPECT_EQ(outcome.spawnError, 0);
+    EXPECT_EQ(outcome.exitStatus, PrivilegedRunner::kAuthorisationDismissed);
+}
+
+TEST(PrivilegedRunner, LaunchReportsAMissingLauncher) {
+    OdbcSandbox sandbox;
+    const auto outcome = PrivilegedRunner::launch(sandbox.root() / "absent", "/opt/helper", "x");
+    EXPECT_EQ(outcome.spawnError, ENOENT);
+}
+
+}  // namespace

@@ -1,0 +1,224 @@
+// ctest-lock: relay-socket
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "driver/setup/AdministratorRequest.h"
+#include "platform/PropertyList.h"
+#include "platform/SystemLog.h"
+#include "tests/setup/FakePrivilegedRunner.h"
+#include "tests/setup/RelayTestServer.h"
+#include "tests/setup/TestBundle.h"
+#include "tests/support/OdbcSandbox.h"
+
+namespace {
+
+constexpr const char* kDriverId = "com.vorlanworks.odbcdriver.morvanex";
+constexpr const char* kTeam = "7HQ2XV4KPD";
+
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+PropertyList makeRequest(const std::string& request) {
+    PropertyList dictionary = PropertyList::newDictionary();
+    dictionary.setString("Request", request);
+    dictionary.setString("Type", "User");
+    dictionary.setString("ConnectionString", "DSN=Sales;Description=Orders;");
+    return dictionary;
+}
+
+class AdministratorRequestTest : public ::testing::Test {
+  protected:
+    AdministratorRequestTest()
+        : bundlePath_(sandbox_.root() / "bundles" / "morvanex.bundle"),
+          bundleEnv_("MORVANEX_BUNDLE_PATH", (sandbox_.root() / "bundles").string()) {
+        writeTestBundle(bundlePath_, {{"CFBundleIdentifier", kDriverId}});
+        setAdministratorReplyTimeout(std::chrono::seconds(60));
+    }
+    ~AdministratorRequestTest() override { setAdministratorReplyTimeout(std::chrono::seconds(60)); }
+
+    std::filesystem::path helperProgram() const {
+        return bundlePath_ / "Contents/Library/LaunchServices" /
+               (std::string(kDriverId) + ".helper");
+    }
+
+    OdbcSandbox sandbox_;
+    std::filesystem::path bundlePath_;
+    ScopedEnv bundleEnv_;
+    SystemLog::Capture log_;
+    FakePrivilegedRunner runner_;
+};
+
+TEST_F(AdministratorRequestTest, RelayRepliesDeliverWithoutTheHelper) {
+    struct Case {
+        const char* name;
+        std::string reply;
+        std::string logged;
+    };
+    const std::string longReply(5000, 'r');
+    const Case cases[] = {
+        {"ok", "OK", "Quillmark reply: OK"},
+        {"empty", "", "Quillmark reply: "},
+        {"5000 bytes", longReply, "Quillmark reply: " + longReply.substr(0, 4095)},
+    };
+    for (const Case& c : cases) {
+        SystemLog::Capture log;
+        RelayTestServer server(RelayTestServer::Behaviour::Reply, c.reply);
+        PropertyList request = makeRequest("Add");
+
+        EXPECT_TRUE(sendAdministratorRequest(request, kDriverId, kTeam)) << c.name;
+
+        EXPECT_TRUE(log.contains(c.logged)) << c.name;
+        EXPECT_TRUE(runner_.calls.empty()) << c.name;
+        // The socket request is the dictionary as XML, without the command key.
+        auto received = PropertyList::parse(server.received());
+        ASSERT_TRUE(received) << c.name;
+        EXPECT_EQ(received->string("Request"), "Add");
+        EXPECT_EQ(received->string("ConnectionString"), "DSN=Sales;Description=Orders;");
+        EXPECT_FALSE(received->contains(kHelperCommandKey)) << c.name;
+    }
+}
+
+TEST_F(AdministratorRequestTest, PeerClosingEarlyIsASendOrReceiveFailureNotASignal) {
+    RelayTestServer server(RelayTestServer::Behaviour::CloseAtOnce);
+    PropertyList request = makeRequest("Configure");
+    // Larger than the socket buffer, so the send is still going when the
+    // peer closes.
+    request.setString("Padding", std::string(4 << 20, 'x'));
+
+    EXPECT_TRUE(sendAdministratorRequest(request, kDriverId, kTeam));
+
+    const bool sendFailed = log_.contains("failed to send request to Quillmark");
+    const bool receiveFailed = log_.contains("failed to receive reply from Quillmark");
+    EXPECT_TRUE(sendFailed || receiveFailed);
+    ASSERT_EQ(runner_.calls.size(), 1u);
+}
+
+TEST_F(AdministratorRequestTest, SilentRelayTimesOutAndFallsBack) {
+    setAdministratorReplyTimeout(std::chrono::milliseconds(200));
+    RelayTestServer server(RelayTestServer::Behaviour::NeverReply);
+    PropertyList request = makeRequest("Remove");
+
+    EXPECT_TRUE(sendAdministratorRequest(request, kDriverId, kTeam));
+
+    EXPECT_TRUE(log_.contains("failed to receive reply from Quillmark"));
+    EXPECT_EQ(runner_.calls.size(), 1u);
+}
+
+TEST_F(AdministratorRequestTest, NoRelayRunsTheBundledHelperWithTheCommandKey) {
+    struct Case {
+        const char* request;
+        const char* command;  // nullptr: no command key
+    };
+    const Case cases[] = {
+        {"Add", "ConfigureDSN"},
+        {"configure", "ConfigureDSN"},
+        {"remove", "ConfigureDSN"},
+        {"REMOVE", "ConfigureDSN"},
+        {"UpdatePreferences", "UpdatePreferences"},
+        {"updatepreferences", "UpdatePreferences"},
+        {"GetVersion", "GetVersion"},
+        {"getVERSION", "GetVersion"},
+        {"Frobnicate", nullptr},
+        {"Adds", nullptr},
+    };
+    for (const Case& c : cases) {
+        FakePrivilegedRunner runner;
+        SystemLog::Capture log;
+        PropertyList request = makeRequest(c.request);
+
+        EXPECT_TRUE(sendAdministratorRequest(request, kDriverId, kTeam)) << c.request;
+
+        EXPECT_TRUE(log.contains("failed to connect to Quillmark")) << c.request;
+        ASSERT_EQ(runner.calls.size(), 1u) << c.request;
+        EXPECT_EQ(runner.calls[0].program, helperProgram());
+        auto sent = PropertyList::parse(runner.calls[0].input);
+        ASSERT_TRUE(sent) << c.request;
+        if (c.command) {
+            EXPECT_EQ(sent->string(kHelperCommandKey), c.command) << c.request;
+            EXPECT_EQ(request.string(kHelperCommandKey), c.command) << c.request;
+        } else {
+            EXPECT_FALSE(sent->contains(kHelperCommandKey)) << c.request;
+        }
+        EXPECT_EQ(sent->string("Request"), c.request);
+    }
+}
+
+TEST_F(AdministratorRequestTest, HelperFailuresAreReportedAndLogged) {
+    struct Case {
+        const char* name;
+        int verifyStatus;
+        PrivilegedRunner::Outcome outcome;
+        bool delivered;
+        std::vector<std::string> logged;
+    };
+    const Case cases[] = {
+        {"untrusted helper",
+         EPERM,
+         {0, 0},
+         false,
+         {"Failed code signing verification\n", "Failed code signing: helper is writable",
+          "Setup tool call failed: " + std::to_string(EPERM)}},
+        {"dismissed", 0, {0, 126}, false, {"Authentication failed"}},
+        {"not authorised", 0, {0, 127}, false, {"Authentication failed"}},
+        {"no pkexec",
+         0,
+         {ENOENT, -1},
+         false,
+         {"Authenticated install submit failed: " + std::string(std::strerror(ENOENT))}},
+        {"helper failed",
+         0,
+         {0, 3},
+         false,
+         {"Authenticated install submit failed: helper exited with status 3"}},
+        {"killed", 0, {0, -1}, false, {"Authenticated install submit failed with unknown error"}},
+        {"ran", 0, {0, 0}, true, {}},
+    };
+    for (const Case& c : cases) {
+        FakePrivilegedRunner runner;
+        runner.verifyStatus = c.verifyStatus;
+        runner.verifyProblem = c.verifyStatus ? "helper is writable" : "";
+        runner.outcome = c.outcome;
+        SystemLog::Capture log;
+        PropertyList request = makeRequest("Add");
+
+        EXPECT_EQ(sendAdministratorRequest(request, kDriverId, kTeam), c.delivered) << c.name;
+        for (const std::string& line : c.logged) {
+            EXPECT_TRUE(log.contains(line)) << c.name << ": " << line;
+        }
+        EXPECT_EQ(runner.calls.size(), c.verifyStatus == 0 ? 1u : 0u) << c.name;
+    }
+}
+
+TEST_F(AdministratorRequestTest, UnknownDriverBundleFailsWithoutRunningAnything) {
+    PropertyList request = makeRequest("Add");
+
+    EXPECT_FALSE(sendAdministratorRequest(request, "com.vorlanworks.nothing", kTeam));
+
+    EXPECT_TRUE(runner_.calls.empty());
+    EXPECT_TRUE(log_.contains("Setup tool call failed: " + std::to_string(ENOENT)));
+}
+
+}  // namespace
