@@ -1,0 +1,616 @@
+#include "driver/adapter/SqlTextScanner.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <optional>
+
+namespace {
+
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool isSpaceChar(char c) {
+    return isAsciiSpace(static_cast<unsigned char>(c));
+}
+
+bool isOneOf(char c, std::string_view set) {
+    return set.find(c) != std::string_view::npos;
+}
+
+// Compares upper-cased characters as signed bytes: 1 when a's is smaller.
+int compareChars(char a, char b) {
+    const auto ua = static_cast<signed char>(upperAscii(a));
+    const auto ub = static_cast<signed char>(upperAscii(b));
+    if (ua == ub) {
+        return 0;
+    }
+    return ua < ub ? 1 : -1;
+}
+
+char charOrNul(std::string_view text, std::size_t at) {
+    return at < text.size() ? text[at] : '\0';
+}
+
+// `token` at `text`, without case, reading no further than the text's NUL.
+bool startsWithNoCase(const char* text, std::string_view token) {
+    for (std::size_t i = 0; i < token.size(); ++i) {
+        if (text[i] == '\0' || compareChars(text[i], token[i]) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool containsNoCase(std::string_view text, std::string_view token) {
+    for (std::size_t i = 0; i + token.size() <= text.size(); ++i) {
+        if (compareNoCaseAt(text, i, token.size(), token) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The number pattern ^[-+]?[0-9]*\.?[0-9]*([eE][-+]?[0-9]+)?$, matched by
+// hand: a regular-expression engine recurses per character and could exhaust
+// the stack on a long literal. It also matches "", a lone sign and ".".
+bool isNumberWord(std::string_view word) {
+    std::size_t i = 0;
+    auto digits = [&] {
+        const std::size_t start = i;
+        while (i < word.size() && word[i] >= '0' && word[i] <= '9') {
+            ++i;
+        }
+        return i - start;
+    };
+    auto optional = [&](std::string_view set) {
+        if (i < word.size() && isOneOf(word[i], set)) {
+            ++i;
+        }
+    };
+    optional("+-");
+    digits();
+    optional(".");
+    digits();
+    if (i < word.size() && (word[i] == 'e' || word[i] == 'E')) {
+        ++i;
+        optional("+-");
+        if (digits() == 0) {
+            return false;
+        }
+    }
+    return i == word.size();
+}
+
+// --- stripNameQualifiers ---------------------------------------------------
+
+constexpr std::string_view kStripWordEnd = " \t\n\v\f\r(),;<=>";
+constexpr std::string_view kStripSeparator = " \t\n\v\f\r(),<=>";
+
+// Clause keywords that open or close the position of a table name. Each must
+// be followed by white space; `parenFollows` also accepts "(".
+struct ClauseKeyword {
+    std::string_view word;
+    bool opensNamePosition;
+    bool parenFollows;
+};
+
+constexpr ClauseKeyword kClauseKeywords[] = {
+    {"FROM", true, false},       {"INTO", true, false},   {"UPDATE", true, false},
+    {"SELECT", false, false},    {"WHERE", false, true},  {"JOIN", false, false},
+    {"LEFT", false, false},      {"ORDER", false, false}, {"GROUP", false, false},
+    {"HAVING", false, false},    {"UNION", false, false}, {"MINUS", false, false},
+    {"INTERSECT", false, false}, {"SET", false, false},   {"ON", false, true},
+};
+
+bool clauseKeywordAt(std::string_view text, std::size_t at, const ClauseKeyword& keyword) {
+    if (compareNoCaseAt(text, at, keyword.word.size(), keyword.word) != 0) {
+        return false;
+    }
+    const char next = charOrNul(text, at + keyword.word.size());
+    return isSpaceChar(next) || (keyword.parenFollows && next == '(');
+}
+
+class QualifierStripper {
+  public:
+    QualifierStripper(std::string_view text, int depth, bool backquotes, char escape)
+        : text_(text), depth_(depth), backquotes_(backquotes), escape_(escape) {}
+
+    std::string run() {
+        out_.reserve(text_.size());
+        std::size_t i = 0;
+        while (i < text_.size()) {
+            i = step(i);
+        }
+        if (inWord_) {
+            finishWord(text_.size());
+        }
+        return std::move(out_);
+    }
+
+  private:
+    bool opensRun(char c) const { return c == '\'' || c == '"' || (backquotes_ && c == '`'); }
+
+    std::size_t step(std::size_t i) {
+        const char c = text_[i];
+        if (escape_ != '\0' && c == escape_) {
+            // The escape and its character are not examined; outside a word
+            // they are copied as they stand, inside one they go with it.
+            const std::size_t length = std::min<std::size_t>(2, text_.size() - i);
+            if (!inWord_) {
+                out_.append(text_.substr(i, length));
+            }
+            return i + length;
+        }
+        if (inRun_) {
+            inRun_ = c != runOpener_;
+        } else if (inWord_) {
+            stepInWord(i, c);
+        } else if (opensRun(c)) {
+            inRun_ = true;
+            runOpener_ = c;
+            startWord(i, false);
+        } else if (isOneOf(c, kStripSeparator)) {
+            out_.push_back(c);
+        } else {
+            startWord(i, true);
+        }
+        return i + 1;
+    }
+
+    void stepInWord(std::size_t i, char c) {
+        if (runOpener_ != '\0' && c == runOpener_) {
+            inRun_ = true;
+        } else if (c == '.') {
+            if (++dots_ == 1) {
+                afterFirstDot_ = i + 1;
+            }
+            if (trigger_ > 0 && dots_ == trigger_) {
+                copyPos_ = afterFirstDot_;
+            }
+        } else if (isOneOf(c, kStripWordEnd)) {
+            finishWord(i);
+            out_.push_back(c);
+        }
+    }
+
+    // A word that begins with a quote runs no keyword test and keeps the
+    // trigger of the word before it.
+    void startWord(std::size_t i, bool testKeywords) {
+        inWord_ = true;
+        wordStart_ = copyPos_ = i;
+        dots_ = 0;
+        if (!testKeywords) {
+            return;
+        }
+        for (const ClauseKeyword& keyword : kClauseKeywords) {
+            if (keyword.opensNamePosition != inNamePosition_ &&
+                clauseKeywordAt(text_, i, keyword)) {
+                inNamePosition_ = keyword.opensNamePosition;
+                break;
+            }
+        }
+        trigger_ = inNamePosition_ ? depth_ : depth_ + 1;
+    }
+
+    void finishWord(std::size_t end) {
+        // A number such as 1.5 keeps its first part.
+        if (dots_ == 1 && copyPos_ != wordStart_ &&
+            isNumberWord(text_.substr(wordStart_, end - wordStart_))) {
+            copyPos_ = wordStart_;
+        }
+        out_.append(text_.substr(copyPos_, end - copyPos_));
+        inWord_ = false;
+    }
+
+    std::string_view text_;
+    int depth_;
+    bool backquotes_;
+    char escape_;
+    std::string out_;
+    bool inWord_ = false;
+    bool inRun_ = false;
+    char runOpener_ = '\0';
+    bool inNamePosition_ = false;
+    int dots_ = 0;
+    int trigger_ = -1;  // none until the first unquoted word
+    std::size_t copyPos_ = 0;
+    std::size_t wordStart_ = 0;
+    std::size_t afterFirstDot_ = 0;
+};
+
+// --- quoteIdentifiers -------------------------------------------------------
+
+constexpr std::string_view kQuoteWordEnd = " \t\n\v\f\r(),.;<=>";
+// ";" separates as well: a word made of it alone would otherwise be quoted
+// into an identifier and break the statement.
+constexpr std::string_view kQuoteSeparator{" \t\n\v\f\r(),.<=>;\0", 15};
+
+// Words left bare, after "SELECT"; a word that is the beginning of one of
+// them (T for TABLE) stays bare as well.
+constexpr std::string_view kBareWords[] = {
+    "FROM",    "WHERE",     "ORDER",     "GROUP",   "BY",      "DISTINCT", "HAVING",     "UNION",
+    "MINUS",   "INTERSECT", "JOIN",      "LEFT",    "ON",      "IN",       "IS",         "AS",
+    "BETWEEN", "EXISTS",    "LIMIT",     "LIKE",    "AND",     "OR",       "COUNT",      "NULL",
+    "*",       "?",         "NOT",       "FOR",     "INSERT",  "INTO",     "VALUES",     "UPDATE",
+    "SET",     "DELETE",    "DESCRIBE",  "NEXTVAL", "LASTVAL", "CURRVAL",  "::REGCLASS", "CREATE",
+    "TABLE",   "VIEW",      "INDEX",     "PRIMARY", "KEY",     "DEFAULT",  "DROP",       "TRUNCATE",
+    "ESCAPE",  "EXTRACT",   "DAYOFWEEK", "LENGTH",  "DOW",     "YEAR",     "MONTH",      "DAY",
+    "HOUR",    "MINUTE",    "SECOND",
+};
+static_assert(std::size(kBareWords) == 59);
+
+bool isBareKeyword(std::string_view word) {
+    if (compareNoCase(word, "SELECT") == 0) {
+        return true;
+    }
+    return std::any_of(std::begin(kBareWords), std::end(kBareWords),
+                       [word](std::string_view bare) { return compareNoCase(word, bare) == 0; });
+}
+
+class IdentifierQuoter {
+  public:
+    IdentifierQuoter(std::string_view text, char quote, bool backquotes, char escape, bool doubled)
+        : text_(text), quote_(quote), backquotes_(backquotes), escape_(escape), doubled_(doubled) {}
+
+    std::string run() {
+        out_.reserve(text_.size() + text_.size() / 4);
+        std::size_t i = 0;
+        while (i < text_.size()) {
+            i = step(i);
+        }
+        if (inWord_) {
+            writeWord(text_.size(), true);
+        }
+        return std::move(out_);
+    }
+
+  private:
+    bool opensRun(char c) const {
+        return c == '"' || c == '\'' || c == '{' || (backquotes_ && c == '`');
+    }
+
+    std::size_t step(std::size_t i) {
+        const char c = text_[i];
+        if (escape_ != '\0' && c == escape_) {
+            const std::size_t length = std::min<std::size_t>(2, text_.size() - i);
+            if (!inWord_) {
+                out_.append(text_.substr(i, length));
+            }
+            return i + length;
+        }
+        if (inRun_) {
+            return stepInRun(i, c);
+        }
+        if (opensRun(c)) {
+            if (inWord_) {
+                // A prefix glued to a literal (N'abc', E'\n') stays as written.
+                out_.append(text_.substr(wordStart_, i - wordStart_));
+                inWord_ = false;
+            }
+            inRun_ = true;
+            closing_ = c == '{' ? '}' : c;
+            out_.push_back(c);
+        } else if (inWord_) {
+            if (isOneOf(c, kQuoteWordEnd)) {
+                writeWord(i, false);
+                out_.push_back(c);
+            }
+        } else if (isOneOf(c, kQuoteSeparator)) {
+            out_.push_back(c);
+        } else {
+            inWord_ = true;
+            wordStart_ = i;
+        }
+        return i + 1;
+    }
+
+    std::size_t stepInRun(std::size_t i, char c) {
+        if (doubled_ && closing_ == '\'' && c == '\'' && charOrNul(text_, i + 1) == '\'') {
+            out_.append("''");
+            return i + 2;
+        }
+        out_.push_back(c);
+        inRun_ = c != closing_;
+        return i + 1;
+    }
+
+    // At the end of the text a word beginning with E or e is not taken for
+    // a number.
+    bool isBare(std::string_view word, bool atEnd) const {
+        if (isBareKeyword(word)) {
+            return true;
+        }
+        const char first = word.front();
+        const bool couldBeNumber = (first >= '0' && first <= '9') || first == '+' || first == '-' ||
+                                   first == '.' || (!atEnd && (first == 'E' || first == 'e'));
+        return couldBeNumber && isNumberWord(word);
+    }
+
+    void writeWord(std::size_t end, bool atEnd) {
+        const std::string_view word = text_.substr(wordStart_, end - wordStart_);
+        if (isBare(word, atEnd)) {
+            out_.append(word);
+        } else {
+            out_.push_back(quote_);
+            out_.append(word);
+            out_.push_back(quote_);
+        }
+        inWord_ = false;
+    }
+
+    std::string_view text_;
+    char quote_;
+    bool backquotes_;
+    char escape_;
+    bool doubled_;
+    std::string out_;
+    bool inRun_ = false;
+    char closing_ = '\0';
+    bool inWord_ = false;
+    std::size_t wordStart_ = 0;
+};
+
+// --- pair replacement -------------------------------------------------------
+
+struct Replaced {
+    std::size_t end;  // just past the last text inserted
+};
+
+// Position of the first `token` outside quoted runs at or after `from`
+// (quotes are tracked from the start of the text). Inside a run the escape
+// character makes a following single quote ordinary; a closing quote is
+// compared with the token and does not open a new run.
+std::optional<std::size_t> findTokenOutsideRuns(std::string_view text, std::string_view token,
+                                                char escape, std::size_t from) {
+    if (token.empty()) {
+        return std::nullopt;
+    }
+    bool inRun = false;
+    bool escaped = false;
+    char opener = '\0';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool closes = inRun && c == opener && !(escaped && c == '\'');
+        if (inRun && !closes) {
+            escaped = !escaped && escape != '\0' && c == escape;
+            continue;
+        }
+        if (i >= from && compareNoCaseAt(text, i, token.size(), token) == 0) {
+            return i;
+        }
+        if (closes) {
+            inRun = false;
+        } else if (c == '\'' || c == '"' || c == '`') {
+            inRun = true;
+            opener = c;
+            escaped = false;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Replaced> replacePairFrom(std::string& text, std::string_view token,
+                                        std::string_view replacement, std::string_view closingToken,
+                                        std::string_view closingReplacement, char escape,
+                                        std::size_t from) {
+    const std::optional<std::size_t> at = findTokenOutsideRuns(text, token, escape, from);
+    if (!at) {
+        return std::nullopt;
+    }
+    text.replace(*at, token.size(), replacement);
+    Replaced done{*at + replacement.size()};
+    if (closingToken.empty()) {
+        return done;
+    }
+    for (std::size_t i = done.end; i + closingToken.size() <= text.size(); ++i) {
+        if (compareNoCaseAt(text, i, closingToken.size(), closingToken) == 0) {
+            text.replace(i, closingToken.size(), closingReplacement);
+            done.end = i + closingReplacement.size();
+            break;
+        }
+    }
+    return done;
+}
+
+}  // namespace
+
+bool isAsciiSpace(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+const char* skipSpaces(const char* text) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    while (isSpaceChar(*text)) {
+        ++text;
+    }
+    return text;
+}
+
+const char* matchKeyword(const char* text, const char* keyword) {
+    if (text == nullptr || keyword == nullptr) {
+        return nullptr;
+    }
+    const char* start = skipSpaces(text);
+    const std::size_t length = std::strlen(keyword);
+    if (*start == '\0' || !startsWithNoCase(start, keyword)) {
+        return nullptr;
+    }
+    const char after = start[length];
+    return after == '\0' || isSpaceChar(after) ? start : nullptr;
+}
+
+const char* findOutsideQuotes(const char* text, const char* token, bool honourSingleQuotes,
+                              bool honourDoubleQuotes) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    const std::string_view wanted = token == nullptr ? std::string_view() : token;
+    bool inRun = false;
+    char opener = '\0';
+    std::size_t i = 0;
+    while (text[i] != '\0') {
+        const char c = text[i];
+        if (inRun) {
+            if (c == '\\') {
+                // The escaped character is passed over, but never the NUL.
+                i += text[i + 1] == '\0' ? 1 : 2;
+                continue;
+            }
+            if (c == opener) {
+                inRun = false;
+                if (startsWithNoCase(text + i, wanted)) {
+                    return text + i;
+                }
+            }
+            ++i;
+            continue;
+        }
+        if (startsWithNoCase(text + i, wanted)) {
+            return text + i;
+        }
+        const bool quote = (c == '\'' && honourSingleQuotes) || (c == '"' && honourDoubleQuotes);
+        if (quote && !(i > 0 && text[i - 1] == '\\')) {
+            inRun = true;
+            opener = c;
+        }
+        ++i;
+    }
+    return text + i;
+}
+
+std::int32_t countOutsideQuotes(std::string_view text, std::string_view token) {
+    if (token.empty()) {
+        return 0;
+    }
+    std::int32_t count = 0;
+    bool inRun = false;
+    char opener = '\0';
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        const bool escapedQuote = c == '\'' && i > 0 && text[i - 1] == '\\';
+        const bool closes = inRun && c == opener && !escapedQuote;
+        if (inRun && !closes) {
+            ++i;
+            continue;
+        }
+        if (text.substr(i, token.size()) == token) {
+            ++count;
+            i += token.size();
+            inRun = false;
+            continue;
+        }
+        if (closes) {
+            inRun = false;
+        } else if (c == '"' || c == '`' || (c == '\'' && !escapedQuote)) {
+            inRun = true;
+            opener = c;
+        }
+        ++i;
+    }
+    return count;
+}
+
+int replacePairOutsideQuotes(std::string& text, std::string_view token,
+                             std::string_view replacement, std::string_view closingToken,
+                             std::string_view closingReplacement, char escapeChar) {
+    return replacePairFrom(text, token, replacement, closingToken, closingReplacement, escapeChar,
+                           0)
+               ? 1
+               : 0;
+}
+
+std::string replaceAllPairsOutsideQuotes(std::string text, std::string_view token,
+                                         std::string_view replacement,
+                                         std::string_view closingToken,
+                                         std::string_view closingReplacement) {
+    // Rescanning from the start would find a token inside its own replacement
+    // forever; such a replacement is stepped over instead.
+    const bool feedsItself = containsNoCase(replacement, token) ||
+                             (!closingToken.empty() && containsNoCase(closingReplacement, token));
+    std::size_t from = 0;
+    while (const auto done = replacePairFrom(text, token, replacement, closingToken,
+                                             closingReplacement, '\\', from)) {
+        from = feedsItself ? done->end : 0;
+    }
+    return text;
+}
+
+std::string stripNameQualifiers(std::string_view text, int qualifierDepth, bool honourBackquotes,
+                                char escapeChar) {
+    return QualifierStripper(text, qualifierDepth, honourBackquotes, escapeChar).run();
+}
+
+std::string quoteIdentifiers(std::string_view text, char quoteChar, bool honourBackquotes,
+                             char escapeChar, bool doubledSingleQuotes) {
+    return IdentifierQuoter(text, quoteChar, honourBackquotes, escapeChar, doubledSingleQuotes)
+        .run();
+}
+
+std::vector<std::string> splitString(std::string_view text, std::string_view delimiters) {
+    std::vector<std::string> pieces;
+    std::size_t start = text.find_first_not_of(delimiters);
+    while (start != std::string_view::npos) {
+        const std::size_t end = text.find_first_of(delimiters, start);
+        pieces.emplace_back(text.substr(start, end - start));
+        start = text.find_first_not_of(delimiters, end);
+    }
+    return pieces;
+}
+
+int compareNoCase(std::string_view a, std::string_view b) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (const int result = compareChars(a[i], charOrNul(b, i)); result != 0) {
+            return result;
+        }
+    }
+    return 0;
+}
+
+int compareNoCaseAt(std::string_view text, std::size_t position, std::size_t length,
+                    std::string_view other) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const char fromText =
+            position < text.size() && i < text.size() - position ? text[position + i] : '\0';
+        if (const int result = compareChars(fromText, charOrNul(other, i)); result != 0) {
+            return result;
+        }
+    }
+    return 0;
+}
+
+const char* findCharBounded(const char* text, char c, int maximum) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    for (int i = 0; (maximum < 0 || i < maximum) && text[i] != '\0'; ++i) {
+        if (text[i] == c) {
+            return text + i;
+        }
+    }
+    return nullptr;
+}
+
+std::size_t wideLength(const SQLWCHAR* units) {
+    std::size_t length = 0;
+    if (units != nullptr) {
+        while (units[length] != 0) {
+            ++length;
+        }
+    }
+    return length;
+}
+
+std::int64_t wideLengthBounded(const SQLWCHAR* units, std::int64_t maximum) {
+    std::int64_t length = 0;
+    if (units != nullptr) {
+        while (length < maximum && units[length] != 0) {
+            ++length;
+        }
+    }
+    return length;
+}
