@@ -18,17 +18,21 @@ TEST(ExportBoundary, TurnsExceptionsIntoDiagnosticsAndErrors) {
         std::vector<std::string> posted;
     };
     const std::vector<Case> cases = {
-        {"success passes through", [] { return SQLRETURN(SQL_SUCCESS_WITH_INFO); },
-         SQL_SUCCESS_WITH_INFO, {}},
+        {"success passes through",
+         [] { return SQLRETURN(SQL_SUCCESS_WITH_INFO); },
+         SQL_SUCCESS_WITH_INFO,
+         {}},
         {"bad_alloc", []() -> SQLRETURN { throw std::bad_alloc(); }, SQL_ERROR, {"HY001"}},
-        {"standard exception", []() -> SQLRETURN { throw std::runtime_error("x"); }, SQL_ERROR,
+        {"standard exception",
+         []() -> SQLRETURN { throw std::runtime_error("x"); },
+         SQL_ERROR,
          {"HY000"}},
         {"anything else", []() -> SQLRETURN { throw 42; }, SQL_ERROR, {"HY000"}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> posted;
-        SQLRETURN rc = exportBoundary([&](const char* state) { posted.emplace_back(state); },
-                                      c.body);
+        SQLRETURN rc =
+            exportBoundary([&](const char* state) { posted.emplace_back(state); }, c.body);
         EXPECT_EQ(rc, c.expected) << c.name;
         EXPECT_EQ(posted, c.posted) << c.name;
     }
