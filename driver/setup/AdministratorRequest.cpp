@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "platform/Bundle.h"
