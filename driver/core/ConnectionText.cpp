@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/adapter/SqlTextScanner.h"
 #include "platform/InstallerFacade.h"
 
 namespace {
@@ -23,17 +24,6 @@ constexpr int kDriverChars = 256;
 
 constexpr SQLWCHAR kDriverKey[] = L"Driver";
 constexpr SQLWCHAR kEmpty[] = L"";
-
-// Interim until the shared scanner lands: first `c` within `maxLength`
-// characters (all of them when negative), never past the NUL.
-const char* findCharBounded(const char* text, char c, int maxLength) {
-    for (int i = 0; (maxLength < 0 || i < maxLength) && text[i] != '\0'; ++i) {
-        if (text[i] == c) {
-            return text + i;
-        }
-    }
-    return nullptr;
-}
 
 SQLSMALLINT normalLength(SQLSMALLINT length) {
     return length < 0 ? SQL_NTS : length;

@@ -40,7 +40,8 @@ void parseConnectionString(const std::string& text, ConnectionStringMap& map);
 void parseConnectionStringW(const SQLWCHAR* text, SQLSMALLINT length, ConnectionStringMap& map);
 
 // A new connection string with `key` (matched without regard to case) set to
-// `value`, every entry written as key=value; in map order.
+// `value`, every entry written as key=value; in map order. An empty key
+// changes nothing.
 std::string setConnectionStringValue(const std::string& connectionString, const std::string& key,
                                      const std::string& value);
 
