@@ -274,26 +274,6 @@ TEST(PlatformUtil, BundleVersionByIdentifier) {
     EXPECT_EQ(getBundleVersion(nullptr), "0.0.0");
 }
 
-TEST(PlatformUtil, SmallFacts) {
-    std::string architecture;
-    getArchitecture(architecture);
-#if defined(__x86_64__)
-    EXPECT_EQ(architecture, "x86_64");
-#endif
-    char name[256] = {};
-    ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
-    EXPECT_EQ(getHostName(), name);
-    EXPECT_FALSE(isTranslated());
-    {
-        ScopedEnv sandboxed("APP_SANDBOX_CONTAINER_ID", "container");
-        EXPECT_TRUE(getSandboxContainerId());
-    }
-    {
-        ScopedEnv notSandboxed("APP_SANDBOX_CONTAINER_ID", std::nullopt);
-        EXPECT_FALSE(getSandboxContainerId());
-    }
-}
-
 TEST(PlatformUtil, DecimalSeparatorFollowsTheUsersLocale) {
     ScopedEnv lcNumeric("LC_NUMERIC", std::nullopt);
     {

@@ -60,16 +60,4 @@ TEST(PropertyList, RejectsWhatIsNotAPropertyList) {
     EXPECT_FALSE(PropertyList::readFile(sandbox.root() / "absent.plist"));
 }
 
-TEST(PropertyList, CopiesAreIndependent) {
-    PropertyList original = sample();
-    PropertyList copy = original;
-    copy.setString("Request", "Add");
-    copy.remove("Text");
-    EXPECT_EQ(original.string("Request"), "UpdatePreferences");
-    EXPECT_TRUE(original.contains("Text"));
-    EXPECT_FALSE(copy.contains("Text"));
-    PropertyList moved = std::move(copy);
-    EXPECT_EQ(moved.string("Request"), "Add");
-}
-
 }  // namespace
