@@ -477,15 +477,6 @@ TEST(TextEncoding, Utf16ToUtf8BufferStopsAtTheFirstCharacterThatDoesNotFit) {
     }
 }
 
-TEST(TextEncoding, UnitLengths) {
-    const SQLWCHAR wide[] = {L'a', 0x1F600, 0};
-    const char16_t narrow16[] = {u'a', u'b', u'c', 0};
-    EXPECT_EQ(utf32Length(wide), 2u);
-    EXPECT_EQ(utf32Length(nullptr), 0u);
-    EXPECT_EQ(utf16Length(narrow16), 3u);
-    EXPECT_EQ(utf16Length(nullptr), 0u);
-}
-
 TEST(TextEncoding, CountMultibyteCharsStopsAtEachLimit) {
     ScopedCtypeLocale locale("C.UTF-8");
     ASSERT_TRUE(locale.active());

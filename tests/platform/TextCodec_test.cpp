@@ -207,13 +207,6 @@ TEST(TextCodec, UnknownEncodingHasNoCodec) {
     }
 }
 
-TEST(TextCodec, UnitWidthsFollowTheEncoding) {
-    EXPECT_EQ(codecFor(kEncodingUtf8).unitWidth(), 1u);
-    EXPECT_EQ(codecFor(kEncodingUtf16BE).unitWidth(), 2u);
-    EXPECT_EQ(codecFor(kEncodingUtf32LE).unitWidth(), 4u);
-    EXPECT_EQ(codecFor(kEncodingMacChineseSimp).unitWidth(), 1u);
-}
-
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
