@@ -307,9 +307,8 @@ std::string traceIndicator(const SQLLEN* value) {
             return name;
         }
     }
-    // -100 - indicator, written so that it cannot overflow.
-    const std::int64_t length =
-        -(static_cast<std::int64_t>(indicator) - SQL_LEN_DATA_AT_EXEC_OFFSET);
+    // The length that SQL_LEN_DATA_AT_EXEC(length) encodes.
+    const std::int64_t length = SQL_LEN_DATA_AT_EXEC_OFFSET - static_cast<std::int64_t>(indicator);
     return "SQL_LEN_DATA_AT_EXEC( " + toString(length) + " )";
 }
 
