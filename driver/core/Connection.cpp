@@ -1,6 +1,7 @@
 #include "driver/core/Connection.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -40,14 +41,27 @@ class FileDescriptor {
     int fd_;
 };
 
+// Where a log file may be: a folder of the user's choosing, or a folder
+// that every user shares (/tmp), where a planted link or someone else's
+// file must not receive our lines.
+enum class LogFolder { Own, Shared };
+
 // Appends one composed line in a single write, so that lines from other
 // threads or processes do not interleave. Failures are silent: the logs
 // must never disturb the call that writes them.
-void appendLine(const std::string& path, std::string_view line, int extraFlags) {
-    const FileDescriptor file(
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | extraFlags, 0600));
+void appendLine(const std::string& path, std::string_view line, LogFolder folder) {
+    const int flags =
+        O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (folder == LogFolder::Shared ? O_NOFOLLOW : 0);
+    const FileDescriptor file(::open(path.c_str(), flags, 0600));
     if (file.get() < 0) {
         return;
+    }
+    if (folder == LogFolder::Shared) {
+        struct stat info {};
+        if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid()) {
+            return;
+        }
     }
     while (!line.empty()) {
         const ssize_t written = ::write(file.get(), line.data(), line.size());
@@ -264,7 +278,7 @@ void Connection::writeQueryLog(std::int64_t elapsedMs, const std::string& sql) {
     line += '\t';
     line += sql;
     line += '\n';
-    appendLine(queryLogFile_, line, 0);
+    appendLine(queryLogFile_, line, LogFolder::Own);
 }
 
 void Connection::writeErrorLog(const std::string& message) {
@@ -275,8 +289,7 @@ void Connection::writeErrorLog(const std::string& message) {
     const auto thread = static_cast<std::uint64_t>(
         reinterpret_cast<std::uintptr_t>(reinterpret_cast<void*>(pthread_self())));
     const std::string path = "/tmp/" + bundle + "_error.0x" + hex(thread) + ".log";
-    // /tmp is shared: never follow a planted link, never let others read.
-    appendLine(path, traceTimestamp() + " " + message + "\n", O_NOFOLLOW);
+    appendLine(path, traceTimestamp() + " " + message + "\n", LogFolder::Shared);
 }
 
 SQLRETURN Connection::connect(const SQLCHAR* server, SQLSMALLINT serverLength, const SQLCHAR* user,
@@ -465,7 +478,8 @@ SQLRETURN Connection::nativeSql(const SQLCHAR* text, SQLINTEGER length, SQLCHAR*
                                 SQLINTEGER bufferLength, SQLINTEGER* outLength) {
     diagnostics_.clear();
     const std::string rewritten = rewriteSql(makeSqlString(text, length));
-    if (copyStringOut(out, outLength, rewritten, bufferLength, outputNts()) != 0) {
+    if (copyStringOut(out, outLength, rewritten, bufferLength, outputNts()) != 0 &&
+        out != nullptr) {
         // A warning without a record would leave the application guessing.
         postState("01004");
         return SQL_SUCCESS_WITH_INFO;

@@ -405,6 +405,21 @@ TEST_F(ErrorLogTest, DoesNotFollowAPlantedLink) {
     EXPECT_TRUE(fs::is_symlink(files[0]));
 }
 
+TEST_F(ErrorLogTest, LeavesAFileOfAnotherUserAlone) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to plant a file of another user";
+    }
+    connection.writeErrorLog("find my name");
+    const std::vector<fs::path> files = logFiles();
+    ASSERT_EQ(files.size(), 1u);
+    OdbcSandbox::writeFile(files[0], "theirs\n");
+    ASSERT_EQ(::chown(files[0].c_str(), 65534, 65534), 0);
+
+    connection.writeErrorLog("must not land in their file");
+
+    EXPECT_EQ(OdbcSandbox::readFile(files[0]), "theirs\n");
+}
+
 TEST_F(ConnectionTest, ClipsTimeoutsAndPacketSizesToTheLimits) {
     struct Case {
         const char* label;
@@ -723,6 +738,11 @@ TEST_F(ConnectionTest, NativeSqlRewritesAndWarnsWhenCut) {
     EXPECT_STREQ(out, "/*x*/");
     EXPECT_EQ(length, 21);
     EXPECT_EQ(stateOf(connection), "01004");
+
+    // Asking only for the length is no truncation.
+    EXPECT_EQ(connection.nativeSql(text, SQL_NTS, nullptr, 6, &length), SQL_SUCCESS);
+    EXPECT_EQ(length, 21);
+    EXPECT_TRUE(connection.diagnostics().isEmpty());
 }
 
 TEST_F(ConnectionTest, TracesTheChosenEncodings) {
