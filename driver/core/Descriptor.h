@@ -121,8 +121,10 @@ class Descriptor : public DescriptorContext {
     virtual bool isImplementation() const { return kind_ == Ipd || kind_ == Ird; }
     // The record under `recNumber`, or null when there is none.
     virtual DescriptorRecord* record(SQLSMALLINT recNumber) const;
-    // On an implementation descriptor the record owns these blocks (std::malloc
-    // family): a block that is replaced is released. "07009" for a missing record.
+    // The record's setters: they only store the pointer. On an implementation
+    // descriptor the record owns the block (std::malloc family) and releases
+    // it when it goes; whoever replaces a block releases the old one first.
+    // "07009" for a missing record.
     virtual SQLRETURN setRecordDataPtr(SQLSMALLINT recNumber, SQLPOINTER pointer);
     virtual SQLRETURN setRecordIndicatorPtr(SQLSMALLINT recNumber, SQLLEN* pointer);
     virtual SQLRETURN setRecordOctetLengthPtr(SQLSMALLINT recNumber, SQLLEN* pointer);

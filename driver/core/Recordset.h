@@ -18,23 +18,25 @@ class Statement;
 class Recordset {
   public:
     // `owner` is the statement served; it must outlive the recordset.
-    explicit Recordset(Statement* owner) : owner_(owner) {}
-    virtual ~Recordset() = default;
+    explicit Recordset(Statement* owner);
+    virtual ~Recordset();
 
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
 
-    virtual void clear() {}
-    virtual SQLRETURN fetchNext() { return SQL_SUCCESS; }
+    virtual void clear();
+    // Stays where it is.
+    virtual SQLRETURN fetchNext();
     // fetchRelative(-1), so that a subclass with relative moves gets prior.
-    virtual SQLRETURN fetchPrior() { return fetchRelative(-1); }
-    virtual SQLRETURN fetchRelative(std::int64_t) { return SQL_ERROR; }
-    virtual SQLRETURN fetchAbsolute(std::int64_t) { return SQL_ERROR; }
-    virtual SQLRETURN fetchFirst() { return SQL_ERROR; }
-    virtual SQLRETURN fetchLast() { return SQL_ERROR; }
-    virtual std::uint64_t currentRow() const { return currentRow_; }
+    virtual SQLRETURN fetchPrior();
+    virtual SQLRETURN fetchRelative(std::int64_t offset);
+    virtual SQLRETURN fetchAbsolute(std::int64_t row);
+    virtual SQLRETURN fetchFirst();
+    virtual SQLRETURN fetchLast();
+    virtual std::uint64_t currentRow() const;
     // `retrieveData` is the statement's SQL_ATTR_RETRIEVE_DATA.
-    virtual SQLRETURN loadCurrentRow(std::uint64_t, SQLUINTEGER) { return SQL_SUCCESS; }
+    // The base publishes nothing.
+    virtual SQLRETURN loadCurrentRow(std::uint64_t rowsetIndex, SQLUINTEGER retrieveData);
 
     Statement* owner() const { return owner_; }
 
