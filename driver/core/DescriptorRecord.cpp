@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cfloat>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -77,41 +75,23 @@ struct SetRule {
     FieldSetter set;  // null for read-only fields
 };
 
+// clang-format off
 const SetRule kSetRules[] = {
-    {SQL_DESC_CONCISE_TYPE, kIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setConciseType(asSmallInt(v)); }},
-    {SQL_DESC_TYPE, kIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setType(asSmallInt(v)); }},
-    {SQL_DESC_DATETIME_INTERVAL_CODE, kIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setDatetimeIntervalCode(asSmallInt(v)); }},
-    {SQL_DESC_DATETIME_INTERVAL_PRECISION, kIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) {
-         return r.setDatetimeIntervalPrecision(asInteger(v));
-     }},
-    {SQL_DESC_NUM_PREC_RADIX, kIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setNumPrecRadix(asInteger(v)); }},
-    {SQL_DESC_LENGTH, kIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setLength(asULen(v)); }},
-    {SQL_DESC_OCTET_LENGTH, kIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setOctetLength(asLen(v)); }},
-    {SQL_DESC_PRECISION, kIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setPrecision(asSmallInt(v)); }},
-    {SQL_DESC_SCALE, kIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setScale(asSmallInt(v)); }},
-    {SQL_DESC_OCTET_LENGTH_PTR, kImplementation,
-     [](DescriptorRecord& r, SQLPOINTER v) {
-         return r.setOctetLengthPtr(static_cast<SQLLEN*>(v));
-     }},
-    {SQL_DESC_INDICATOR_PTR, kImplementation,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setIndicatorPtr(static_cast<SQLLEN*>(v)); }},
-    {SQL_DESC_DATA_PTR, kImplementation,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setDataPtr(v); }},
-    {SQL_DESC_NAME, kApplication,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setName(static_cast<const char*>(v)); }},
-    {SQL_DESC_PARAMETER_TYPE, kApplicationAndIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setParameterType(asSmallInt(v)); }},
-    {SQL_DESC_UNNAMED, kApplicationAndIrd,
-     [](DescriptorRecord& r, SQLPOINTER v) { return r.setUnnamed(asSmallInt(v)); }},
+    {SQL_DESC_CONCISE_TYPE, kIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setConciseType(asSmallInt(v)); }},
+    {SQL_DESC_TYPE, kIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setType(asSmallInt(v)); }},
+    {SQL_DESC_DATETIME_INTERVAL_CODE, kIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setDatetimeIntervalCode(asSmallInt(v)); }},
+    {SQL_DESC_DATETIME_INTERVAL_PRECISION, kIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setDatetimeIntervalPrecision(asInteger(v)); }},
+    {SQL_DESC_NUM_PREC_RADIX, kIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setNumPrecRadix(asInteger(v)); }},
+    {SQL_DESC_LENGTH, kIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setLength(asULen(v)); }},
+    {SQL_DESC_OCTET_LENGTH, kIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setOctetLength(asLen(v)); }},
+    {SQL_DESC_PRECISION, kIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setPrecision(asSmallInt(v)); }},
+    {SQL_DESC_SCALE, kIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setScale(asSmallInt(v)); }},
+    {SQL_DESC_OCTET_LENGTH_PTR, kImplementation, [](DescriptorRecord& r, SQLPOINTER v) { return r.setOctetLengthPtr(static_cast<SQLLEN*>(v)); }},
+    {SQL_DESC_INDICATOR_PTR, kImplementation, [](DescriptorRecord& r, SQLPOINTER v) { return r.setIndicatorPtr(static_cast<SQLLEN*>(v)); }},
+    {SQL_DESC_DATA_PTR, kImplementation, [](DescriptorRecord& r, SQLPOINTER v) { return r.setDataPtr(v); }},
+    {SQL_DESC_NAME, kApplication, [](DescriptorRecord& r, SQLPOINTER v) { return r.setName(static_cast<const char*>(v)); }},
+    {SQL_DESC_PARAMETER_TYPE, kApplicationAndIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setParameterType(asSmallInt(v)); }},
+    {SQL_DESC_UNNAMED, kApplicationAndIrd, [](DescriptorRecord& r, SQLPOINTER v) { return r.setUnnamed(asSmallInt(v)); }},
     {SQL_DESC_DISPLAY_SIZE, kEveryKind, nullptr},
     {SQL_DESC_UNSIGNED, kEveryKind, nullptr},
     {SQL_DESC_FIXED_PREC_SCALE, kEveryKind, nullptr},
@@ -132,6 +112,7 @@ const SetRule kSetRules[] = {
     {SQL_DESC_ROWVER, kEveryKind, nullptr},
     {SQL_DESC_NULLABLE, kEveryKind, nullptr},
 };
+// clang-format on
 
 using FieldValue = std::variant<SQLSMALLINT, SQLINTEGER, SQLLEN, SQLULEN, SQLPOINTER, std::string>;
 using FieldGetter = FieldValue (*)(const DescriptorRecord&);
@@ -142,78 +123,44 @@ struct GetRule {
     FieldGetter get;
 };
 
+// clang-format off
 const GetRule kGetRules[] = {
-    {SQL_DESC_CONCISE_TYPE, kNoKind,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getConciseType(); }},
+    {SQL_DESC_CONCISE_TYPE, kNoKind, [](const DescriptorRecord& r) -> FieldValue { return r.getConciseType(); }},
     {SQL_DESC_TYPE, kNoKind, [](const DescriptorRecord& r) -> FieldValue { return r.getType(); }},
-    {SQL_DESC_DATETIME_INTERVAL_CODE, kNoKind,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getDatetimeIntervalCode(); }},
-    {SQL_DESC_PRECISION, kNoKind,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getPrecision(); }},
+    {SQL_DESC_DATETIME_INTERVAL_CODE, kNoKind, [](const DescriptorRecord& r) -> FieldValue { return r.getDatetimeIntervalCode(); }},
+    {SQL_DESC_PRECISION, kNoKind, [](const DescriptorRecord& r) -> FieldValue { return r.getPrecision(); }},
     {SQL_DESC_SCALE, kNoKind, [](const DescriptorRecord& r) -> FieldValue { return r.getScale(); }},
-    {SQL_DESC_DATETIME_INTERVAL_PRECISION, kNoKind,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getDatetimeIntervalPrecision(); }},
-    {SQL_DESC_NUM_PREC_RADIX, kNoKind,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getNumPrecRadix(); }},
-    {SQL_DESC_LENGTH, kNoKind,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getLength(); }},
-    {SQL_DESC_OCTET_LENGTH, kNoKind,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getOctetLength(); }},
-    {SQL_DESC_DISPLAY_SIZE, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getDisplaySize(); }},
-    {SQL_DESC_UPDATABLE, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getUpdatable(); }},
-    {SQL_DESC_SEARCHABLE, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getSearchable(); }},
-    {SQL_DESC_AUTO_UNIQUE_VALUE, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getAutoUniqueValue(); }},
-    {SQL_DESC_TYPE_NAME, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getTypeName(); }},
-    {SQL_DESC_TABLE_NAME, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getTableName(); }},
-    {SQL_DESC_SCHEMA_NAME, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getSchemaName(); }},
-    {SQL_DESC_CATALOG_NAME, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getCatalogName(); }},
-    {SQL_DESC_LABEL, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getLabel(); }},
-    {SQL_DESC_BASE_COLUMN_NAME, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getBaseColumnName(); }},
-    {SQL_DESC_BASE_TABLE_NAME, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getBaseTableName(); }},
-    {SQL_DESC_LITERAL_PREFIX, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getLiteralPrefix(); }},
-    {SQL_DESC_LITERAL_SUFFIX, kApplicationAndIpd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getLiteralSuffix(); }},
-    {SQL_DESC_UNSIGNED, kApplication,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getUnsigned(); }},
-    {SQL_DESC_FIXED_PREC_SCALE, kApplication,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getFixedPrecScale(); }},
-    {SQL_DESC_ROWVER, kApplication,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getRowver(); }},
-    {SQL_DESC_NULLABLE, kApplication,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getNullable(); }},
-    {SQL_DESC_UNNAMED, kApplication,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getUnnamed(); }},
-    {SQL_DESC_CASE_SENSITIVE, kApplication,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getCaseSensitive(); }},
-    {SQL_DESC_LOCAL_TYPE_NAME, kApplication,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getLocalTypeName(); }},
-    {SQL_DESC_NAME, kApplication,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getName(); }},
-    {SQL_DESC_PARAMETER_TYPE, kApplicationAndIrd,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getParameterType(); }},
-    {SQL_DESC_OCTET_LENGTH_PTR, kImplementation,
-     [](const DescriptorRecord& r) -> FieldValue {
-         return static_cast<SQLPOINTER>(r.getOctetLengthPtr());
-     }},
-    {SQL_DESC_INDICATOR_PTR, kImplementation,
-     [](const DescriptorRecord& r) -> FieldValue {
-         return static_cast<SQLPOINTER>(r.getIndicatorPtr());
-     }},
-    {SQL_DESC_DATA_PTR, kImplementation,
-     [](const DescriptorRecord& r) -> FieldValue { return r.getDataPtr(); }},
+    {SQL_DESC_DATETIME_INTERVAL_PRECISION, kNoKind, [](const DescriptorRecord& r) -> FieldValue { return r.getDatetimeIntervalPrecision(); }},
+    {SQL_DESC_NUM_PREC_RADIX, kNoKind, [](const DescriptorRecord& r) -> FieldValue { return r.getNumPrecRadix(); }},
+    {SQL_DESC_LENGTH, kNoKind, [](const DescriptorRecord& r) -> FieldValue { return r.getLength(); }},
+    {SQL_DESC_OCTET_LENGTH, kNoKind, [](const DescriptorRecord& r) -> FieldValue { return r.getOctetLength(); }},
+    {SQL_DESC_DISPLAY_SIZE, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getDisplaySize(); }},
+    {SQL_DESC_UPDATABLE, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getUpdatable(); }},
+    {SQL_DESC_SEARCHABLE, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getSearchable(); }},
+    {SQL_DESC_AUTO_UNIQUE_VALUE, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getAutoUniqueValue(); }},
+    {SQL_DESC_TYPE_NAME, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getTypeName(); }},
+    {SQL_DESC_TABLE_NAME, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getTableName(); }},
+    {SQL_DESC_SCHEMA_NAME, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getSchemaName(); }},
+    {SQL_DESC_CATALOG_NAME, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getCatalogName(); }},
+    {SQL_DESC_LABEL, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getLabel(); }},
+    {SQL_DESC_BASE_COLUMN_NAME, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getBaseColumnName(); }},
+    {SQL_DESC_BASE_TABLE_NAME, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getBaseTableName(); }},
+    {SQL_DESC_LITERAL_PREFIX, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getLiteralPrefix(); }},
+    {SQL_DESC_LITERAL_SUFFIX, kApplicationAndIpd, [](const DescriptorRecord& r) -> FieldValue { return r.getLiteralSuffix(); }},
+    {SQL_DESC_UNSIGNED, kApplication, [](const DescriptorRecord& r) -> FieldValue { return r.getUnsigned(); }},
+    {SQL_DESC_FIXED_PREC_SCALE, kApplication, [](const DescriptorRecord& r) -> FieldValue { return r.getFixedPrecScale(); }},
+    {SQL_DESC_ROWVER, kApplication, [](const DescriptorRecord& r) -> FieldValue { return r.getRowver(); }},
+    {SQL_DESC_NULLABLE, kApplication, [](const DescriptorRecord& r) -> FieldValue { return r.getNullable(); }},
+    {SQL_DESC_UNNAMED, kApplication, [](const DescriptorRecord& r) -> FieldValue { return r.getUnnamed(); }},
+    {SQL_DESC_CASE_SENSITIVE, kApplication, [](const DescriptorRecord& r) -> FieldValue { return r.getCaseSensitive(); }},
+    {SQL_DESC_LOCAL_TYPE_NAME, kApplication, [](const DescriptorRecord& r) -> FieldValue { return r.getLocalTypeName(); }},
+    {SQL_DESC_NAME, kApplication, [](const DescriptorRecord& r) -> FieldValue { return r.getName(); }},
+    {SQL_DESC_PARAMETER_TYPE, kApplicationAndIrd, [](const DescriptorRecord& r) -> FieldValue { return r.getParameterType(); }},
+    {SQL_DESC_OCTET_LENGTH_PTR, kImplementation, [](const DescriptorRecord& r) -> FieldValue { return static_cast<SQLPOINTER>(r.getOctetLengthPtr()); }},
+    {SQL_DESC_INDICATOR_PTR, kImplementation, [](const DescriptorRecord& r) -> FieldValue { return static_cast<SQLPOINTER>(r.getIndicatorPtr()); }},
+    {SQL_DESC_DATA_PTR, kImplementation, [](const DescriptorRecord& r) -> FieldValue { return r.getDataPtr(); }},
 };
+// clang-format on
 
 template <typename Rule, std::size_t N>
 const Rule* findRule(const Rule (&rules)[N], SQLSMALLINT field) {
@@ -335,149 +282,6 @@ bool equalsNoCase(std::string_view text, std::string_view word) {
                };
                return lower(a) == lower(b);
            });
-}
-
-// What a numeric target stored, for the trace.
-using StoredNumber = std::variant<std::int64_t, std::uint64_t, double>;
-using NumberStore = StoredNumber (*)(std::string_view text, SQLPOINTER target, bool& outOfRange);
-
-template <typename Value>
-void storeBytes(SQLPOINTER target, const Value& value) {
-    if (target != nullptr) {
-        std::memcpy(target, &value, sizeof value);
-    }
-}
-
-template <typename Integer>
-StoredNumber storeSigned(std::string_view text, SQLPOINTER target, bool& outOfRange) {
-    const auto value =
-        static_cast<Integer>(parseLeadingInteger(text, std::numeric_limits<Integer>::min(),
-                                                 std::numeric_limits<Integer>::max(), outOfRange));
-    storeBytes(target, value);
-    return static_cast<std::int64_t>(value);
-}
-
-template <typename Integer>
-StoredNumber storeUnsigned(std::string_view text, SQLPOINTER target, bool& outOfRange) {
-    const auto value = static_cast<Integer>(
-        parseLeadingUnsigned(text, std::numeric_limits<Integer>::max(), outOfRange));
-    storeBytes(target, value);
-    return static_cast<std::uint64_t>(value);
-}
-
-StoredNumber storeFloat(std::string_view text, SQLPOINTER target, bool& outOfRange) {
-    const double parsed = parseLeadingDouble(text, outOfRange);
-    float value = 0;
-    if (std::isfinite(parsed) && std::fabs(parsed) > FLT_MAX) {
-        outOfRange = true;
-        value = parsed < 0 ? -FLT_MAX : FLT_MAX;
-    } else {
-        value = static_cast<float>(parsed);
-    }
-    storeBytes(target, value);
-    return static_cast<double>(value);
-}
-
-StoredNumber storeDouble(std::string_view text, SQLPOINTER target, bool& outOfRange) {
-    const double value = parseLeadingDouble(text, outOfRange);
-    storeBytes(target, value);
-    return value;
-}
-
-// Any non-zero integer is true.
-StoredNumber storeBit(std::string_view text, SQLPOINTER target, bool& outOfRange) {
-    bool clamped = false;
-    const std::int64_t number =
-        parseLeadingInteger(text, std::numeric_limits<std::int64_t>::min(),
-                            std::numeric_limits<std::int64_t>::max(), clamped);
-    outOfRange = false;
-    const unsigned char value = number != 0 ? 1 : 0;
-    storeBytes(target, value);
-    return static_cast<std::int64_t>(value);
-}
-
-struct NumericTarget {
-    SQLSMALLINT cType;
-    SQLLEN size;
-    bool removeCommas;
-    std::string_view traceLiteral;
-    NumberStore store;
-};
-
-const NumericTarget kNumericTargets[] = {
-    {SQL_C_UTINYINT, 1, true, " to SQL_C_UTINYINT: ", storeUnsigned<std::uint8_t>},
-    {SQL_C_STINYINT, 1, true, " to SQL_C_TINYINT: ", storeSigned<std::int8_t>},
-    {SQL_C_TINYINT, 1, true, " to SQL_C_TINYINT: ", storeSigned<std::int8_t>},
-    {SQL_C_USHORT, 2, true, " to SQL_C_USHORT: ", storeUnsigned<std::uint16_t>},
-    {SQL_C_SSHORT, 2, true, " to SQL_C_SHORT: ", storeSigned<std::int16_t>},
-    {SQL_C_SHORT, 2, true, " to SQL_C_SHORT: ", storeSigned<std::int16_t>},
-    {SQL_C_ULONG, 4, true, " to SQL_C_ULONG: ", storeUnsigned<std::uint32_t>},
-    {SQL_C_SLONG, 4, true, " to SQL_C_LONG: ", storeSigned<std::int32_t>},
-    {SQL_C_LONG, 4, true, " to SQL_C_LONG: ", storeSigned<std::int32_t>},
-    {SQL_C_UBIGINT, 8, true, " to SQL_C_BIGINT: ", storeUnsigned<std::uint64_t>},
-    {SQL_C_SBIGINT, 8, true, " to SQL_C_BIGINT: ", storeSigned<std::int64_t>},
-    {SQL_C_FLOAT, 4, true, " to SQL_C_FLOAT: ", storeFloat},
-    {SQL_C_DOUBLE, 8, true, " to SQL_C_DOUBLE: ", storeDouble},
-    {SQL_C_BIT, 1, false, " to SQL_C_BIT: ", storeBit},
-};
-
-enum class DateStruct { Date, Time, Timestamp };
-
-struct DateTarget {
-    SQLSMALLINT cType;
-    DateStruct shape;
-    SQLLEN size;
-};
-
-constexpr DateTarget kDateTargets[] = {
-    {SQL_C_DATE, DateStruct::Date, sizeof(SQL_DATE_STRUCT)},
-    {SQL_C_TYPE_DATE, DateStruct::Date, sizeof(SQL_DATE_STRUCT)},
-    {SQL_C_TIME, DateStruct::Time, sizeof(SQL_TIME_STRUCT)},
-    {SQL_C_TYPE_TIME, DateStruct::Time, sizeof(SQL_TIME_STRUCT)},
-    {SQL_C_TIMESTAMP, DateStruct::Timestamp, sizeof(SQL_TIMESTAMP_STRUCT)},
-    {SQL_C_TYPE_TIMESTAMP, DateStruct::Timestamp, sizeof(SQL_TIMESTAMP_STRUCT)},
-};
-
-template <typename Row, std::size_t N>
-const Row* findTarget(const Row (&rows)[N], SQLSMALLINT cType) {
-    for (const Row& row : rows) {
-        if (row.cType == cType) {
-            return &row;
-        }
-    }
-    return nullptr;
-}
-
-// Stores the structure of `shape` and gives its trace text.
-std::string storeDateStruct(DateStruct shape, const DateTimeFields& fields, SQLPOINTER target,
-                            bool wantText) {
-    switch (shape) {
-        case DateStruct::Date: {
-            const SQL_DATE_STRUCT value{static_cast<SQLSMALLINT>(fields.year),
-                                        static_cast<SQLUSMALLINT>(fields.month),
-                                        static_cast<SQLUSMALLINT>(fields.day)};
-            storeBytes(target, value);
-            return wantText ? dateToString(value) : std::string();
-        }
-        case DateStruct::Time: {
-            const SQL_TIME_STRUCT value{static_cast<SQLUSMALLINT>(fields.hour),
-                                        static_cast<SQLUSMALLINT>(fields.minute),
-                                        static_cast<SQLUSMALLINT>(fields.second)};
-            storeBytes(target, value);
-            return wantText ? timeToString(value) : std::string();
-        }
-        case DateStruct::Timestamp:
-            break;
-    }
-    const SQL_TIMESTAMP_STRUCT value{static_cast<SQLSMALLINT>(fields.year),
-                                     static_cast<SQLUSMALLINT>(fields.month),
-                                     static_cast<SQLUSMALLINT>(fields.day),
-                                     static_cast<SQLUSMALLINT>(fields.hour),
-                                     static_cast<SQLUSMALLINT>(fields.minute),
-                                     static_cast<SQLUSMALLINT>(fields.second),
-                                     fields.fraction};
-    storeBytes(target, value);
-    return wantText ? timestampToString(value) : std::string();
 }
 
 }  // namespace
@@ -975,7 +779,7 @@ void DescriptorRecord::convertFromWorkText(const ImpValue& value, SQLSMALLINT ta
         }
     }
 
-    if (const NumericTarget* numeric = findTarget(kNumericTargets, targetType)) {
+    if (const NumericTarget* numeric = findNumericTarget(targetType)) {
         if (numeric->removeCommas) {
             workLength = static_cast<std::size_t>(
                 std::remove(work.begin(), work.begin() + workLength, ',') - work.begin());
@@ -994,7 +798,7 @@ void DescriptorRecord::convertFromWorkText(const ImpValue& value, SQLSMALLINT ta
         return;
     }
 
-    if (const DateTarget* date = findTarget(kDateTargets, targetType)) {
+    if (const DateTarget* date = findDateTarget(targetType)) {
         if (bufferLength < date->size) {
             lengthValue = 0;
             return;

@@ -10,6 +10,7 @@
 #include <limits>
 #include <vector>
 
+#include "driver/core/StringOutput.h"
 #include "driver/core/TextEncoding.h"
 
 namespace {
@@ -286,6 +287,97 @@ DateLayout layoutOf(SQLSMALLINT sqlType) {
     return DateLayout::None;
 }
 
+template <typename Value>
+void storeBytes(SQLPOINTER target, const Value& value) {
+    if (target != nullptr) {
+        std::memcpy(target, &value, sizeof value);
+    }
+}
+
+template <typename Integer>
+StoredNumber storeSigned(std::string_view text, SQLPOINTER target, bool& outOfRange) {
+    const auto value =
+        static_cast<Integer>(parseLeadingInteger(text, std::numeric_limits<Integer>::min(),
+                                                 std::numeric_limits<Integer>::max(), outOfRange));
+    storeBytes(target, value);
+    return static_cast<std::int64_t>(value);
+}
+
+template <typename Integer>
+StoredNumber storeUnsigned(std::string_view text, SQLPOINTER target, bool& outOfRange) {
+    const auto value = static_cast<Integer>(
+        parseLeadingUnsigned(text, std::numeric_limits<Integer>::max(), outOfRange));
+    storeBytes(target, value);
+    return static_cast<std::uint64_t>(value);
+}
+
+StoredNumber storeFloat(std::string_view text, SQLPOINTER target, bool& outOfRange) {
+    const double parsed = parseLeadingDouble(text, outOfRange);
+    float value = 0;
+    if (std::isfinite(parsed) && std::fabs(parsed) > FLT_MAX) {
+        outOfRange = true;
+        value = parsed < 0 ? -FLT_MAX : FLT_MAX;
+    } else {
+        value = static_cast<float>(parsed);
+    }
+    storeBytes(target, value);
+    return static_cast<double>(value);
+}
+
+StoredNumber storeDouble(std::string_view text, SQLPOINTER target, bool& outOfRange) {
+    const double value = parseLeadingDouble(text, outOfRange);
+    storeBytes(target, value);
+    return value;
+}
+
+// Any non-zero integer is true.
+StoredNumber storeBit(std::string_view text, SQLPOINTER target, bool& outOfRange) {
+    bool clamped = false;
+    const std::int64_t number =
+        parseLeadingInteger(text, std::numeric_limits<std::int64_t>::min(),
+                            std::numeric_limits<std::int64_t>::max(), clamped);
+    outOfRange = false;
+    const unsigned char value = number != 0 ? 1 : 0;
+    storeBytes(target, value);
+    return static_cast<std::int64_t>(value);
+}
+
+const NumericTarget kNumericTargets[] = {
+    {SQL_C_UTINYINT, 1, true, " to SQL_C_UTINYINT: ", storeUnsigned<std::uint8_t>},
+    {SQL_C_STINYINT, 1, true, " to SQL_C_TINYINT: ", storeSigned<std::int8_t>},
+    {SQL_C_TINYINT, 1, true, " to SQL_C_TINYINT: ", storeSigned<std::int8_t>},
+    {SQL_C_USHORT, 2, true, " to SQL_C_USHORT: ", storeUnsigned<std::uint16_t>},
+    {SQL_C_SSHORT, 2, true, " to SQL_C_SHORT: ", storeSigned<std::int16_t>},
+    {SQL_C_SHORT, 2, true, " to SQL_C_SHORT: ", storeSigned<std::int16_t>},
+    {SQL_C_ULONG, 4, true, " to SQL_C_ULONG: ", storeUnsigned<std::uint32_t>},
+    {SQL_C_SLONG, 4, true, " to SQL_C_LONG: ", storeSigned<std::int32_t>},
+    {SQL_C_LONG, 4, true, " to SQL_C_LONG: ", storeSigned<std::int32_t>},
+    {SQL_C_UBIGINT, 8, true, " to SQL_C_BIGINT: ", storeUnsigned<std::uint64_t>},
+    {SQL_C_SBIGINT, 8, true, " to SQL_C_BIGINT: ", storeSigned<std::int64_t>},
+    {SQL_C_FLOAT, 4, true, " to SQL_C_FLOAT: ", storeFloat},
+    {SQL_C_DOUBLE, 8, true, " to SQL_C_DOUBLE: ", storeDouble},
+    {SQL_C_BIT, 1, false, " to SQL_C_BIT: ", storeBit},
+};
+
+constexpr DateTarget kDateTargets[] = {
+    {SQL_C_DATE, DateStruct::Date, sizeof(SQL_DATE_STRUCT)},
+    {SQL_C_TYPE_DATE, DateStruct::Date, sizeof(SQL_DATE_STRUCT)},
+    {SQL_C_TIME, DateStruct::Time, sizeof(SQL_TIME_STRUCT)},
+    {SQL_C_TYPE_TIME, DateStruct::Time, sizeof(SQL_TIME_STRUCT)},
+    {SQL_C_TIMESTAMP, DateStruct::Timestamp, sizeof(SQL_TIMESTAMP_STRUCT)},
+    {SQL_C_TYPE_TIMESTAMP, DateStruct::Timestamp, sizeof(SQL_TIMESTAMP_STRUCT)},
+};
+
+template <typename Row, std::size_t N>
+const Row* findTarget(const Row (&rows)[N], SQLSMALLINT cType) {
+    for (const Row& row : rows) {
+        if (row.cType == cType) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::size_t firstCharacterBytes(std::string_view text, std::uint32_t encoding) {
@@ -540,4 +632,43 @@ std::string hexText(std::uint64_t value) {
     std::array<char, 16> digits{};
     const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value, 16);
     return std::string(digits.data(), result.ptr);
+}
+
+const NumericTarget* findNumericTarget(SQLSMALLINT cType) {
+    return findTarget(kNumericTargets, cType);
+}
+
+const DateTarget* findDateTarget(SQLSMALLINT cType) {
+    return findTarget(kDateTargets, cType);
+}
+
+std::string storeDateStruct(DateStruct shape, const DateTimeFields& fields, SQLPOINTER target,
+                            bool wantText) {
+    switch (shape) {
+        case DateStruct::Date: {
+            const SQL_DATE_STRUCT value{static_cast<SQLSMALLINT>(fields.year),
+                                        static_cast<SQLUSMALLINT>(fields.month),
+                                        static_cast<SQLUSMALLINT>(fields.day)};
+            storeBytes(target, value);
+            return wantText ? dateToString(value) : std::string();
+        }
+        case DateStruct::Time: {
+            const SQL_TIME_STRUCT value{static_cast<SQLUSMALLINT>(fields.hour),
+                                        static_cast<SQLUSMALLINT>(fields.minute),
+                                        static_cast<SQLUSMALLINT>(fields.second)};
+            storeBytes(target, value);
+            return wantText ? timeToString(value) : std::string();
+        }
+        case DateStruct::Timestamp:
+            break;
+    }
+    const SQL_TIMESTAMP_STRUCT value{static_cast<SQLSMALLINT>(fields.year),
+                                     static_cast<SQLUSMALLINT>(fields.month),
+                                     static_cast<SQLUSMALLINT>(fields.day),
+                                     static_cast<SQLUSMALLINT>(fields.hour),
+                                     static_cast<SQLUSMALLINT>(fields.minute),
+                                     static_cast<SQLUSMALLINT>(fields.second),
+                                     fields.fraction};
+    storeBytes(target, value);
+    return wantText ? timestampToString(value) : std::string();
 }

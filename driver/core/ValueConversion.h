@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <variant>
 
 // The pieces of turning one result value, held as text, into an application
 // type: character walking in the data source's encoding, the character,
@@ -96,6 +97,37 @@ struct DateTimeFields {
     std::uint32_t fraction = 0;
 };
 DateTimeFields parseDateTimeText(std::string_view text, SQLSMALLINT sqlType);
+
+// What a numeric target stored, for the trace.
+using StoredNumber = std::variant<std::int64_t, std::uint64_t, double>;
+
+// A numeric application type: its element size, whether commas go before
+// parsing, its trace literal, and how it stores the number of a text (the
+// nearest value of the type when out of range). Fixed-size: the buffer
+// length is not consulted.
+struct NumericTarget {
+    SQLSMALLINT cType;
+    SQLLEN size;
+    bool removeCommas;
+    std::string_view traceLiteral;
+    StoredNumber (*store)(std::string_view text, SQLPOINTER target, bool& outOfRange);
+};
+// The row of a numeric SQL_C_ type, or null.
+const NumericTarget* findNumericTarget(SQLSMALLINT cType);
+
+enum class DateStruct { Date, Time, Timestamp };
+
+struct DateTarget {
+    SQLSMALLINT cType;
+    DateStruct shape;
+    SQLLEN size;
+};
+// The row of a date, time or timestamp SQL_C_ type (ODBC 2 or 3), or null.
+const DateTarget* findDateTarget(SQLSMALLINT cType);
+// Stores the structure of `shape` made from `fields` at `target` (when not
+// null) and, when asked, gives it as trace text.
+std::string storeDateStruct(DateStruct shape, const DateTimeFields& fields, SQLPOINTER target,
+                            bool wantText);
 
 // A number in lowercase hexadecimal without prefix, for the call trace.
 std::string hexText(std::uint64_t value);

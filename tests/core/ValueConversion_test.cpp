@@ -49,6 +49,20 @@ class FakeDescriptor : public DescriptorContext {
 
 enum class Mode { Unicode, Same, Convert };
 
+// How the connection hands text to the application.
+struct Setting {
+    Mode mode;
+    std::uint32_t database;
+    std::uint32_t receive;
+};
+
+const Setting kUnicodeUtf8{Mode::Unicode, kEncodingUtf8, kEncodingUtf8};
+const Setting kSameUtf8{Mode::Same, kEncodingUtf8, kEncodingUtf8};
+const Setting kSameMacRoman{Mode::Same, kEncodingMacRoman, kEncodingMacRoman};
+const Setting kSameShiftJis{Mode::Same, kEncodingMacJapanese, kEncodingMacJapanese};
+const Setting kUtf8ToLatin1{Mode::Convert, kEncodingUtf8, kEncodingIsoLatin1};
+const Setting kLatin1ToUtf8{Mode::Convert, kEncodingIsoLatin1, kEncodingUtf8};
+
 // An IRD column of one row. The row arrays are malloc'ed and handed to the
 // record, which frees them. The value's bytes sit in a heap block of exactly
 // their length (plus a NUL only when there is no length array), so the
@@ -80,10 +94,10 @@ class ImpColumn {
 
     void setOctetLength(SQLLEN length) { lengths_[0] = length; }
 
-    void setMode(Mode mode, std::uint32_t database, std::uint32_t receive) {
-        descriptor.unicode = mode == Mode::Unicode;
-        descriptor.database = database;
-        descriptor.receive = mode == Mode::Same ? database : receive;
+    void setMode(const Setting& setting) {
+        descriptor.unicode = setting.mode == Mode::Unicode;
+        descriptor.database = setting.database;
+        descriptor.receive = setting.receive;
     }
 
     struct Outcome {
@@ -160,9 +174,7 @@ struct PieceStep {
 struct PiecewiseCase {
     const char* name;
     SQLSMALLINT cType;
-    Mode mode;
-    std::uint32_t database;
-    std::uint32_t receive;
+    Setting setting;
     std::string text;
     bool withLength;
     std::vector<PieceStep> steps;
@@ -170,137 +182,63 @@ struct PiecewiseCase {
 
 const std::string kAEuro = "a\xC3\xA9\xE2\x82\xAC";  // a, e acute, euro sign: 6 bytes
 
+// clang-format off
 const std::vector<PiecewiseCase> kPiecewiseCases = {
-    {"char ten bytes in pieces of seven",
-     SQL_C_CHAR,
-     Mode::Same,
-     kEncodingUtf8,
-     kEncodingUtf8,
-     "0123456789",
-     true,
+    {"char ten bytes in pieces of seven", SQL_C_CHAR, kSameUtf8, "0123456789", true,
      {{8, z("0123456"), 10, 7, true},
       {8, z("789") + "####", 3, 10, false},
       {8, z("") + "#######", 0, 10, false}}},
-    {"char zero length buffer asks the length",
-     SQL_C_CHAR,
-     Mode::Same,
-     kEncodingUtf8,
-     kEncodingUtf8,
-     "0123456789",
-     true,
-     {{0, "#", 10, 0, true}, {11, z("0123456789"), 10, 10, false}}},
-    {"char without length array",
-     SQL_C_CHAR,
-     Mode::Same,
-     kEncodingUtf8,
-     kEncodingUtf8,
-     "abc",
-     false,
-     {{2, z("a"), 3, 1, true}, {4, z("bc") + "#", 2, 3, false}}},
-    {"binary five bytes in pieces of two",
-     SQL_C_BINARY,
-     Mode::Same,
-     kEncodingUtf8,
-     kEncodingUtf8,
-     "ABCDE",
-     true,
+    {"char zero length buffer asks the length", SQL_C_CHAR, kSameUtf8, "0123456789", true,
+     {{0, "#", 10, 0, true},
+      {11, z("0123456789"), 10, 10, false}}},
+    {"char without length array", SQL_C_CHAR, kSameUtf8, "abc", false,
+     {{2, z("a"), 3, 1, true},
+      {4, z("bc") + "#", 2, 3, false}}},
+    {"binary five bytes in pieces of two", SQL_C_BINARY, kSameUtf8, "ABCDE", true,
      {{2, "AB", 5, 2, true},
       {2, "CD", 3, 4, true},
       {2, "E#", 1, 5, false},
       {2, "##", 0, 5, false}}},
-    {"wide abc in an eight byte buffer",
-     SQL_C_WCHAR,
-     Mode::Same,
-     kEncodingUtf8,
-     kEncodingUtf8,
-     "abc",
-     true,
+    {"wide abc in an eight byte buffer", SQL_C_WCHAR, kSameUtf8, "abc", true,
      {{8, wide(U"a") + kWideZero, 12, 1, true},
       {8, wide(U"b") + kWideZero, 8, 2, true},
       {8, wide(U"c") + kWideZero, 4, 3, false}}},
-    {"wide too small a buffer receives nothing",
-     SQL_C_WCHAR,
-     Mode::Same,
-     kEncodingUtf8,
-     kEncodingUtf8,
-     "abc",
-     true,
+    {"wide too small a buffer receives nothing", SQL_C_WCHAR, kSameUtf8, "abc", true,
      {{3, "###", 12, 0, true}}},
-    {"wide multibyte",
-     SQL_C_WCHAR,
-     Mode::Same,
-     kEncodingUtf8,
-     kEncodingUtf8,
-     kAEuro,
-     true,
+    {"wide multibyte", SQL_C_WCHAR, kSameUtf8, kAEuro, true,
      {{12, wide(U"a\u00e9") + kWideZero, 12, 3, true},
       {12, wide(U"\u20ac") + kWideZero + kWideZero, 4, 6, false}}},
-    {"wide from mac roman",
-     SQL_C_WCHAR,
-     Mode::Same,
-     kEncodingMacRoman,
-     kEncodingMacRoman,
-     "\x8E"
-     "a",
-     true,
-     {{8, wide(U"\u00e9") + kWideZero, 8, 1, true}, {8, wide(U"a") + kWideZero, 4, 2, false}}},
-    {"wide from shift jis",
-     SQL_C_WCHAR,
-     Mode::Same,
-     kEncodingMacJapanese,
-     kEncodingMacJapanese,
-     "\x82\xA0z",
-     true,
+    {"wide from mac roman", SQL_C_WCHAR, kSameMacRoman, "\x8E" "a", true,
+     {{8, wide(U"\u00e9") + kWideZero, 8, 1, true},
+      {8, wide(U"a") + kWideZero, 4, 2, false}}},
+    {"wide from shift jis", SQL_C_WCHAR, kSameShiftJis, "\x82\xA0z", true,
      {{12, wide(U"\u3042z") + kWideZero, 8, 3, false}}},
-    {"unicode mode counts characters",
-     SQL_C_CHAR,
-     Mode::Unicode,
-     kEncodingUtf8,
-     kEncodingUtf8,
-     kAEuro,
-     true,
+    {"unicode mode counts characters", SQL_C_CHAR, kUnicodeUtf8, kAEuro, true,
      {{1, z(""), 3, 0, true},
       {3, z("a") + "#", 3, 1, true},
       {3, z("\xC3\xA9"), 2, 3, true},
       {3, z("") + "##", 1, 3, true},
       {4, z("\xE2\x82\xAC"), 1, 6, false}}},
-    {"same encoding cuts whole characters",
-     SQL_C_CHAR,
-     Mode::Same,
-     kEncodingUtf8,
-     kEncodingUtf8,
-     kAEuro,
-     true,
+    {"same encoding cuts whole characters", SQL_C_CHAR, kSameUtf8, kAEuro, true,
      {{3, z("a") + "#", 6, 1, true},
       {3, z("\xC3\xA9"), 5, 3, true},
       {4, z("\xE2\x82\xAC"), 3, 6, false}}},
-    {"conversion from UTF-8 to Latin-1",
-     SQL_C_CHAR,
-     Mode::Convert,
-     kEncodingUtf8,
-     kEncodingIsoLatin1,
-     kAEuro,
-     true,
-     {{3, z("a\xE9"), 6, 3, true}, {3, z("?") + "#", 1, 6, false}}},
-    {"conversion from Latin-1 to UTF-8 never skips a byte",
-     SQL_C_CHAR,
-     Mode::Convert,
-     kEncodingIsoLatin1,
-     kEncodingUtf8,
-     "a\xE9"
-     "b",
-     true,
+    {"conversion from UTF-8 to Latin-1", SQL_C_CHAR, kUtf8ToLatin1, kAEuro, true,
+     {{3, z("a\xE9"), 6, 3, true},
+      {3, z("?") + "#", 1, 6, false}}},
+    {"conversion from Latin-1 to UTF-8 never skips a byte", SQL_C_CHAR, kLatin1ToUtf8, "a\xE9" "b", true,
      {{3, z("a") + "#", 3, 1, true},
       {3, z("\xC3\xA9"), 2, 2, true},
       {3, z("b") + "#", 1, 3, false}}},
 };
+// clang-format on
 
 class PiecewiseReads : public ::testing::TestWithParam<PiecewiseCase> {};
 
 TEST_P(PiecewiseReads, EachPieceFollowsTheLast) {
     const PiecewiseCase& c = GetParam();
     ImpColumn column(SQL_VARCHAR, &c.text, c.withLength);
-    column.setMode(c.mode, c.database, c.receive);
+    column.setMode(c.setting);
     SQLLEN nextByte = 0;
     for (std::size_t i = 0; i < c.steps.size(); ++i) {
         const PieceStep& step = c.steps[i];
@@ -323,34 +261,28 @@ INSTANTIATE_TEST_SUITE_P(Values, PiecewiseReads, ::testing::ValuesIn(kPiecewiseC
 // whole value, in every mode.
 struct ReassemblyCase {
     const char* name;
-    Mode mode;
-    std::uint32_t database;
-    std::uint32_t receive;
+    Setting setting;
     std::string text;
     std::string expected;
 };
 
+const std::string kMixedUtf8 = "x\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80yz\xC3\xA9";
+
+// clang-format off
 const std::vector<ReassemblyCase> kReassemblyCases = {
-    {"unicode mode", Mode::Unicode, kEncodingUtf8, kEncodingUtf8,
-     "x\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80yz\xC3\xA9",
-     "x\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80yz\xC3\xA9"},
-    {"same encoding", Mode::Same, kEncodingUtf8, kEncodingUtf8,
-     "x\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80yz\xC3\xA9",
-     "x\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80yz\xC3\xA9"},
-    {"Latin-1 to UTF-8", Mode::Convert, kEncodingIsoLatin1, kEncodingUtf8, "\xE9\xE8\xE0xy\xFC",
-     "\xC3\xA9\xC3\xA8\xC3\xA0xy\xC3\xBC"},
-    {"UTF-8 to Latin-1", Mode::Convert, kEncodingUtf8, kEncodingIsoLatin1,
-     "\xC3\xA9\xE2\x82\xAC"
-     "ab\xC3\xBC",
-     "\xE9?ab\xFC"},
+    {"unicode mode", kUnicodeUtf8, kMixedUtf8, kMixedUtf8},
+    {"same encoding", kSameUtf8, kMixedUtf8, kMixedUtf8},
+    {"Latin-1 to UTF-8", kLatin1ToUtf8, "\xE9\xE8\xE0xy\xFC", "\xC3\xA9\xC3\xA8\xC3\xA0xy\xC3\xBC"},
+    {"UTF-8 to Latin-1", kUtf8ToLatin1, "\xC3\xA9\xE2\x82\xAC" "ab\xC3\xBC", "\xE9?ab\xFC"},
 };
+// clang-format on
 
 class Reassembly : public ::testing::TestWithParam<ReassemblyCase> {};
 
 TEST_P(Reassembly, SmallPiecesAddUpToTheValue) {
     const ReassemblyCase& c = GetParam();
     ImpColumn column(SQL_VARCHAR, &c.text);
-    column.setMode(c.mode, c.database, c.receive);
+    column.setMode(c.setting);
     SQLLEN nextByte = 0;
     std::string assembled;
     bool truncated = true;
