@@ -254,17 +254,6 @@ TEST_P(GetField, KindRulesAndWidth) {
 INSTANTIATE_TEST_SUITE_P(Fields, GetField, ::testing::ValuesIn(kGetCases),
                          caseName<::testing::TestParamInfo<GetCase>>);
 
-TEST(GetField, CutStringsStillSucceedWithTheFullLength) {
-    FakeDescriptor descriptor(DescriptorContext::Ird);
-    DescriptorRecord record(descriptor, "price", SQL_INTEGER, "int4", SQL_NO_NULLS, 1);
-    std::unique_ptr<char[]> buffer(new char[3]);
-    SQLINTEGER length = 0;
-    EXPECT_EQ(record.getField(SQL_DESC_NAME, buffer.get(), 3, &length), SQL_SUCCESS);
-    EXPECT_EQ(std::string(buffer.get(), 3), z("pr"));
-    EXPECT_EQ(length, 5);
-    EXPECT_EQ(descriptor.firstState(), "");
-}
-
 // ---------------------------------------------------------------------------
 // Type rules.
 

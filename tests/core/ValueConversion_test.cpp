@@ -588,15 +588,6 @@ TEST(Trace, ShowsTheValueByItsLength) {
     EXPECT_NE(trace.find("// length value: 4\n"), std::string::npos) << trace;
 }
 
-TEST(Trace, StaysSilentWhenOff) {
-    const std::string text = "abcd";
-    ImpColumn column(SQL_VARCHAR, &text);
-    ExactBuffer buffer(8);
-    SQLLEN nextByte = 0;
-    column.convert(SQL_C_CHAR, buffer.bytes.get(), 8, nextByte);
-    EXPECT_TRUE(column.descriptor.trace.empty());
-}
-
 // Numbers read the same whatever locale the host application set.
 TEST(Locale, NumbersIgnoreTheProcessLocale) {
     const std::filesystem::path dir =
