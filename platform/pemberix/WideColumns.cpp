@@ -216,6 +216,10 @@ SQLRETURN bindWideColumn(SQLHSTMT stmt, StatementState& state, SQLUSMALLINT colu
         postRecord(SQL_HANDLE_STMT, stmt, ownRecord("HY090", 0, "Invalid string or buffer length"));
         return SQL_ERROR;
     }
+    // Values are read with SQLGetData (positioned with SQLSetPos in rowsets).
+    if (pg().SQLGetData == nullptr || pg().SQLSetPos == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_STMT, stmt);
+    }
     // Releases whatever the driver had bound there, and lets it check the
     // column number.
     const SQLRETURN rc = pg().SQLBindCol(stmt, column, SQL_C_WCHAR, nullptr, 0, nullptr);
@@ -298,7 +302,7 @@ SQLRETURN fetchWithWideColumns(SQLHSTMT stmt, StatementState& state,
         std::max<SQLULEN>(statementNumber(stmt, SQL_ATTR_ROW_ARRAY_SIZE, 1), 1);
     auto* appRows = static_cast<SQLULEN*>(statementPointer(stmt, SQL_ATTR_ROWS_FETCHED_PTR));
     SQLULEN ownRows = 0;
-    const bool countRows = appRows == nullptr && rowsetSize > 1;
+    const bool countRows = appRows == nullptr && rowsetSize > 1 && pg().SQLSetStmtAttr != nullptr;
     if (countRows) {
         pg().SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &ownRows, 0);
     }
