@@ -363,14 +363,16 @@ class Statement {
     // Text made safe inside single quotes; derived statements override it
     // for their database's quoting rules.
     virtual std::string escapeString(const std::string& text);
-    // Parameter `number` of row `row` as a literal. SQL_SUCCESS with the
-    // literal (or `isNull` set), SQL_NEED_DATA when it is a data-at-execution
+    // Parameter `number` of row `row` as a complete SQL literal, quoted for
+    // the parameter's SQL type (formatBinary). SQL_SUCCESS with the literal
+    // (or `isNull` set), SQL_NEED_DATA when it is a data-at-execution
     // parameter without data, SQL_ERROR with a diagnostic when its value
     // cannot be written as a literal.
     virtual SQLRETURN formatParameter(SQLUSMALLINT number, Descriptor* apd, Descriptor* ipd,
                                       SQLULEN row, std::string& literal, bool& isNull);
     // Address of parameter `number`'s value for row `row`, with its length
-    // or indicator as given at execution time.
+    // or indicator as read at execution time: SQL_NTS when no length was
+    // given, a byte count otherwise.
     virtual const void* resolveParameterValue(SQLUSMALLINT number, Descriptor* apd, Descriptor* ipd,
                                               SQLULEN row, bool& isNull, bool& pending,
                                               SQLLEN& length);
@@ -466,26 +468,37 @@ class Statement {
     // --- Not part of the ODBC surface ----------------------------------------
     // Called by an explicit descriptor that is being freed: wherever this
     // statement uses it as APD or ARD, the implicit descriptor comes back.
-    void detachDescriptor(Descriptor* descriptor);
+    virtual void detachDescriptor(Descriptor* descriptor);
     SQLINTEGER state() const { return state_; }
     Recordset* recordset() const { return recordset_.get(); }
     // Replaces the recordset; the old one is deleted.
-    void setRecordset(std::unique_ptr<Recordset> recordset);
+    virtual void setRecordset(std::unique_ptr<Recordset> recordset);
 
   protected:
     // Posts a SQLSTATE in front with native 0, column and row -1.
     void postState(const char* state, const char* message = "");
+    // Appends copies of `from`'s records from `firstRecord` on to `to`.
+    static void appendRecords(const DiagnosticHeader& from, SQLSMALLINT firstRecord,
+                              DiagnosticHeader& to);
     // Deletes the recordset, if any.
     void releaseRecordset();
+    // Deletes the recordset; an open server cursor behind it is closed.
+    void discardResult();
     // Clears the IRD records, the loaded-row count and the rowset position.
     void resetResultDescription();
     void markBeforeStart() {
         beforeStart_ = true;
         afterEnd_ = false;
     }
-    // Shared tail of execDirect and execute: run the hook, open a declared
-    // cursor, and derive the state from the recordset.
+    // Shared tail of execDirect, execute and the last paramData: run the
+    // hook, open a declared cursor, and derive the state from the recordset.
     SQLRETURN executeAndOpen();
+    // Wide parameter text (32-bit units, or 16-bit ones for hosts that send
+    // those) as UTF-8; `bound` is the buffer length, 0 when unknown.
+    std::string wideParameterText(const void* value, SQLLEN length, SQLLEN bound);
+    // Text bound to a parameter as a literal for its SQL type: escaped and
+    // quoted, and bare only when it is a number for a non-character type.
+    std::string textLiteral(const std::string& text, SQLSMALLINT sqlType);
 
     Connection* connection_;
     DiagnosticHeader diagnostics_;

@@ -1,0 +1,279 @@
+#pragma once
+
+// Shared pieces of the statement tests: an environment with a captured
+// trace, a connection whose information answers and limits the test sets,
+// and a statement that records the texts it would send to a data source.
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/core/Connection.h"
+#include "driver/core/Descriptor.h"
+#include "driver/core/Environment.h"
+#include "driver/core/MemoryRecordset.h"
+#include "driver/core/Statement.h"
+
+namespace stmt_test {
+
+class TestEnvironment : public Environment {
+  public:
+    TestEnvironment()
+        : Environment("com.example.stmt-test", "morvanex.so", "Vorlan Tarvex", "Vorlan") {}
+
+    bool isTracing() const override { return tracing; }
+    void writeTrace(std::string_view text) override { trace.append(text); }
+
+    bool tracing = false;
+    std::string trace;
+};
+
+// Every text a statement of this connection sent, in order.
+using TextLog = std::vector<std::string>;
+
+class TestConnection : public Connection {
+  public:
+    explicit TestConnection(Environment* environment) : Connection(environment) {}
+
+    SQLRETURN connectStrings(const std::string&, const std::string&, const std::string&) override {
+        return SQL_SUCCESS;
+    }
+    SQLRETURN driverConnect(SQLHWND, const SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
+                            SQLSMALLINT*, SQLUSMALLINT) override {
+        return SQL_SUCCESS;
+    }
+    SQLRETURN disconnect() override { return SQL_SUCCESS; }
+    Statement* createStatement() override;
+
+    bool avoidServerCursors() const override { return !serverCursors; }
+    bool tolerateCloseWithoutCursor() const override { return tolerateClose; }
+    std::string dbmsName() override { return "TestDB"; }
+
+    SQLUINTEGER infoScrollOptions() override { return scrollOptions; }
+    SQLUINTEGER infoCursorSensitivity() override { return cursorSensitivity; }
+    SQLUINTEGER infoAsyncMode() override { return asyncMode; }
+    SQLUINTEGER infoBookmarkPersistence() override { return bookmarkPersistence; }
+    SQLUSMALLINT infoMaxCursorNameLen() override { return maxCursorNameLen; }
+    std::string infoDataSourceName() override { return "TestDsn"; }
+    SQLUINTEGER infoForwardOnlyCursorAttributes1() override { return attributes1[0]; }
+    SQLUINTEGER infoKeysetCursorAttributes1() override { return attributes1[1]; }
+    SQLUINTEGER infoDynamicCursorAttributes1() override { return attributes1[2]; }
+    SQLUINTEGER infoStaticCursorAttributes1() override { return attributes1[3]; }
+    SQLUINTEGER infoForwardOnlyCursorAttributes2() override { return attributes2[0]; }
+    SQLUINTEGER infoKeysetCursorAttributes2() override { return attributes2[1]; }
+    SQLUINTEGER infoDynamicCursorAttributes2() override { return attributes2[2]; }
+    SQLUINTEGER infoStaticCursorAttributes2() override { return attributes2[3]; }
+    SQLUINTEGER keysetSizeMax() override { return keysetMax; }
+    SQLUINTEGER maxLengthMin() override { return maxLengthLow; }
+    SQLUINTEGER maxLengthMax() override { return maxLengthHigh; }
+    SQLUINTEGER queryTimeoutMin() override { return timeoutLow; }
+    SQLUINTEGER queryTimeoutMax() override { return timeoutHigh; }
+
+    bool serverCursors = false;
+    bool tolerateClose = false;
+    SQLUINTEGER scrollOptions =
+        SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC;
+    SQLUINTEGER cursorSensitivity = SQL_INSENSITIVE | SQL_SENSITIVE;
+    SQLUINTEGER asyncMode = SQL_AM_NONE;
+    SQLUINTEGER bookmarkPersistence = 0;
+    SQLUSMALLINT maxCursorNameLen = 0;
+    // By cursor type: forward-only, keyset, dynamic, static.
+    SQLUINTEGER attributes1[4] = {1, 2, 3, 4};
+    SQLUINTEGER attributes2[4] = {0xF, 0xF, 0xF, 0xF};
+    SQLUINTEGER keysetMax = 0;
+    SQLUINTEGER maxLengthLow = 0;
+    SQLUINTEGER maxLengthHigh = 0;
+    SQLUINTEGER timeoutLow = 0;
+    SQLUINTEGER timeoutHigh = 0;
+    // Texts sent by the statements of this connection.
+    TextLog sent;
+};
+
+// A statement that does what a data-source statement does with parameters
+// when binding is off: for every row of the parameter array, splice the
+// values into the text, then "send" it (record it in the connection's log).
+class RecordingStatement : public Statement {
+  public:
+    explicit RecordingStatement(TestConnection* connection)
+        : Statement(connection), log_(connection->sent) {}
+
+    SQLRETURN executeStatement(std::string& text) override {
+        ++executions;
+        const SQLULEN rows = std::max<SQLULEN>(currentApd_->getArraySize(), 1);
+        for (SQLULEN row = 0; row < rows; ++row) {
+            if (hasPendingDataAtExec(row)) {
+                return SQL_NEED_DATA;
+            }
+            std::string copy = text;
+            const SQLRETURN rc = substituteParameters(copy, currentApd_, ipd_.get(), row, '\\');
+            if (rc != SQL_SUCCESS) {
+                return rc;
+            }
+            log_.push_back(copy);
+        }
+        if (makeResult) {
+            setRecordset(std::make_unique<MemoryRecordset>(this));
+        }
+        return executeResult;
+    }
+
+    SQLRETURN executeQuery(std::string text, SQLULEN) override {
+        log_.push_back(text);
+        return SQL_SUCCESS;
+    }
+
+    // Access to the state the tests arrange or inspect.
+    void setState(SQLINTEGER state) { state_ = state; }
+    const std::string& storedCursorName() const { return cursorName_; }
+    const std::string& sqlText() const { return sqlText_; }
+    const std::string& preparedText() const { return preparedText_; }
+    bool beforeStart() const { return beforeStart_; }
+    bool afterEnd() const { return afterEnd_; }
+    SQLLEN storedRowCount() const { return rowCount_; }
+    Descriptor* implicitApd() const { return implicitApd_.get(); }
+    Descriptor* implicitArd() const { return implicitArd_.get(); }
+    void setFetchBookmark(SQLLEN* pointer) { fetchBookmarkPtr_ = pointer; }
+
+    int executions = 0;
+    bool makeResult = false;
+    SQLRETURN executeResult = SQL_SUCCESS;
+
+  private:
+    TextLog& log_;
+};
+
+inline Statement* TestConnection::createStatement() {
+    return new RecordingStatement(this);
+}
+
+// One environment, connection and statement per test.
+struct StatementFixture {
+    TestEnvironment environment;
+    TestConnection connection{&environment};
+    RecordingStatement statement{&connection};
+
+    // SQLSTATE of record 1, or "" when there is none.
+    std::string firstState() { return stateOf(statement, 1); }
+    static std::string stateOf(Statement& statement, SQLSMALLINT record) {
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR message[512];
+        SQLSMALLINT length = 0;
+        if (statement.getDiagRec(record, state, &native, message, sizeof message, &length) !=
+            SQL_SUCCESS) {
+            return {};
+        }
+        return reinterpret_cast<const char*>(state);
+    }
+    std::string firstMessage() {
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR message[512] = {};
+        SQLSMALLINT length = 0;
+        statement.getDiagRec(1, state, &native, message, sizeof message, &length);
+        return reinterpret_cast<const char*>(message);
+    }
+    std::size_t recordCount() { return statement.diagnostics().recordCount(); }
+};
+
+}  // namespace stmt_test
+
+// The fetching, positioning, catalog and type-information operations are
+// built separately. Until they are in the library these weak stand-ins let
+// the statement link; they fail loudly and a real definition replaces them.
+// clang-format off
+#define STMT_TEST_UNBUILT(signature, result) \
+    __attribute__((weak)) signature { return result; }
+STMT_TEST_UNBUILT(SQLRETURN Statement::getTypeInfo(SQLSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::colAttribute(SQLUSMALLINT, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*, SQLLEN*), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::describeCol(SQLUSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLSMALLINT*, SQLULEN*, SQLSMALLINT*, SQLSMALLINT*), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::bindCol(SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::fetch(), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::fetchScroll(SQLSMALLINT, SQLLEN), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::extendedFetch(SQLUSMALLINT, SQLLEN, SQLULEN*, SQLUSMALLINT*), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::numResultCols(SQLSMALLINT*), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::getData(SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::columnPrivileges(const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::columns(const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::foreignKeys(const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::primaryKeys(const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::procedureColumns(const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::procedures(const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::specialColumns(SQLUSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, SQLUSMALLINT, SQLUSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::statistics(const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, SQLUSMALLINT, SQLUSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::tablePrivileges(const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::tables(const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT, const SQLCHAR*, SQLSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::setPos(SQLULEN, SQLUSMALLINT, SQLUSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::bulkOperations(SQLUSMALLINT), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::positionedInsert(SQLULEN), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::positionedDelete(SQLULEN), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::positionedUpdate(SQLULEN), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::fetchRowset(), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::loadNextRow(), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::fetchNext(), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::fetchPrior(), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::fetchFirst(), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::fetchLast(), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::fetchRelative(SQLLEN), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::fetchAbsolute(SQLLEN), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::fetchBookmark(SQLLEN), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::moveNext(), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::movePrior(), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::moveRelative(SQLLEN), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::moveAbsolute(SQLLEN), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::moveFirst(), SQL_ERROR)
+STMT_TEST_UNBUILT(SQLRETURN Statement::moveLast(), SQL_ERROR)
+STMT_TEST_UNBUILT(void Statement::addTypeInfoRow(const TypeInfoRow&), )
+STMT_TEST_UNBUILT(void Statement::typeInfoAllTypes(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoChar(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoVarchar(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoLongvarchar(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoWchar(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoWvarchar(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoWlongvarchar(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoDecimal(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoNumeric(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoSmallint(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoInteger(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoReal(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoFloat(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoDouble(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoBit(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoTinyint(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoBigint(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoBinary(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoVarbinary(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoLongvarbinary(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoTypeDate(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoTypeTime(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoTypeTimestamp(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalMonth(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalYear(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalYearToMonth(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalDay(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalHour(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalMinute(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalSecond(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalDayToHour(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalDayToMinute(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalDayToSecond(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalHourToMinute(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalHourToSecond(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoIntervalMinuteToSecond(), )
+STMT_TEST_UNBUILT(void Statement::typeInfoGuid(), )
+STMT_TEST_UNBUILT(void Statement::addColumnsRow(const ColumnsRow&), )
+STMT_TEST_UNBUILT(void Statement::addTablesRow(const TablesRow&), )
+STMT_TEST_UNBUILT(void Statement::addStatisticsRow(const StatisticsRow&), )
+STMT_TEST_UNBUILT(void Statement::addSpecialColumnsRow(const SpecialColumnsRow&), )
+STMT_TEST_UNBUILT(void Statement::addPrimaryKeysRow(const PrimaryKeysRow&), )
+STMT_TEST_UNBUILT(void Statement::addColumnPrivilegesRow(const ColumnPrivilegesRow&), )
+STMT_TEST_UNBUILT(void Statement::addTablePrivilegesRow(const TablePrivilegesRow&), )
+STMT_TEST_UNBUILT(std::string Statement::extractTableName(const std::string&), {})
+STMT_TEST_UNBUILT(SQLRETURN Statement::validateConversion(SQLSMALLINT, DescriptorRecord*), SQL_ERROR)
+#undef STMT_TEST_UNBUILT
+// clang-format on
