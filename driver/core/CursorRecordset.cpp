@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "driver/core/Connection.h"
@@ -26,15 +27,29 @@ RowArray allocateRowArray(SQLULEN rows) {
     return block;
 }
 
+// The cursor name goes into SQL text unquoted; only a plain identifier may.
+bool isPlainIdentifier(const std::string& name) {
+    const auto isAsciiLetter = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    };
+    const auto isAsciiDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (name.empty() || !(isAsciiLetter(name[0]) || name[0] == '_')) {
+        return false;
+    }
+    return std::all_of(name.begin(), name.end(), [&](char c) {
+        return isAsciiLetter(c) || isAsciiDigit(c) || c == '_' || c == '$';
+    });
+}
+
 }  // namespace
 
 CursorRecordset::CursorRecordset(Statement* owner) : Recordset(owner) {
     Connection* connection = owner_->connection();
     fetchStatement_.reset(connection != nullptr ? connection->createStatement() : nullptr);
-    if (!fetchStatement_) {
+    const std::string name = owner_->cursorName();
+    if (!fetchStatement_ || !isPlainIdentifier(name)) {
         return;
     }
-    const std::string name = owner_->cursorName();
     const std::string openText = "open " + name;
     fetchStatement_->getAttrImpRowDesc()->clearRecords();
     fetchStatement_->executeQuery(openText, 0);
@@ -86,6 +101,10 @@ SQLRETURN CursorRecordset::fetchWith(const std::string& text) {
                                             -1);
         return SQL_ERROR;
     }
+    if (!isPlainIdentifier(owner_->cursorName())) {
+        owner_->diagnostics().prependRecord("34000", 0, "", -1, -1);
+        return SQL_ERROR;
+    }
     fetchStatement_->getAttrImpRowDesc()->clearRecords();
     fetchStatement_->closeCursor();
     SQLRETURN rc = fetchStatement_->executeQuery(text, 0);
@@ -126,7 +145,13 @@ SQLRETURN CursorRecordset::loadCurrentRow(std::uint64_t rowsetIndex, SQLUINTEGER
             toData[rowsetIndex] = isNull || fromData == nullptr ? nullptr : fromData[source];
         }
         if (toLengths != nullptr) {
-            toLengths[rowsetIndex] = isNull || fromLengths == nullptr ? 0 : fromLengths[source];
+            SQLLEN length = 0;
+            if (!isNull && fromLengths != nullptr) {
+                length = fromLengths[source];
+            } else if (!isNull && fromData != nullptr && fromData[source] != nullptr) {
+                length = static_cast<SQLLEN>(std::strlen(fromData[source]));
+            }
+            toLengths[rowsetIndex] = length;
         }
         if (toIndicators != nullptr) {
             toIndicators[rowsetIndex] = isNull ? SQL_NULL_DATA : 0;

@@ -14,7 +14,8 @@
 // which it sends "open ", "fetch ... from " and "close " texts naming the
 // owner's cursor; the server holds the position, so currentRow stays 0.
 // Fetches return the fetch statement's result codes, whose diagnostics stay
-// on the fetch statement.
+// on the fetch statement. The name goes into the texts unquoted, so a name
+// that is not a plain identifier is never sent: moves then fail with "34000".
 class CursorRecordset : public Recordset {
   public:
     // The owner must already have a cursor name and a declared cursor.
