@@ -39,7 +39,10 @@ SQLRETURN readWideText(const Utf16Reader& read, SQLLEN initialUnits, SQLLEN maxU
 
 SQLRETURN deliverWideText(const Utf16Reader& read, const WideTextRequest& request, SQLLEN* length) {
     DriverWideText result;
-    const SQLLEN initial = std::max<SQLLEN>(2 * std::max<SQLLEN>(request.capacity, 0) + 2, 256);
+    // Room for the caller's characters, each a pair at worst; a longer text
+    // is read again at the length the driver reports.
+    const SQLLEN initial =
+        std::clamp<SQLLEN>(2 * std::max<SQLLEN>(request.capacity, 0) + 2, 256, 4096);
     SQLRETURN rc = readWideText(read, initial, request.maxUnits, result);
     if (!SQL_SUCCEEDED(rc)) {
         return rc;
