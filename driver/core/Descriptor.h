@@ -70,7 +70,9 @@ class Descriptor : public DescriptorContext {
                                  SQLSMALLINT* nameLength, SQLSMALLINT* type, SQLSMALLINT* subType,
                                  SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
                                  SQLSMALLINT* nullable);
-    // SQLCopyDesc, called on the target.
+    // SQLCopyDesc, called on the target: header and records become copies
+    // of the source's; pointer fields are shared only between application
+    // descriptors. "HY016" on an IRD.
     virtual SQLRETURN copyDesc(Descriptor* source);
 
     // --- Records ----------------------------------------------------------------
@@ -108,7 +110,9 @@ class Descriptor : public DescriptorContext {
                                       SQLLEN bufferLength) const;
     // Called on an ARD: converts row `impRow` of the IRD's published arrays
     // into rowset row `rowsetIndex` of the bound buffers. With SQL_RD_OFF
-    // only a bound bookmark column is converted. Always SQL_SUCCESS.
+    // only a bound bookmark column is converted. A fixed-size type gets
+    // exactly its element size whatever buffer length was bound, so no row
+    // spills into the next. Always SQL_SUCCESS.
     virtual SQLRETURN convertImpColumns(SQLULEN rowsetIndex, Descriptor* ird, SQLULEN impRow,
                                         SQLUINTEGER retrieveData);
     // Implementation descriptors only: releases every record's data and
