@@ -462,12 +462,18 @@ SQLRETURN Statement::bindParameter(SQLUSMALLINT number, SQLSMALLINT inputOutputT
         if (rc == SQL_SUCCESS) {
             continue;
         }
-        // Every warning and the failure itself end up on the statement.
-        appendRecords(field.descriptor->diagnostics(), 1, diagnostics_);
-        if (rc != SQL_SUCCESS_WITH_INFO) {
-            return rc;
+        // Every warning and the failure itself end up on the statement,
+        // the failure in front of the warnings before it.
+        if (rc == SQL_SUCCESS_WITH_INFO) {
+            appendRecords(field.descriptor->diagnostics(), 1, diagnostics_);
+            result = SQL_SUCCESS_WITH_INFO;
+            continue;
         }
-        result = SQL_SUCCESS_WITH_INFO;
+        DiagnosticHeader merged(nullptr);
+        appendRecords(field.descriptor->diagnostics(), 1, merged);
+        appendRecords(diagnostics_, 1, merged);
+        diagnostics_.assign(merged);
+        return rc;
     }
     return result;
 }
@@ -533,7 +539,7 @@ SQLRETURN Statement::putData(SQLPOINTER data, SQLLEN length) {
             throw std::bad_alloc();
         }
         *holder = 0;
-        ipd_->setRecordIndicatorPtr(number, holder);
+        record->setIndicatorPtr(holder);
     }
     auto* collected = static_cast<unsigned char*>(record->getDataPtr());
     if (isTracing()) {
@@ -599,8 +605,9 @@ SQLRETURN Statement::putData(SQLPOINTER data, SQLLEN length) {
                    hexBytes(bytes, pieceLength) + "\n");
     }
     *holder = static_cast<SQLLEN>(oldLength + pieceLength);
-    // The record releases the block it held before.
-    ipd_->setRecordDataPtr(number, buffer);
+    // The record only stores the pointer; the block it held is ours to free.
+    record->setDataPtr(buffer);
+    std::free(collected);
     return SQL_SUCCESS;
 }
 

@@ -8,6 +8,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,6 +55,10 @@ class TestConnection : public Connection {
     bool tolerateCloseWithoutCursor() const override { return tolerateClose; }
     std::string dbmsName() override { return "TestDB"; }
 
+    std::int64_t queryLogTime() const override { return queryLogThreshold; }
+    void writeQueryLog(std::int64_t elapsedMs, const std::string& text) override {
+        queryLog.push_back(std::to_string(elapsedMs) + " " + text);
+    }
     SQLUINTEGER infoScrollOptions() override { return scrollOptions; }
     SQLUINTEGER infoCursorSensitivity() override { return cursorSensitivity; }
     SQLUINTEGER infoAsyncMode() override { return asyncMode; }
@@ -90,6 +95,8 @@ class TestConnection : public Connection {
     SQLUINTEGER maxLengthHigh = 0;
     SQLUINTEGER timeoutLow = 0;
     SQLUINTEGER timeoutHigh = 0;
+    std::int64_t queryLogThreshold = 0;
+    std::vector<std::string> queryLog;
     // Texts sent by the statements of this connection.
     TextLog sent;
 };

@@ -607,4 +607,15 @@ TEST_F(StatementTest, RowCountIsWrittenThroughTheRowsFetchedPointer) {
     EXPECT_EQ(count, 12);
 }
 
+TEST_F(StatementTest, QueryLogGetsOnlyCallsThatReachTheThreshold) {
+    connection.queryLogThreshold = 60000;
+    statement.startTimer();
+    statement.logQueryTime("select quick");
+    EXPECT_TRUE(connection.queryLog.empty());
+    connection.queryLogThreshold = 0;
+    statement.logQueryTime("select slow");
+    ASSERT_EQ(connection.queryLog.size(), 1u);
+    EXPECT_EQ(connection.queryLog[0].substr(connection.queryLog[0].find(' ')), " select slow");
+}
+
 }  // namespace
