@@ -199,6 +199,9 @@ SQLRETURN ODBCRepeaterConnection::open(const std::string& password) {
     const std::string driverVersion = nativeInfoText(SQL_DRIVER_VER);
     if (!checkDriverAndDatabase(driverName, dbmsName)) {
         trace(std::string("// using bound parameters: ") + flag(usesParameterBinding_));
+        // The native connection is open: close it, or it would outlive the
+        // refusal (and refuse to be freed).
+        connected_ = true;
         close();
         return SQL_ERROR;
     }
