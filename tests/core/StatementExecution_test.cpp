@@ -196,6 +196,18 @@ TEST_F(ExecutionTest, EveryApplicationTypeHasItsLiteral) {
     }
 }
 
+// Hosts that send 16-bit wide parameters: lengths count 2-byte units.
+TEST_F(ExecutionTest, SixteenBitWideParameters) {
+    connection.setWideParameter16Bits(true);
+    // "h", e with acute, U+1D11E as a surrogate pair, "'", then a zero unit.
+    std::vector<std::uint16_t> units = {0x68, 0xE9, 0xD834, 0xDD1E, 0x27, 0, 0x41};
+    SQLLEN nts = SQL_NTS;
+    EXPECT_EQ(spliced(SQL_C_WCHAR, SQL_VARCHAR, units.data(), 14, &nts),
+              "v = 'h\xc3\xa9\xf0\x9d\x84\x9e\\''");
+    SQLLEN two = 4;
+    EXPECT_EQ(spliced(SQL_C_WCHAR, SQL_VARCHAR, units.data(), 14, &two), "v = 'h\xc3\xa9'");
+}
+
 TEST_F(ExecutionTest, DefaultTypeFollowsTheConnection) {
     SQLINTEGER value = 9;
     SQLLEN indicator = 0;
