@@ -59,7 +59,10 @@ int checkOne(const std::filesystem::path& path, uid_t alsoTrusted, bool isProgra
         problem = path.string() + " is not owned by root";
         return EPERM;
     }
-    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    // A sticky folder such as /tmp lets others add entries but not replace
+    // ours, so it does not open the path to them.
+    const bool stickyFolder = !isProgram && (info.st_mode & S_ISVTX) != 0;
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !stickyFolder) {
         problem = path.string() + " is writable by group or others";
         return EPERM;
     }
