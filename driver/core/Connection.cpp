@@ -165,31 +165,6 @@ constexpr DefaultCTypeRow kDefaultCTypes[] = {
     {SQL_TYPE_TIME, SQL_C_TYPE_TIME},  {SQL_TYPE_TIMESTAMP, SQL_C_TYPE_TIMESTAMP},
 };
 
-// Takes out record 1 and keeps the others in order. The area offers no
-// removal of its own, so the remaining records are read back and copied in.
-void removeFirstRecord(DiagnosticHeader& diagnostics) {
-    const auto count = static_cast<SQLSMALLINT>(
-        std::min<std::size_t>(diagnostics.recordCount(), std::numeric_limits<SQLSMALLINT>::max()));
-    DiagnosticHeader rest(nullptr);
-    for (SQLSMALLINT rec = 2; rec <= count; ++rec) {
-        char state[6] = {};
-        SQLINTEGER native = 0;
-        SQLINTEGER column = 0;
-        SQLLEN row = 0;
-        diagnostics.getDiagField(rec, SQL_DIAG_SQLSTATE, state, sizeof state, nullptr);
-        diagnostics.getDiagField(rec, SQL_DIAG_NATIVE, &native, 0, nullptr);
-        diagnostics.getDiagField(rec, SQL_DIAG_COLUMN_NUMBER, &column, 0, nullptr);
-        diagnostics.getDiagField(rec, SQL_DIAG_ROW_NUMBER, &row, 0, nullptr);
-        SQLSMALLINT length = 0;
-        diagnostics.getDiagField(rec, SQL_DIAG_MESSAGE_TEXT, nullptr, 0, &length);
-        std::vector<char> message(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) + 1);
-        diagnostics.getDiagField(rec, SQL_DIAG_MESSAGE_TEXT, message.data(),
-                                 static_cast<SQLSMALLINT>(message.size()), nullptr);
-        rest.appendRecord(state, native, message.data(), column, row);
-    }
-    diagnostics.assign(rest);
-}
-
 }  // namespace
 
 Connection::Connection(Environment* environment)
@@ -469,7 +444,7 @@ SQLRETURN Connection::error(SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message
     const SQLRETURN rc = diagnostics_.getDiagRecWithComponent(dbmsName(), 1, state, native, message,
                                                               bufferLength, textLength);
     if (rc == SQL_SUCCESS) {
-        removeFirstRecord(diagnostics_);
+        diagnostics_.removeRecord(1);
     }
     return rc;
 }

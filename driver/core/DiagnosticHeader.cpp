@@ -218,3 +218,20 @@ void DiagnosticHeader::assign(const DiagnosticHeader& other) {
         records_ = other.records_;
     }
 }
+
+void DiagnosticHeader::removeRecord(SQLINTEGER recNumber) {
+    if (recNumber >= 1 && static_cast<std::size_t>(recNumber) <= records_.size()) {
+        records_.erase(records_.begin() + (recNumber - 1));
+    }
+}
+
+void DiagnosticHeader::appendRecordsFrom(const DiagnosticHeader& other, SQLINTEGER firstRecord) {
+    if (firstRecord < 1) {
+        firstRecord = 1;
+    }
+    // Copy first: other may be this header.
+    const std::vector<DiagnosticRecord> source = other.records_;
+    for (std::size_t i = static_cast<std::size_t>(firstRecord) - 1; i < source.size(); ++i) {
+        records_.push_back(source[i]);
+    }
+}

@@ -62,6 +62,12 @@ class DiagnosticHeader {
 
     // Takes a copy of other's records; the counters stay as they are.
     virtual void assign(const DiagnosticHeader& other);
+    // Removes record recNumber (1-based); the others keep their order.
+    // SQLError uses it to drop only the record it returned.
+    void removeRecord(SQLINTEGER recNumber);
+    // Appends copies of other's records from firstRecord on, without
+    // tracing them again (they were traced when first posted).
+    void appendRecordsFrom(const DiagnosticHeader& other, SQLINTEGER firstRecord = 1);
 
     TraceSink* owner() const { return owner_; }
 

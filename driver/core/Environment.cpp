@@ -14,7 +14,6 @@
 namespace {
 
 constexpr const char* kTraceToStderr = "stderr";
-constexpr SQLSMALLINT kMaxMessage = 32767;
 
 // Writes all of `text`, retrying short writes.
 void writeAll(int fd, std::string_view text) {
@@ -162,35 +161,9 @@ SQLRETURN Environment::error(SQLCHAR* state, SQLINTEGER* native, SQLCHAR* messag
         diagnostics_.getDiagRec(1, state, native, message, bufferLength, textLength);
     if (rc == SQL_SUCCESS) {
         // Only the record just returned goes; the next SQLError sees the next.
-        removeFirstDiagnostic();
+        diagnostics_.removeRecord(1);
     }
     return rc;
-}
-
-// The diagnostics area offers no removal of one record, so the area is
-// rebuilt from records 2 onwards, each read back field by field. A record
-// posted without text reads back with the SQLSTATE's own text, which is
-// what it showed before.
-void Environment::removeFirstDiagnostic() {
-    DiagnosticHeader rest(nullptr);
-    const auto count = static_cast<SQLSMALLINT>(diagnostics_.recordCount());
-    for (SQLSMALLINT rec = 2; rec <= count; ++rec) {
-        SQLCHAR state[6] = {};
-        SQLINTEGER native = 0;
-        SQLINTEGER column = SQL_COLUMN_NUMBER_UNKNOWN;
-        SQLLEN row = SQL_ROW_NUMBER_UNKNOWN;
-        std::string message(kMaxMessage, '\0');
-        SQLSMALLINT length = 0;
-        diagnostics_.getDiagField(rec, SQL_DIAG_SQLSTATE, state, sizeof state, nullptr);
-        diagnostics_.getDiagField(rec, SQL_DIAG_NATIVE, &native, 0, nullptr);
-        diagnostics_.getDiagField(rec, SQL_DIAG_COLUMN_NUMBER, &column, 0, nullptr);
-        diagnostics_.getDiagField(rec, SQL_DIAG_ROW_NUMBER, &row, 0, nullptr);
-        diagnostics_.getDiagField(rec, SQL_DIAG_MESSAGE_TEXT, message.data(), kMaxMessage, &length);
-        message.resize(std::min<size_t>(std::max<SQLSMALLINT>(length, 0), kMaxMessage - 1));
-        rest.appendRecord(reinterpret_cast<const char*>(state), native, message.c_str(), column,
-                          row);
-    }
-    diagnostics_.assign(rest);
 }
 
 SQLRETURN Environment::endTran(SQLSMALLINT completionType) {

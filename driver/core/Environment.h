@@ -70,7 +70,6 @@ class Environment : public TraceSink {
 
   private:
     void openTrace();
-    void removeFirstDiagnostic();
 
     std::string bundleIdentifier_;
     std::string driverFileName_;

@@ -74,28 +74,9 @@ void Statement::postState(const char* state, const char* message) {
     diagnostics_.prependRecord(state, 0, message, -1, -1);
 }
 
-// The diagnostics area offers no way to take records out or to merge two
-// areas, so records are read back field by field and appended.
 void Statement::appendRecords(const DiagnosticHeader& from, SQLSMALLINT firstRecord,
                               DiagnosticHeader& to) {
-    const auto count = static_cast<SQLSMALLINT>(
-        std::min<std::size_t>(from.recordCount(), std::numeric_limits<SQLSMALLINT>::max()));
-    for (SQLSMALLINT rec = firstRecord; rec <= count; ++rec) {
-        char state[6] = {};
-        SQLINTEGER native = 0;
-        SQLINTEGER column = 0;
-        SQLLEN row = 0;
-        SQLSMALLINT length = 0;
-        from.getDiagField(rec, SQL_DIAG_SQLSTATE, state, sizeof state, nullptr);
-        from.getDiagField(rec, SQL_DIAG_NATIVE, &native, 0, nullptr);
-        from.getDiagField(rec, SQL_DIAG_COLUMN_NUMBER, &column, 0, nullptr);
-        from.getDiagField(rec, SQL_DIAG_ROW_NUMBER, &row, 0, nullptr);
-        from.getDiagField(rec, SQL_DIAG_MESSAGE_TEXT, nullptr, 0, &length);
-        std::vector<char> message(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) + 1);
-        from.getDiagField(rec, SQL_DIAG_MESSAGE_TEXT, message.data(),
-                          static_cast<SQLSMALLINT>(message.size()), nullptr);
-        to.appendRecord(state, native, message.data(), column, row);
-    }
+    to.appendRecordsFrom(from, firstRecord);
 }
 
 // --- Diagnostics -------------------------------------------------------------
@@ -124,9 +105,7 @@ SQLRETURN Statement::error(SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
         diagnostics_.getDiagRec(1, state, native, message, bufferLength, textLength);
     if (rc == SQL_SUCCESS) {
         // Only the record just returned goes; the next call reads the next.
-        DiagnosticHeader rest(nullptr);
-        appendRecords(diagnostics_, 2, rest);
-        diagnostics_.assign(rest);
+        diagnostics_.removeRecord(1);
     }
     return rc;
 }

@@ -141,6 +141,47 @@ TEST(DiagnosticHeader, PrependPutsNewestFirstAppendPutsItLast) {
     EXPECT_TRUE(header.isEmpty());
 }
 
+std::vector<SQLINTEGER> natives(const DiagnosticHeader& header) {
+    std::vector<SQLINTEGER> result;
+    for (SQLINTEGER rec = 1;; ++rec) {
+        SQLINTEGER native = 0;
+        if (header.getDiagRec(rec, nullptr, &native, nullptr, 0, nullptr) != SQL_SUCCESS) {
+            return result;
+        }
+        result.push_back(native);
+    }
+}
+
+TEST(DiagnosticHeader, RemovesOneRecordAndCopiesRecordsWithoutTracing) {
+    struct Case {
+        SQLINTEGER remove;
+        std::vector<SQLINTEGER> left;
+    };
+    for (const Case& c : {Case{1, {2, 3}}, Case{2, {1, 3}}, Case{3, {1, 2}}, Case{0, {1, 2, 3}},
+                          Case{4, {1, 2, 3}}, Case{-1, {1, 2, 3}}}) {
+        RecordingSink sink;
+        DiagnosticHeader header(&sink);
+        for (SQLINTEGER n : {1, 2, 3}) {
+            header.appendRecord("HY000", n, "", -1, -1);
+        }
+        header.removeRecord(c.remove);
+        EXPECT_EQ(natives(header), c.left) << c.remove;
+    }
+
+    RecordingSink sink;
+    sink.tracing = true;
+    DiagnosticHeader from(&sink);
+    from.appendRecord("01004", 7, "cut", -1, -1);
+    from.appendRecord("HY000", 8, "", -1, -1);
+    DiagnosticHeader to(&sink);
+    to.appendRecord("01S02", 9, "", -1, -1);
+    const std::size_t linesBefore = sink.writes.size();
+    to.appendRecordsFrom(from, 2);
+    to.appendRecordsFrom(to);
+    EXPECT_EQ(natives(to), (std::vector<SQLINTEGER>{9, 8, 9, 8}));
+    EXPECT_EQ(sink.writes.size(), linesBefore);
+}
+
 TEST(DiagnosticHeader, EachPostWritesOneTraceLineOnlyWhenTracing) {
     RecordingSink sink;
     DiagnosticHeader header(&sink);
