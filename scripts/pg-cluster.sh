@@ -4,7 +4,8 @@
 # The cluster lives in $MORVANEX_PG_DIR (default /tmp/morvanex-pg-$UID),
 # listens on a free port of 127.0.0.1 with trust authentication, and writes
 # its connection settings to $MORVANEX_PG_DIR/env (PGHOST, PGPORT, PGUSER,
-# PGDATABASE lines). As root, initdb and the server run as an unprivileged
+# PGDATABASE lines, and a role that must give its password:
+# MORVANEX_PG_PW_USER / MORVANEX_PG_PW_PASSWORD). As root, initdb and the server run as an unprivileged
 # user (postgres).
 set -euo pipefail
 
@@ -13,6 +14,8 @@ PG_BIN=${MORVANEX_PG_BIN:-$(ls -d /usr/lib/postgresql/15/bin 2>/dev/null || true
 DATA_DIR=$PG_DIR/data
 ENV_FILE=$PG_DIR/env
 LOG_FILE=$PG_DIR/server.log
+PW_USER=morvanex_pw
+PW_PASSWORD=morvanex-secret
 
 die() { echo "pg-cluster: $*" >&2; exit 1; }
 
@@ -53,16 +56,26 @@ start() {
   if [ "$(id -u)" = 0 ]; then chown "$RUN_USER" "$PG_DIR"; fi
   as_user "$PG_BIN/initdb" -D "$DATA_DIR" -U postgres --auth=trust -E UTF8 --locale=C.UTF-8 \
     >"$PG_DIR/initdb.log" 2>&1 || { cat "$PG_DIR/initdb.log" >&2; die "initdb failed"; }
+  # Every role is trusted except one, which lets tests see a refused login.
+  local hba=$DATA_DIR/pg_hba.conf
+  { echo "host all $PW_USER 127.0.0.1/32 scram-sha-256"; cat "$hba"; } >"$hba.new"
+  cat "$hba.new" >"$hba" && rm -f "$hba.new"
   local port
   port=$(free_port)
   as_user "$PG_BIN/pg_ctl" -D "$DATA_DIR" -l "$LOG_FILE" -w -t 60 \
     -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$PG_DIR -c fsync=off" \
     start >/dev/null || { cat "$LOG_FILE" >&2; die "server did not start"; }
+  PGHOST=127.0.0.1 PGPORT=$port PGUSER=postgres PGDATABASE=postgres \
+    "$PG_BIN/psql" -X -q -v ON_ERROR_STOP=1 \
+    -c "CREATE ROLE $PW_USER LOGIN PASSWORD '$PW_PASSWORD'" >/dev/null ||
+    die "could not create the password role"
   cat >"$ENV_FILE" <<ENV
 PGHOST=127.0.0.1
 PGPORT=$port
 PGUSER=postgres
 PGDATABASE=postgres
+MORVANEX_PG_PW_USER=$PW_USER
+MORVANEX_PG_PW_PASSWORD=$PW_PASSWORD
 ENV
   chmod 644 "$ENV_FILE"
   echo "pg-cluster: started on 127.0.0.1:$port ($PG_DIR)"
