@@ -5,42 +5,19 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <string>
 
 #include "tests/adapter/RepeaterTestSupport.h"
+#include "tests/fixtures/PemberixTestSupport.h"
 
 using namespace repeater_test;
 
 namespace {
 
 constexpr const char* kPostgresDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so";
-
-std::map<std::string, std::string> clusterSettings() {
-    std::map<std::string, std::string> settings;
-    const char* dir = std::getenv("MORVANEX_PG_DIR");
-    if (dir == nullptr) {
-        ADD_FAILURE() << "MORVANEX_PG_DIR is not set";
-        return settings;
-    }
-    std::ifstream env(std::string(dir) + "/env");
-    for (std::string line; std::getline(env, line);) {
-        const auto equals = line.find('=');
-        if (equals != std::string::npos) {
-            settings[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-    }
-    if (settings.count("PGPORT") == 0) {
-        ADD_FAILURE() << "no cluster settings in " << dir << "/env";
-    }
-    return settings;
-}
-
-std::string pemberixPath() {
-    const char* path = std::getenv("MORVANEX_PEMBERIX_PATH");
-    return path != nullptr ? path : MORVANEX_PEMBERIX_PATH;
-}
+using pemberix_test::clusterSettings;
+using pemberix_test::pemberixPath;
 
 // Our DSN "Tarvex" naming an adapted DSN on the cluster, served by `driver`.
 // The PostgreSQL driver keeps what it read of a DSN for the process, so

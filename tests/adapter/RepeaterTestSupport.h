@@ -1,8 +1,7 @@
 #pragma once
 
 // Shared pieces of the repeater tests: an environment that records its
-// trace and counts its lock, DSNs of this driver naming adapted DSNs of the
-// DB2 stand-in, and readers of a connection's diagnostics.
+// trace and counts its lock, and DSNs of this driver naming adapted DSNs.
 
 #include <gtest/gtest.h>
 #include <sql.h>
@@ -15,7 +14,6 @@
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "driver/adapter/ODBCRepeaterConnection.h"
@@ -25,24 +23,26 @@
 
 namespace repeater_test {
 
-// A bundle identifier of our own, so that the error logs this process
-// writes under /tmp are found and removed.
-inline std::string testBundleIdentifier() {
-    return "morvanex-repeater-test-" + std::to_string(::getpid());
+// Lines of a text.
+inline std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        out.push_back(line);
+    }
+    return out;
 }
 
+// Its bundle identifier is this process's own, so that the error logs
+// written under /tmp can be read and are removed.
 class RecordingEnvironment : public MutexEnvironment {
   public:
     explicit RecordingEnvironment(bool tracing = false)
-        : MutexEnvironment(testBundleIdentifier(), "morvanex.so", "Vorlan Tarvex", "Vorlan"),
+        : MutexEnvironment(logName(), "morvanex.so", "Vorlan Tarvex", "Vorlan"),
           tracing_(tracing) {}
     ~RecordingEnvironment() override {
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator("/tmp", error)) {
-            if (entry.path().filename().string().rfind(testBundleIdentifier() + "_error.", 0) ==
-                0) {
-                std::filesystem::remove(entry.path(), error);
-            }
+        for (const auto& path : logFiles()) {
+            std::filesystem::remove(path);
         }
     }
 
@@ -60,45 +60,41 @@ class RecordingEnvironment : public MutexEnvironment {
         std::lock_guard guard(mutex_);
         return trace_;
     }
-    std::vector<std::string> traceLines() const {
-        std::vector<std::string> lines;
-        std::istringstream text(trace());
-        for (std::string line; std::getline(text, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
-    bool traced(std::string_view line) const {
-        const auto lines = traceLines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    bool traced(const std::string& line) const {
+        const auto all = lines(trace());
+        return std::find(all.begin(), all.end(), line) != all.end();
     }
     void clearTrace() {
         std::lock_guard guard(mutex_);
         trace_.clear();
     }
-    // The lines of this process's error log, oldest first, without time stamps.
+    // The error log's messages, without their time stamps.
     std::vector<std::string> errorLog() const {
-        std::vector<std::string> lines;
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator("/tmp", error)) {
-            if (entry.path().filename().string().rfind(testBundleIdentifier() + "_error.", 0) !=
-                0) {
-                continue;
-            }
-            std::istringstream text(OdbcSandbox::readFile(entry.path()));
-            for (std::string line; std::getline(text, line);) {
-                // "<date> <time> <message>"
-                const auto first = line.find(' ');
-                const auto second = line.find(' ', first + 1);
-                lines.push_back(second == std::string::npos ? line : line.substr(second + 1));
+        std::vector<std::string> messages;
+        for (const auto& path : logFiles()) {
+            for (const std::string& line : lines(OdbcSandbox::readFile(path))) {
+                const auto time = line.find(' ', line.find(' ') + 1);
+                messages.push_back(time == std::string::npos ? line : line.substr(time + 1));
             }
         }
-        return lines;
+        return messages;
     }
 
     std::atomic<int> locks{0};
 
   private:
+    static std::string logName() { return "morvanex-repeater-test-" + std::to_string(::getpid()); }
+    static std::vector<std::filesystem::path> logFiles() {
+        std::vector<std::filesystem::path> found;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/tmp", error)) {
+            if (entry.path().filename().string().rfind(logName() + "_error.", 0) == 0) {
+                found.push_back(entry.path());
+            }
+        }
+        return found;
+    }
+
     bool tracing_;
     mutable std::mutex mutex_;
     std::string trace_;
@@ -112,15 +108,14 @@ struct Record {
 
 inline std::vector<Record> records(Connection& connection) {
     std::vector<Record> out;
-    DiagnosticHeader& diagnostics = connection.diagnostics();
-    for (SQLSMALLINT number = 1; number <= static_cast<SQLSMALLINT>(diagnostics.recordCount());
-         ++number) {
+    DiagnosticHeader& area = connection.diagnostics();
+    for (SQLSMALLINT n = 1; n <= static_cast<SQLSMALLINT>(area.recordCount()); ++n) {
         Record record;
         char state[6] = {};
         char message[2048] = {};
-        diagnostics.getDiagField(number, SQL_DIAG_SQLSTATE, state, sizeof state, nullptr);
-        diagnostics.getDiagField(number, SQL_DIAG_NATIVE, &record.native, 0, nullptr);
-        diagnostics.getDiagField(number, SQL_DIAG_MESSAGE_TEXT, message, sizeof message, nullptr);
+        area.getDiagField(n, SQL_DIAG_SQLSTATE, state, sizeof state, nullptr);
+        area.getDiagField(n, SQL_DIAG_NATIVE, &record.native, 0, nullptr);
+        area.getDiagField(n, SQL_DIAG_MESSAGE_TEXT, message, sizeof message, nullptr);
         record.state = state;
         record.message = message;
         out.push_back(record);
@@ -130,31 +125,24 @@ inline std::vector<Record> records(Connection& connection) {
 
 inline std::string describe(const std::vector<Record>& list) {
     std::string text;
-    for (const Record& record : list) {
-        text += record.state + " " + std::to_string(record.native) + " " + record.message + "\n";
+    for (const Record& r : list) {
+        text += r.state + " " + std::to_string(r.native) + " " + r.message + "\n";
     }
     return text;
 }
 
-// The DSN of this driver ("Tarvex") and the adapted DSN ("Adapted") it
-// names, whose driver is a variant of the DB2 stand-in.
+// The DSN of this driver ("Tarvex", with `keys`) and the adapted DSN
+// ("Adapted") it names, served by a variant of the DB2 stand-in.
 class SevrinDsns {
   public:
-    static constexpr const char* kDsn = "Tarvex";
-    static constexpr const char* kAdapted = "Adapted";
-
     explicit SevrinDsns(const std::string& variant = "", OdbcSandbox::Keys keys = {})
         : library(variant) {
         library.reset();
-        sandbox.addDsn(kAdapted, library.file(), {});
-        keys.emplace_back("DriverDSN", kAdapted);
-        sandbox.addDsn(kDsn, "morvanex.so", keys);
+        sandbox.addDsn("Adapted", library.file(), {});
+        keys.emplace_back("DriverDSN", "Adapted");
+        sandbox.addDsn("Tarvex", "morvanex.so", keys);
     }
-
-    bool journalHas(const std::string& text) const {
-        return library.journal().find(text) != std::string::npos;
-    }
-    // Journal lines that begin with `function`.
+    // Journal lines of calls to `function`.
     std::vector<std::string> calls(const std::string& function) const {
         std::vector<std::string> found;
         for (const std::string& line : library.journalLines()) {
@@ -173,11 +161,9 @@ inline const SQLCHAR* sqlText(const std::string& text) {
     return reinterpret_cast<const SQLCHAR*>(text.c_str());
 }
 
-inline SQLRETURN driverConnect(ODBCRepeaterConnection& connection, const std::string& text,
-                               SQLUSMALLINT completion = SQL_DRIVER_NOPROMPT,
-                               SQLHWND window = nullptr) {
-    return connection.driverConnect(window, sqlText(text), SQL_NTS, nullptr, 0, nullptr,
-                                    completion);
+inline SQLRETURN driverConnect(ODBCRepeaterConnection& connection, const std::string& text) {
+    return connection.driverConnect(nullptr, sqlText(text), SQL_NTS, nullptr, 0, nullptr,
+                                    SQL_DRIVER_NOPROMPT);
 }
 
 }  // namespace repeater_test
