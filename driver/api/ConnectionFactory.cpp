@@ -1,0 +1,28 @@
+#include "driver/api/ConnectionFactory.h"
+
+#include <atomic>
+
+#include "driver/core/Connection.h"
+
+namespace {
+
+std::unique_ptr<Connection> noAdapter(Environment* /*environment*/, const SQLCHAR* /*text*/,
+                                      SQLSMALLINT /*length*/) {
+    return nullptr;
+}
+
+std::atomic<ConnectionFactory>& currentFactory() {
+    static std::atomic<ConnectionFactory> factory{&noAdapter};
+    return factory;
+}
+
+}  // namespace
+
+std::unique_ptr<Connection> makeConnection(Environment* environment, const SQLCHAR* text,
+                                           SQLSMALLINT length) {
+    return currentFactory().load()(environment, text, length);
+}
+
+ConnectionFactory setConnectionFactory(ConnectionFactory factory) {
+    return currentFactory().exchange(factory != nullptr ? factory : &noAdapter);
+}

@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <new>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "driver/api/HandleCalls.h"
+#include "driver/core/ConnectionProxy.h"
+#include "driver/core/Descriptor.h"
+#include "tests/api/ConnectionTestDoubles.h"
+#include "tests/support/OdbcSandbox.h"
+
+namespace {
+
+SQLHANDLE const kUnset = reinterpret_cast<SQLHANDLE>(0x5a5a);
+
+// A sandbox whose driver section names a trace file.
+struct TracedSandbox {
+    OdbcSandbox sandbox;
+    TracedSandbox() {
+        sandbox.setKey(sandbox.odbcinstIni(OdbcSandbox::Scope::System), "Vorlan Tarvex",
+                       "TraceFile", (sandbox.root() / "trace").string());
+    }
+    std::string trace() const {
+        const auto file = sandbox.root() / ("trace-" + std::to_string(getpid()));
+        return std::filesystem::exists(file) ? normalisedTrace(OdbcSandbox::readFile(file)) : "";
+    }
+};
+
+// A connection that makes explicit descriptors, or runs out of memory
+// making a statement.
+class DescribingConnection : public RecordingConnection {
+  public:
+    using RecordingConnection::RecordingConnection;
+    Descriptor* createDescriptor() override {
+        return new Descriptor(this, DescriptorContext::Explicit);
+    }
+    Statement* createStatement() override { throw std::bad_alloc(); }
+};
+
+SQLHENV newEnvironment() {
+    SQLHENV env = SQL_NULL_HENV;
+    EXPECT_EQ(calls::allocHandle(SQL_HANDLE_ENV, nullptr, &env), SQL_SUCCESS);
+    return env;
+}
+
+SQLHDBC newConnection(SQLHENV env) {
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    EXPECT_EQ(calls::allocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
+    return dbc;
+}
+
+TEST(HandleCalls, UnknownHandleTypesAreErrors) {
+    OdbcSandbox sandbox;
+    SQLHENV env = newEnvironment();
+    for (SQLSMALLINT type : {0, 5, -1}) {
+        SQLHANDLE out = kUnset;
+        EXPECT_EQ(calls::allocHandle(type, env, &out), SQL_ERROR) << type;
+        EXPECT_EQ(out, nullptr) << type;
+        EXPECT_EQ(calls::allocHandle(type, env, nullptr), SQL_ERROR) << type;
+        EXPECT_EQ(calls::freeHandle(type, env), SQL_ERROR) << type;
+    }
+    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_ENV, env), SQL_SUCCESS);
+}
+
+TEST(HandleCalls, NullHandlesAndOutputs) {
+    OdbcSandbox sandbox;
+    SQLHENV env = newEnvironment();
+    SQLHDBC dbc = newConnection(env);
+    struct Case {
+        const char* name;
+        std::function<SQLRETURN(SQLHANDLE*)> call;
+        bool withOutput;
+        SQLRETURN rc;
+        DiagnosticHeader* posted;  // where HY009 goes, or null
+    };
+    const std::vector<Case> cases = {
+        {"connection without environment",
+         [](SQLHANDLE* out) { return calls::allocHandle(SQL_HANDLE_DBC, nullptr, out); }, true,
+         SQL_INVALID_HANDLE, nullptr},
+        {"ODBC 2 connection without environment",
+         [](SQLHANDLE* out) { return calls::allocConnect(nullptr, out); }, true, SQL_INVALID_HANDLE,
+         nullptr},
+        {"statement without connection",
+         [](SQLHANDLE* out) { return calls::allocHandle(SQL_HANDLE_STMT, nullptr, out); }, true,
+         SQL_INVALID_HANDLE, nullptr},
+        {"ODBC 2 statement without connection",
+         [](SQLHANDLE* out) { return calls::allocStmt(nullptr, out); }, true, SQL_INVALID_HANDLE,
+         nullptr},
+        {"descriptor without connection",
+         [](SQLHANDLE* out) { return calls::allocHandle(SQL_HANDLE_DESC, nullptr, out); }, true,
+         SQL_INVALID_HANDLE, nullptr},
+        {"environment without output",
+         [](SQLHANDLE*) { return calls::allocHandle(SQL_HANDLE_ENV, nullptr, nullptr); }, false,
+         SQL_ERROR, nullptr},
+        {"ODBC 2 environment without output", [](SQLHANDLE*) { return calls::allocEnv(nullptr); },
+         false, SQL_ERROR, nullptr},
+        {"connection without output",
+         [env](SQLHANDLE*) { return calls::allocHandle(SQL_HANDLE_DBC, env, nullptr); }, false,
+         SQL_ERROR, &environmentOf(env)->diagnostics()},
+        {"statement without output",
+         [dbc](SQLHANDLE*) { return calls::allocHandle(SQL_HANDLE_STMT, dbc, nullptr); }, false,
+         SQL_ERROR, &proxyOf(dbc)->diagnostics()},
+        {"descriptor without output",
+         [dbc](SQLHANDLE*) { return calls::allocHandle(SQL_HANDLE_DESC, dbc, nullptr); }, false,
+         SQL_ERROR, &proxyOf(dbc)->diagnostics()},
+        {"free a null environment", [](SQLHANDLE*) { return calls::freeEnv(nullptr); }, false,
+         SQL_INVALID_HANDLE, nullptr},
+        {"free a null connection", [](SQLHANDLE*) { return calls::freeConnect(nullptr); }, false,
+         SQL_INVALID_HANDLE, nullptr},
+        {"free a null statement", [](SQLHANDLE*) { return calls::freeStmt(nullptr, SQL_DROP); },
+         false, SQL_INVALID_HANDLE, nullptr},
+        {"free a null descriptor",
+         [](SQLHANDLE*) { return calls::freeHandle(SQL_HANDLE_DESC, nullptr); }, false,
+         SQL_INVALID_HANDLE, nullptr},
+    };
+    for (const Case& c : cases) {
+        environmentOf(env)->diagnostics().clear();
+        proxyOf(dbc)->diagnostics().clear();
+        SQLHANDLE out = kUnset;
+        EXPECT_EQ(c.call(c.withOutput ? &out : nullptr), c.rc) << c.name;
+        if (c.withOutput) {
+            EXPECT_EQ(out, nullptr) << c.name;
+        }
+        if (c.posted != nullptr) {
+            EXPECT_EQ(stateOf(*c.posted), "HY009") << c.name;
+        }
+    }
+    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_DBC, dbc), SQL_SUCCESS);
+    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_ENV, env), SQL_SUCCESS);
+}
+
+TEST(HandleCalls, StatementsAndDescriptorsNeedAConnection) {
+    OdbcSandbox sandbox;
+    SQLHENV env = newEnvironment();
+    SQLHDBC dbc = newConnection(env);
+    struct Case {
+        SQLSMALLINT type;
+        const char* message;
+    };
+    const Case cases[] = {
+        {SQL_HANDLE_STMT, "Can't create a statement before connection is made"},
+        {SQL_HANDLE_DESC, "Can't create a descriptor before connection is made"},
+    };
+    for (const Case& c : cases) {
+        SQLHANDLE out = kUnset;
+        EXPECT_EQ(calls::allocHandle(c.type, dbc, &out), SQL_ERROR);
+        EXPECT_EQ(out, nullptr);
+        SQLCHAR state[6] = {};
+        SQLCHAR message[256] = {};
+        ASSERT_EQ(proxyOf(dbc)->getDiagRec(1, state, nullptr, message, sizeof message, nullptr),
+                  SQL_SUCCESS);
+        EXPECT_STREQ(reinterpret_cast<char*>(state), "HY000");
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(message)),
+                  std::string("[Vorlan][Vorlan Tarvex] ") + c.message);
+    }
+    SQLHANDLE out = kUnset;
+    EXPECT_EQ(calls::allocStmt(dbc, &out), SQL_ERROR);
+    EXPECT_EQ(out, nullptr);
+    calls::freeConnect(dbc);
+    calls::freeEnv(env);
+}
+
+TEST(HandleCalls, EachEnvironmentIsNew) {
+    OdbcSandbox sandbox;
+    SQLHENV first = SQL_NULL_HENV;
+    SQLHENV second = SQL_NULL_HENV;
+    ASSERT_EQ(calls::allocEnv(&first), SQL_SUCCESS);
+    ASSERT_EQ(calls::allocEnv(&second), SQL_SUCCESS);
+    EXPECT_NE(first, second);
+    EXPECT_NE(environmentOf(first)->preferences(), environmentOf(second)->preferences());
+    calls::freeEnv(first);
+    calls::freeEnv(second);
+}
+
+TEST(HandleCalls, AnEnvironmentWithConnectionHandlesStays) {
+    OdbcSandbox sandbox;
+    SQLHENV env = newEnvironment();
+    SQLHDBC one = newConnection(env);
+    SQLHDBC two = newConnection(env);
+    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_ENV, env), SQL_ERROR);
+    EXPECT_EQ(stateOf(environmentOf(env)->diagnostics()), "HY010");
+    EXPECT_EQ(calls::freeConnect(one), SQL_SUCCESS);
+    EXPECT_EQ(calls::freeEnv(env), SQL_ERROR);
+    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_DBC, two), SQL_SUCCESS);
+    EXPECT_EQ(calls::freeEnv(env), SQL_SUCCESS);
+}
+
+TEST(HandleCalls, AStatementsOwnDescriptorIsNotFreedAlone) {
+    CapturingEnvironment environment(false);
+    ConnectionScript script;
+    RecordingConnection connection(&environment, script);
+    for (SQLINTEGER kind : {DescriptorContext::Apd, DescriptorContext::Ard, DescriptorContext::Ipd,
+                            DescriptorContext::Ird}) {
+        auto implicit = std::make_unique<Descriptor>(&connection, kind);
+        EXPECT_EQ(calls::freeHandle(SQL_HANDLE_DESC, descriptorHandle(implicit.get())), SQL_ERROR);
+        EXPECT_EQ(stateOf(implicit->diagnostics()), "HY017");
+        // Still whole: the statement that owns it goes on using it.
+        EXPECT_EQ(implicit->setCount(2), SQL_SUCCESS);
+    }
+    auto* explicitOne = new Descriptor(&connection, DescriptorContext::Explicit);
+    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_DESC, descriptorHandle(explicitOne)), SQL_SUCCESS);
+}
+
+// A whole session as the trace shows it, each call in its own spelling.
+TEST(HandleCalls, TraceOfASession) {
+    TracedSandbox traced;
+    SQLHENV env = SQL_NULL_HENV;
+    ASSERT_EQ(calls::allocHandle(SQL_HANDLE_ENV, nullptr, &env), SQL_SUCCESS);
+    ASSERT_TRUE(environmentOf(env)->isTracing());
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    ASSERT_EQ(calls::allocConnect(env, &dbc), SQL_SUCCESS);
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    EXPECT_EQ(calls::allocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_ERROR);
+    EXPECT_EQ(calls::allocHandle(SQL_HANDLE_DBC, env, nullptr), SQL_ERROR);
+    EXPECT_EQ(calls::freeEnv(env), SQL_ERROR);
+    EXPECT_EQ(calls::freeConnect(dbc), SQL_SUCCESS);
+    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_ENV, env), SQL_SUCCESS);
+
+    EXPECT_EQ(traced.trace(),
+              "// ENTER: <time>\n"
+              "SQLRETURN rc = SQL_SUCCESS;\n"
+              "SQLHANDLE env<ptr>;\n"
+              "rc = SQLAllocHandle(SQL_HANDLE_ENV, NULL, &env<ptr>);\n"
+              "// *oh: <ptr>\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "SQLHANDLE dbc<ptr>;\n"
+              "rc = SQLAllocConnect(env<ptr>, &dbc<ptr>);\n"
+              "// *oh: <ptr>\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "SQLHANDLE stmt<ptr>;\n"
+              "rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc<ptr>, &stmt<ptr>);\n"
+              "// diagnostic: state: HY000  code: 0  msg: Can't create a statement before "
+              "connection is made\n"
+              "// *oh: <ptr>\n"
+              "// rc: SQL_ERROR\n"
+              "// ENTER: <time>\n"
+              "rc = SQLAllocHandle(SQL_HANDLE_DBC, env<ptr>, NULL);\n"
+              "// diagnostic: state: HY009  code: 0  msg: \n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeEnv(env<ptr>);\n"
+              "// diagnostic: state: HY010  code: 0  msg: \n"
+              "// rc: SQL_ERROR\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeConnect(dbc<ptr>);\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeHandle(SQL_HANDLE_ENV, env<ptr>);\n");
+}
+
+TEST(HandleCalls, TraceOfDescriptorsAndAStatementOutOfMemory) {
+    TracedSandbox traced;
+    SQLHENV env = newEnvironment();
+    SQLHDBC dbc = newConnection(env);
+    ConnectionScript script;
+    proxyOf(dbc)->setConnection(std::make_unique<DescribingConnection>(environmentOf(env), script));
+    const std::string before = traced.trace();
+
+    SQLHDESC desc = SQL_NULL_HDESC;
+    ASSERT_EQ(calls::allocHandle(SQL_HANDLE_DESC, dbc, &desc), SQL_SUCCESS);
+    ASSERT_NE(desc, nullptr);
+    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_DESC, desc), SQL_SUCCESS);
+    SQLHSTMT stmt = kUnset;
+    EXPECT_EQ(calls::allocStmt(dbc, &stmt), SQL_ERROR);
+    EXPECT_EQ(stmt, nullptr);
+    EXPECT_EQ(stateOf(proxyOf(dbc)->diagnostics()), "HY001");
+    calls::freeConnect(dbc);
+    calls::freeEnv(env);
+
+    // The descriptor's own lines are its business.
+    static const std::regex ownLines(R"(// changing size[^\n]*\n)");
+    EXPECT_EQ(std::regex_replace(traced.trace().substr(before.size()), ownLines, ""),
+              "// ENTER: <time>\n"
+              "rc = SQLAllocHandle(SQL_HANDLE_DESC, dbc<ptr>, oh<ptr>);\n"
+              "// *oh: <ptr>\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeHandle(SQL_HANDLE_DESC, desc<ptr>);\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "SQLHANDLE stmt<ptr>;\n"
+              "rc = SQLAllocStmt(dbc<ptr>, &stmt<ptr>);\n"
+              "// Exception: std::bad_alloc\n"
+              "// diagnostic: state: HY001  code: 0  msg: \n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeConnect(dbc<ptr>);\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeEnv(env<ptr>);\n");
+}
+
+}  // namespace
