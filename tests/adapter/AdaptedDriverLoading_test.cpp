@@ -111,6 +111,23 @@ TEST(AdaptedDriverLoading, WithoutDriverConnectTheConnectFailsWithAConfiguration
               "08001 100 Driver configuration error");
 }
 
+// No native connection handle: the environment's record is reported and
+// nothing is asked about a null handle.
+TEST(AdaptedDriverLoading, FailedHandleAllocationReadsNoNullHandle) {
+    SevrinDsns dsns;
+    dsns.library.control("fail", "SQLAllocHandle:2|HY001|7|no memory for a connection");
+    RecordingEnvironment environment(true);
+    ODBCRepeaterConnection connection(&environment);
+    EXPECT_EQ(connection.connectStrings("Tarvex", "u", "p"), SQL_ERROR);
+    EXPECT_TRUE(environment.traced("// Initialization failed"));
+    const auto list = records(connection);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].state + " " + std::to_string(list[0].native), "08001 7");
+    EXPECT_EQ(list[0].message, "no memory for a connection");
+    EXPECT_TRUE(dsns.calls("SQLDriverConnect").empty());
+    EXPECT_EQ(dsns.library.journal().find("SQLGetDiagRec null"), std::string::npos);
+}
+
 // ODBC 2 functions only: handles come from SQLAllocEnv and SQLAllocConnect
 // and the connection goes back through SQLFreeConnect; the environment and
 // the library stay, so a later connection gets the same library.
