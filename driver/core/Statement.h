@@ -499,6 +499,14 @@ class Statement {
     // Text bound to a parameter as a literal for its SQL type: escaped and
     // quoted, and bare only when it is a number for a non-character type.
     std::string textLiteral(const std::string& text, SQLSMALLINT sqlType);
+    // Shared steps of the catalog and type-information results: the one
+    // ODBC 2 layout test (names, columns and row cells alike), and the
+    // in-memory result with its IRD columns and per-rowset arrays, after
+    // which the statement is in state 4 ("HY001" when memory runs out).
+    // Columns are described in StatementCatalog.cpp.
+    struct ResultColumn;
+    bool usesOdbc2Layout() const;
+    SQLRETURN openMemoryResult(const ResultColumn* columns, std::size_t count, bool odbc2Layout);
 
     Connection* connection_;
     DiagnosticHeader diagnostics_;
