@@ -50,7 +50,11 @@ std::string maskedText(const SQLCHAR* text, SQLSMALLINT length) {
 class WipedBytes {
   public:
     explicit WipedBytes(std::size_t size) : bytes_(size, '\0') {}
-    ~WipedBytes() { explicit_bzero(bytes_.data(), bytes_.size()); }
+    ~WipedBytes() {
+        if (!bytes_.empty()) {
+            explicit_bzero(bytes_.data(), bytes_.size());
+        }
+    }
     WipedBytes(const WipedBytes&) = delete;
     WipedBytes& operator=(const WipedBytes&) = delete;
 
@@ -196,29 +200,45 @@ WideOutput copyCompletedText(std::string_view narrow, SQLSMALLINT total, bool wh
     return {count, bufferLength > 0 && count >= bufferLength};
 }
 
-SQLRETURN completeConnection(ConnectionProxy& proxy, const std::string& call,
-                             SQLSMALLINT completionType) {
-    Environment& environment = *proxy.environment();
-    if (environment.isTracing()) {
+// Only a commit or a rollback completes a transaction; anything else is
+// refused rather than passed on to be taken as one or the other.
+SQLRETURN refuseCompletion(DiagnosticHeader& diagnostics, SQLSMALLINT completionType) {
+    if (completionType == SQL_COMMIT || completionType == SQL_ROLLBACK) {
+        return SQL_SUCCESS;
+    }
+    diagnostics.clear();
+    diagnostics.prependRecord("HY012", 0, "", -1, -1);
+    return SQL_ERROR;
+}
+
+void traceCall(TraceSink& sink, const std::string& call) {
+    if (sink.isTracing()) {
         std::string text;
         addLine(text, traceEnterLine());
         addLine(text, call);
-        environment.writeTrace(text);
+        sink.writeTrace(text);
     }
-    const SQLRETURN rc = proxy.endTran(completionType);
+}
+
+SQLRETURN completeConnection(ConnectionProxy& proxy, const std::string& call,
+                             SQLSMALLINT completionType) {
+    Environment& environment = *proxy.environment();
+    traceCall(environment, call);
+    SQLRETURN rc = refuseCompletion(proxy.diagnostics(), completionType);
+    if (rc == SQL_SUCCESS) {
+        rc = proxy.endTran(completionType);
+    }
     traceExit(environment, rc);
     return rc;
 }
 
 SQLRETURN completeEnvironment(Environment& environment, const std::string& call,
                               SQLSMALLINT completionType) {
-    if (environment.isTracing()) {
-        std::string text;
-        addLine(text, traceEnterLine());
-        addLine(text, call);
-        environment.writeTrace(text);
+    traceCall(environment, call);
+    SQLRETURN rc = refuseCompletion(environment.diagnostics(), completionType);
+    if (rc == SQL_SUCCESS) {
+        rc = environment.endTran(completionType);
     }
-    const SQLRETURN rc = environment.endTran(completionType);
     traceExit(environment, rc);
     return rc;
 }

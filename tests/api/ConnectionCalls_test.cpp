@@ -338,6 +338,9 @@ TEST(ConnectionCalls, DisconnectAndTransactions) {
          },
          SQL_SUCCESS, "none", "rc = SQLTransact(env<ptr>, dbc<ptr>, SQL_ROLLBACK);",
          "endTran 1 #1"},
+        {"neither commit nor rollback", true,
+         [](Handle& h) { return calls::endTran(SQL_HANDLE_DBC, h.dbc(), 7); }, SQL_ERROR, "HY012",
+         "rc = SQLEndTran(SQL_HANDLE_DBC, dbc<ptr>, unknown (7));", "connect dsn  #1"},
         {"disconnect", true, [](Handle& h) { return calls::disconnect(h.dbc()); }, SQL_SUCCESS,
          "none", "rc = SQLDisconnect(dbc<ptr>);", "disconnect #1"},
     };
@@ -364,6 +367,18 @@ TEST(ConnectionCalls, DisconnectAndTransactions) {
         EXPECT_EQ(handle.trace(), expected) << c.name;
         EXPECT_EQ(script.journal.empty() ? "" : script.journal.back(), c.journal) << c.name;
     }
+}
+
+TEST(ConnectionCalls, AnEnvironmentCompletesOnlyCommitOrRollback) {
+    ConnectionScript script;
+    RecordingFactory factory(script);
+    Handle handle;
+    ASSERT_EQ(calls::connect(handle.dbc(), text("dsn"), SQL_NTS, nullptr, 0, nullptr, 0),
+              SQL_SUCCESS);
+    const std::size_t before = script.journal.size();
+    EXPECT_EQ(calls::transact(environmentHandle(&handle.environment), nullptr, 2), SQL_ERROR);
+    EXPECT_EQ(stateOf(handle.environment.diagnostics()), "HY012");
+    EXPECT_EQ(script.journal.size(), before) << "no connection was asked to complete";
 }
 
 TEST(ConnectionCalls, NullConnectionHandlesAreRefused) {
