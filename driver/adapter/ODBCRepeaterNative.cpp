@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "driver/adapter/ODBCRepeaterConnection.h"
@@ -103,6 +105,19 @@ const char* flag(bool value) {
     return value ? "1" : "0";
 }
 
+// The native environment of each loaded library. It is never freed, so it
+// is made once per library and shared by every connection of the process
+// rather than made again, and lost, at every connect.
+struct SharedEnvironments {
+    std::mutex mutex;
+    std::map<void*, SQLHENV> byLibrary;
+};
+
+SharedEnvironments& sharedEnvironments() {
+    static SharedEnvironments shared;
+    return shared;
+}
+
 }  // namespace
 
 bool ODBCRepeaterConnection::loadDriver(std::string& reason) {
@@ -157,21 +172,33 @@ bool ODBCRepeaterConnection::loadLibrary(const std::string& path, std::string& r
 }
 
 void ODBCRepeaterConnection::allocateNativeHandles() {
-    SQLHENV environment = SQL_NULL_HENV;
-    SQLRETURN rc = SQL_ERROR;
-    if (entryPoints_.SQLAllocHandle != nullptr) {
-        rc = entryPoints_.SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment);
-    } else if (entryPoints_.SQLAllocEnv != nullptr) {
-        rc = entryPoints_.SQLAllocEnv(&environment);
-    }
-    // A failed allocation leaves no handle that could be used later.
-    nativeEnvironment_ = SQL_SUCCEEDED(rc) ? environment : SQL_NULL_HENV;
     nativeConnection_ = SQL_NULL_HDBC;
+    {
+        SharedEnvironments& shared = sharedEnvironments();
+        std::lock_guard guard(shared.mutex);
+        const auto known = shared.byLibrary.find(library_);
+        if (known != shared.byLibrary.end()) {
+            nativeEnvironment_ = known->second;
+        } else {
+            SQLHENV environment = SQL_NULL_HENV;
+            SQLRETURN rc = SQL_ERROR;
+            if (entryPoints_.SQLAllocHandle != nullptr) {
+                rc = entryPoints_.SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment);
+            } else if (entryPoints_.SQLAllocEnv != nullptr) {
+                rc = entryPoints_.SQLAllocEnv(&environment);
+            }
+            // A failed allocation leaves no handle that could be used later.
+            nativeEnvironment_ = SQL_SUCCEEDED(rc) ? environment : SQL_NULL_HENV;
+            if (nativeEnvironment_ != SQL_NULL_HENV) {
+                shared.byLibrary.emplace(library_, nativeEnvironment_);
+            }
+        }
+    }
     if (nativeEnvironment_ == SQL_NULL_HENV) {
         return;
     }
     SQLHDBC connection = SQL_NULL_HDBC;
-    rc = SQL_ERROR;
+    SQLRETURN rc = SQL_ERROR;
     if (entryPoints_.SQLAllocHandle != nullptr) {
         rc = entryPoints_.SQLAllocHandle(SQL_HANDLE_DBC, nativeEnvironment_, &connection);
     } else if (entryPoints_.SQLAllocConnect != nullptr) {
