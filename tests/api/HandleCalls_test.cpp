@@ -12,6 +12,7 @@
 #include "driver/api/HandleCalls.h"
 #include "driver/core/ConnectionProxy.h"
 #include "driver/core/Descriptor.h"
+#include "driver/core/Statement.h"
 #include "tests/api/ConnectionTestDoubles.h"
 #include "tests/support/OdbcSandbox.h"
 
@@ -293,6 +294,113 @@ TEST(HandleCalls, TraceOfDescriptorsAndAStatementOutOfMemory) {
               "// rc: SQL_SUCCESS\n"
               "// ENTER: <time>\n"
               "rc = SQLFreeEnv(env<ptr>);\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A statement that can be told to fail its drop, and that counts itself.
+class CountedStatement : public Statement {
+  public:
+    CountedStatement(Connection* connection, int& alive, bool& failDrop)
+        : Statement(connection), alive_(alive), failDrop_(failDrop) {
+        ++alive_;
+    }
+    ~CountedStatement() override { --alive_; }
+    SQLRETURN freeStmt(SQLUSMALLINT option) override {
+        if (option == SQL_DROP && failDrop_) {
+            diagnostics().prependRecord("HY000", 0, "drop failed", -1, -1);
+            return SQL_ERROR;
+        }
+        return Statement::freeStmt(option);
+    }
+
+  private:
+    int& alive_;
+    bool& failDrop_;
+};
+
+class StatementConnection : public RecordingConnection {
+  public:
+    using RecordingConnection::RecordingConnection;
+    Statement* createStatement() override { return new CountedStatement(this, alive, failDrop); }
+    int alive = 0;
+    bool failDrop = false;
+};
+
+TEST(HandleCalls, StatementsComeAndGo) {
+    TracedSandbox traced;
+    SQLHENV env = newEnvironment();
+    SQLHDBC dbc = newConnection(env);
+    ConnectionScript script;
+    auto owned = std::make_unique<StatementConnection>(environmentOf(env), script);
+    StatementConnection& connection = *owned;
+    proxyOf(dbc)->setConnection(std::move(owned));
+    const std::string before = traced.trace();
+
+    SQLHSTMT stmt = nullptr;
+    ASSERT_EQ(calls::allocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
+    ASSERT_NE(stmt, nullptr);
+    EXPECT_EQ(connection.alive, 1);
+    // Closing keeps the statement; so does a refused option.
+    EXPECT_EQ(calls::freeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+    EXPECT_EQ(calls::freeStmt(stmt, 99), SQL_ERROR);
+    EXPECT_EQ(connection.alive, 1);
+    // Its own descriptors stay with it.
+    SQLHDESC ard = nullptr;
+    ASSERT_EQ(statementOf(stmt)->getStmtAttr(SQL_ATTR_APP_ROW_DESC, &ard, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_DESC, ard), SQL_ERROR);
+    EXPECT_EQ(stateOf(descriptorOf(ard)->diagnostics()), "HY017");
+    EXPECT_EQ(calls::freeStmt(stmt, SQL_UNBIND), SQL_SUCCESS);
+    // A failed drop keeps the statement with SQLFreeStmt, never with
+    // SQLFreeHandle.
+    connection.failDrop = true;
+    EXPECT_EQ(calls::freeStmt(stmt, SQL_DROP), SQL_ERROR);
+    EXPECT_EQ(connection.alive, 1);
+    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
+    EXPECT_EQ(connection.alive, 0);
+    connection.failDrop = false;
+    ASSERT_EQ(calls::allocStmt(dbc, &stmt), SQL_SUCCESS);
+    EXPECT_EQ(calls::freeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+    EXPECT_EQ(connection.alive, 0);
+
+    const std::string trace =
+        withoutLines(traced.trace().substr(before.size()), {"// diagnostic: ", "// changing"});
+    EXPECT_EQ(trace,
+              "// ENTER: <time>\n"
+              "SQLHANDLE stmt<ptr>;\n"
+              "rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc<ptr>, &stmt<ptr>);\n"
+              "// *oh: <ptr>\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeStmt(stmt<ptr>, SQL_CLOSE);\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeStmt(stmt<ptr>, unknown (99));\n"
+              "// rc: SQL_ERROR\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeHandle(SQL_HANDLE_DESC, desc<ptr>);\n"
+              "// rc: SQL_ERROR\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeStmt(stmt<ptr>, SQL_UNBIND);\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeStmt(stmt<ptr>, SQL_DROP);\n"
+              "// rc: SQL_ERROR\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeHandle(SQL_HANDLE_STMT, stmt<ptr>);\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "SQLHANDLE stmt<ptr>;\n"
+              "rc = SQLAllocStmt(dbc<ptr>, &stmt<ptr>);\n"
+              "// *oh: <ptr>\n"
+              "// rc: SQL_SUCCESS\n"
+              "// ENTER: <time>\n"
+              "rc = SQLFreeStmt(stmt<ptr>, SQL_DROP);\n"
+              "// rc: SQL_SUCCESS\n");
+    calls::freeConnect(dbc);
+    calls::freeEnv(env);
 }
 
 }  // namespace
