@@ -250,54 +250,6 @@ TEST(ConnectionCalls, AFailedConnectStaysAttached) {
     EXPECT_TRUE(handle.proxy.connection()->isConnected());
 }
 
-TEST(ConnectionCalls, WithoutAnAdapterConnectingFailsClearly) {
-    struct Case {
-        const char* name;
-        std::function<SQLRETURN(SQLHDBC, SQLSMALLINT*)> call;
-    };
-    const std::vector<Case> cases = {
-        {"SQLConnect",
-         [](SQLHDBC dbc, SQLSMALLINT*) {
-             return calls::connect(dbc, text("dsn"), SQL_NTS, nullptr, 0, nullptr, 0);
-         }},
-        {"SQLConnectW",
-         [](SQLHDBC dbc, SQLSMALLINT*) {
-             return calls::connectW(dbc, wide(L"dsn"), SQL_NTS, nullptr, 0, nullptr, 0);
-         }},
-        {"SQLDriverConnect",
-         [](SQLHDBC dbc, SQLSMALLINT* length) {
-             SQLCHAR out[32];
-             return calls::driverConnect(dbc, nullptr, text("DSN=dsn"), SQL_NTS, out, sizeof out,
-                                         length, SQL_DRIVER_NOPROMPT);
-         }},
-        {"SQLDriverConnectW",
-         [](SQLHDBC dbc, SQLSMALLINT* length) {
-             SQLWCHAR out[32];
-             return calls::driverConnectW(dbc, nullptr, wide(L"DSN=dsn"), SQL_NTS, out, 32, length,
-                                          SQL_DRIVER_NOPROMPT);
-         }},
-    };
-    for (const Case& c : cases) {
-        Handle handle;
-        SQLSMALLINT length = -5;
-        EXPECT_EQ(c.call(handle.dbc(), &length), SQL_ERROR) << c.name;
-        EXPECT_EQ(handle.proxy.connection(), nullptr) << c.name;
-        EXPECT_EQ(length, -5) << c.name << ": nothing was written";
-        SQLCHAR state[6] = {};
-        SQLCHAR message[256] = {};
-        ASSERT_EQ(handle.proxy.getDiagRec(1, state, nullptr, message, sizeof message, nullptr),
-                  SQL_SUCCESS)
-            << c.name;
-        EXPECT_STREQ(reinterpret_cast<char*>(state), "08001") << c.name;
-        EXPECT_NE(std::string(reinterpret_cast<char*>(message))
-                      .find("the data-source adapter is not available"),
-                  std::string::npos)
-            << message;
-        EXPECT_NE(handle.environment.trace.find("// diagnostic: state: 08001"), std::string::npos)
-            << c.name;
-    }
-}
-
 TEST(ConnectionCalls, DisconnectAndTransactions) {
     struct Case {
         const char* name;
@@ -379,22 +331,6 @@ TEST(ConnectionCalls, AnEnvironmentCompletesOnlyCommitOrRollback) {
     EXPECT_EQ(calls::transact(environmentHandle(&handle.environment), nullptr, 2), SQL_ERROR);
     EXPECT_EQ(stateOf(handle.environment.diagnostics()), "HY012");
     EXPECT_EQ(script.journal.size(), before) << "no connection was asked to complete";
-}
-
-TEST(ConnectionCalls, NullConnectionHandlesAreRefused) {
-    SQLSMALLINT length = 0;
-    EXPECT_EQ(calls::connect(nullptr, text("d"), SQL_NTS, nullptr, 0, nullptr, 0),
-              SQL_INVALID_HANDLE);
-    EXPECT_EQ(calls::connectW(nullptr, wide(L"d"), SQL_NTS, nullptr, 0, nullptr, 0),
-              SQL_INVALID_HANDLE);
-    EXPECT_EQ(calls::driverConnect(nullptr, nullptr, text("d"), SQL_NTS, nullptr, 0, &length,
-                                   SQL_DRIVER_NOPROMPT),
-              SQL_INVALID_HANDLE);
-    EXPECT_EQ(calls::driverConnectW(nullptr, nullptr, wide(L"d"), SQL_NTS, nullptr, 0, &length,
-                                    SQL_DRIVER_NOPROMPT),
-              SQL_INVALID_HANDLE);
-    EXPECT_EQ(calls::disconnect(nullptr), SQL_INVALID_HANDLE);
-    EXPECT_EQ(calls::endTran(SQL_HANDLE_DBC, nullptr, SQL_COMMIT), SQL_INVALID_HANDLE);
 }
 
 }  // namespace

@@ -121,17 +121,6 @@ TEST(ConnectionProxy, AttributesSetBeforeConnecting) {
     }
 }
 
-TEST(ConnectionProxy, AttributeOneThousandFiftySevenSetsBothFlags) {
-    CapturingEnvironment environment(false);
-    ConnectionProxy proxy(&environment);
-    proxy.setConnectAttr(kWideApi, number(1), 0);
-    EXPECT_TRUE(proxy.isWideApi());
-    EXPECT_TRUE(proxy.isUnicodeTextTypes());
-    proxy.setConnectAttr(kWideApi, number(2), 0);
-    EXPECT_FALSE(proxy.isWideApi());
-    EXPECT_FALSE(proxy.isUnicodeTextTypes());
-}
-
 TEST(ConnectionProxy, TextAttributesKeepTheirStringLength) {
     CapturingEnvironment environment(false);
     ConnectionProxy proxy(&environment);
@@ -311,18 +300,6 @@ TEST(ConnectionProxy, ErrorTakesOneRecordAtATime) {
     EXPECT_EQ(proxy.error(got, nullptr, nullptr, 0, nullptr), SQL_NO_DATA);
 }
 
-TEST(ConnectionProxy, ConnectionAndServerNamesAreEmptyBeforeConnecting) {
-    CapturingEnvironment environment(false);
-    ConnectionProxy proxy(&environment);
-    for (SQLSMALLINT identifier : {SQL_DIAG_CONNECTION_NAME, SQL_DIAG_SERVER_NAME}) {
-        char buffer[8] = "xxxxxxx";
-        SQLSMALLINT length = -1;
-        EXPECT_EQ(proxy.getDiagField(3, identifier, buffer, sizeof buffer, &length), SQL_SUCCESS);
-        EXPECT_STREQ(buffer, "");
-        EXPECT_EQ(length, 0);
-    }
-}
-
 TEST(ConnectionProxy, ReplaysStoredAttributesInOrder) {
     CapturingEnvironment environment(false);
     ConnectionScript script;
@@ -399,35 +376,6 @@ TEST(ConnectionProxy, ANewConnectionReplacesTheOldOne) {
     ASSERT_EQ(environment.connections().size(), 1u);
     EXPECT_NE(environment.connections().front(), first);
     EXPECT_EQ(environment.connections().front(), proxy.connection());
-}
-
-TEST(ConnectionProxy, DisconnectKeepsTheConnectionAttached) {
-    CapturingEnvironment environment(false);
-    ConnectionScript script;
-    ConnectionProxy proxy(&environment);
-    proxy.setConnection(std::make_unique<RecordingConnection>(&environment, script));
-    proxy.connect(reinterpret_cast<const SQLCHAR*>("dsn"), SQL_NTS, nullptr, 0, nullptr, 0);
-    EXPECT_EQ(readNumber(proxy, SQL_ATTR_CONNECTION_DEAD).value & 0xFFFFFFFF, SQL_CD_FALSE);
-    EXPECT_EQ(proxy.disconnect(), SQL_SUCCESS);
-    EXPECT_NE(proxy.connection(), nullptr);
-    EXPECT_EQ(readNumber(proxy, SQL_ATTR_CONNECTION_DEAD).value & 0xFFFFFFFF, SQL_CD_TRUE);
-    EXPECT_EQ(proxy.endTran(SQL_ROLLBACK), SQL_SUCCESS);
-    EXPECT_EQ(script.journal.back(), "endTran 1 #1");
-}
-
-TEST(ConnectionProxy, CountsTheHandlesOfEachEnvironment) {
-    CapturingEnvironment one(false);
-    CapturingEnvironment two(false);
-    EXPECT_EQ(ConnectionProxy::handleCount(&one), 0u);
-    {
-        ConnectionProxy a(&one);
-        ConnectionProxy b(&one);
-        ConnectionProxy c(&two);
-        EXPECT_EQ(ConnectionProxy::handleCount(&one), 2u);
-        EXPECT_EQ(ConnectionProxy::handleCount(&two), 1u);
-    }
-    EXPECT_EQ(ConnectionProxy::handleCount(&one), 0u);
-    EXPECT_EQ(ConnectionProxy::handleCount(&two), 0u);
 }
 
 }  // namespace

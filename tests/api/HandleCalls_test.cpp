@@ -56,19 +56,6 @@ SQLHDBC newConnection(SQLHENV env) {
     return dbc;
 }
 
-TEST(HandleCalls, UnknownHandleTypesAreErrors) {
-    OdbcSandbox sandbox;
-    SQLHENV env = newEnvironment();
-    for (SQLSMALLINT type : {0, 5, -1}) {
-        SQLHANDLE out = kUnset;
-        EXPECT_EQ(calls::allocHandle(type, env, &out), SQL_ERROR) << type;
-        EXPECT_EQ(out, nullptr) << type;
-        EXPECT_EQ(calls::allocHandle(type, env, nullptr), SQL_ERROR) << type;
-        EXPECT_EQ(calls::freeHandle(type, env), SQL_ERROR) << type;
-    }
-    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_ENV, env), SQL_SUCCESS);
-}
-
 TEST(HandleCalls, NullHandlesAndOutputs) {
     OdbcSandbox sandbox;
     SQLHENV env = newEnvironment();
@@ -136,49 +123,6 @@ TEST(HandleCalls, NullHandlesAndOutputs) {
     EXPECT_EQ(calls::freeHandle(SQL_HANDLE_ENV, env), SQL_SUCCESS);
 }
 
-TEST(HandleCalls, StatementsAndDescriptorsNeedAConnection) {
-    OdbcSandbox sandbox;
-    SQLHENV env = newEnvironment();
-    SQLHDBC dbc = newConnection(env);
-    struct Case {
-        SQLSMALLINT type;
-        const char* message;
-    };
-    const Case cases[] = {
-        {SQL_HANDLE_STMT, "Can't create a statement before connection is made"},
-        {SQL_HANDLE_DESC, "Can't create a descriptor before connection is made"},
-    };
-    for (const Case& c : cases) {
-        SQLHANDLE out = kUnset;
-        EXPECT_EQ(calls::allocHandle(c.type, dbc, &out), SQL_ERROR);
-        EXPECT_EQ(out, nullptr);
-        SQLCHAR state[6] = {};
-        SQLCHAR message[256] = {};
-        ASSERT_EQ(proxyOf(dbc)->getDiagRec(1, state, nullptr, message, sizeof message, nullptr),
-                  SQL_SUCCESS);
-        EXPECT_STREQ(reinterpret_cast<char*>(state), "HY000");
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(message)),
-                  std::string("[Vorlan][Vorlan Tarvex] ") + c.message);
-    }
-    SQLHANDLE out = kUnset;
-    EXPECT_EQ(calls::allocStmt(dbc, &out), SQL_ERROR);
-    EXPECT_EQ(out, nullptr);
-    calls::freeConnect(dbc);
-    calls::freeEnv(env);
-}
-
-TEST(HandleCalls, EachEnvironmentIsNew) {
-    OdbcSandbox sandbox;
-    SQLHENV first = SQL_NULL_HENV;
-    SQLHENV second = SQL_NULL_HENV;
-    ASSERT_EQ(calls::allocEnv(&first), SQL_SUCCESS);
-    ASSERT_EQ(calls::allocEnv(&second), SQL_SUCCESS);
-    EXPECT_NE(first, second);
-    EXPECT_NE(environmentOf(first)->preferences(), environmentOf(second)->preferences());
-    calls::freeEnv(first);
-    calls::freeEnv(second);
-}
-
 TEST(HandleCalls, AnEnvironmentWithConnectionHandlesStays) {
     OdbcSandbox sandbox;
     SQLHENV env = newEnvironment();
@@ -192,23 +136,6 @@ TEST(HandleCalls, AnEnvironmentWithConnectionHandlesStays) {
     EXPECT_EQ(calls::freeEnv(env), SQL_SUCCESS);
 }
 
-TEST(HandleCalls, AStatementsOwnDescriptorIsNotFreedAlone) {
-    CapturingEnvironment environment(false);
-    ConnectionScript script;
-    RecordingConnection connection(&environment, script);
-    for (SQLINTEGER kind : {DescriptorContext::Apd, DescriptorContext::Ard, DescriptorContext::Ipd,
-                            DescriptorContext::Ird}) {
-        auto implicit = std::make_unique<Descriptor>(&connection, kind);
-        EXPECT_EQ(calls::freeHandle(SQL_HANDLE_DESC, descriptorHandle(implicit.get())), SQL_ERROR);
-        EXPECT_EQ(stateOf(implicit->diagnostics()), "HY017");
-        // Still whole: the statement that owns it goes on using it.
-        EXPECT_EQ(implicit->setCount(2), SQL_SUCCESS);
-    }
-    auto* explicitOne = new Descriptor(&connection, DescriptorContext::Explicit);
-    EXPECT_EQ(calls::freeHandle(SQL_HANDLE_DESC, descriptorHandle(explicitOne)), SQL_SUCCESS);
-}
-
-// A whole session as the trace shows it, each call in its own spelling.
 TEST(HandleCalls, TraceOfASession) {
     TracedSandbox traced;
     SQLHENV env = SQL_NULL_HENV;
