@@ -296,27 +296,40 @@ SQLRETURN ODBCRepeaterStatement::wideColumnText(bool describe, SQLUSMALLINT colu
     // in characters.
     constexpr SQLSMALLINT kMostWideBytes =
         std::numeric_limits<SQLSMALLINT>::max() / sizeof(SQLWCHAR) * sizeof(SQLWCHAR);
-    const SQLSMALLINT capacity =
-        hasBuffer ? (describe ? bufferLength
-                              : static_cast<SQLSMALLINT>(
-                                    std::min<int>(bufferLength, kMostWideBytes / sizeof(SQLWCHAR))))
-                  : 0;
-    std::vector<SQLWCHAR> wide(static_cast<std::size_t>(capacity));
-    SQLWCHAR* buffer = hasBuffer ? wide.data() : nullptr;
-    SQLSMALLINT reported = 0;
-    SQLRETURN rc;
-    std::int64_t reportedChars;
-    if (describe) {
-        rc = e.SQLDescribeColW(nativeStatement_, column, buffer, capacity, &reported, dataType,
-                               columnSize, decimalDigits, nullable);
-        reportedChars = reported;
-    } else {
-        rc = e.SQLColAttributeW(nativeStatement_, column, field, buffer,
-                                static_cast<SQLSMALLINT>(capacity * sizeof(SQLWCHAR)), &reported,
-                                numericAttribute);
-        reportedChars = reported / static_cast<std::int64_t>(sizeof(SQLWCHAR));
+    SQLSMALLINT capacity = hasBuffer
+                               ? (describe ? bufferLength
+                                           : static_cast<SQLSMALLINT>(std::min<int>(
+                                                 bufferLength, kMostWideBytes / sizeof(SQLWCHAR))))
+                               : 0;
+    std::vector<SQLWCHAR> wide;
+    std::int64_t reportedChars = 0;
+    const auto callDriver = [&] {
+        wide.assign(static_cast<std::size_t>(capacity), 0);
+        SQLWCHAR* buffer = hasBuffer ? wide.data() : nullptr;
+        SQLSMALLINT reported = 0;
+        SQLRETURN result;
+        if (describe) {
+            result = e.SQLDescribeColW(nativeStatement_, column, buffer, capacity, &reported,
+                                       dataType, columnSize, decimalDigits, nullable);
+            reportedChars = reported;
+        } else {
+            result = e.SQLColAttributeW(nativeStatement_, column, field, buffer,
+                                        static_cast<SQLSMALLINT>(capacity * sizeof(SQLWCHAR)),
+                                        &reported, numericAttribute);
+            reportedChars = reported / static_cast<std::int64_t>(sizeof(SQLWCHAR));
+        }
+        return result;
+    };
+    SQLRETURN rc = callDriver();
+    const bool isText = describe || isTextField(field);
+    if (SQL_SUCCEEDED(rc) && isText && hasBuffer && reportedChars >= capacity &&
+        reportedChars < kMostWideBytes / static_cast<std::int64_t>(sizeof(SQLWCHAR))) {
+        // The driver cut the text: ask again with room for all of it, so
+        // that the cut to the caller's buffer is ours, on a whole character.
+        capacity = static_cast<SQLSMALLINT>(reportedChars + 1);
+        rc = callDriver();
     }
-    if (!SQL_SUCCEEDED(rc) || !(describe || isTextField(field))) {
+    if (!SQL_SUCCEEDED(rc) || !isText) {
         return rc;
     }
     if (!hasBuffer) {
