@@ -92,30 +92,6 @@ HandleRegistry& handleRegistry() {
     return *registry;
 }
 
-// Takes out record 1 and keeps the others in order; the area offers no
-// removal of a single record, so the rest is read back and copied in.
-void removeFirstRecord(DiagnosticHeader& diagnostics) {
-    const auto count = static_cast<SQLSMALLINT>(
-        std::min<std::size_t>(diagnostics.recordCount(), std::numeric_limits<SQLSMALLINT>::max()));
-    DiagnosticHeader rest(nullptr);
-    for (SQLSMALLINT rec = 2; rec <= count; ++rec) {
-        char state[6] = {};
-        SQLINTEGER native = 0;
-        SQLINTEGER column = 0;
-        SQLLEN row = 0;
-        SQLSMALLINT length = 0;
-        diagnostics.getDiagField(rec, SQL_DIAG_SQLSTATE, state, sizeof state, nullptr);
-        diagnostics.getDiagField(rec, SQL_DIAG_NATIVE, &native, 0, nullptr);
-        diagnostics.getDiagField(rec, SQL_DIAG_COLUMN_NUMBER, &column, 0, nullptr);
-        diagnostics.getDiagField(rec, SQL_DIAG_ROW_NUMBER, &row, 0, nullptr);
-        diagnostics.getDiagField(rec, SQL_DIAG_MESSAGE_TEXT, nullptr, 0, &length);
-        std::vector<char> message(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) + 1);
-        diagnostics.getDiagField(rec, SQL_DIAG_MESSAGE_TEXT, message.data(),
-                                 static_cast<SQLSMALLINT>(message.size()), nullptr);
-        rest.appendRecord(state, native, message.data(), column, row);
-    }
-    diagnostics.assign(rest);
-}
 
 // Characters of UTF-8 text as 32-bit wide units; text that is not valid
 // UTF-8 counts one per byte, as it is then copied raw.
@@ -306,7 +282,7 @@ SQLRETURN ConnectionProxy::error(SQLCHAR* state, SQLINTEGER* native, SQLCHAR* me
         diagnostics_.getDiagRec(1, state, native, message, bufferLength, textLength);
     if (rc == SQL_SUCCESS) {
         // Only the record returned goes; the next SQLError sees the next one.
-        removeFirstRecord(diagnostics_);
+        diagnostics_.removeRecord(1);
     }
     return rc;
 }
