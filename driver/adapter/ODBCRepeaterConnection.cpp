@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/adapter/ODBCRepeaterStatement.h"
 #include "driver/adapter/SqlTextScanner.h"
 #include "driver/core/Environment.h"
 #include "driver/core/Keychain.h"
@@ -115,6 +116,10 @@ void ODBCRepeaterConnection::trace(std::string_view line) const {
     std::string text(line);
     text += '\n';
     writeTrace(text);
+}
+
+Statement* ODBCRepeaterConnection::createStatement() {
+    return new ODBCRepeaterStatement(this);
 }
 
 int ODBCRepeaterConnection::lock() {

@@ -28,6 +28,8 @@ class ODBCRepeaterConnection : public Connection {
     // native environment and the library stay.
     ~ODBCRepeaterConnection() override;
 
+    // A statement of the adapted driver on this connection; the caller owns it.
+    Statement* createStatement() override;
     // SQLConnect: every option from the DSN named by `server`.
     SQLRETURN connectStrings(const std::string& server, const std::string& user,
                              const std::string& authentication) override;

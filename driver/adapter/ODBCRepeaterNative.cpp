@@ -113,9 +113,10 @@ struct SharedEnvironments {
     std::map<void*, SQLHENV> byLibrary;
 };
 
+// Never destroyed, like the environments it lists.
 SharedEnvironments& sharedEnvironments() {
-    static SharedEnvironments shared;
-    return shared;
+    static auto* const shared = new SharedEnvironments;
+    return *shared;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "driver/adapter/ODBCRepeaterStatement.h"
 #include "driver/core/Keychain.h"
 #include "platform/MemorySecretStore.h"
 #include "tests/adapter/RepeaterTestSupport.h"
@@ -252,6 +253,16 @@ TEST(RepeaterConnection, DisconnectingTwiceIsHarmless) {
     connection.setConnected(false);
     EXPECT_EQ(dsns.calls("SQLDisconnect").size(), 1u);
     EXPECT_NE(connection.nativeConnectionHandle(), nullptr);  // kept until destruction
+}
+
+TEST(RepeaterConnection, StatementsHoldAStatementOfTheAdaptedDriver) {
+    SevrinDsns dsns;
+    RecordingEnvironment environment;
+    ODBCRepeaterConnection connection(&environment);
+    ASSERT_EQ(connection.connectStrings("Tarvex", "u", "p"), SQL_SUCCESS);
+    const std::unique_ptr<Statement> statement(connection.createStatement());
+    EXPECT_NE(dynamic_cast<ODBCRepeaterStatement*>(statement.get()), nullptr);
+    EXPECT_NE(dsns.calls("SQLAllocHandle").back().find("type=3"), std::string::npos);
 }
 
 }  // namespace
