@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  g++ cmake make pkg-config binutils util-linux perl
+  g++ cmake make pkg-config binutils util-linux perl locales
   libiodbc2-dev iodbc libplist-dev
   googletest libgtest-dev
   postgresql-15 postgresql-client-15 odbc-postgresql
