@@ -9,7 +9,6 @@
 #include <clocale>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "driver/api/HandleCalls.h"
 #include "driver/core/ConnectionProxy.h"
 #include "tests/core/StatementTestSupport.h"
+#include "tests/api/TraceText.h"
 
 namespace {
 
@@ -35,15 +35,12 @@ SQLCHAR* narrow(const char* text) {
 }
 
 // The lines the entry points write (the operations' own remarks left out),
-// with timestamps and addresses replaced so that a trace compares as text.
+// comparable as text.
 std::string normalised(const std::string& trace) {
-    static const std::regex remark(
-        R"(// (?!ENTER: |EXIT: |rc: |len: |count: |type: |size: |scale: |null: |native: |)"
-        R"(textLength|utf-8: |wideAPI: |Connection locale: |diagnostic: )[^\n]*\n)");
-    static const std::regex time(R"(\d{4}-\d{1,2}-\d{1,2} \d{1,2}:\d{1,2}:\d{1,2}\.\d{1,6})");
-    static const std::regex pointer(R"(0x[0-9a-f]+)");
-    const std::string lines = std::regex_replace(trace, remark, "");
-    return std::regex_replace(std::regex_replace(lines, time, "<time>"), pointer, "<ptr>");
+    return trace_text::normalised(
+        trace,
+        {"ENTER: ", "EXIT: ", "rc: ", "len: ", "count: ", "type: ", "size: ", "scale: ", "null: ",
+         "native: ", "textLength", "utf-8: ", "wideAPI: ", "Connection locale: ", "diagnostic: "});
 }
 
 // The user's preferred language for the length of one test.
