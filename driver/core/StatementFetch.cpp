@@ -109,6 +109,32 @@ SQLLEN publishedLength(const DescriptorRecord& record) {
     return static_cast<SQLLEN>(std::strlen(text));
 }
 
+// A value published without its text, yet not NULL, is an empty text: its
+// length is never read as bytes behind a null pointer.
+void emptyMissingText(DescriptorRecord& record) {
+    auto* texts = static_cast<const char**>(record.getDataPtr());
+    if (texts == nullptr || texts[0] != nullptr) {
+        return;
+    }
+    if (const SQLLEN* indicators = record.getIndicatorPtr();
+        indicators != nullptr && indicators[0] == SQL_NULL_DATA) {
+        return;
+    }
+    texts[0] = "";
+    if (SQLLEN* lengths = record.getOctetLengthPtr(); lengths != nullptr) {
+        lengths[0] = 0;
+    }
+}
+
+void emptyMissingTexts(const Descriptor& ird) {
+    const SQLSMALLINT count = ird.getCount();
+    for (SQLSMALLINT number = 0; number <= count; ++number) {
+        if (DescriptorRecord* record = ird.record(number); record != nullptr) {
+            emptyMissingText(*record);
+        }
+    }
+}
+
 // A column whose last piece (or whole value) was delivered keeps its
 // next-byte offset at the value's length, and at least 1, so that an empty
 // or NULL value also ends a read loop.
@@ -798,6 +824,7 @@ SQLRETURN Statement::fetchRowset() {
         if (!succeeded(rc)) {
             break;
         }
+        emptyMissingTexts(*ird_);
         currentArd_->convertImpColumns(loaded, ird_.get(), 0, retrieveData_);
         setStatus(status, loaded, SQL_ROW_SUCCESS);
         ++loaded;
@@ -862,6 +889,7 @@ SQLRETURN Statement::getData(SQLUSMALLINT column, SQLSMALLINT valueType, SQLPOIN
         postState("HY090");
         return SQL_ERROR;
     }
+    emptyMissingText(*record);
     const SQLLEN total = publishedLength(*record);
     if (columnExhausted(*record, total)) {
         if (isTracing()) {

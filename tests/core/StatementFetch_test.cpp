@@ -599,6 +599,23 @@ TEST(StatementFetch, GetDataRefusals) {
     }
 }
 
+TEST(StatementFetch, AMissingTextIsEmptyWhateverItsLength) {
+    Fixture f;
+    f.statement.setResult({"c"}, {{"abc"}});
+    ASSERT_EQ(f.statement.fetch(), SQL_SUCCESS);
+    // A row source that published no text but a length.
+    DescriptorRecord* column = f.statement.getAttrImpRowDesc()->record(1);
+    static_cast<const char**>(column->getDataPtr())[0] = nullptr;
+    column->getOctetLengthPtr()[0] = 5;
+    char buffer[8] = "xxxxxxx";
+    SQLLEN length = -1;
+    EXPECT_EQ(f.statement.getData(1, SQL_C_CHAR, buffer, sizeof buffer, &length), SQL_SUCCESS);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(f.statement.getData(1, SQL_C_CHAR, buffer, sizeof buffer, &length), SQL_NO_DATA)
+        << "the read loop ends";
+}
+
 TEST(StatementFetch, FixedSizeTargetsIgnoreAZeroBufferLength) {
     Fixture f;
     f.statement.setResult({"d"}, {{"2024-03-05"}}, SQL_TYPE_DATE);
