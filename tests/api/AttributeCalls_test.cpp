@@ -200,13 +200,4 @@ TEST(AttributeCalls, ConnectedTextAttributesTravelAsUtf8) {
     EXPECT_EQ(length, 8);
 }
 
-TEST(AttributeCalls, NullHandlesAreRefused) {
-    SQLINTEGER value = 0;
-    EXPECT_EQ(calls::setEnvAttr(nullptr, SQL_ATTR_ODBC_VERSION, nullptr, 0), SQL_INVALID_HANDLE);
-    EXPECT_EQ(calls::getConnectAttrW(nullptr, SQL_ATTR_AUTOCOMMIT, &value, 0, nullptr),
-              SQL_INVALID_HANDLE);
-    EXPECT_EQ(calls::getStmtOption(nullptr, SQL_QUERY_TIMEOUT, &value), SQL_INVALID_HANDLE);
-    EXPECT_EQ(calls::setConnectOptionW(nullptr, SQL_AUTOCOMMIT, 0), SQL_INVALID_HANDLE);
-}
-
 }  // namespace

@@ -2,12 +2,9 @@
 // environment and on a connection handle that has not connected yet.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,74 +12,23 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
-#include "tests/support/DriverLibrary.h"
-#include "tests/support/OdbcSandbox.h"
-#include "tests/api/TraceText.h"
+#include "tests/api/ExportSession.h"
 
 namespace {
 
-constexpr unsigned char kFill = 0xA5;
+#define MORVANEX_EXPORT_OF(name) decltype(&::name) name = function<decltype(&::name)>(#name)
 
-template <typename Function>
-Function exported(const DriverLibrary& library, const char* name) {
-    return library.function<Function>(name);
-}
-
-struct Driver {
-    DriverLibrary library{MORVANEX_DRIVER_PATH};
-#define MORVANEX_EXPORTED(name) decltype(&::name) name = exported<decltype(&::name)>(library, #name)
-    MORVANEX_EXPORTED(SQLAllocHandle);
-    MORVANEX_EXPORTED(SQLFreeHandle);
-    MORVANEX_EXPORTED(SQLSetEnvAttr);
-    MORVANEX_EXPORTED(SQLGetEnvAttr);
-    MORVANEX_EXPORTED(SQLSetConnectAttr);
-    MORVANEX_EXPORTED(SQLSetConnectAttrW);
-    MORVANEX_EXPORTED(SQLGetConnectAttr);
-    MORVANEX_EXPORTED(SQLGetConnectAttrW);
-    MORVANEX_EXPORTED(SQLSetConnectOption);
-    MORVANEX_EXPORTED(SQLSetConnectOptionW);
-    MORVANEX_EXPORTED(SQLGetConnectOption);
-    MORVANEX_EXPORTED(SQLGetDiagRec);
-#undef MORVANEX_EXPORTED
-};
-
-class Session {
-  public:
-    Session() {
-        sandbox_.setKey(sandbox_.odbcinstIni(OdbcSandbox::Scope::System), "Vorlan Tarvex",
-                        "TraceFile", (sandbox_.root() / "trace").string());
-        EXPECT_EQ(d.SQLAllocHandle(SQL_HANDLE_ENV, nullptr, &env), SQL_SUCCESS);
-        EXPECT_EQ(d.SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
-        traceStart_ = rawTrace().size();
-    }
-    ~Session() {
-        d.SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-        d.SQLFreeHandle(SQL_HANDLE_ENV, env);
-    }
-    std::string trace() const { return trace_text::normalised(rawTrace().substr(traceStart_)); }
-    std::string firstState() {
-        SQLCHAR state[6] = {};
-        SQLCHAR message[256];
-        SQLINTEGER native = 0;
-        SQLSMALLINT length = 0;
-        return d.SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, &native, message, sizeof message,
-                               &length) == SQL_SUCCESS
-                   ? reinterpret_cast<char*>(state)
-                   : "none";
-    }
-
-    Driver d;
-    SQLHENV env = nullptr;
-    SQLHDBC dbc = nullptr;
-
-  private:
-    std::string rawTrace() const {
-        const auto file = sandbox_.root() / ("trace-" + std::to_string(getpid()));
-        return std::filesystem::exists(file) ? OdbcSandbox::readFile(file) : "";
-    }
-
-    OdbcSandbox sandbox_;
-    std::size_t traceStart_ = 0;
+struct Session : ExportSession {
+    MORVANEX_EXPORT_OF(SQLSetEnvAttr);
+    MORVANEX_EXPORT_OF(SQLGetEnvAttr);
+    MORVANEX_EXPORT_OF(SQLSetConnectAttr);
+    MORVANEX_EXPORT_OF(SQLSetConnectAttrW);
+    MORVANEX_EXPORT_OF(SQLGetConnectAttr);
+    MORVANEX_EXPORT_OF(SQLGetConnectAttrW);
+    MORVANEX_EXPORT_OF(SQLSetConnectOption);
+    MORVANEX_EXPORT_OF(SQLSetConnectOptionW);
+    MORVANEX_EXPORT_OF(SQLGetConnectOption);
+    std::string firstState() { return ExportSession::firstState(SQL_HANDLE_DBC, dbc); }
 };
 
 SQLPOINTER number(SQLULEN value) {
@@ -91,13 +37,12 @@ SQLPOINTER number(SQLULEN value) {
 
 TEST(AttributeExports, EnvironmentAttributesAndTheirTrace) {
     Session s;
-    EXPECT_EQ(s.d.SQLSetEnvAttr(s.env, SQL_ATTR_ODBC_VERSION, number(SQL_OV_ODBC2), 0),
-              SQL_SUCCESS);
+    EXPECT_EQ(s.SQLSetEnvAttr(s.env, SQL_ATTR_ODBC_VERSION, number(SQL_OV_ODBC2), 0), SQL_SUCCESS);
     SQLUINTEGER version = 0;
     SQLINTEGER length = 0;
-    EXPECT_EQ(s.d.SQLGetEnvAttr(s.env, SQL_ATTR_ODBC_VERSION, &version, 0, &length), SQL_SUCCESS);
+    EXPECT_EQ(s.SQLGetEnvAttr(s.env, SQL_ATTR_ODBC_VERSION, &version, 0, &length), SQL_SUCCESS);
     EXPECT_EQ(version, static_cast<SQLUINTEGER>(SQL_OV_ODBC2));
-    EXPECT_EQ(s.d.SQLSetEnvAttr(s.env, 4711, number(1), SQL_IS_INTEGER), SQL_ERROR);
+    EXPECT_EQ(s.SQLSetEnvAttr(s.env, 4711, number(1), SQL_IS_INTEGER), SQL_ERROR);
     EXPECT_EQ(s.trace(),
               "rc = SQLSetEnvAttr(env<ptr>, SQL_ATTR_ODBC_VERSION, (SQLPOINTER) SQL_OV_ODBC2, 0);\n"
               "// rc: SQL_SUCCESS\n"
@@ -120,27 +65,21 @@ TEST(AttributeExports, WideFormsAnswerAsTheNarrowOnes) {
         SQLINTEGER attribute;
         SQLULEN value;
     };
-    const Case cases[] = {
-        {SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF},
-        {SQL_ATTR_TXN_ISOLATION, SQL_TXN_SERIALIZABLE},
-        {SQL_ATTR_LOGIN_TIMEOUT, 30},
-        {1057, 1},
-        {30002, 7},
-        {SQL_ATTR_TRANSLATE_OPTION, 1},
-        {SQL_ATTR_ODBC_CURSORS, SQL_CUR_USE_DRIVER},
-    };
+    const Case cases[] = {{SQL_ATTR_TXN_ISOLATION, SQL_TXN_SERIALIZABLE},
+                          {1057, 1},
+                          {SQL_ATTR_TRANSLATE_OPTION, 1},
+                          {SQL_ATTR_ODBC_CURSORS, SQL_CUR_USE_DRIVER}};
     for (const Case& c : cases) {
         Session narrow;
         Session wide;
-        const SQLRETURN set =
-            narrow.d.SQLSetConnectAttr(narrow.dbc, c.attribute, number(c.value), 0);
-        EXPECT_EQ(wide.d.SQLSetConnectAttrW(wide.dbc, c.attribute, number(c.value), 0), set)
+        const SQLRETURN set = narrow.SQLSetConnectAttr(narrow.dbc, c.attribute, number(c.value), 0);
+        EXPECT_EQ(wide.SQLSetConnectAttrW(wide.dbc, c.attribute, number(c.value), 0), set)
             << c.attribute;
         EXPECT_EQ(wide.firstState(), narrow.firstState()) << c.attribute;
         std::uint32_t narrowValue = 0xFFFFFFFF;
         std::uint32_t wideValue = 0xFFFFFFFF;
-        EXPECT_EQ(wide.d.SQLGetConnectAttrW(wide.dbc, c.attribute, &wideValue, 0, nullptr),
-                  narrow.d.SQLGetConnectAttr(narrow.dbc, c.attribute, &narrowValue, 0, nullptr))
+        EXPECT_EQ(wide.SQLGetConnectAttrW(wide.dbc, c.attribute, &wideValue, 0, nullptr),
+                  narrow.SQLGetConnectAttr(narrow.dbc, c.attribute, &narrowValue, 0, nullptr))
             << c.attribute;
         EXPECT_EQ(wideValue, narrowValue) << c.attribute;
     }
@@ -149,21 +88,20 @@ TEST(AttributeExports, WideFormsAnswerAsTheNarrowOnes) {
 TEST(AttributeExports, WideTextValuesReachTheHandleAsUtf8) {
     Session s;
     const wchar_t* catalog = L"k\u00e4talog \u2603";  // nine characters
-    EXPECT_EQ(s.d.SQLSetConnectAttrW(s.dbc, SQL_ATTR_CURRENT_CATALOG, const_cast<wchar_t*>(catalog),
-                                     SQL_NTS),
+    EXPECT_EQ(s.SQLSetConnectAttrW(s.dbc, SQL_ATTR_CURRENT_CATALOG, const_cast<wchar_t*>(catalog),
+                                   SQL_NTS),
               SQL_SUCCESS);
     char narrow[64] = {};
     SQLINTEGER length = 0;
-    EXPECT_EQ(
-        s.d.SQLGetConnectAttr(s.dbc, SQL_ATTR_CURRENT_CATALOG, narrow, sizeof narrow, &length),
-        SQL_SUCCESS);
+    EXPECT_EQ(s.SQLGetConnectAttr(s.dbc, SQL_ATTR_CURRENT_CATALOG, narrow, sizeof narrow, &length),
+              SQL_SUCCESS);
     EXPECT_STREQ(narrow, "k\xC3\xA4talog \xE2\x98\x83");
 
-    EXPECT_EQ(s.d.SQLSetConnectOptionW(s.dbc, SQL_CURRENT_QUALIFIER,
-                                       reinterpret_cast<SQLULEN>(L"db\u00e9")),
+    EXPECT_EQ(s.SQLSetConnectOptionW(s.dbc, SQL_CURRENT_QUALIFIER,
+                                     reinterpret_cast<SQLULEN>(L"db\u00e9")),
               SQL_SUCCESS);
     char option[256] = {};
-    EXPECT_EQ(s.d.SQLGetConnectOption(s.dbc, SQL_CURRENT_QUALIFIER, option), SQL_SUCCESS);
+    EXPECT_EQ(s.SQLGetConnectOption(s.dbc, SQL_CURRENT_QUALIFIER, option), SQL_SUCCESS);
     EXPECT_STREQ(option, "db\xC3\xA9");
 
     const std::string trace = s.trace();
@@ -196,47 +134,36 @@ TEST(AttributeExports, WideTextIntoBuffersOfEverySize) {
                           {28, true, 6},  {32, true, 7}, {4096, true, 7}};
     for (const Case& c : cases) {
         Session s;
-        ASSERT_EQ(s.d.SQLSetConnectAttrW(s.dbc, SQL_ATTR_CURRENT_CATALOG,
-                                         const_cast<wchar_t*>(catalog.c_str()),
-                                         static_cast<SQLINTEGER>(catalog.size() * 4)),
+        ASSERT_EQ(s.SQLSetConnectAttrW(s.dbc, SQL_ATTR_CURRENT_CATALOG,
+                                       const_cast<wchar_t*>(catalog.c_str()),
+                                       static_cast<SQLINTEGER>(catalog.size() * 4)),
                   SQL_SUCCESS);
-        std::vector<unsigned char> out(static_cast<std::size_t>(std::max(c.bufferLength, 1)),
-                                       kFill);
+        OutputBytes out(c.bufferLength);
         SQLINTEGER length = -1;
-        EXPECT_EQ(s.d.SQLGetConnectAttrW(s.dbc, SQL_ATTR_CURRENT_CATALOG, out.data(),
-                                         c.bufferLength, &length),
+        EXPECT_EQ(s.SQLGetConnectAttrW(s.dbc, SQL_ATTR_CURRENT_CATALOG, out.wide(), c.bufferLength,
+                                       &length),
                   SQL_SUCCESS)
             << c.bufferLength;
         EXPECT_EQ(length, 28) << c.bufferLength;
         if (!c.written) {
-            EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](unsigned char b) {
-                return b == kFill;
-            })) << c.bufferLength;
+            EXPECT_TRUE(out.untouched()) << c.bufferLength;
             continue;
         }
-        std::wstring got;
-        for (std::size_t at = 0; at + 4 <= out.size(); at += 4) {
-            SQLWCHAR unit = 0;
-            std::memcpy(&unit, out.data() + at, sizeof unit);
-            if (unit == 0) {
-                break;
-            }
-            got += static_cast<wchar_t>(unit);
-        }
+        const std::wstring got = c.bufferLength < 4 ? L"" : out.text();
         EXPECT_EQ(got, catalog.substr(0, c.characters)) << c.bufferLength;
     }
 }
 
 TEST(AttributeExports, OptionFormsAndAbsentOutputs) {
     Session s;
-    EXPECT_EQ(s.d.SQLSetConnectOption(s.dbc, SQL_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF), SQL_SUCCESS);
-    EXPECT_EQ(s.d.SQLGetConnectOption(s.dbc, SQL_AUTOCOMMIT, nullptr), SQL_SUCCESS);
-    EXPECT_EQ(s.d.SQLGetConnectAttrW(s.dbc, SQL_ATTR_AUTOCOMMIT, nullptr, 0, nullptr), SQL_SUCCESS);
-    EXPECT_EQ(s.d.SQLGetConnectAttr(s.dbc, SQL_ATTR_AUTOCOMMIT, nullptr, 0, nullptr), SQL_SUCCESS);
-    EXPECT_EQ(s.d.SQLSetConnectAttr(s.dbc, SQL_ATTR_LOGIN_TIMEOUT, number(5), SQL_IS_INTEGER),
+    EXPECT_EQ(s.SQLSetConnectOption(s.dbc, SQL_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF), SQL_SUCCESS);
+    EXPECT_EQ(s.SQLGetConnectOption(s.dbc, SQL_AUTOCOMMIT, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(s.SQLGetConnectAttrW(s.dbc, SQL_ATTR_AUTOCOMMIT, nullptr, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(s.SQLGetConnectAttr(s.dbc, SQL_ATTR_AUTOCOMMIT, nullptr, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(s.SQLSetConnectAttr(s.dbc, SQL_ATTR_LOGIN_TIMEOUT, number(5), SQL_IS_INTEGER),
               SQL_SUCCESS);
     std::uint32_t autocommit = 7;
-    EXPECT_EQ(s.d.SQLGetConnectOption(s.dbc, SQL_AUTOCOMMIT, &autocommit), SQL_SUCCESS);
+    EXPECT_EQ(s.SQLGetConnectOption(s.dbc, SQL_AUTOCOMMIT, &autocommit), SQL_SUCCESS);
     EXPECT_EQ(autocommit, static_cast<std::uint32_t>(SQL_AUTOCOMMIT_OFF));
     EXPECT_EQ(s.trace(),
               "rc = SQLSetConnectOption(dbc<ptr>, SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF);\n"
@@ -263,7 +190,7 @@ TEST(AttributeExports, RefusedAttributesWriteOnlyTheResult) {
     Session s;
     std::uint32_t value = 0;
     SQLINTEGER length = 0;
-    EXPECT_EQ(s.d.SQLGetConnectAttr(s.dbc, SQL_ATTR_TRANSLATE_LIB, &value, 4, &length), SQL_ERROR);
+    EXPECT_EQ(s.SQLGetConnectAttr(s.dbc, SQL_ATTR_TRANSLATE_LIB, &value, 4, &length), SQL_ERROR);
     const std::string trace = s.trace();
     EXPECT_EQ(s.firstState(), "HY011");
     EXPECT_EQ(

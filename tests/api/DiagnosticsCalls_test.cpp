@@ -109,6 +109,45 @@ TEST(DiagnosticsCalls, WideFormsReadLongMessagesWhole) {
     }
 }
 
+TEST(DiagnosticsCalls, WideFormsTraceTheNarrowTextAndTakeOtherBytesAsLatin1) {
+    stmt_test::TestEnvironment environment;
+    // Text of a data source that sends Latin-1: no valid UTF-8.
+    environment.diagnostics().prependRecord("HY000", 0, "caf\xE9", -1, -1);
+    environment.tracing = true;
+    const SQLHANDLE env = environmentHandle(&environment);
+    SQLWCHAR state[6] = {};
+    SQLWCHAR message[64] = {};
+    SQLSMALLINT length = 0;
+    ASSERT_EQ(calls::getDiagRecW(SQL_HANDLE_ENV, env, 1, state, nullptr, message, sizeof message,
+                                 &length),
+              SQL_SUCCESS);
+    EXPECT_EQ(std::wstring(reinterpret_cast<wchar_t*>(message)),
+              L"[Vorlan][Vorlan Tarvex] caf\u00e9");
+    EXPECT_EQ(length, 4 * 28);
+    SQLWCHAR info[16] = {};
+    ASSERT_EQ(calls::getDiagFieldW(SQL_HANDLE_ENV, env, 1, SQL_DIAG_MESSAGE_TEXT, info, sizeof info,
+                                   &length),
+              SQL_SUCCESS);
+    EXPECT_EQ(std::wstring(reinterpret_cast<wchar_t*>(info)), L"caf\u00e9");
+    EXPECT_EQ(length, 16);
+    EXPECT_EQ(
+        trace_text::normalised(environment.trace),
+        "SQLTCHAR state<ptr>[6];\n"
+        "SQLTCHAR msg<ptr>[256];\n"
+        "SQLSMALLINT len<ptr> = 0;\n"
+        "rc = SQLGetDiagRecW(SQL_HANDLE_ENV, env<ptr>, 1, state<ptr>, NULL, msg<ptr>, 256, "
+        "&len<ptr>);\n"
+        "// state: \"HY000\"\n"
+        "// msg: \"[Vorlan][Vorlan Tarvex] caf\xE9\"\n"
+        "// *len: 112\n"
+        "// rc: SQL_SUCCESS\n"
+        "rc = SQLGetDiagFieldW(SQL_HANDLE_ENV, env<ptr>, 1, SQL_DIAG_MESSAGE_TEXT, info<ptr>, "
+        "64, len<ptr>);\n"
+        "// info: caf\xE9\n"
+        "// *len: 16\n"
+        "// rc: SQL_SUCCESS\n");
+}
+
 std::string normalised(const std::string& trace) {
     return trace_text::normalised(trace);
 }
@@ -137,20 +176,6 @@ TEST(DiagnosticsCalls, DescriptorsDeclareAndReportEveryOutput) {
               "// msg: NULL\n"
               "// *len: NULL\n"
               "// rc: SQL_SUCCESS\n");
-
-    // The same call on a statement leaves the absent outputs out.
-    fixture.statement.diagnostics().prependRecord("HY000", 0, "", -1, -1);
-    fixture.environment.trace.clear();
-    SQLSMALLINT length = 0;
-    EXPECT_EQ(calls::getDiagRec(SQL_HANDLE_STMT, statementHandle(&fixture.statement), 1, nullptr,
-                                nullptr, nullptr, 0, &length),
-              SQL_SUCCESS);
-    EXPECT_EQ(normalised(fixture.environment.trace),
-              "SQLSMALLINT len<ptr> = 0;\n"
-              "rc = SQLGetDiagRec(SQL_HANDLE_STMT, stmt<ptr>, 1, state<ptr>, NULL, NULL, 0, "
-              "&len<ptr>);\n"
-              "// *len: " +
-                  std::to_string(length) + "\n// rc: SQL_SUCCESS\n");
 }
 
 }  // namespace

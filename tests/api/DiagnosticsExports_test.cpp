@@ -2,11 +2,8 @@
 // records that the environment and an unconnected connection handle post.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,91 +11,27 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
-#include "tests/support/DriverLibrary.h"
-#include "tests/support/OdbcSandbox.h"
-#include "tests/api/TraceText.h"
+#include "tests/api/ExportSession.h"
 
 namespace {
 
 constexpr const char* kHy092Message = "[Vorlan][Vorlan Tarvex] Invalid attribute/option identifier";
-constexpr unsigned char kFill = 0xA5;
 
-template <typename Function>
-Function exported(const DriverLibrary& library, const char* name) {
-    return library.function<Function>(name);
-}
+#define MORVANEX_EXPORT_OF(name) decltype(&::name) name = function<decltype(&::name)>(#name)
 
-struct Driver {
-    DriverLibrary library{MORVANEX_DRIVER_PATH};
-#define MORVANEX_EXPORTED(name) decltype(&::name) name = exported<decltype(&::name)>(library, #name)
-    MORVANEX_EXPORTED(SQLAllocHandle);
-    MORVANEX_EXPORTED(SQLFreeHandle);
-    MORVANEX_EXPORTED(SQLSetEnvAttr);
-    MORVANEX_EXPORTED(SQLNativeSql);
-    MORVANEX_EXPORTED(SQLGetDiagRec);
-    MORVANEX_EXPORTED(SQLGetDiagRecW);
-    MORVANEX_EXPORTED(SQLGetDiagField);
-    MORVANEX_EXPORTED(SQLGetDiagFieldW);
-    MORVANEX_EXPORTED(SQLError);
-#undef MORVANEX_EXPORTED
-};
-
-// An environment with one "HY092" record and a connection handle, traced
-// into the sandbox.
-class Session {
-  public:
+// An environment holding one "HY092" record.
+struct Session : ExportSession {
     Session() {
-        sandbox_.setKey(sandbox_.odbcinstIni(OdbcSandbox::Scope::System), "Vorlan Tarvex",
-                        "TraceFile", (sandbox_.root() / "trace").string());
-        EXPECT_EQ(d.SQLAllocHandle(SQL_HANDLE_ENV, nullptr, &env), SQL_SUCCESS);
-        EXPECT_EQ(d.SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
-        EXPECT_EQ(d.SQLSetEnvAttr(env, 999, nullptr, 0), SQL_ERROR);
-        traceStart_ = rawTrace().size();
+        EXPECT_EQ(SQLSetEnvAttr(env, 999, nullptr, 0), SQL_ERROR);
+        markTrace();
     }
-    ~Session() {
-        d.SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-        d.SQLFreeHandle(SQL_HANDLE_ENV, env);
-    }
-    // What the calls since setting up wrote, timestamps and addresses
-    // replaced.
-    std::string trace() const { return trace_text::normalised(rawTrace().substr(traceStart_)); }
-
-    Driver d;
-    SQLHENV env = nullptr;
-    SQLHDBC dbc = nullptr;
-
-  private:
-    std::string rawTrace() const {
-        const auto file = sandbox_.root() / ("trace-" + std::to_string(getpid()));
-        return std::filesystem::exists(file) ? OdbcSandbox::readFile(file) : "";
-    }
-
-    OdbcSandbox sandbox_;
-    std::size_t traceStart_ = 0;
-};
-
-// A byte buffer of exactly the size a call is told (one byte when told
-// less), so that a write past it is caught, filled with a known byte.
-struct Bytes {
-    explicit Bytes(int told) : bytes(static_cast<std::size_t>(std::max(told, 1)), kFill) {}
-    SQLWCHAR* wide() { return reinterpret_cast<SQLWCHAR*>(bytes.data()); }
-    bool untouched() const {
-        return std::all_of(bytes.begin(), bytes.end(), [](unsigned char b) { return b == kFill; });
-    }
-    // The wide text at the front, read no further than the buffer.
-    std::wstring text() const {
-        std::wstring out;
-        for (std::size_t at = 0; at + sizeof(SQLWCHAR) <= bytes.size(); at += sizeof(SQLWCHAR)) {
-            SQLWCHAR unit = 0;
-            std::memcpy(&unit, bytes.data() + at, sizeof unit);
-            if (unit == 0) {
-                return out;
-            }
-            out += static_cast<wchar_t>(unit);
-        }
-        return out + L"<unterminated>";
-    }
-    std::vector<unsigned char> bytes;
+    MORVANEX_EXPORT_OF(SQLSetEnvAttr);
+    MORVANEX_EXPORT_OF(SQLNativeSql);
+    MORVANEX_EXPORT_OF(SQLGetDiagRec);
+    MORVANEX_EXPORT_OF(SQLGetDiagRecW);
+    MORVANEX_EXPORT_OF(SQLGetDiagField);
+    MORVANEX_EXPORT_OF(SQLGetDiagFieldW);
+    MORVANEX_EXPORT_OF(SQLError);
 };
 
 std::wstring widened(const char* ascii) {
@@ -111,9 +44,9 @@ TEST(DiagnosticsExports, NarrowRecordAndItsTrace) {
     SQLINTEGER native = -1;
     SQLCHAR message[256] = {};
     SQLSMALLINT length = 0;
-    EXPECT_EQ(s.d.SQLGetDiagRec(SQL_HANDLE_ENV, s.env, 1, state, &native, message, sizeof message,
-                                &length),
-              SQL_SUCCESS);
+    EXPECT_EQ(
+        s.SQLGetDiagRec(SQL_HANDLE_ENV, s.env, 1, state, &native, message, sizeof message, &length),
+        SQL_SUCCESS);
     EXPECT_STREQ(reinterpret_cast<char*>(state), "HY092");
     EXPECT_EQ(native, 0);
     EXPECT_STREQ(reinterpret_cast<char*>(message), kHy092Message);
@@ -144,14 +77,13 @@ TEST(DiagnosticsExports, WideRecordIntoBuffersOfEverySize) {
                           {236, true, 58}, {240, true, 59}, {4096, true, 59}};
     for (const Case& c : cases) {
         Session s;
-        Bytes state(6 * sizeof(SQLWCHAR));
-        Bytes message(c.bufferLength);
+        OutputBytes state(6 * sizeof(SQLWCHAR));
+        OutputBytes message(c.bufferLength);
         SQLINTEGER native = -1;
         SQLSMALLINT length = -1;
-        EXPECT_EQ(
-            s.d.SQLGetDiagRecW(SQL_HANDLE_ENV, s.env, 1, state.wide(), &native, message.wide(),
-                               static_cast<SQLSMALLINT>(c.bufferLength), &length),
-            SQL_SUCCESS)
+        EXPECT_EQ(s.SQLGetDiagRecW(SQL_HANDLE_ENV, s.env, 1, state.wide(), &native, message.wide(),
+                                   static_cast<SQLSMALLINT>(c.bufferLength), &length),
+                  SQL_SUCCESS)
             << c.bufferLength;
         EXPECT_EQ(state.text(), L"HY092");
         EXPECT_EQ(native, 0);
@@ -191,10 +123,10 @@ TEST(DiagnosticsExports, WideFieldsAreSizedInBytes) {
     };
     for (const Case& c : cases) {
         Session s;
-        Bytes info(c.bufferLength);
+        OutputBytes info(c.bufferLength);
         SQLSMALLINT length = -1;
-        EXPECT_EQ(s.d.SQLGetDiagFieldW(SQL_HANDLE_ENV, s.env, 1, c.identifier, info.wide(),
-                                       static_cast<SQLSMALLINT>(c.bufferLength), &length),
+        EXPECT_EQ(s.SQLGetDiagFieldW(SQL_HANDLE_ENV, s.env, 1, c.identifier, info.wide(),
+                                     static_cast<SQLSMALLINT>(c.bufferLength), &length),
                   SQL_SUCCESS)
             << c.identifier << " " << c.bufferLength;
         EXPECT_EQ(length, c.length) << c.identifier << " " << c.bufferLength;
@@ -210,12 +142,12 @@ TEST(DiagnosticsExports, NumericFieldsGoStraightToTheCaller) {
     Session s;
     SQLINTEGER count = -1;
     SQLSMALLINT length = -1;
-    EXPECT_EQ(s.d.SQLGetDiagFieldW(SQL_HANDLE_ENV, s.env, 0, SQL_DIAG_NUMBER, &count, 0, &length),
+    EXPECT_EQ(s.SQLGetDiagFieldW(SQL_HANDLE_ENV, s.env, 0, SQL_DIAG_NUMBER, &count, 0, &length),
               SQL_SUCCESS);
     EXPECT_EQ(count, 1);
     EXPECT_EQ(length, 0);
     SQLINTEGER native = -1;
-    EXPECT_EQ(s.d.SQLGetDiagField(SQL_HANDLE_ENV, s.env, 1, SQL_DIAG_NATIVE, &native, 0, nullptr),
+    EXPECT_EQ(s.SQLGetDiagField(SQL_HANDLE_ENV, s.env, 1, SQL_DIAG_NATIVE, &native, 0, nullptr),
               SQL_SUCCESS);
     EXPECT_EQ(native, 0);
     EXPECT_EQ(s.trace(),
@@ -236,23 +168,23 @@ TEST(DiagnosticsExports, PastTheLastRecordThereIsNoData) {
     SQLCHAR state[6] = "none";
     SQLCHAR message[16] = "none";
     SQLSMALLINT length = -1;
-    EXPECT_EQ(s.d.SQLGetDiagRec(SQL_HANDLE_ENV, s.env, 2, state, nullptr, message, sizeof message,
-                                &length),
-              SQL_NO_DATA);
+    EXPECT_EQ(
+        s.SQLGetDiagRec(SQL_HANDLE_ENV, s.env, 2, state, nullptr, message, sizeof message, &length),
+        SQL_NO_DATA);
     EXPECT_STREQ(reinterpret_cast<char*>(state), "none");
     EXPECT_STREQ(reinterpret_cast<char*>(message), "none");
     EXPECT_EQ(length, -1);
 
-    Bytes wideMessage(64);
-    EXPECT_EQ(s.d.SQLGetDiagRecW(SQL_HANDLE_ENV, s.env, 2, nullptr, nullptr, wideMessage.wide(), 64,
-                                 &length),
+    OutputBytes wideMessage(64);
+    EXPECT_EQ(s.SQLGetDiagRecW(SQL_HANDLE_ENV, s.env, 2, nullptr, nullptr, wideMessage.wide(), 64,
+                               &length),
               SQL_NO_DATA);
     EXPECT_TRUE(wideMessage.untouched());
     EXPECT_EQ(length, 0);
 
     SQLCHAR info[256];
-    EXPECT_EQ(s.d.SQLGetDiagField(SQL_HANDLE_ENV, s.env, 10, SQL_DIAG_MESSAGE_TEXT, info,
-                                  sizeof info, &length),
+    EXPECT_EQ(s.SQLGetDiagField(SQL_HANDLE_ENV, s.env, 10, SQL_DIAG_MESSAGE_TEXT, info, sizeof info,
+                                &length),
               SQL_NO_DATA);
     const std::string trace = s.trace();
     EXPECT_NE(trace.find("rc = SQLGetDiagField(SQL_HANDLE_ENV, env<ptr>, 10, "
@@ -278,23 +210,23 @@ TEST(DiagnosticsExports, UnknownHandleTypesAndNullHandlesLeaveEverythingAlone) {
         SQLCHAR message[16] = "none";
         SQLINTEGER native = -7;
         SQLSMALLINT length = -7;
-        Bytes wideState(24);
-        Bytes wideMessage(64);
-        Bytes info(64);
-        EXPECT_EQ(s.d.SQLGetDiagRec(c.type, c.handle, 1, state, &native, message, sizeof message,
+        OutputBytes wideState(24);
+        OutputBytes wideMessage(64);
+        OutputBytes info(64);
+        EXPECT_EQ(
+            s.SQLGetDiagRec(c.type, c.handle, 1, state, &native, message, sizeof message, &length),
+            SQL_INVALID_HANDLE)
+            << c.type;
+        EXPECT_EQ(s.SQLGetDiagRecW(c.type, c.handle, 1, wideState.wide(), &native,
+                                   wideMessage.wide(), 64, &length),
+                  SQL_INVALID_HANDLE)
+            << c.type;
+        EXPECT_EQ(s.SQLGetDiagField(c.type, c.handle, 1, SQL_DIAG_SQLSTATE, info.bytes.data(), 64,
                                     &length),
                   SQL_INVALID_HANDLE)
             << c.type;
-        EXPECT_EQ(s.d.SQLGetDiagRecW(c.type, c.handle, 1, wideState.wide(), &native,
-                                     wideMessage.wide(), 64, &length),
-                  SQL_INVALID_HANDLE)
-            << c.type;
-        EXPECT_EQ(s.d.SQLGetDiagField(c.type, c.handle, 1, SQL_DIAG_SQLSTATE, info.bytes.data(), 64,
-                                      &length),
-                  SQL_INVALID_HANDLE)
-            << c.type;
         EXPECT_EQ(
-            s.d.SQLGetDiagFieldW(c.type, c.handle, 1, SQL_DIAG_SQLSTATE, info.wide(), 64, &length),
+            s.SQLGetDiagFieldW(c.type, c.handle, 1, SQL_DIAG_SQLSTATE, info.wide(), 64, &length),
             SQL_INVALID_HANDLE)
             << c.type;
         EXPECT_STREQ(reinterpret_cast<char*>(state), "none");
@@ -311,8 +243,8 @@ TEST(DiagnosticsExports, ErrorReturnsARecordOnceAndFollowsTheHandles) {
     SQLCHAR out[8];
     SQLINTEGER outLength = 0;
     // Before a connection exists the handle refuses native SQL with HY010.
-    EXPECT_EQ(s.d.SQLNativeSql(s.dbc, reinterpret_cast<SQLCHAR*>(const_cast<char*>("x")), SQL_NTS,
-                               out, sizeof out, &outLength),
+    EXPECT_EQ(s.SQLNativeSql(s.dbc, reinterpret_cast<SQLCHAR*>(const_cast<char*>("x")), SQL_NTS,
+                             out, sizeof out, &outLength),
               SQL_ERROR);
     struct Case {
         SQLHENV env;
@@ -326,16 +258,16 @@ TEST(DiagnosticsExports, ErrorReturnsARecordOnceAndFollowsTheHandles) {
         SQLCHAR message[128] = {};
         SQLSMALLINT length = 0;
         EXPECT_EQ(
-            s.d.SQLError(c.env, c.dbc, nullptr, state, &native, message, sizeof message, &length),
+            s.SQLError(c.env, c.dbc, nullptr, state, &native, message, sizeof message, &length),
             SQL_SUCCESS)
             << c.state;
         EXPECT_STREQ(reinterpret_cast<char*>(state), c.state);
         EXPECT_EQ(
-            s.d.SQLError(c.env, c.dbc, nullptr, state, &native, message, sizeof message, &length),
+            s.SQLError(c.env, c.dbc, nullptr, state, &native, message, sizeof message, &length),
             SQL_NO_DATA)
             << c.state;
     }
-    EXPECT_EQ(s.d.SQLError(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
+    EXPECT_EQ(s.SQLError(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
               SQL_ERROR);
     const std::string trace = s.trace();
     EXPECT_NE(trace.find("rc = SQLError(env<ptr>, dbc<ptr>, stmt<ptr>, state<ptr>, err<ptr>, "

@@ -346,22 +346,6 @@ TEST(ExecutionCalls, NativeSqlWReadsALongAnswerWhole) {
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(out.data())), text);
 }
 
-TEST(ExecutionCalls, NativeSqlNeedsAConnection) {
-    TestEnvironment environment;
-    ConnectionProxy proxy(&environment);
-    SQLCHAR out[16] = "untouched";
-    SQLINTEGER length = -1;
-    SQLWCHAR wideOut[4] = {kCanary, kCanary, kCanary, kCanary};
-    EXPECT_EQ(
-        calls::nativeSql(connectionHandle(&proxy), narrow("x"), SQL_NTS, out, sizeof out, &length),
-        SQL_ERROR);
-    EXPECT_EQ(calls::nativeSqlW(connectionHandle(&proxy), wide(L"x"), SQL_NTS, wideOut, 4, &length),
-              SQL_ERROR);
-    EXPECT_STREQ(reinterpret_cast<char*>(out), "untouched");
-    EXPECT_EQ(length, -1);
-    EXPECT_EQ(wideOut[0], kCanary);
-}
-
 TEST(ExecutionCalls, NullHandlesAreRefused) {
     EXPECT_EQ(calls::execDirect(nullptr, narrow("x"), SQL_NTS), SQL_INVALID_HANDLE);
     EXPECT_EQ(calls::execDirectW(nullptr, wide(L"x"), SQL_NTS), SQL_INVALID_HANDLE);
