@@ -191,19 +191,4 @@ TEST(CursorCalls, GetCursorNameWFitsTheNameToTheCallersCharacters) {
     EXPECT_EQ(length, 2) << "the length alone";
 }
 
-TEST(CursorCalls, NullHandlesAreRefusedUntraced) {
-    const std::vector<std::function<SQLRETURN()>> callsOnNull = {
-        [] { return calls::closeCursor(nullptr); },
-        [] { return calls::getCursorName(nullptr, nullptr, 0, nullptr); },
-        [] { return calls::getCursorNameW(nullptr, nullptr, 0, nullptr); },
-        [] { return calls::setCursorName(nullptr, nullptr, 0); },
-        [] { return calls::setCursorNameW(nullptr, nullptr, 0); },
-        [] { return calls::setPos(nullptr, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE); },
-        [] { return calls::bulkOperations(nullptr, SQL_ADD); },
-    };
-    for (std::size_t i = 0; i < callsOnNull.size(); ++i) {
-        EXPECT_EQ(callsOnNull[i](), SQL_INVALID_HANDLE) << i;
-    }
-}
-
 }  // namespace

@@ -262,33 +262,6 @@ TEST(ResultSetCalls, ColAttributeStoresItsNumberEvenWhenTheCallFails) {
     EXPECT_EQ(stateOf(session.statement.diagnostics()), "07009");
 }
 
-TEST(ResultSetCalls, NullHandlesAreRefusedUntraced) {
-    const std::vector<std::function<SQLRETURN()>> callsOnNull = {
-        [] { return calls::colAttribute(nullptr, 1, 1, nullptr, 0, nullptr, nullptr); },
-        [] { return calls::colAttributes(nullptr, 1, 1, nullptr, 0, nullptr, nullptr); },
-        [] { return calls::colAttributesW(nullptr, 1, 1, nullptr, 0, nullptr, nullptr); },
-        [] {
-            return calls::describeCol(nullptr, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr,
-                                      nullptr);
-        },
-        [] {
-            return calls::describeColW(nullptr, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr,
-                                       nullptr);
-        },
-        [] { return calls::bindCol(nullptr, 1, SQL_C_CHAR, nullptr, 0, nullptr); },
-        [] { return calls::fetch(nullptr); },
-        [] { return calls::fetchScroll(nullptr, SQL_FETCH_NEXT, 0); },
-        [] { return calls::extendedFetch(nullptr, SQL_FETCH_NEXT, 0, nullptr, nullptr); },
-        [] { return calls::numResultCols(nullptr, nullptr); },
-        [] { return calls::rowCount(nullptr, nullptr); },
-        [] { return calls::getData(nullptr, 1, SQL_C_CHAR, nullptr, 0, nullptr); },
-        [] { return calls::moreResults(nullptr); },
-    };
-    for (std::size_t i = 0; i < callsOnNull.size(); ++i) {
-        EXPECT_EQ(callsOnNull[i](), SQL_INVALID_HANDLE) << i;
-    }
-}
-
 // --- Wide forms ---------------------------------------------------------------------------
 
 struct WideCase {
