@@ -1,5 +1,6 @@
 #include "driver/api/DiagnosticsCalls.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -267,11 +268,12 @@ SQLRETURN getDiagRecW(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT recN
             const bool read = SQL_SUCCEEDED(answer.rc);
             if (textLength != nullptr) {
                 *textLength =
-                    read ? wideByteLength<SQLSMALLINT>(wideCharacterCount(answer.text)) : 0;
+                    read ? wideCharacterLength<SQLSMALLINT>(wideCharacterCount(answer.text)) : 0;
             }
             if (read) {
                 copyToWide(narrowState, state, state != nullptr ? kWideStateBytes : 0);
-                copyToWide(answer.text, message, message != nullptr ? bufferLength : 0);
+                copyToWide(answer.text, message,
+                           message != nullptr ? std::int64_t{bufferLength} * sizeof(SQLWCHAR) : 0);
             }
             return answer.rc;
         },

@@ -10,10 +10,11 @@
 // or posts a record. A handle type outside 1 to 4 or a null handle gives
 // SQL_INVALID_HANDLE and leaves every buffer alone.
 //
-// The W forms read the narrow answer whole and convert it: MessageText,
-// DiagInfo and their BufferLength are in bytes, as are the lengths stored
-// for the caller (four per character). A narrow message cut to fit ends on
-// a whole UTF-8 character.
+// The W forms read the narrow answer whole and convert it. As the driver
+// manager calls them, SQLGetDiagRecW counts MessageText's BufferLength and
+// TextLength in characters, SQLGetDiagFieldW counts DiagInfo's BufferLength
+// and StringLength in bytes (four per character). A narrow message cut to
+// fit ends on a whole UTF-8 character.
 namespace calls {
 
 SQLRETURN getDiagRec(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT recNumber,

@@ -91,11 +91,10 @@ TEST(DiagnosticsCalls, WideFormsReadLongMessagesWhole) {
 
         std::vector<SQLWCHAR> record(2000, 0);
         SQLSMALLINT length = 0;
-        ASSERT_EQ(
-            calls::getDiagRecW(SQL_HANDLE_ENV, env, 1, nullptr, nullptr, wideBuffer(record),
-                               static_cast<SQLSMALLINT>(record.size() * sizeof(SQLWCHAR)), &length),
-            SQL_SUCCESS);
-        EXPECT_EQ(length, 4 * (24 + characters));
+        ASSERT_EQ(calls::getDiagRecW(SQL_HANDLE_ENV, env, 1, nullptr, nullptr, wideBuffer(record),
+                                     static_cast<SQLSMALLINT>(record.size()), &length),
+                  SQL_SUCCESS);
+        EXPECT_EQ(length, 24 + characters);
         EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(record.data())),
                   L"[Vorlan][Vorlan Tarvex] " + expected);
 
@@ -118,12 +117,11 @@ TEST(DiagnosticsCalls, WideFormsTraceTheNarrowTextAndTakeOtherBytesAsLatin1) {
     SQLWCHAR state[6] = {};
     SQLWCHAR message[64] = {};
     SQLSMALLINT length = 0;
-    ASSERT_EQ(calls::getDiagRecW(SQL_HANDLE_ENV, env, 1, state, nullptr, message, sizeof message,
-                                 &length),
+    ASSERT_EQ(calls::getDiagRecW(SQL_HANDLE_ENV, env, 1, state, nullptr, message, 64, &length),
               SQL_SUCCESS);
     EXPECT_EQ(std::wstring(reinterpret_cast<wchar_t*>(message)),
               L"[Vorlan][Vorlan Tarvex] caf\u00e9");
-    EXPECT_EQ(length, 4 * 28);
+    EXPECT_EQ(length, 28);
     SQLWCHAR info[16] = {};
     ASSERT_EQ(calls::getDiagFieldW(SQL_HANDLE_ENV, env, 1, SQL_DIAG_MESSAGE_TEXT, info, sizeof info,
                                    &length),
@@ -133,13 +131,13 @@ TEST(DiagnosticsCalls, WideFormsTraceTheNarrowTextAndTakeOtherBytesAsLatin1) {
     EXPECT_EQ(
         trace_text::normalised(environment.trace),
         "SQLTCHAR state<ptr>[6];\n"
-        "SQLTCHAR msg<ptr>[256];\n"
+        "SQLTCHAR msg<ptr>[64];\n"
         "SQLSMALLINT len<ptr> = 0;\n"
-        "rc = SQLGetDiagRecW(SQL_HANDLE_ENV, env<ptr>, 1, state<ptr>, NULL, msg<ptr>, 256, "
+        "rc = SQLGetDiagRecW(SQL_HANDLE_ENV, env<ptr>, 1, state<ptr>, NULL, msg<ptr>, 64, "
         "&len<ptr>);\n"
         "// state: \"HY000\"\n"
         "// msg: \"[Vorlan][Vorlan Tarvex] caf\xE9\"\n"
-        "// *len: 112\n"
+        "// *len: 28\n"
         "// rc: SQL_SUCCESS\n"
         "rc = SQLGetDiagFieldW(SQL_HANDLE_ENV, env<ptr>, 1, SQL_DIAG_MESSAGE_TEXT, info<ptr>, "
         "64, len<ptr>);\n"

@@ -68,17 +68,17 @@ TEST(DiagnosticsExports, NarrowRecordAndItsTrace) {
 
 TEST(DiagnosticsExports, WideRecordIntoBuffersOfEverySize) {
     struct Case {
-        int bufferLength;  // bytes
+        int bufferLength;  // characters
         bool written;
         std::size_t characters;  // of the message before the terminator
     };
-    const Case cases[] = {{-1, false, 0},  {0, false, 0},   {1, true, 0},
-                          {2, true, 0},    {3, true, 0},    {40, true, 9},
-                          {236, true, 58}, {240, true, 59}, {4096, true, 59}};
+    const Case cases[] = {{-1, false, 0}, {0, false, 0},  {1, true, 0},
+                          {2, true, 1},   {3, true, 2},   {10, true, 9},
+                          {59, true, 58}, {60, true, 59}, {1000, true, 59}};
     for (const Case& c : cases) {
         Session s;
         OutputBytes state(6 * sizeof(SQLWCHAR));
-        OutputBytes message(c.bufferLength);
+        OutputBytes message(c.bufferLength * static_cast<int>(sizeof(SQLWCHAR)));
         SQLINTEGER native = -1;
         SQLSMALLINT length = -1;
         EXPECT_EQ(s.SQLGetDiagRecW(SQL_HANDLE_ENV, s.env, 1, state.wide(), &native, message.wide(),
@@ -87,17 +87,13 @@ TEST(DiagnosticsExports, WideRecordIntoBuffersOfEverySize) {
             << c.bufferLength;
         EXPECT_EQ(state.text(), L"HY092");
         EXPECT_EQ(native, 0);
-        // Bytes of the whole message in wide characters.
-        EXPECT_EQ(length, 4 * 59) << c.bufferLength;
-        if (!c.written) {
-            EXPECT_TRUE(message.untouched()) << c.bufferLength;
-        } else if (c.bufferLength < 4) {
-            EXPECT_TRUE(std::all_of(message.bytes.begin(), message.bytes.end(),
-                                    [](unsigned char b) { return b == 0; }))
-                << c.bufferLength;
-        } else {
+        // Characters of the whole message.
+        EXPECT_EQ(length, 59) << c.bufferLength;
+        if (c.written) {
             EXPECT_EQ(message.text(), widened(kHy092Message).substr(0, c.characters))
                 << c.bufferLength;
+        } else {
+            EXPECT_TRUE(message.untouched()) << c.bufferLength;
         }
     }
 }
