@@ -293,7 +293,8 @@ struct DescriptorRecord::ImpValue {
     SQLLEN indicator = 0;
     bool hasLength = false;
     SQLLEN octetLength = 0;
-    std::string_view text;
+    // Never a null pointer: a value without text reads as empty.
+    std::string_view text{""};
 };
 
 // Trace lines of one conversion, composed only while the trace is on.
