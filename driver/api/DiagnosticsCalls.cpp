@@ -21,7 +21,8 @@ namespace {
 constexpr SQLSMALLINT kNarrowCapacity = 1024;
 // SQLSTATE buffers: five characters and the terminator.
 constexpr SQLSMALLINT kStateBytes = 6;
-constexpr SQLSMALLINT kWideStateBytes = kStateBytes * sizeof(SQLWCHAR);
+constexpr std::int64_t kWideUnit = sizeof(SQLWCHAR);
+constexpr SQLSMALLINT kWideStateBytes = kStateBytes * kWideUnit;
 
 using GetDiagRecOperation = SQLRETURN (*)(SQLHANDLE, SQLSMALLINT, SQLCHAR*, SQLINTEGER*, SQLCHAR*,
                                           SQLSMALLINT, SQLSMALLINT*);
@@ -273,7 +274,7 @@ SQLRETURN getDiagRecW(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT recN
             if (read) {
                 copyToWide(narrowState, state, state != nullptr ? kWideStateBytes : 0);
                 copyToWide(answer.text, message,
-                           message != nullptr ? std::int64_t{bufferLength} * sizeof(SQLWCHAR) : 0);
+                           message != nullptr ? std::int64_t{bufferLength} * kWideUnit : 0);
             }
             return answer.rc;
         },
