@@ -1,6 +1,7 @@
 // Statement and descriptor creation, apart from the rest of Connection
 // because they need the Statement and Descriptor classes.
 #include "driver/core/Connection.h"
+#include "driver/core/Descriptor.h"
 #include "driver/core/Statement.h"
 
 // The base statement answers every statement function with its defaults;
@@ -9,9 +10,7 @@ Statement* Connection::createStatement() {
     return new Statement(this);
 }
 
-// Until the Descriptor class is wired in this answers "none", which the
-// connection handle reports as HY000 to the caller; it becomes an explicit
-// `new Descriptor(this, 0)`.
+// An explicit (application-allocated) descriptor bound to this connection.
 Descriptor* Connection::createDescriptor() {
-    return nullptr;
+    return new Descriptor(this, DescriptorContext::Explicit);
 }

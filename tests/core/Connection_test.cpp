@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -15,8 +16,10 @@
 #include <vector>
 
 #include "driver/core/Connection.h"
+#include "driver/core/Descriptor.h"
 #include "driver/core/Environment.h"
 #include "driver/core/PlatformUtil.h"
+#include "driver/core/Statement.h"
 #include "platform/HostInfo.h"
 #include "tests/setup/TestBundle.h"
 #include "tests/support/OdbcSandbox.h"
@@ -199,6 +202,16 @@ TEST_F(ConnectionTest, RegistersWithTheEnvironmentForItsLifetime) {
     }
     ASSERT_EQ(environment.connections().size(), 1u);
     EXPECT_EQ(environment.connections()[0], &connection);
+}
+
+TEST_F(ConnectionTest, MakesHandlesBoundToItself) {
+    const std::unique_ptr<Statement> statement(connection.createStatement());
+    ASSERT_NE(statement, nullptr);
+    EXPECT_EQ(statement->connection(), &connection);
+    const std::unique_ptr<Descriptor> descriptor(connection.createDescriptor());
+    ASSERT_NE(descriptor, nullptr);
+    EXPECT_EQ(descriptor->connection(), &connection);
+    EXPECT_EQ(descriptor->kind(), DescriptorContext::Explicit);
 }
 
 TEST_F(ConnectionTest, StartsWithDefinedSettings) {
