@@ -472,9 +472,15 @@ SQLRETURN ODBCRepeaterStatement::bindCol(SQLUSMALLINT column, SQLSMALLINT valueT
                    valueType, value, bufferLength, lengthOrIndicator);
 }
 
+SQLSMALLINT ODBCRepeaterStatement::effectiveType(const BoundParameter& parameter) const {
+    return parameter.valueType == SQL_C_DEFAULT ? connection_->defaultCType(parameter.sqlType)
+                                                : parameter.valueType;
+}
+
 SQLLEN ODBCRepeaterStatement::initialBufferSize(const BoundParameter& parameter) const {
     const bool longText =
         parameter.sqlType == SQL_LONGVARCHAR || parameter.sqlType == SQL_WLONGVARCHAR;
+    const SQLSMALLINT valueType = effectiveType(parameter);
     SQLLEN size = std::max<SQLLEN>(parameter.bufferLength, 0);
     if (longText && isDb2()) {
         size = static_cast<SQLLEN>(
@@ -482,7 +488,7 @@ SQLLEN ODBCRepeaterStatement::initialBufferSize(const BoundParameter& parameter)
     }
     // At least one byte, so that every parameter has an address of its own
     // for data at execution.
-    return std::max({size, fixedSizeOf(parameter.valueType), SQLLEN{1}});
+    return std::max({size, fixedSizeOf(valueType), SQLLEN{1}});
 }
 
 SQLRETURN ODBCRepeaterStatement::bindNative(BoundParameter& parameter) {
@@ -540,9 +546,10 @@ void ODBCRepeaterStatement::copyParameter(BoundParameter& parameter) {
     const auto* value = parameter.value != nullptr
                             ? static_cast<const unsigned char*>(parameter.value) + offset
                             : nullptr;
-    const bool narrow = parameter.valueType == SQL_C_CHAR || parameter.valueType == SQL_C_BINARY;
-    const bool wide = parameter.valueType == SQL_C_WCHAR;
-    const SQLLEN fixed = fixedSizeOf(parameter.valueType);
+    const SQLSMALLINT valueType = effectiveType(parameter);
+    const bool narrow = valueType == SQL_C_CHAR || valueType == SQL_C_BINARY;
+    const bool wide = valueType == SQL_C_WCHAR;
+    const SQLLEN fixed = fixedSizeOf(valueType);
     // Without a length/indicator text is terminated (ODBC's rule).
     const SQLLEN v = parameter.indicator != nullptr ? applicationIndicator(parameter) : SQL_NTS;
 
@@ -558,7 +565,7 @@ void ODBCRepeaterStatement::copyParameter(BoundParameter& parameter) {
     } else if (v == SQL_NTS) {
         length = wide ? measureWide(value, parameter.bufferLength)
                       : (narrow ? measureNarrow(value, parameter.bufferLength) : 0);
-        if (parameter.indicator == nullptr && parameter.valueType == SQL_C_BINARY) {
+        if (parameter.indicator == nullptr && valueType == SQL_C_BINARY) {
             indicator = length;
         }
     } else if (v >= 0) {
@@ -638,8 +645,9 @@ void ODBCRepeaterStatement::copyOutputParameters() {
             auto* address = reinterpret_cast<unsigned char*>(parameter->indicator) + offset;
             std::memcpy(address, &parameter->indicatorValue, sizeof(SQLLEN));
         }
-        const SQLLEN capacity = parameter->bufferLength > 0 ? parameter->bufferLength
-                                                            : fixedSizeOf(parameter->valueType);
+        const SQLLEN capacity = parameter->bufferLength > 0
+                                    ? parameter->bufferLength
+                                    : fixedSizeOf(effectiveType(*parameter));
         if (parameter->value != nullptr && capacity > 0 &&
             parameter->indicatorValue != SQL_NULL_DATA) {
             const SQLLEN count = std::min(capacity, parameter->bufferSize());
@@ -820,7 +828,14 @@ SQLRETURN ODBCRepeaterStatement::execute() {
 }
 
 SQLRETURN ODBCRepeaterStatement::cancel() {
-    return forward(entries().SQLCancel, "// could not find cancel function");
+    // Often called from another thread while this statement runs: it
+    // touches nothing of the statement's own.
+    SQLRETURN(SQL_API * function)(SQLHSTMT) = entries().SQLCancel;
+    if (function == nullptr) {
+        traceLine("// could not find cancel function");
+        return SQL_ERROR;
+    }
+    return nativeStatementLive() ? function(nativeStatement_) : SQL_ERROR;
 }
 
 SQLRETURN ODBCRepeaterStatement::paramData(SQLPOINTER* value) {

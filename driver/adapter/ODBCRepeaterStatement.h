@@ -194,6 +194,9 @@ class ODBCRepeaterStatement : public Statement {
     bool isDb2() const;
 
     // Parameters.
+    // The application type of the value: SQL_C_DEFAULT stands for the one
+    // that goes with the parameter's SQL type.
+    SQLSMALLINT effectiveType(const BoundParameter& parameter) const;
     SQLLEN initialBufferSize(const BoundParameter& parameter) const;
     SQLRETURN bindNative(BoundParameter& parameter);
     void copyParameter(BoundParameter& parameter);

@@ -109,6 +109,12 @@ TEST(RepeaterStatement, AllocatesOnTheNativeConnection) {
     Session session;
     ASSERT_TRUE(session.connected);
     EXPECT_NE(session.statement->nativeStatementHandle(), nullptr);
+    EXPECT_EQ(session.statement->cancel(), SQL_SUCCESS);
+    EXPECT_EQ(session.calls("SQLCancel").size(), 1u);
+    // Once the connection is closed the handle is gone with it.
+    ASSERT_EQ(session.connection.disconnect(), SQL_SUCCESS);
+    EXPECT_EQ(session.statement->cancel(), SQL_ERROR);
+    EXPECT_EQ(session.calls("SQLCancel").size(), 1u);
 }
 
 // --- Read-only guard ------------------------------------------------------------------
@@ -356,6 +362,8 @@ const ParameterCase kParameterCases[] = {
     {"IntegerWithoutIndicator", SQL_C_LONG, SQL_INTEGER, rawBytes<SQLINTEGER>(-2), false, 0,
      "feffffff"},
     {"IntegerNts", SQL_C_SLONG, SQL_INTEGER, rawBytes<SQLINTEGER>(258), true, SQL_NTS, "02010000"},
+    {"DefaultTypeOfInteger", SQL_C_DEFAULT, SQL_INTEGER, rawBytes<SQLINTEGER>(42), true, 0,
+     "2a000000"},
     {"Double", SQL_C_DOUBLE, SQL_DOUBLE, rawBytes<double>(1.5), true, 0, "000000000000f83f"},
     {"String", SQL_C_CHAR, SQL_VARCHAR, bytesOf("hello"), true, SQL_NTS, "68656c6c6f"},
     {"StringWithoutIndicator", SQL_C_CHAR, SQL_VARCHAR, bytesOf("abc"), false, 0, "616263"},
