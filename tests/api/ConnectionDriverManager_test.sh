@@ -52,7 +52,7 @@ check_common() {
   fi
   # iODBC hands on the attributes set before connecting once the driver
   # takes them.
-  if nm -D --defined-only "$library" | grep -qE ' SQLSetConnectAttrW?$'; then
+  if grep -qE ' SQLSetConnectAttrW?$' <<<"$(nm -D --defined-only "$library")"; then
     expect_in "$what" "$trace" "SQL_ATTR_LOGIN_TIMEOUT"
   fi
 }
@@ -64,7 +64,7 @@ for library in "$MORVANEX_DRIVER_PATH" "$MORVANEX_DRIVER_A_PATH"; do
   sandbox_add_dsn MX "Vorlan Tarvex" "Description=test"
   # iODBC calls the wide entry points of a driver that has them.
   w=""
-  if nm -D --defined-only "$library" | grep -q ' SQLConnectW$'; then w=W; fi
+  if grep -q ' SQLConnectW$' <<<"$(nm -D --defined-only "$library")"; then w=W; fi
   name=$(basename "$library")
 
   output=$("$client" connect MX joe hunter2 2>&1) || fail "$name: client failed: $output"

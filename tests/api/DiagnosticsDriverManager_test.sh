@@ -33,7 +33,7 @@ for library in "$MORVANEX_DRIVER_PATH" "$MORVANEX_DRIVER_A_PATH"; do
   sandbox_add_dsn MX "Vorlan Tarvex" "Description=test"
   name=$(basename "$library")
   w=""
-  if nm -D --defined-only "$library" | grep -q ' SQLGetDiagRecW$'; then w=W; fi
+  if grep -q ' SQLGetDiagRecW$' <<<"$(nm -D --defined-only "$library")"; then w=W; fi
 
   output=$("$client" connect MX joe hunter2 2>&1) || fail "$name: client failed: $output"
   expect_in "$name" "$output" "SQLConnect rc=-1"

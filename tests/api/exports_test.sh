@@ -27,7 +27,7 @@ for lib in "$MORVANEX_DRIVER_PATH" "$MORVANEX_DRIVER_A_PATH"; do
     echo "FAIL: $(basename "$lib") links a driver manager"
     fail=1
   fi
-  if ! readelf -d "$lib" | grep -q 'FLAGS_1.*NODELETE'; then
+  if ! grep -q 'FLAGS_1.*NODELETE' <<<"$(readelf -d "$lib")"; then
     echo "FAIL: $(basename "$lib") is not marked nodelete"
     fail=1
   fi
