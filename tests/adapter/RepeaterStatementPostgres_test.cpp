@@ -206,27 +206,25 @@ TEST(RepeaterStatementPostgres, BoundInsertsReadBackExactly) {
     }
 }
 
-TEST(RepeaterStatementPostgres, RowCountsOfUpdatesAndDeletes) {
+TEST(RepeaterStatementPostgres, RowCountsOfChanges) {
     PostgresSession session;
     auto connection = session.connect();
     ASSERT_NE(connection, nullptr);
     ScratchTable table(*connection, "id integer");
     run(*connection, "INSERT INTO " + table.name() + " SELECT generate_series(1, 7)");
-
     struct Case {
-        std::string text;
+        std::string sql;
         SQLLEN count;
         SQLRETURN rc;  // a searched change of no row is SQL_NO_DATA in ODBC 3
     };
     for (const Case& c :
          {Case{"UPDATE " + table.name() + " SET id = id + 10 WHERE id > 3", 4, SQL_SUCCESS},
-          Case{"DELETE FROM " + table.name() + " WHERE id < 3", 2, SQL_SUCCESS},
           Case{"DELETE FROM " + table.name() + " WHERE id < 0", 0, SQL_NO_DATA}}) {
         ODBCRepeaterStatement statement(connection.get());
-        ASSERT_EQ(statement.execDirect(sqlText(c.text), SQL_NTS), c.rc) << c.text;
+        ASSERT_EQ(statement.execDirect(sqlText(c.sql), SQL_NTS), c.rc) << c.sql;
         SQLLEN count = -5;
         EXPECT_EQ(statement.rowCount(&count), SQL_SUCCESS);
-        EXPECT_EQ(count, c.count) << c.text;
+        EXPECT_EQ(count, c.count) << c.sql;
         statement.freeStmt(SQL_DROP);
     }
 }
