@@ -8,8 +8,12 @@ cd "$ROOT"
 bash scripts/install-deps.sh
 
 BUILD=$ROOT/build-run
-cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target morvanex >/dev/null
+if ! { cmake -S "$ROOT" -B "$BUILD" && cmake --build "$BUILD" -j"$(nproc)" --target morvanex; } \
+  >"$BUILD.log" 2>&1; then
+  tail -40 "$BUILD.log"
+  echo "build failed (full log: $BUILD.log)"
+  exit 1
+fi
 DRIVER=$BUILD/lib/morvanex.so
 echo "built $DRIVER"
 
