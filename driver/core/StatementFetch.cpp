@@ -245,6 +245,14 @@ struct CursorFlags {
         afterEnd = false;
         return rc;
     }
+
+    // The tail of every fetch: load the rowset the move reached, then settle.
+    SQLRETURN loadAfter(Statement& statement, SQLRETURN moveResult, Edge edge) const {
+        if (succeeded(moveResult)) {
+            moveResult = statement.fetchRowset();
+        }
+        return settle(moveResult, edge);
+    }
 };
 
 // SQLSetPos operations: what the cursor must support, and the message of
@@ -601,47 +609,28 @@ SQLRETURN Statement::extendedFetch(SQLUSMALLINT orientation, SQLLEN offset, SQLU
 
 SQLRETURN Statement::fetchNext() {
     const CursorFlags flags{beforeStart_, afterEnd_, rowsetPosition_};
-    SQLRETURN rc = moveNext();
-    if (succeeded(rc)) {
-        rc = fetchRowset();
-    }
-    return flags.settle(rc, Edge::AfterEnd);
+    return flags.loadAfter(*this, moveNext(), Edge::AfterEnd);
 }
 
 SQLRETURN Statement::fetchPrior() {
     const CursorFlags flags{beforeStart_, afterEnd_, rowsetPosition_};
-    SQLRETURN rc = movePrior();
-    if (succeeded(rc)) {
-        rc = fetchRowset();
-    }
-    return flags.settle(rc, Edge::BeforeStart);
+    return flags.loadAfter(*this, movePrior(), Edge::BeforeStart);
 }
 
 SQLRETURN Statement::fetchFirst() {
     const CursorFlags flags{beforeStart_, afterEnd_, rowsetPosition_};
-    SQLRETURN rc = moveFirst();
-    if (succeeded(rc)) {
-        rc = fetchRowset();
-    }
-    return flags.settle(rc, Edge::BeforeStart);
+    return flags.loadAfter(*this, moveFirst(), Edge::BeforeStart);
 }
 
 SQLRETURN Statement::fetchLast() {
     const CursorFlags flags{beforeStart_, afterEnd_, rowsetPosition_};
-    SQLRETURN rc = moveLast();
-    if (succeeded(rc)) {
-        rc = fetchRowset();
-    }
-    return flags.settle(rc, Edge::AfterEnd);
+    return flags.loadAfter(*this, moveLast(), Edge::AfterEnd);
 }
 
 SQLRETURN Statement::fetchRelative(SQLLEN offset) {
     const CursorFlags flags{beforeStart_, afterEnd_, rowsetPosition_};
-    SQLRETURN rc = moveRelative(offset);
-    if (succeeded(rc)) {
-        rc = fetchRowset();
-    }
-    return flags.settle(rc, offset < 0 ? Edge::BeforeStart : Edge::AfterEnd);
+    return flags.loadAfter(*this, moveRelative(offset),
+                           offset < 0 ? Edge::BeforeStart : Edge::AfterEnd);
 }
 
 SQLRETURN Statement::fetchAbsolute(SQLLEN row) {
@@ -657,10 +646,7 @@ SQLRETURN Statement::fetchAbsolute(SQLLEN row) {
     } else {
         rc = moveAbsolute(row);
     }
-    if (succeeded(rc)) {
-        rc = fetchRowset();
-    }
-    return flags.settle(rc, row < 1 ? Edge::BeforeStart : Edge::AfterEnd);
+    return flags.loadAfter(*this, rc, row < 1 ? Edge::BeforeStart : Edge::AfterEnd);
 }
 
 SQLRETURN Statement::fetchBookmark(SQLLEN offset) {
@@ -685,11 +671,7 @@ SQLRETURN Statement::fetchBookmark(SQLLEN offset) {
         return fetchLast();
     }
     const CursorFlags flags{beforeStart_, afterEnd_, rowsetPosition_};
-    SQLRETURN rc = moveAbsolute(row);
-    if (succeeded(rc)) {
-        rc = fetchRowset();
-    }
-    return flags.settle(rc, row < 1 ? Edge::BeforeStart : Edge::AfterEnd);
+    return flags.loadAfter(*this, moveAbsolute(row), row < 1 ? Edge::BeforeStart : Edge::AfterEnd);
 }
 
 // --- Moving the row source -------------------------------------------------------------
