@@ -1,0 +1,113 @@
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "driver/adapter/MySQLBaseConnection.h"
+
+class Environment;
+class ODBCRepeaterConnection;
+
+// Private SQLGetInfo types: what really stands behind the MySQL face.
+inline constexpr SQLUSMALLINT INFO_ADAPTED_DRIVER_NAME = 566;
+inline constexpr SQLUSMALLINT INFO_ADAPTED_DRIVER_VERSION = 567;
+inline constexpr SQLUSMALLINT INFO_ADAPTED_DBMS_NAME = 568;
+inline constexpr SQLUSMALLINT INFO_ADAPTED_DBMS_VERSION = 569;
+
+// The connection behind every handle of the MySQL face. It answers about
+// itself as a MySQL server and hands the real work to an inner repeater
+// connection: connecting, transactions and the connection flags go there,
+// its failures come back as MySQL-style messages. It remembers which DBMS
+// really answers (DB2 LUW, DB2/400, Redshift) and keeps two small caches the
+// statements share: each table's schema and the declared types of columns
+// that the SQL rewriting must treat specially.
+class MySQLImpersonatorConnection : public MySQLBaseConnection {
+  public:
+    // One entry of the column-type cache.
+    struct ColumnType {
+        std::string schema;
+        std::string table;
+        std::string column;
+        SQLSMALLINT type = 0;
+    };
+
+    explicit MySQLImpersonatorConnection(Environment* environment);
+    ~MySQLImpersonatorConnection() override;
+
+    Statement* createStatement() override;
+    SQLRETURN connectStrings(const std::string& server, const std::string& user,
+                             const std::string& authentication) override;
+    SQLRETURN driverConnect(SQLHWND window, const SQLCHAR* connectionText,
+                            SQLSMALLINT connectionTextLength, SQLCHAR* outText,
+                            SQLSMALLINT outBufferLength, SQLSMALLINT* outLength,
+                            SQLUSMALLINT completion) override;
+    SQLRETURN disconnect() override;
+    SQLRETURN getInfo(SQLUSMALLINT infoType, SQLPOINTER value, SQLSMALLINT bufferLength,
+                      SQLSMALLINT* stringLength) override;
+    // Record numbers above 3 give SQL_NO_DATA; own records while there are
+    // any, else the inner connection's.
+    SQLRETURN getDiagRec(SQLSMALLINT recNumber, SQLCHAR* state, SQLINTEGER* native,
+                         SQLCHAR* message, SQLSMALLINT bufferLength,
+                         SQLSMALLINT* textLength) override;
+    SQLRETURN getDiagField(SQLSMALLINT recNumber, SQLSMALLINT identifier, SQLPOINTER value,
+                           SQLSMALLINT bufferLength, SQLSMALLINT* stringLength) override;
+    SQLRETURN error(SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message, SQLSMALLINT bufferLength,
+                    SQLSMALLINT* textLength) override;
+    SQLRETURN endTran(SQLSMALLINT completionType) override;
+    bool isConnected() const override;
+    void setConnected(bool connected) override;
+    bool isWideApi() const override;
+    void setWideApi(bool wide) override;
+    std::uint32_t databaseEncoding() const override;
+    std::uint32_t sendEncoding() const override;
+    std::uint32_t receiveEncoding() const override;
+    void setSendEncodingId(std::uint32_t encoding) override;
+    void setReceiveEncodingId(std::uint32_t encoding) override;
+    bool isUnicodeTextTypes() const override;
+    // The adapted source's SQL_DBMS_NAME, cached once it was read.
+    std::string dbmsName() override;
+    SQLRETURN setAttrAutocommit(SQLUINTEGER value) override;
+    SQLSMALLINT getInfoValueType(SQLUSMALLINT infoType) override;
+    // "5.6": the version of the MySQL face, not the source's.
+    std::string infoDbmsVer() override;
+    // The database the inner connection reached.
+    std::string infoDatabaseName() override;
+
+    virtual ODBCRepeaterConnection* nativeConnection() const;
+    virtual bool isRedshift() const;
+    // "DB2 LUW", "DB2 AS400" or empty.
+    virtual std::string nativeDbmsType() const;
+    // The adapted source's SQL_DBMS_VER, cached once it was read.
+    virtual std::string nativeDbmsVersion();
+
+    // Table-schema map and column-type cache; safe to use from several
+    // statements at once. Readers get copies, never pointers into the cache.
+    virtual void setTableSchema(const std::string& table, const std::string& schema);
+    virtual std::string tableSchema(const std::string& table) const;
+    virtual void clearTimeColumns();
+    virtual void clearColumnTypes(const std::string& schema, const std::string& table);
+    virtual void addColumnType(const std::string& schema, const std::string& table,
+                               const std::string& column, SQLSMALLINT type);
+    virtual std::vector<ColumnType> getColumnsForTable(const std::string& schema,
+                                                       const std::string& table, bool includeTime,
+                                                       bool includeClob) const;
+
+  protected:
+    // Set by the most derived constructor.
+    std::unique_ptr<ODBCRepeaterConnection> inner_;
+
+  private:
+    mutable std::mutex cacheMutex_;
+    std::string dbmsNameCache_;
+    std::string nativeDbmsType_;
+    std::string nativeDbmsVersionCache_;
+    bool isRedshift_ = false;
+    std::map<std::string, std::string> tableSchemas_;
+    std::vector<ColumnType> columnTypes_;
+};
