@@ -148,10 +148,20 @@ class MySQLImpersonatorStatement : public Statement {
     std::unique_ptr<Statement> inner_;
 
   private:
+    // Each file of the class keeps its own private helpers in its section;
+    // only non-virtual members go here.
+
+    // --- MySQLImpersonatorStatement.cpp ---
+
+    // --- MySQLImpersonatorStatementExecution.cpp ---
     // One DB2 LUW LIKE pattern bound as wide text for one execution.
     struct LikeParameter {
         std::vector<std::uint32_t> value;
         SQLLEN length = 0;
     };
     std::vector<LikeParameter> likeParameters_;
+
+    // --- MySQLImpersonatorStatementCatalog.cpp ---
+
+    // --- MySQLImpersonatorStatementLocal.cpp ---
 };
