@@ -11,3 +11,7 @@ std::string replaceWithinDelimiters(const std::string& text, const char* open, c
 // Drops leading blanks (keeping at least one character), then one double
 // quote at the start and one at the end.
 void trimLeadingBlanksAndQuote(std::string& text);
+
+// Every backquote outside single-quoted literals becomes a double quote;
+// literal data is never changed.
+std::string backquotesToDoubleQuotes(const std::string& text);

@@ -16,3 +16,12 @@ std::string replaceWithinDelimiters(const std::string& text, const char*, const 
     return text;
 }
 void trimLeadingBlanksAndQuote(std::string&) {}
+std::string backquotesToDoubleQuotes(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) {
+        if (c == '`') {
+            c = '"';
+        }
+    }
+    return out;
+}
