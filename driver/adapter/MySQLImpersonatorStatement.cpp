@@ -1,105 +1,92 @@
 #include "driver/adapter/MySQLImpersonatorStatement.h"
 
-#include "driver/adapter/MySQLImpersonatorConnection.h"
+#include <array>
+#include <cstring>
+#include <exception>
+#include <string_view>
 
-// PLACEHOLDER: replaced by the impersonating statement.
+#include "driver/adapter/DialectText.h"
+#include "driver/adapter/MySQLImpersonatorConnection.h"
+#include "driver/adapter/SqlTextScanner.h"
+#include "driver/core/StringOutput.h"
+
+namespace {
+
+constexpr SQLSMALLINT kHighestRecord = 3;
+constexpr std::size_t kMessageSize = 512;
+
+bool succeeded(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
+
+void trace(const Statement& statement, std::string_view line) {
+    if (statement.isTracing()) {
+        std::string text(line);
+        text += '\n';
+        statement.writeTrace(text);
+    }
+}
+
+// DB2 types a MySQL client does not know, and what they are shown as.
+struct TypeMapping {
+    SQLSMALLINT from;
+    SQLSMALLINT to;
+};
+
+// clang-format off
+constexpr TypeMapping kDb2TypeMap[] = {
+    {-99,  SQL_LONGVARCHAR},   // CLOB
+    {-97,  SQL_LONGVARCHAR},   // long graphic text
+    {-350, SQL_LONGVARCHAR},   // DBCLOB
+    {2005, SQL_LONGVARCHAR},   // CLOB, JDBC numbering
+    {-96,  SQL_VARCHAR},       // vargraphic
+    {-95,  SQL_CHAR},          // graphic
+};
+// clang-format on
+
+bool isPostgreSqlText(SQLSMALLINT type) {
+    return type == SQL_LONGVARCHAR || type == SQL_TYPE_TIME || type == SQL_TIME;
+}
+
+// A re-posted message keeps only what follows the adapted driver's last
+// bracketed prefix.
+std::string_view withoutPrefixes(std::string_view message) {
+    const std::size_t bracket = message.rfind(']');
+    return bracket == std::string_view::npos ? message : message.substr(bracket + 1);
+}
+
+}  // namespace
+
+// --- Construction ----------------------------------------------------------------
+
 MySQLImpersonatorStatement::MySQLImpersonatorStatement(Connection* connection)
     : Statement(connection) {}
-MySQLImpersonatorStatement::~MySQLImpersonatorStatement() = default;
-SQLRETURN MySQLImpersonatorStatement::freeStmt(SQLUSMALLINT option) {
-    return inner_->freeStmt(option);
+
+// The inner statement goes first: it frees the adapted driver's handle.
+MySQLImpersonatorStatement::~MySQLImpersonatorStatement() {
+    inner_.reset();
 }
-SQLRETURN MySQLImpersonatorStatement::setStmtAttr(SQLINTEGER a, SQLPOINTER v, SQLINTEGER l) {
-    return inner_->setStmtAttr(a, v, l);
+
+// --- Shared helpers ----------------------------------------------------------------
+
+MySQLImpersonatorConnection* MySQLImpersonatorStatement::impersonator() const {
+    return static_cast<MySQLImpersonatorConnection*>(connection_);
 }
-SQLRETURN MySQLImpersonatorStatement::getStmtAttr(SQLINTEGER a, SQLPOINTER v, SQLINTEGER b,
-                                                  SQLINTEGER* l) {
-    return inner_->getStmtAttr(a, v, b, l);
+
+MySQLImpersonatorStatement::DatabaseFamily MySQLImpersonatorStatement::databaseFamily() {
+    const std::string name = impersonator()->dbmsName();
+    if (name == "PostgreSQL") {
+        return DatabaseFamily::PostgreSQL;
+    }
+    if (name.compare(0, 7, "DB2/400") == 0) {
+        return DatabaseFamily::Db2400;
+    }
+    if (name.compare(0, 3, "DB2") == 0) {
+        return DatabaseFamily::Db2Luw;
+    }
+    return DatabaseFamily::Other;
 }
-SQLRETURN MySQLImpersonatorStatement::getDiagRec(SQLSMALLINT r, SQLCHAR* s, SQLINTEGER* n,
-                                                 SQLCHAR* m, SQLSMALLINT b, SQLSMALLINT* t) {
-    return inner_->getDiagRec(r, s, n, m, b, t);
-}
-SQLRETURN MySQLImpersonatorStatement::getDiagField(SQLSMALLINT r, SQLSMALLINT i, SQLPOINTER v,
-                                                   SQLSMALLINT b, SQLSMALLINT* l) {
-    return inner_->getDiagField(r, i, v, b, l);
-}
-SQLRETURN MySQLImpersonatorStatement::error(SQLCHAR* s, SQLINTEGER* n, SQLCHAR* m, SQLSMALLINT b,
-                                            SQLSMALLINT* t) {
-    return inner_->error(s, n, m, b, t);
-}
-SQLRETURN MySQLImpersonatorStatement::colAttribute(SQLUSMALLINT c, SQLUSMALLINT f, SQLPOINTER a,
-                                                   SQLSMALLINT b, SQLSMALLINT* l, SQLLEN* n) {
-    return inner_->colAttribute(c, f, a, b, l, n);
-}
-SQLRETURN MySQLImpersonatorStatement::describeCol(SQLUSMALLINT c, SQLCHAR* n, SQLSMALLINT b,
-                                                  SQLSMALLINT* l, SQLSMALLINT* t, SQLULEN* s,
-                                                  SQLSMALLINT* d, SQLSMALLINT* u) {
-    return inner_->describeCol(c, n, b, l, t, s, d, u);
-}
-SQLRETURN MySQLImpersonatorStatement::bindCol(SQLUSMALLINT c, SQLSMALLINT t, SQLPOINTER v, SQLLEN b,
-                                              SQLLEN* l) {
-    return inner_->bindCol(c, t, v, b, l);
-}
-SQLRETURN MySQLImpersonatorStatement::bindParameter(SQLUSMALLINT n, SQLSMALLINT io, SQLSMALLINT v,
-                                                    SQLSMALLINT s, SQLULEN c, SQLSMALLINT d,
-                                                    SQLPOINTER p, SQLLEN b, SQLLEN* l) {
-    return inner_->bindParameter(n, io, v, s, c, d, p, b, l);
-}
-SQLRETURN MySQLImpersonatorStatement::execute() {
-    return inner_->execute();
-}
-SQLRETURN MySQLImpersonatorStatement::cancel() {
-    return inner_->cancel();
-}
-SQLRETURN MySQLImpersonatorStatement::paramData(SQLPOINTER* v) {
-    return inner_->paramData(v);
-}
-SQLRETURN MySQLImpersonatorStatement::putData(SQLPOINTER d, SQLLEN l) {
-    return inner_->putData(d, l);
-}
-SQLRETURN MySQLImpersonatorStatement::fetch() {
-    return inner_->fetch();
-}
-SQLRETURN MySQLImpersonatorStatement::fetchScroll(SQLSMALLINT o, SQLLEN f) {
-    return inner_->fetchScroll(o, f);
-}
-SQLRETURN MySQLImpersonatorStatement::extendedFetch(SQLUSMALLINT o, SQLLEN f, SQLULEN* r,
-                                                    SQLUSMALLINT* s) {
-    return inner_->extendedFetch(o, f, r, s);
-}
-SQLRETURN MySQLImpersonatorStatement::moreResults() {
-    return inner_->moreResults();
-}
-SQLRETURN MySQLImpersonatorStatement::numResultCols(SQLSMALLINT* c) {
-    return inner_->numResultCols(c);
-}
-SQLRETURN MySQLImpersonatorStatement::rowCount(SQLLEN* c) {
-    return inner_->rowCount(c);
-}
-SQLRETURN MySQLImpersonatorStatement::getData(SQLUSMALLINT c, SQLSMALLINT t, SQLPOINTER v, SQLLEN b,
-                                              SQLLEN* l) {
-    return inner_->getData(c, t, v, b, l);
-}
-SQLRETURN MySQLImpersonatorStatement::prepare(const SQLCHAR* t, SQLINTEGER l) {
-    return inner_->prepare(t, l);
-}
-SQLRETURN MySQLImpersonatorStatement::describeParam(SQLUSMALLINT n, SQLSMALLINT* t, SQLULEN* s,
-                                                    SQLSMALLINT* d, SQLSMALLINT* u) {
-    return inner_->describeParam(n, t, s, d, u);
-}
-SQLRETURN MySQLImpersonatorStatement::numParams(SQLSMALLINT* c) {
-    return inner_->numParams(c);
-}
-SQLRETURN MySQLImpersonatorStatement::closeCursor() {
-    return inner_->closeCursor();
-}
-SQLRETURN MySQLImpersonatorStatement::executeNativeQuery(const std::string& text) {
-    return inner_->executeQuery(text, 0);
-}
-SQLSMALLINT MySQLImpersonatorStatement::adjustColumnDataType(SQLSMALLINT t) {
-    return t;
-}
+
 void MySQLImpersonatorStatement::TemporaryRelease::operator()(
     MySQLImpersonatorStatement* statement) const {
     if (statement != nullptr) {
@@ -107,20 +94,449 @@ void MySQLImpersonatorStatement::TemporaryRelease::operator()(
         delete statement;
     }
 }
-MySQLImpersonatorConnection* MySQLImpersonatorStatement::impersonator() const {
-    return static_cast<MySQLImpersonatorConnection*>(connection_);
-}
-MySQLImpersonatorStatement::DatabaseFamily MySQLImpersonatorStatement::databaseFamily() {
-    return DatabaseFamily::Other;
-}
+
 MySQLImpersonatorStatement::TemporaryStatement
 MySQLImpersonatorStatement::makeTemporaryStatement() {
-    return TemporaryStatement(
-        static_cast<MySQLImpersonatorStatement*>(connection_->createStatement()));
+    std::unique_ptr<Statement> made;
+    try {
+        made.reset(connection_->createStatement());
+    } catch (const std::exception& failure) {
+        trace(*this, std::string("// could not make a statement: ") + failure.what());
+        return TemporaryStatement();
+    }
+    auto* statement = dynamic_cast<MySQLImpersonatorStatement*>(made.get());
+    if (statement == nullptr) {
+        return TemporaryStatement();
+    }
+    made.release();
+    return TemporaryStatement(statement);
 }
+
+bool MySQLImpersonatorStatement::checkConnected() {
+    diagnostics_.clear();
+    if (impersonator()->isConnected()) {
+        return true;
+    }
+    postState("08S01");
+    return false;
+}
+
 SQLRETURN MySQLImpersonatorStatement::repostInnerError(SQLRETURN result) {
+    std::array<SQLCHAR, 6> state{};
+    SQLINTEGER native = 0;
+    std::array<SQLCHAR, kMessageSize> message{};
+    SQLSMALLINT length = 0;
+    // Whatever this statement posted already must not be read back as the
+    // inner statement's error.
+    const SQLRETURN read =
+        diagnostics_.isEmpty()
+            ? getDiagRec(1, state.data(), &native, message.data(), kMessageSize, &length)
+        : inner_ != nullptr
+            ? inner_->getDiagRec(1, state.data(), &native, message.data(), kMessageSize, &length)
+            : SQL_NO_DATA;
+    if (!succeeded(read)) {
+        // No record to pass on: the result code speaks for itself.
+        return result;
+    }
+    const std::string stateText(reinterpret_cast<const char*>(state.data()),
+                                strnlen(reinterpret_cast<const char*>(state.data()), 5));
+    if (stateText == "08S01") {
+        impersonator()->setConnected(false);
+    }
+    const std::string_view text(
+        reinterpret_cast<const char*>(message.data()),
+        strnlen(reinterpret_cast<const char*>(message.data()), kMessageSize - 1));
+    diagnostics_.prependRecord(stateText, native, withoutPrefixes(text), -1, -1);
     return result;
 }
-bool MySQLImpersonatorStatement::checkConnected() {
-    return true;
+
+Statement* MySQLImpersonatorStatement::innerForCall() {
+    // A forwarded call replaces whatever an earlier call left here, so that
+    // the inner statement's records are the ones read back.
+    diagnostics_.clear();
+    if (inner_ == nullptr) {
+        postState("08S01");
+    }
+    return inner_.get();
+}
+
+void MySQLImpersonatorStatement::releaseOwnResult() {
+    if (hasOwnResult()) {
+        releaseRecordset();
+        resetResultDescription();
+        markBeforeStart();
+    }
+}
+
+template <typename OwnCall, typename InnerCall>
+SQLRETURN MySQLImpersonatorStatement::onBothSides(OwnCall ownCall, InnerCall innerCall,
+                                                  bool evenWhenRefused) {
+    if (hasOwnResult()) {
+        const SQLRETURN rc = ownCall();
+        if (inner_ != nullptr && (evenWhenRefused || succeeded(rc))) {
+            innerCall(*inner_);
+        }
+        return rc;
+    }
+    Statement* inner = innerForCall();
+    if (inner == nullptr) {
+        return SQL_ERROR;
+    }
+    const SQLRETURN rc = innerCall(*inner);
+    if (evenWhenRefused || succeeded(rc)) {
+        ownCall();
+        // Only the inner statement's answer counts: its records, not ours.
+        diagnostics_.clear();
+    }
+    return rc;
+}
+
+// --- Freeing and closing -------------------------------------------------------------
+
+SQLRETURN MySQLImpersonatorStatement::freeStmt(SQLUSMALLINT option) {
+    switch (option) {
+        case SQL_DROP: {
+            const SQLRETURN own = Statement::freeStmt(option);
+            return inner_ != nullptr ? inner_->freeStmt(option) : own;
+        }
+        case SQL_CLOSE:
+        case SQL_UNBIND:
+        case SQL_RESET_PARAMS:
+            // Buffers the application releases must be forgotten by both
+            // sides, whichever answers now.
+            return onBothSides([&] { return Statement::freeStmt(option); },
+                               [&](Statement& inner) { return inner.freeStmt(option); }, true);
+        default: {
+            Statement* inner = innerForCall();
+            return inner != nullptr ? inner->freeStmt(option) : SQL_ERROR;
+        }
+    }
+}
+
+SQLRETURN MySQLImpersonatorStatement::closeCursor() {
+    return onBothSides([&] { return Statement::closeCursor(); },
+                       [&](Statement& inner) { return inner.closeCursor(); }, true);
+}
+
+// --- Attributes and bindings -----------------------------------------------------
+
+SQLRETURN MySQLImpersonatorStatement::setStmtAttr(SQLINTEGER attribute, SQLPOINTER value,
+                                                  SQLINTEGER stringLength) {
+    return onBothSides(
+        [&] { return Statement::setStmtAttr(attribute, value, stringLength); },
+        [&](Statement& inner) { return inner.setStmtAttr(attribute, value, stringLength); }, false);
+}
+
+SQLRETURN MySQLImpersonatorStatement::getStmtAttr(SQLINTEGER attribute, SQLPOINTER value,
+                                                  SQLINTEGER bufferLength,
+                                                  SQLINTEGER* stringLength) {
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->getStmtAttr(attribute, value, bufferLength, stringLength)
+                            : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::bindCol(SQLUSMALLINT column, SQLSMALLINT valueType,
+                                              SQLPOINTER value, SQLLEN bufferLength,
+                                              SQLLEN* lengthOrIndicator) {
+    return onBothSides(
+        [&] {
+            return Statement::bindCol(column, valueType, value, bufferLength, lengthOrIndicator);
+        },
+        [&](Statement& inner) {
+            return inner.bindCol(column, valueType, value, bufferLength, lengthOrIndicator);
+        },
+        false);
+}
+
+SQLRETURN MySQLImpersonatorStatement::bindParameter(SQLUSMALLINT number,
+                                                    SQLSMALLINT inputOutputType,
+                                                    SQLSMALLINT valueType, SQLSMALLINT sqlType,
+                                                    SQLULEN columnSize, SQLSMALLINT decimalDigits,
+                                                    SQLPOINTER value, SQLLEN bufferLength,
+                                                    SQLLEN* lengthOrIndicator) {
+    Statement* inner = innerForCall();
+    return inner != nullptr
+               ? inner->bindParameter(number, inputOutputType, valueType, sqlType, columnSize,
+                                      decimalDigits, value, bufferLength, lengthOrIndicator)
+               : SQL_ERROR;
+}
+
+// --- Diagnostics ---------------------------------------------------------------------
+
+SQLRETURN MySQLImpersonatorStatement::getDiagRec(SQLSMALLINT recNumber, SQLCHAR* state,
+                                                 SQLINTEGER* native, SQLCHAR* message,
+                                                 SQLSMALLINT bufferLength,
+                                                 SQLSMALLINT* textLength) {
+    trace(*this, "// getDiagRec");
+    if (recNumber > kHighestRecord) {
+        return SQL_NO_DATA;
+    }
+    SQLRETURN rc = SQL_NO_DATA;
+    if (diagnostics_.isEmpty()) {
+        trace(*this, "// getting native records");
+        if (inner_ != nullptr) {
+            rc = inner_->getDiagRec(recNumber, state, native, message, bufferLength, textLength);
+        }
+    } else {
+        trace(*this, "// getting records that were already added");
+        rc = Statement::getDiagRec(recNumber, state, native, message, bufferLength, textLength);
+    }
+    trace(*this, "// getDiagRec complete");
+    return rc;
+}
+
+SQLRETURN MySQLImpersonatorStatement::getDiagField(SQLSMALLINT recNumber, SQLSMALLINT identifier,
+                                                   SQLPOINTER value, SQLSMALLINT bufferLength,
+                                                   SQLSMALLINT* stringLength) {
+    if (recNumber > kHighestRecord) {
+        return SQL_NO_DATA;
+    }
+    if (!diagnostics_.isEmpty()) {
+        return Statement::getDiagField(recNumber, identifier, value, bufferLength, stringLength);
+    }
+    return inner_ != nullptr
+               ? inner_->getDiagField(recNumber, identifier, value, bufferLength, stringLength)
+               : SQL_NO_DATA;
+}
+
+SQLRETURN MySQLImpersonatorStatement::error(SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
+                                            SQLSMALLINT bufferLength, SQLSMALLINT* textLength) {
+    if (!diagnostics_.isEmpty()) {
+        return Statement::error(state, native, message, bufferLength, textLength);
+    }
+    return inner_ != nullptr ? inner_->error(state, native, message, bufferLength, textLength)
+                             : SQL_NO_DATA;
+}
+
+// --- Result description --------------------------------------------------------------
+
+SQLRETURN MySQLImpersonatorStatement::colAttribute(SQLUSMALLINT column, SQLUSMALLINT field,
+                                                   SQLPOINTER characterAttribute,
+                                                   SQLSMALLINT bufferLength,
+                                                   SQLSMALLINT* stringLength,
+                                                   SQLLEN* numericAttribute) {
+    if (hasOwnResult()) {
+        return Statement::colAttribute(column, field, characterAttribute, bufferLength,
+                                       stringLength, numericAttribute);
+    }
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->colAttribute(column, field, characterAttribute, bufferLength,
+                                                  stringLength, numericAttribute)
+                            : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::describeCol(SQLUSMALLINT column, SQLCHAR* name,
+                                                  SQLSMALLINT bufferLength, SQLSMALLINT* nameLength,
+                                                  SQLSMALLINT* dataType, SQLULEN* columnSize,
+                                                  SQLSMALLINT* decimalDigits,
+                                                  SQLSMALLINT* nullable) {
+    SQLRETURN rc = SQL_ERROR;
+    if (hasOwnResult()) {
+        rc = Statement::describeCol(column, name, bufferLength, nameLength, dataType, columnSize,
+                                    decimalDigits, nullable);
+    } else if (Statement* inner = innerForCall(); inner != nullptr) {
+        rc = inner->describeCol(column, name, bufferLength, nameLength, dataType, columnSize,
+                                decimalDigits, nullable);
+    }
+    if (dataType != nullptr) {
+        SQLSMALLINT type = *dataType;
+        if (isPostgreSqlText(type) && impersonator()->dbmsName() == "PostgreSQL") {
+            type = SQL_VARCHAR;
+        }
+        *dataType = adjustColumnDataType(type);
+    }
+    return rc;
+}
+
+SQLSMALLINT MySQLImpersonatorStatement::adjustColumnDataType(SQLSMALLINT dataType) {
+    if (impersonator()->dbmsName().compare(0, 3, "DB2") != 0) {
+        return dataType;
+    }
+    for (const TypeMapping& mapping : kDb2TypeMap) {
+        if (mapping.from == dataType) {
+            trace(*this, "// changed dataType from: " + std::to_string(dataType) +
+                             " to: " + std::to_string(mapping.to));
+            return mapping.to;
+        }
+    }
+    return dataType;
+}
+
+SQLRETURN MySQLImpersonatorStatement::numResultCols(SQLSMALLINT* count) {
+    if (hasOwnResult()) {
+        return Statement::numResultCols(count);
+    }
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->numResultCols(count) : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::rowCount(SQLLEN* count) {
+    if (hasOwnResult()) {
+        return Statement::rowCount(count);
+    }
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->rowCount(count) : SQL_ERROR;
+}
+
+// --- Fetching ------------------------------------------------------------------------
+
+SQLRETURN MySQLImpersonatorStatement::fetch() {
+    if (hasOwnResult()) {
+        return Statement::fetch();
+    }
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->fetch() : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::fetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
+    if (hasOwnResult()) {
+        return Statement::fetchScroll(orientation, offset);
+    }
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->fetchScroll(orientation, offset) : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::extendedFetch(SQLUSMALLINT orientation, SQLLEN offset,
+                                                    SQLULEN* rowCount, SQLUSMALLINT* rowStatus) {
+    if (hasOwnResult()) {
+        return Statement::extendedFetch(orientation, offset, rowCount, rowStatus);
+    }
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->extendedFetch(orientation, offset, rowCount, rowStatus)
+                            : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::getData(SQLUSMALLINT column, SQLSMALLINT valueType,
+                                              SQLPOINTER value, SQLLEN bufferLength,
+                                              SQLLEN* lengthOrIndicator) {
+    if (hasOwnResult()) {
+        return Statement::getData(column, valueType, value, bufferLength, lengthOrIndicator);
+    }
+    Statement* inner = innerForCall();
+    return inner != nullptr
+               ? inner->getData(column, valueType, value, bufferLength, lengthOrIndicator)
+               : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::moreResults() {
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->moreResults() : SQL_ERROR;
+}
+
+// --- Parameters and data at execution ------------------------------------------------
+
+SQLRETURN MySQLImpersonatorStatement::cancel() {
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->cancel() : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::paramData(SQLPOINTER* value) {
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->paramData(value) : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::putData(SQLPOINTER data, SQLLEN length) {
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->putData(data, length) : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::numParams(SQLSMALLINT* count) {
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->numParams(count) : SQL_ERROR;
+}
+
+SQLRETURN MySQLImpersonatorStatement::describeParam(SQLUSMALLINT number, SQLSMALLINT* dataType,
+                                                    SQLULEN* parameterSize,
+                                                    SQLSMALLINT* decimalDigits,
+                                                    SQLSMALLINT* nullable) {
+    Statement* inner = innerForCall();
+    const SQLRETURN rc = inner != nullptr ? inner->describeParam(number, dataType, parameterSize,
+                                                                 decimalDigits, nullable)
+                                          : SQL_ERROR;
+    if (!succeeded(rc)) {
+        if (isTracing()) {
+            trace(*this, "// describeParameter failed, returning SQL_VARCHAR values");
+            std::array<SQLCHAR, 6> state{};
+            SQLINTEGER native = 0;
+            std::array<SQLCHAR, kMessageSize> message{};
+            SQLSMALLINT length = 0;
+            if (succeeded(
+                    getDiagRec(1, state.data(), &native, message.data(), kMessageSize, &length))) {
+                trace(*this, std::string("// error message: ") +
+                                 reinterpret_cast<const char*>(message.data()));
+            }
+        }
+        // Clients describe every parameter before binding it: text always
+        // fits, and the failure is no failure of theirs.
+        diagnostics_.clear();
+        if (dataType != nullptr) {
+            *dataType = SQL_VARCHAR;
+        }
+        if (parameterSize != nullptr) {
+            *parameterSize = 256;
+        }
+        if (decimalDigits != nullptr) {
+            *decimalDigits = 0;
+        }
+        if (nullable != nullptr) {
+            *nullable = SQL_NULLABLE_UNKNOWN;
+        }
+        return SQL_SUCCESS;
+    }
+    if (dataType == nullptr) {
+        return rc;
+    }
+    SQLSMALLINT type = *dataType;
+    const bool postgres = databaseFamily() == DatabaseFamily::PostgreSQL;
+    if (postgres && (type == SQL_TYPE_TIMESTAMP || type == SQL_TIMESTAMP)) {
+        trace(*this, "// postgres timestamp, returning SQL_VARCHAR value");
+        type = SQL_VARCHAR;
+    } else if (postgres && type == SQL_GUID) {
+        trace(*this, "// postgres guid, returning SQL_VARCHAR value");
+        type = SQL_VARCHAR;
+        if (decimalDigits != nullptr) {
+            *decimalDigits = 0;
+        }
+    }
+    *dataType = adjustColumnDataType(type);
+    return rc;
+}
+
+// --- Native execution ----------------------------------------------------------------
+
+SQLRETURN MySQLImpersonatorStatement::executeNativeQuery(const std::string& text) {
+    if (inner_ == nullptr) {
+        postState("08S01");
+        return SQL_ERROR;
+    }
+    return inner_->executeQuery(text, 0);
+}
+
+SQLRETURN MySQLImpersonatorStatement::execute() {
+    if (!checkConnected()) {
+        return SQL_ERROR;
+    }
+    releaseOwnResult();
+    if (impersonator()->isQueryLogOn()) {
+        startTimer();
+    }
+    if (inner_ == nullptr) {
+        postState("08S01");
+        return SQL_ERROR;
+    }
+    const SQLRETURN rc = inner_->execute();
+    return succeeded(rc) ? rc : repostInnerError(rc);
+}
+
+SQLRETURN MySQLImpersonatorStatement::prepare(const SQLCHAR* text, SQLINTEGER length) {
+    diagnostics_.clear();
+    releaseOwnResult();
+    if (inner_ == nullptr) {
+        postState("08S01");
+        return SQL_ERROR;
+    }
+    const std::string quoted = quoteIdentifiers(
+        backquotesToDoubleQuotes(makeSqlString(text, length)), '"', false, '\\', true);
+    const SQLRETURN rc = inner_->prepare(reinterpret_cast<const SQLCHAR*>(quoted.c_str()), SQL_NTS);
+    return succeeded(rc) ? rc : repostInnerError(rc);
 }

@@ -152,16 +152,48 @@ class MySQLImpersonatorStatement : public Statement {
     // only non-virtual members go here.
 
     // --- MySQLImpersonatorStatement.cpp ---
+    // Clears the own diagnostics for a forwarded call; null, with 08S01
+    // posted, when there is no inner statement.
+    Statement* innerForCall();
+    // Drops a result made here, with its description.
+    void releaseOwnResult();
+    // Runs a call on both sides: the own side answers while it holds a
+    // result, else the inner statement. The other side follows when the
+    // answering one accepted the call, or always when `evenWhenRefused`.
+    template <typename OwnCall, typename InnerCall>
+    SQLRETURN onBothSides(OwnCall ownCall, InnerCall innerCall, bool evenWhenRefused);
 
     // --- MySQLImpersonatorStatementExecution.cpp ---
     // One DB2 LUW LIKE pattern bound as wide text for one execution.
     struct LikeParameter {
-        std::vector<std::uint32_t> value;
+        std::vector<SQLWCHAR> value;
         SQLLEN length = 0;
     };
     std::vector<LikeParameter> likeParameters_;
+    // The dialect rules of the adapted database, in their order.
+    void rewriteForDatabase(std::string& text);
+    // Fills the connection's column-type cache for a table through a
+    // temporary statement's SQLColumns.
+    void forceColumnTypeLoad(const std::string& schema, const std::string& table);
 
     // --- MySQLImpersonatorStatementCatalog.cpp ---
+    // The frame of every catalog call: connection check, the connection's
+    // receive encoding switched for the call, query log, inner errors
+    // re-posted.
+    template <typename InnerCall>
+    SQLRETURN runCatalogFrame(const std::string& logText, InnerCall innerCall);
+    // SQLColumns from the PostgreSQL catalog, with every pattern quoted.
+    std::string postgresColumnsQuery(const std::string& schema, const std::string& table,
+                                     const std::string& column, int majorVersion);
+    // Reads the inner result into the own one; SQL_SUCCESS at its end.
+    SQLRETURN copyColumnsRows(bool postgres);
+    void copyColumnsRow(SQLSMALLINT innerColumns, bool postgres);
+    void traceCatalog(const std::string& line) const;
 
     // --- MySQLImpersonatorStatementLocal.cpp ---
+    // The columns of `table` that count as auto-increment, by database.
+    std::vector<std::string> identityColumns(const std::string& table);
+    // Runs an identity query on a temporary statement: column 1 names a
+    // column; with `withKind`, only rows whose column 2 begins 'a' or 'd'.
+    std::vector<std::string> collectIdentityColumns(std::string query, bool withKind);
 };

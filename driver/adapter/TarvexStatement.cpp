@@ -3,10 +3,12 @@
 #include "driver/adapter/MySQLImpersonatorConnection.h"
 #include "driver/adapter/ODBCRepeaterConnection.h"
 
-// PLACEHOLDER: replaced by the impersonating statement.
 TarvexStatement::TarvexStatement(Connection* connection) : MySQLImpersonatorStatement(connection) {
-    inner_.reset(static_cast<MySQLImpersonatorConnection*>(connection)
-                     ->nativeConnection()
-                     ->createStatement());
+    // Without an inner connection the statement stays without an inner
+    // statement, and every forwarded call reports the connection lost.
+    if (ODBCRepeaterConnection* native = impersonator()->nativeConnection(); native != nullptr) {
+        inner_.reset(native->createStatement());
+    }
 }
+
 TarvexStatement::~TarvexStatement() = default;
