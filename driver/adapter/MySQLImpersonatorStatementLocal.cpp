@@ -1,14 +1,400 @@
-#include "driver/adapter/MySQLImpersonatorStatement.h"
+// The statements a MySQL client sends that the real database cannot run:
+// "describe <table>", "SELECT LAST_INSERT_ID()" and "SET SQL_MODE=". Each is
+// answered with an in-memory result of text cells, built from the adapted
+// database's catalog and identity functions queried on temporary statements.
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
 
-// PLACEHOLDER: replaced by the locally answered statements.
-SQLRETURN MySQLImpersonatorStatement::describeTable(const std::string&) {
-    return SQL_ERROR;
+#include "driver/adapter/MySQLImpersonatorConnection.h"
+#include "driver/adapter/MySQLImpersonatorStatement.h"
+#include "driver/core/Descriptor.h"
+#include "driver/core/DescriptorRecord.h"
+#include "driver/core/MemoryRecordset.h"
+
+namespace {
+
+using Family = MySQLImpersonatorStatement::DatabaseFamily;
+
+const std::vector<std::string> kDescribeColumns = {"Field", "Type",    "Null",
+                                                   "Key",   "Default", "Extra"};
+const std::vector<std::string> kLastInsertIdColumns = {"LAST_INSERT_ID()"};
+
+// The SQLColumns result columns a description is made of.
+constexpr SQLUSMALLINT kColumnName = 4;
+constexpr SQLUSMALLINT kTypeName = 6;
+constexpr SQLUSMALLINT kColumnDef = 13;
+constexpr SQLUSMALLINT kIsNullable = 18;
+
+constexpr const char* kAutoIncrement = "auto_increment";
+// Identity columns of a table in the catalog views, before the quoted name.
+constexpr const char* kDb2LuwIdentityQuery =
+    "SELECT COLNAME FROM SYSCAT.COLUMNS WHERE IDENTITY='Y' AND TABNAME='";
+constexpr const char* kDb2400IdentityQuery =
+    "SELECT COLUMN_NAME FROM QSYS2.SYSCOLUMNS WHERE IDENTITY_GENERATION IS NOT NULL AND "
+    "TABLE_NAME = '";
+constexpr const char* kPostgresIdentityQuery =
+    "SELECT a.attname, a.attidentity FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid "
+    "JOIN pg_type t ON a.atttypid = t.oid LEFT JOIN pg_catalog.pg_constraint r ON c.oid = "
+    "r.conrelid AND r.conname = a.attname WHERE c.relname = '";
+constexpr const char* kPostgresIdentityTail = "' AND a.attnum > 0";
+// Identity columns (GENERATED ... AS IDENTITY) came with PostgreSQL 10.
+constexpr int kFirstPostgresWithIdentity = 10;
+
+// clang-format off
+// The query that reads the last generated identity value, per database.
+struct LastInsertIdQuery {
+    Family family;
+    const char* query;
+};
+
+constexpr LastInsertIdQuery kLastInsertIdQueries[] = {
+    {Family::Db2Luw,     "SELECT IDENTITY_VAL_LOCAL() AS VAL FROM SYSIBM.SYSDUMMY1"},
+    {Family::Db2400,     "SELECT IDENTITY_VAL_LOCAL() AS VAL FROM SYSIBM.SYSDUMMY1"},
+    {Family::PostgreSQL, "SELECT LASTVAL()"},
+};
+// clang-format on
+
+constexpr const char* kNoLastInsertId = "LAST_INSERT_ID() is not available for this database";
+constexpr const char* kNoStatement = "Could not allocate a statement on the data source";
+
+// Values are read in pieces of this size, the terminator included.
+constexpr std::size_t kPieceSize = 256;
+// A value is read in at most this many pieces, so that a driver which
+// keeps reporting truncation cannot hold the loop forever.
+constexpr int kMostPieces = 4096;
+
+bool succeeded(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
-SQLRETURN MySQLImpersonatorStatement::skipSetSqlMode(const std::string&) {
+
+SQLRETURN endOfRows(SQLRETURN rc) {
+    return rc == SQL_NO_DATA ? SQL_SUCCESS : rc;
+}
+
+const SQLCHAR* sqlText(const std::string& text) {
+    return reinterpret_cast<const SQLCHAR*>(text.c_str());
+}
+
+// The body of a single-quoted SQL literal holding `text`.
+std::string literalBody(const std::string& text) {
+    std::string body;
+    body.reserve(text.size());
+    for (const char c : text) {
+        body += c;
+        if (c == '\'') {
+            body += '\'';
+        }
+    }
+    return body;
+}
+
+// A column default as MySQL shows it: a quoted literal (with a cast behind
+// it, say) gives its characters, a doubled quote inside it one quote; an
+// unterminated literal gives everything after its opening quote.
+std::string shownDefault(const std::string& columnDef) {
+    if (columnDef.empty() || columnDef.front() != '\'') {
+        return columnDef;
+    }
+    std::string value;
+    for (std::size_t i = 1; i < columnDef.size(); ++i) {
+        if (columnDef[i] != '\'') {
+            value += columnDef[i];
+        } else if (i + 1 < columnDef.size() && columnDef[i + 1] == '\'') {
+            value += '\'';
+            ++i;
+        } else {
+            break;
+        }
+    }
+    return value;
+}
+
+std::string upperCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// The first number of a version text ("15.4", " 10.0.2"), 0 when there is none.
+int majorVersion(const std::string& version) {
+    const char* first = version.c_str();
+    const char* last = first + version.size();
+    while (first != last && std::isspace(static_cast<unsigned char>(*first)) != 0) {
+        ++first;
+    }
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    int major = 0;
+    if (std::from_chars(first, last, major).ec != std::errc()) {
+        return 0;
+    }
+    return major;
+}
+
+// Column `column` of the current row as text, read in pieces so that no
+// value is cut; NULL reads as an empty text.
+std::string readText(Statement& statement, SQLUSMALLINT column) {
+    std::string text;
+    for (int piece = 0; piece < kMostPieces; ++piece) {
+        char buffer[kPieceSize] = {};
+        SQLLEN indicator = 0;
+        const SQLRETURN rc =
+            statement.getData(column, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+        const std::size_t got = strnlen(buffer, sizeof buffer - 1);
+        text.append(buffer, got);
+        const bool cut = rc == SQL_SUCCESS_WITH_INFO && got == sizeof buffer - 1 &&
+                         (indicator == SQL_NO_TOTAL || indicator > static_cast<SQLLEN>(got));
+        if (!cut) {
+            break;
+        }
+    }
+    return text;
+}
+
+// The statement's new, empty in-memory result.
+MemoryRecordset& installResult(Statement& statement) {
+    auto result = std::make_unique<MemoryRecordset>(&statement);
+    MemoryRecordset& rows = *result;
+    statement.setRecordset(std::move(result));
+    return rows;
+}
+
+// One per-row array of 8-byte entries, zeroed, in the malloc family
+// because the IRD record that takes it releases it with free.
+struct FreeBlock {
+    void operator()(void* block) const { std::free(block); }
+};
+using RowArray = std::unique_ptr<void, FreeBlock>;
+
+RowArray newRowArray(SQLULEN entries) {
+    constexpr std::size_t kEntry = 8;
+    static_assert(sizeof(SQLLEN) == kEntry && sizeof(const char*) == kEntry);
+    if (entries > std::numeric_limits<std::size_t>::max() / kEntry) {
+        throw std::bad_alloc();
+    }
+    RowArray array(std::calloc(static_cast<std::size_t>(entries), kEntry));
+    if (!array) {
+        throw std::bad_alloc();
+    }
+    return array;
+}
+
+// What one SQLColumns row says of a column.
+struct CatalogColumn {
+    std::string name;
+    std::string typeName;
+    std::string columnDef;
+    std::string isNullable;
+};
+
+CatalogColumn readCatalogColumn(Statement& catalog) {
+    CatalogColumn column;
+    column.name = readText(catalog, kColumnName);
+    column.typeName = readText(catalog, kTypeName);
+    column.columnDef = readText(catalog, kColumnDef);
+    column.isNullable = readText(catalog, kIsNullable);
+    return column;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& entry) {
+    return std::find(list.begin(), list.end(), entry) != list.end();
+}
+
+}  // namespace
+
+// --- Shared steps -------------------------------------------------------------
+
+void MySQLImpersonatorStatement::prepareLocalAnswer(const std::vector<std::string>& columnNames) {
+    // Set directly: the public setters refuse while a result is open and
+    // would post records that have nothing to do with the answer.
+    // A read-only static cursor over rows in memory: scrollable, insensitive.
+    concurrency_ = SQL_CONCUR_READ_ONLY;
+    cursorType_ = SQL_CURSOR_STATIC;
+    cursorScrollable_ = SQL_SCROLLABLE;
+    cursorSensitivity_ = SQL_INSENSITIVE;
+    markBeforeStart();
+    resetResultDescription();
+    pendingRow_ = 0;
+    for (const std::string& name : columnNames) {
+        ird_->addRecord(name, SQL_VARCHAR, SQL_NULLABLE, 1);
+    }
+    allocateRowArrays();
+}
+
+void MySQLImpersonatorStatement::allocateRowArrays() {
+    // Fetching publishes each row of a rowset through entry 0 in turn, so
+    // the IRD's own array size (never below 1) covers any rowset size.
+    const SQLULEN entries = std::max<SQLULEN>(ird_->getArraySize(), 1);
+    const SQLSMALLINT count = ird_->getCount();
+    for (SQLSMALLINT number = 1; number <= count; ++number) {
+        DescriptorRecord* record = ird_->record(number);
+        if (record == nullptr) {
+            continue;
+        }
+        RowArray indicators = newRowArray(entries);
+        RowArray lengths = newRowArray(entries);
+        RowArray data = newRowArray(entries);
+        std::free(record->getIndicatorPtr());
+        ird_->setRecordIndicatorPtr(number, static_cast<SQLLEN*>(indicators.release()));
+        std::free(record->getOctetLengthPtr());
+        ird_->setRecordOctetLengthPtr(number, static_cast<SQLLEN*>(lengths.release()));
+        std::free(record->getDataPtr());
+        ird_->setRecordDataPtr(number, data.release());
+    }
+}
+
+// --- SET SQL_MODE= --------------------------------------------------------------
+
+SQLRETURN MySQLImpersonatorStatement::skipSetSqlMode(const std::string& mode) {
+    if (isTracing()) {
+        writeTrace("// skipping SET SQL_MODE= " + mode + "\n");
+    }
     return SQL_SUCCESS;
 }
-SQLRETURN MySQLImpersonatorStatement::selectLastInsertId() {
-    return SQL_ERROR;
+
+// --- describe ---------------------------------------------------------------------
+
+std::vector<std::string> MySQLImpersonatorStatement::collectIdentityColumns(std::string query,
+                                                                            bool withKind) {
+    std::vector<std::string> found;
+    TemporaryStatement temporary = makeTemporaryStatement();
+    if (!temporary || !succeeded(temporary->executeStatement(query))) {
+        return found;
+    }
+    while (succeeded(temporary->fetch())) {
+        std::string name = readText(*temporary, 1);
+        if (withKind) {
+            const std::string kind = readText(*temporary, 2);
+            if (kind.empty() || (kind.front() != 'a' && kind.front() != 'd')) {
+                continue;
+            }
+        }
+        found.push_back(std::move(name));
+    }
+    return found;
 }
-void MySQLImpersonatorStatement::allocateRowArrays() {}
-void MySQLImpersonatorStatement::prepareLocalAnswer(const std::vector<std::string>&) {}
+
+std::vector<std::string> MySQLImpersonatorStatement::identityColumns(const std::string& table) {
+    switch (databaseFamily()) {
+        case DatabaseFamily::Db2Luw:
+        case DatabaseFamily::Db2400: {
+            const char* query = impersonator()->nativeDbmsType() == "DB2 LUW"
+                                    ? kDb2LuwIdentityQuery
+                                    : kDb2400IdentityQuery;
+            return collectIdentityColumns(query + literalBody(table) + "'", false);
+        }
+        case DatabaseFamily::PostgreSQL:
+            if (majorVersion(impersonator()->nativeDbmsVersion()) < kFirstPostgresWithIdentity) {
+                return {};
+            }
+            return collectIdentityColumns(
+                kPostgresIdentityQuery + literalBody(table) + kPostgresIdentityTail, true);
+        case DatabaseFamily::Other:
+            break;
+    }
+    return {};
+}
+
+SQLRETURN MySQLImpersonatorStatement::describeTable(const std::string& table) {
+    prepareLocalAnswer(kDescribeColumns);
+    if (table.empty()) {
+        // Nothing to describe: asking the catalog would match every table.
+        installResult(*this);
+        return SQL_SUCCESS;
+    }
+    const bool postgres = databaseFamily() == DatabaseFamily::PostgreSQL;
+    std::vector<std::string> identity = identityColumns(table);
+
+    std::string schema = impersonator()->tableSchema(table);
+    if (schema.empty()) {
+        schema = "%";
+    }
+    if (isTracing()) {
+        writeTrace("// describeTable schema: " + schema + "\n");
+    }
+    TemporaryStatement catalog = makeTemporaryStatement();
+    SQLRETURN rc = SQL_ERROR;
+    if (catalog) {
+        rc = catalog->columns(nullptr, 0, sqlText(schema), SQL_NTS, sqlText(table), SQL_NTS,
+                              nullptr, 0);
+        if (succeeded(rc)) {
+            rc = catalog->fetch();
+        }
+    } else {
+        postState("HY000", kNoStatement);
+    }
+    MemoryRecordset& rows = installResult(*this);
+    while (succeeded(rc)) {
+        const CatalogColumn column = readCatalogColumn(*catalog);
+        const std::string shown = shownDefault(column.columnDef);
+        // A sequence default makes the column an auto-increment one; a
+        // quoted literal that merely spells "nextval(" does not.
+        const bool literal = !column.columnDef.empty() && column.columnDef.front() == '\'';
+        if (postgres && !literal && column.columnDef.find("nextval(") != std::string::npos) {
+            identity.push_back(column.name);
+        }
+        const bool autoIncrement =
+            contains(identity, column.name) ||
+            (postgres && !literal && upperCase(shown).rfind("NEXTVAL(", 0) == 0);
+        const std::string extra = autoIncrement ? kAutoIncrement : "";
+
+        rows.appendRow();
+        rows.setTextCell(1, column.name);
+        rows.setTextCell(2, column.typeName);
+        rows.setTextCell(3, column.isNullable);
+        rows.setTextCell(4, std::string());
+        rows.setTextCell(5, shown);
+        rows.setTextCell(6, extra);
+        if (isTracing()) {
+            writeTrace("// describeTable row: | " + column.name + " | " + column.typeName + " | " +
+                       column.isNullable + " | " + " | " + column.columnDef + " | " + extra +
+                       " | \n");
+        }
+        rc = catalog->fetch();
+    }
+    return endOfRows(rc);
+}
+
+// --- SELECT LAST_INSERT_ID() --------------------------------------------------------
+
+SQLRETURN MySQLImpersonatorStatement::selectLastInsertId() {
+    prepareLocalAnswer(kLastInsertIdColumns);
+    const DatabaseFamily family = databaseFamily();
+    const auto* found =
+        std::find_if(std::begin(kLastInsertIdQueries), std::end(kLastInsertIdQueries),
+                     [family](const LastInsertIdQuery& row) { return row.family == family; });
+    if (found == std::end(kLastInsertIdQueries)) {
+        installResult(*this);
+        postState("HYC00", kNoLastInsertId);
+        return SQL_ERROR;
+    }
+    TemporaryStatement temporary = makeTemporaryStatement();
+    SQLRETURN rc = SQL_ERROR;
+    if (temporary) {
+        rc = temporary->executeQuery(found->query, 0);
+        if (succeeded(rc)) {
+            rc = temporary->fetch();
+        }
+    } else {
+        postState("HY000", kNoStatement);
+    }
+    MemoryRecordset& rows = installResult(*this);
+    while (succeeded(rc)) {
+        // A NULL identity (nothing generated yet) shows as an empty text.
+        const std::string value = readText(*temporary, 1);
+        rows.appendRow();
+        rows.setTextCell(1, value);
+        rc = temporary->fetch();
+    }
+    return endOfRows(rc);
+}
