@@ -713,7 +713,10 @@ SQLRETURN ODBCRepeaterStatement::prepare(const SQLCHAR* text, SQLINTEGER length)
     return e.SQLPrepareW(nativeStatement_, wide.data(), SQL_NTS);
 }
 
-SQLRETURN ODBCRepeaterStatement::executeQuery(std::string text, SQLULEN /*parameterRow*/) {
+SQLRETURN ODBCRepeaterStatement::executeQuery(std::string text, SQLULEN parameterRow) {
+    if (needsSplicing(text) && spliceForDirectRun(text, parameterRow) != SQL_SUCCESS) {
+        return SQL_ERROR;
+    }
     traceLine("// repeater finalized query: " + text);
     ird_->clearRecords();
     if (readOnlyRefusal(text)) {
@@ -759,39 +762,8 @@ SQLRETURN ODBCRepeaterStatement::executeQuery(std::string text, SQLULEN /*parame
     return rc;
 }
 
-SQLRETURN ODBCRepeaterStatement::executeStatement(std::string& text) {
-    diagnostics_.clear();
-    if (!connected()) {
-        post("08S01", 0, "");
-        return SQL_ERROR;
-    }
-    const SQLULEN rows = currentApd_->getArraySize();
-    SQLRETURN rc = SQL_SUCCESS;
-    for (SQLULEN row = 0; row < rows; ++row) {
-        if (hasPendingDataAtExec(row)) {
-            return SQL_NEED_DATA;
-        }
-        std::string copy = text;
-        const SQLRETURN substituted =
-            substituteParameters(copy, currentApd_, ipd_.get(), row, '\\');
-        if (substituted == SQL_NEED_DATA) {
-            return SQL_NEED_DATA;
-        }
-        if (substituted != SQL_SUCCESS) {
-            // A value without a literal: the row is not sent with a bare marker.
-            rc = SQL_ERROR;
-            continue;
-        }
-        if (connection_->isQueryLogOn()) {
-            startTimer();
-            rc = executeQuery(copy, row);
-            logQueryTime(copy);
-        } else {
-            rc = executeQuery(copy, row);
-        }
-    }
-    return rc;
-}
+// executeStatement, with the literals it splices, is in
+// ODBCRepeaterStatementLiterals.cpp.
 
 SQLRETURN ODBCRepeaterStatement::execDirect(const SQLCHAR* text, SQLINTEGER length) {
     ConnectionLock lock(*repeater_);

@@ -102,6 +102,14 @@ class ODBCRepeaterStatement : public Statement {
     // One executeQuery per row of the parameter array, values spliced in.
     SQLRETURN executeStatement(std::string& text) override;
 
+    // Literals of spliced parameters follow the adapted database's quoting:
+    // PostgreSQL gets E'...' strings and bytea values, DB2 doubled quotes
+    // and X'...'; a negative number never follows a minus sign directly.
+    std::string escapeString(const std::string& text) override;
+    void formatBinary(std::string& literal, SQLSMALLINT sqlType) override;
+    SQLRETURN formatParameter(SQLUSMALLINT number, Descriptor* apd, Descriptor* ipd, SQLULEN row,
+                              std::string& literal, bool& isNull) override;
+
     SQLRETURN execDirect(const SQLCHAR* text, SQLINTEGER length) override;
     SQLRETURN execute() override;
     SQLRETURN cancel() override;
@@ -189,6 +197,19 @@ class ODBCRepeaterStatement : public Statement {
     template <typename Function, typename... Args>
     SQLRETURN forward(Function* function, std::string_view missingLine, Args... args);
 
+    // Spliced literals (ODBCRepeaterStatementLiterals.cpp).
+    enum class LiteralRules { Standard, PostgreSQL, Db2 };
+    LiteralRules literalRules() const;
+    // The escape character of quoted text while markers are replaced.
+    char spliceEscape() const;
+    // Without parameter binding, a text that reached executeQuery other than
+    // through executeStatement (the MySQL face runs it so) gets its markers
+    // replaced here.
+    bool needsSplicing(const std::string& text) const;
+    SQLRETURN spliceForDirectRun(std::string& text, SQLULEN row);
+    SQLRETURN formatNumeric(SQLUSMALLINT number, Descriptor* apd, Descriptor* ipd, SQLULEN row,
+                            SQLSMALLINT sqlType, std::string& literal, bool& isNull);
+
     bool readOnlyRefusal(const std::string& text);
     bool connected() const;
     bool isDb2() const;
@@ -233,6 +254,8 @@ class ODBCRepeaterStatement : public Statement {
     std::map<int, std::unique_ptr<BoundColumn>> columns_;
     // Adapted records SQLError has handed out since the last forwarded call.
     SQLSMALLINT nativeRecordsRead_ = 0;
+    // Set while executeStatement runs texts whose values it spliced.
+    bool valuesSpliced_ = false;
 };
 
 template <typename Function, typename... Args>
