@@ -1,113 +1,558 @@
+// The impersonating connection: connecting through the inner repeater
+// connection with MySQL-style failure texts, the identity of what really
+// answers, the private information types, the choice between own and inner
+// diagnostics, and the caches the statements share.
+
 #include "driver/adapter/MySQLImpersonatorConnection.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+#include <utility>
 
 #include "driver/adapter/MySQLImpersonatorStatement.h"
 #include "driver/adapter/ODBCRepeaterConnection.h"
+#include "driver/core/ConnectionText.h"
+#include "driver/core/StringOutput.h"
 
-// PLACEHOLDER: replaced by the impersonating connection.
+namespace {
+
+constexpr SQLSMALLINT kHighestRecord = 3;
+constexpr SQLUSMALLINT kForwardedInfoType = 570;
+// Room for the inner message (at most 511 bytes) and the bracketed prefix
+// that the reading puts in front of it, so that no tail is lost.
+constexpr SQLSMALLINT kRecordMessageSize = 1024;
+
+std::string upperCase(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// The text after the last "]": the vendor and component prefixes fall
+// away, and with them the blank that separates them from the text.
+std::string afterLastBracket(const std::string& message) {
+    const auto bracket = message.rfind(']');
+    if (bracket == std::string::npos) {
+        return message;
+    }
+    const auto text = message.find_first_not_of(' ', bracket + 1);
+    return text == std::string::npos ? std::string() : message.substr(text);
+}
+
+bool isTimeType(SQLSMALLINT type) {
+    return type == SQL_TIME || type == SQL_TIMESTAMP || type == SQL_TYPE_TIME ||
+           type == SQL_TYPE_TIMESTAMP;
+}
+
+std::string qualifiedName(const MySQLImpersonatorConnection::ColumnType& entry) {
+    return entry.schema + "." + entry.table + "." + entry.column + ": " +
+           std::to_string(entry.type);
+}
+
+// Whether a cache entry belongs to the table asked for: names equal without
+// case; an empty or "%" schema stands for every schema.
+bool matches(const MySQLImpersonatorConnection::ColumnType& entry, const std::string& schema,
+             const std::string& table) {
+    if (upperCase(entry.table) != upperCase(table)) {
+        return false;
+    }
+    return schema.empty() || schema == "%" || upperCase(entry.schema) == upperCase(schema);
+}
+
+const char* flag(bool value) {
+    return value ? "1" : "0";
+}
+
+}  // namespace
+
 MySQLImpersonatorConnection::MySQLImpersonatorConnection(Environment* environment)
     : MySQLBaseConnection(environment) {}
-MySQLImpersonatorConnection::~MySQLImpersonatorConnection() = default;
+
+MySQLImpersonatorConnection::~MySQLImpersonatorConnection() {
+    try {
+        inner_.reset();
+        clearTimeColumns();
+    } catch (...) {
+        // Nothing may leave a destructor.
+    }
+}
+
+void MySQLImpersonatorConnection::trace(const std::string& line) const {
+    if (isTracing()) {
+        writeTrace(line + "\n");
+    }
+}
+
 Statement* MySQLImpersonatorConnection::createStatement() {
     return new MySQLImpersonatorStatement(this);
 }
-SQLRETURN MySQLImpersonatorConnection::connectStrings(const std::string& s, const std::string& u,
-                                                      const std::string& a) {
-    return inner_->connectStrings(s, u, a);
-}
-SQLRETURN MySQLImpersonatorConnection::driverConnect(SQLHWND w, const SQLCHAR* t, SQLSMALLINT l,
-                                                     SQLCHAR* o, SQLSMALLINT m, SQLSMALLINT* ol,
-                                                     SQLUSMALLINT c) {
-    return inner_->driverConnect(w, t, l, o, m, ol, c);
-}
-SQLRETURN MySQLImpersonatorConnection::disconnect() {
-    return inner_->disconnect();
-}
-SQLRETURN MySQLImpersonatorConnection::getInfo(SQLUSMALLINT t, SQLPOINTER v, SQLSMALLINT b,
-                                               SQLSMALLINT* l) {
-    return MySQLBaseConnection::getInfo(t, v, b, l);
-}
-SQLRETURN MySQLImpersonatorConnection::getDiagRec(SQLSMALLINT r, SQLCHAR* s, SQLINTEGER* n,
-                                                  SQLCHAR* m, SQLSMALLINT b, SQLSMALLINT* t) {
-    return inner_->getDiagRec(r, s, n, m, b, t);
-}
-SQLRETURN MySQLImpersonatorConnection::getDiagField(SQLSMALLINT r, SQLSMALLINT i, SQLPOINTER v,
-                                                    SQLSMALLINT b, SQLSMALLINT* l) {
-    return inner_->getDiagField(r, i, v, b, l);
-}
-SQLRETURN MySQLImpersonatorConnection::error(SQLCHAR* s, SQLINTEGER* n, SQLCHAR* m, SQLSMALLINT b,
-                                             SQLSMALLINT* t) {
-    return inner_->error(s, n, m, b, t);
-}
-SQLRETURN MySQLImpersonatorConnection::endTran(SQLSMALLINT c) {
-    return inner_->endTran(c);
-}
-bool MySQLImpersonatorConnection::isConnected() const {
-    return inner_->isConnected();
-}
-void MySQLImpersonatorConnection::setConnected(bool c) {
-    inner_->setConnected(c);
-}
-bool MySQLImpersonatorConnection::isWideApi() const {
-    return inner_->isWideApi();
-}
-void MySQLImpersonatorConnection::setWideApi(bool w) {
-    inner_->setWideApi(w);
-}
-std::uint32_t MySQLImpersonatorConnection::databaseEncoding() const {
-    return inner_->databaseEncoding();
-}
-std::uint32_t MySQLImpersonatorConnection::sendEncoding() const {
-    return inner_->sendEncoding();
-}
-std::uint32_t MySQLImpersonatorConnection::receiveEncoding() const {
-    return inner_->receiveEncoding();
-}
-void MySQLImpersonatorConnection::setSendEncodingId(std::uint32_t e) {
-    inner_->setSendEncodingId(e);
-}
-void MySQLImpersonatorConnection::setReceiveEncodingId(std::uint32_t e) {
-    inner_->setReceiveEncodingId(e);
-}
-bool MySQLImpersonatorConnection::isUnicodeTextTypes() const {
-    return inner_->isUnicodeTextTypes();
-}
-std::string MySQLImpersonatorConnection::dbmsName() {
-    return inner_->dbmsName();
-}
-SQLRETURN MySQLImpersonatorConnection::setAttrAutocommit(SQLUINTEGER v) {
-    return inner_->setAttrAutocommit(v);
-}
-SQLSMALLINT MySQLImpersonatorConnection::getInfoValueType(SQLUSMALLINT t) {
-    return MySQLBaseConnection::getInfoValueType(t);
-}
-std::string MySQLImpersonatorConnection::infoDbmsVer() {
-    return "5.6";
-}
-std::string MySQLImpersonatorConnection::infoDatabaseName() {
-    return inner_->infoDatabaseName();
-}
+
 ODBCRepeaterConnection* MySQLImpersonatorConnection::nativeConnection() const {
     return inner_.get();
 }
+
+// --- Connecting ---------------------------------------------------------------------------
+
+void MySQLImpersonatorConnection::clearAllDiagnostics() {
+    diagnostics_.clear();
+    if (inner_) {
+        inner_->diagnostics().clear();
+    }
+}
+
+SQLRETURN MySQLImpersonatorConnection::connectStrings(const std::string& server,
+                                                      const std::string& user,
+                                                      const std::string& authentication) {
+    diagnostics_.clear();
+    dataSourceName_ = server;
+    userName_ = user;
+    if (!inner_) {
+        postState("08001");
+        return SQL_ERROR;
+    }
+    const SQLRETURN result = inner_->connectStrings(server, user, authentication);
+    if (!SQL_SUCCEEDED(result)) {
+        mapConnectFailure(result);
+        return result;
+    }
+    identify([&server] { return getDsnValue(server, L"Redshift"); });
+    trace("// native DBMS Type: | " + nativeDbmsType());
+    return result;
+}
+
+SQLRETURN MySQLImpersonatorConnection::driverConnect(SQLHWND window, const SQLCHAR* connectionText,
+                                                     SQLSMALLINT connectionTextLength,
+                                                     SQLCHAR* outText, SQLSMALLINT outBufferLength,
+                                                     SQLSMALLINT* outLength,
+                                                     SQLUSMALLINT completion) {
+    diagnostics_.clear();
+    const std::string text = makeConnectionString(connectionText, connectionTextLength);
+    dataSourceName_ = getAttributeValue(text, L"DSN");
+    if (!inner_) {
+        postState("08001");
+        return SQL_ERROR;
+    }
+    const SQLRETURN result = inner_->driverConnect(window, connectionText, connectionTextLength,
+                                                   outText, outBufferLength, outLength, completion);
+    if (!SQL_SUCCEEDED(result)) {
+        mapConnectFailure(result);
+        return result;
+    }
+    identify([this, &text] {
+        std::string redshift = getAttributeValue(text, L"Redshift");
+        if (redshift.empty() && !dataSourceName_.empty()) {
+            redshift = getDsnValue(dataSourceName_, L"Redshift");
+        }
+        return redshift;
+    });
+    trace("// native DBMS Type: | " + nativeDbmsType());
+    return result;
+}
+
+void MySQLImpersonatorConnection::identify(const std::function<std::string()>& redshiftValue) {
+    // The names read at this connect replace anything kept before; an empty
+    // one (the adapted driver did not answer) is asked again later.
+    const std::string name = inner_->adaptedDbmsName();
+    const std::string version = inner_->infoDbmsVer();
+    const bool db2 = name.compare(0, 3, "DB2") == 0;
+    const bool redshift = !db2 && upperCase(redshiftValue()) == "YES";
+    std::lock_guard guard(cacheMutex_);
+    dbmsNameCache_ = name;
+    nativeDbmsVersionCache_ = version;
+    if (db2) {
+        nativeDbmsType_ = version.compare(0, 3, "SQL") == 0 ? "DB2 LUW" : "DB2 AS400";
+    }
+    if (redshift) {
+        isRedshift_ = true;
+    }
+}
+
+SQLRETURN MySQLImpersonatorConnection::disconnect() {
+    clearAllDiagnostics();
+    return inner_ ? inner_->disconnect() : SQL_SUCCESS;
+}
+
+// --- Failures -----------------------------------------------------------------------------
+
+MySQLImpersonatorConnection::FirstRecord MySQLImpersonatorConnection::readFirstRecord() {
+    FirstRecord record;
+    SQLCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLCHAR message[kRecordMessageSize] = {};
+    SQLRETURN read = getDiagRec(1, state, &native, message, kRecordMessageSize, nullptr);
+    // A failure the inner connection passed on unposted is still held by
+    // the adapted driver.
+    if (!SQL_SUCCEEDED(read) && inner_ && inner_->isConnected()) {
+        std::fill(std::begin(state), std::end(state), SQLCHAR{0});
+        std::fill(std::begin(message), std::end(message), SQLCHAR{0});
+        native = 0;
+        read = inner_->nativeError(state, &native, message, kRecordMessageSize, nullptr);
+    }
+    if (!SQL_SUCCEEDED(read)) {
+        return record;
+    }
+    state[sizeof state - 1] = 0;
+    message[sizeof message - 1] = 0;
+    record.found = true;
+    record.state = reinterpret_cast<const char*>(state);
+    record.native = native;
+    record.message = reinterpret_cast<const char*>(message);
+    return record;
+}
+
+void MySQLImpersonatorConnection::mapConnectFailure(SQLRETURN result) {
+    const FirstRecord record = readFirstRecord();
+    if (!record.found) {
+        // An error must come with a record; SQL_NO_DATA needs none.
+        if (result == SQL_ERROR) {
+            postState("08001");
+        }
+        return;
+    }
+    const std::string prefix =
+        record.state == "08001" ? "Access denied: " : "Lost connection to MySQL: ";
+    diagnostics_.prependRecord(record.state, record.native,
+                               prefix + afterLastBracket(record.message), -1, -1);
+}
+
+void MySQLImpersonatorConnection::repostFailure(SQLRETURN result) {
+    const FirstRecord record = readFirstRecord();
+    if (!record.found) {
+        if (result == SQL_ERROR) {
+            postState("HY000");
+        }
+        return;
+    }
+    diagnostics_.prependRecord(record.state, record.native, afterLastBracket(record.message), -1,
+                               -1);
+}
+
+SQLRETURN MySQLImpersonatorConnection::endTran(SQLSMALLINT completionType) {
+    clearAllDiagnostics();
+    if (!inner_) {
+        postState("08003");
+        return SQL_ERROR;
+    }
+    const SQLRETURN result = inner_->endTran(completionType);
+    if (!SQL_SUCCEEDED(result)) {
+        repostFailure(result);
+    }
+    return result;
+}
+
+SQLRETURN MySQLImpersonatorConnection::setAttrAutocommit(SQLUINTEGER value) {
+    clearAllDiagnostics();
+    if (!inner_) {
+        return MySQLBaseConnection::setAttrAutocommit(value);
+    }
+    const SQLRETURN result = inner_->setAttrAutocommit(value);
+    if (!SQL_SUCCEEDED(result)) {
+        repostFailure(result);
+    }
+    return result;
+}
+
+// --- Diagnostics --------------------------------------------------------------------------
+
+SQLRETURN MySQLImpersonatorConnection::getDiagRec(SQLSMALLINT recNumber, SQLCHAR* state,
+                                                  SQLINTEGER* native, SQLCHAR* message,
+                                                  SQLSMALLINT bufferLength,
+                                                  SQLSMALLINT* textLength) {
+    if (recNumber > kHighestRecord) {
+        return SQL_NO_DATA;
+    }
+    if (!diagnostics_.isEmpty() || !inner_) {
+        return MySQLBaseConnection::getDiagRec(recNumber, state, native, message, bufferLength,
+                                               textLength);
+    }
+    return inner_->getDiagRec(recNumber, state, native, message, bufferLength, textLength);
+}
+
+SQLRETURN MySQLImpersonatorConnection::getDiagField(SQLSMALLINT recNumber, SQLSMALLINT identifier,
+                                                    SQLPOINTER value, SQLSMALLINT bufferLength,
+                                                    SQLSMALLINT* stringLength) {
+    if (recNumber > kHighestRecord) {
+        return SQL_NO_DATA;
+    }
+    if (!diagnostics_.isEmpty() || !inner_) {
+        return MySQLBaseConnection::getDiagField(recNumber, identifier, value, bufferLength,
+                                                 stringLength);
+    }
+    return inner_->getDiagField(recNumber, identifier, value, bufferLength, stringLength);
+}
+
+SQLRETURN MySQLImpersonatorConnection::error(SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
+                                             SQLSMALLINT bufferLength, SQLSMALLINT* textLength) {
+    if (!diagnostics_.isEmpty() || !inner_) {
+        return MySQLBaseConnection::error(state, native, message, bufferLength, textLength);
+    }
+    return inner_->error(state, native, message, bufferLength, textLength);
+}
+
+// --- Information --------------------------------------------------------------------------
+
+SQLRETURN MySQLImpersonatorConnection::getInfo(SQLUSMALLINT infoType, SQLPOINTER value,
+                                               SQLSMALLINT bufferLength,
+                                               SQLSMALLINT* stringLength) {
+    clearAllDiagnostics();
+    std::string text;
+    switch (infoType) {
+        case INFO_ADAPTED_DRIVER_NAME:
+            text = inner_ ? inner_->infoDriverName() : std::string();
+            break;
+        case INFO_ADAPTED_DRIVER_VERSION:
+            text = inner_ ? inner_->infoDriverVer() : std::string();
+            break;
+        case INFO_ADAPTED_DBMS_NAME:
+            text = dbmsName();
+            break;
+        case INFO_ADAPTED_DBMS_VERSION:
+            text = nativeDbmsVersion();
+            break;
+        case kForwardedInfoType:
+            if (!inner_) {
+                postState("HY096");
+                return SQL_ERROR;
+            }
+            return inner_->getInfo(infoType, value, bufferLength, stringLength);
+        default:
+            return MySQLBaseConnection::getInfo(infoType, value, bufferLength, stringLength);
+    }
+    // A cut text is still a success, as for every other text answer.
+    copyStringOutShort(value, stringLength, text, bufferLength, true);
+    return SQL_SUCCESS;
+}
+
+SQLSMALLINT MySQLImpersonatorConnection::getInfoValueType(SQLUSMALLINT infoType) {
+    if (infoType >= INFO_ADAPTED_DRIVER_NAME && infoType <= INFO_ADAPTED_DBMS_VERSION) {
+        return SQL_IS_POINTER;
+    }
+    return MySQLBaseConnection::getInfoValueType(infoType);
+}
+
+std::string MySQLImpersonatorConnection::infoDbmsVer() {
+    return "5.6";
+}
+
+std::string MySQLImpersonatorConnection::infoDatabaseName() {
+    return inner_ ? inner_->infoDatabaseName() : MySQLBaseConnection::infoDatabaseName();
+}
+
+std::string MySQLImpersonatorConnection::infoServerName() {
+    return inner_ ? inner_->infoServerName() : MySQLBaseConnection::infoServerName();
+}
+
+std::string MySQLImpersonatorConnection::infoUserName() {
+    return inner_ ? inner_->infoUserName() : MySQLBaseConnection::infoUserName();
+}
+
+std::string MySQLImpersonatorConnection::dbmsName() {
+    {
+        std::lock_guard guard(cacheMutex_);
+        if (!dbmsNameCache_.empty()) {
+            return dbmsNameCache_;
+        }
+    }
+    if (!inner_) {
+        return MySQLBaseConnection::dbmsName();
+    }
+    // Unconnected, the inner connection answers with a stand-in name that
+    // must not outlive this call.
+    return inner_->dbmsName();
+}
+
+std::string MySQLImpersonatorConnection::nativeDbmsVersion() {
+    {
+        std::lock_guard guard(cacheMutex_);
+        if (!nativeDbmsVersionCache_.empty()) {
+            return nativeDbmsVersionCache_;
+        }
+    }
+    if (!inner_ || !inner_->isConnected()) {
+        return {};
+    }
+    const std::string version = inner_->infoDbmsVer();
+    std::lock_guard guard(cacheMutex_);
+    if (nativeDbmsVersionCache_.empty()) {
+        nativeDbmsVersionCache_ = version;
+    }
+    return nativeDbmsVersionCache_;
+}
+
 bool MySQLImpersonatorConnection::isRedshift() const {
+    std::lock_guard guard(cacheMutex_);
     return isRedshift_;
 }
+
 std::string MySQLImpersonatorConnection::nativeDbmsType() const {
+    std::lock_guard guard(cacheMutex_);
     return nativeDbmsType_;
 }
-std::string MySQLImpersonatorConnection::nativeDbmsVersion() {
-    return inner_->infoDbmsVer();
+
+// --- Flags and attributes of the inner connection ----------------------------------------
+
+bool MySQLImpersonatorConnection::isConnected() const {
+    return inner_ && inner_->isConnected();
 }
-void MySQLImpersonatorConnection::setTableSchema(const std::string&, const std::string&) {}
-std::string MySQLImpersonatorConnection::tableSchema(const std::string&) const {
-    return {};
+
+void MySQLImpersonatorConnection::setConnected(bool connected) {
+    if (inner_) {
+        inner_->setConnected(connected);
+    }
 }
-void MySQLImpersonatorConnection::clearTimeColumns() {}
-void MySQLImpersonatorConnection::clearColumnTypes(const std::string&, const std::string&) {}
-void MySQLImpersonatorConnection::addColumnType(const std::string&, const std::string&,
-                                                const std::string&, SQLSMALLINT) {}
+
+bool MySQLImpersonatorConnection::isWideApi() const {
+    return inner_ ? inner_->isWideApi() : MySQLBaseConnection::isWideApi();
+}
+
+void MySQLImpersonatorConnection::setWideApi(bool wide) {
+    if (inner_) {
+        inner_->setWideApi(wide);
+    } else {
+        MySQLBaseConnection::setWideApi(wide);
+    }
+}
+
+bool MySQLImpersonatorConnection::isUnicodeTextTypes() const {
+    return inner_ ? inner_->isUnicodeTextTypes() : MySQLBaseConnection::isUnicodeTextTypes();
+}
+
+void MySQLImpersonatorConnection::setUnicodeTextTypes(bool unicode) {
+    if (inner_) {
+        inner_->setUnicodeTextTypes(unicode);
+    } else {
+        MySQLBaseConnection::setUnicodeTextTypes(unicode);
+    }
+}
+
+std::uint32_t MySQLImpersonatorConnection::databaseEncoding() const {
+    return inner_ ? inner_->databaseEncoding() : MySQLBaseConnection::databaseEncoding();
+}
+
+std::uint32_t MySQLImpersonatorConnection::sendEncoding() const {
+    return inner_ ? inner_->sendEncoding() : MySQLBaseConnection::sendEncoding();
+}
+
+std::uint32_t MySQLImpersonatorConnection::receiveEncoding() const {
+    return inner_ ? inner_->receiveEncoding() : MySQLBaseConnection::receiveEncoding();
+}
+
+void MySQLImpersonatorConnection::setSendEncodingId(std::uint32_t encoding) {
+    if (inner_) {
+        inner_->setSendEncodingId(encoding);
+    } else {
+        MySQLBaseConnection::setSendEncodingId(encoding);
+    }
+}
+
+void MySQLImpersonatorConnection::setReceiveEncodingId(std::uint32_t encoding) {
+    if (inner_) {
+        inner_->setReceiveEncodingId(encoding);
+    } else {
+        MySQLBaseConnection::setReceiveEncodingId(encoding);
+    }
+}
+
+SQLUINTEGER MySQLImpersonatorConnection::getAttrAutocommit() const {
+    return inner_ ? inner_->getAttrAutocommit() : MySQLBaseConnection::getAttrAutocommit();
+}
+
+SQLRETURN MySQLImpersonatorConnection::setAttrAccessMode(SQLUINTEGER value) {
+    return inner_ ? inner_->setAttrAccessMode(value)
+                  : MySQLBaseConnection::setAttrAccessMode(value);
+}
+
+SQLUINTEGER MySQLImpersonatorConnection::getAttrAccessMode() const {
+    return inner_ ? inner_->getAttrAccessMode() : MySQLBaseConnection::getAttrAccessMode();
+}
+
+SQLRETURN MySQLImpersonatorConnection::setAttrCurrentCatalog(const std::string& value) {
+    return inner_ ? inner_->setAttrCurrentCatalog(value)
+                  : MySQLBaseConnection::setAttrCurrentCatalog(value);
+}
+
+std::string MySQLImpersonatorConnection::getAttrCurrentCatalog() const {
+    return inner_ ? inner_->getAttrCurrentCatalog() : MySQLBaseConnection::getAttrCurrentCatalog();
+}
+
+// --- Table schemas and column types -------------------------------------------------------
+
+void MySQLImpersonatorConnection::setTableSchema(const std::string& table,
+                                                 const std::string& schema) {
+    std::lock_guard guard(cacheMutex_);
+    tableSchemas_[table] = schema;
+}
+
+std::string MySQLImpersonatorConnection::tableSchema(const std::string& table) const {
+    std::lock_guard guard(cacheMutex_);
+    const auto found = tableSchemas_.find(table);
+    return found == tableSchemas_.end() ? std::string() : found->second;
+}
+
+void MySQLImpersonatorConnection::addColumnType(const std::string& schema, const std::string& table,
+                                                const std::string& column, SQLSMALLINT type) {
+    ColumnType entry{schema, table, column, type};
+    trace("// add column type: " + qualifiedName(entry));
+    std::lock_guard guard(cacheMutex_);
+    columnTypes_.push_back(std::move(entry));
+}
+
+void MySQLImpersonatorConnection::clearColumnTypes(const std::string& schema,
+                                                   const std::string& table) {
+    std::string lines = "// clear column types for table: " + schema + "." + table + "\n";
+    {
+        std::lock_guard guard(cacheMutex_);
+        const auto removed = std::stable_partition(
+            columnTypes_.begin(), columnTypes_.end(),
+            [&](const ColumnType& entry) { return !matches(entry, schema, table); });
+        for (auto entry = removed; entry != columnTypes_.end(); ++entry) {
+            lines += "// --> delete:  " + qualifiedName(*entry) + "\n";
+        }
+        columnTypes_.erase(removed, columnTypes_.end());
+    }
+    if (isTracing()) {
+        writeTrace(lines);
+    }
+}
+
+void MySQLImpersonatorConnection::clearTimeColumns() {
+    std::string lines = "// clear all time columns\n";
+    {
+        std::lock_guard guard(cacheMutex_);
+        for (const ColumnType& entry : columnTypes_) {
+            lines += "// --> delete:  " + qualifiedName(entry) + "\n";
+        }
+        columnTypes_.clear();
+    }
+    if (isTracing()) {
+        writeTrace(lines);
+    }
+}
+
 std::vector<MySQLImpersonatorConnection::ColumnType>
-MySQLImpersonatorConnection::getColumnsForTable(const std::string&, const std::string&, bool,
-                                                bool) const {
-    return {};
+MySQLImpersonatorConnection::getColumnsForTable(const std::string& schema, const std::string& table,
+                                                bool includeTime, bool includeClob) const {
+    std::vector<ColumnType> found;
+    {
+        std::lock_guard guard(cacheMutex_);
+        for (const ColumnType& entry : columnTypes_) {
+            const bool wanted = (includeTime && isTimeType(entry.type)) ||
+                                (includeClob && entry.type == SQL_LONGVARCHAR);
+            if (wanted && matches(entry, schema, table)) {
+                found.push_back(entry);
+            }
+        }
+    }
+    if (isTracing()) {
+        std::string lines = "// get columns for table: " + schema + "." + table +
+                            " include time: " + flag(includeTime) +
+                            " include clob: " + flag(includeClob) + "\n";
+        for (const ColumnType& entry : found) {
+            lines += "// --> " + qualifiedName(entry) + "\n";
+        }
+        writeTrace(lines);
+    }
+    return found;
 }

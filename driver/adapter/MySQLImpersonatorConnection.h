@@ -3,6 +3,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -70,14 +71,26 @@ class MySQLImpersonatorConnection : public MySQLBaseConnection {
     void setSendEncodingId(std::uint32_t encoding) override;
     void setReceiveEncodingId(std::uint32_t encoding) override;
     bool isUnicodeTextTypes() const override;
-    // The adapted source's SQL_DBMS_NAME, cached once it was read.
+    // The inner connection decides its text mode from this at connect.
+    void setUnicodeTextTypes(bool unicode) override;
+    // The adapted source's SQL_DBMS_NAME, cached once the connect read it;
+    // a stand-in answered while unconnected is never kept.
     std::string dbmsName() override;
     SQLRETURN setAttrAutocommit(SQLUINTEGER value) override;
+    SQLUINTEGER getAttrAutocommit() const override;
+    // Read-only mode is enforced by the inner connection's statements.
+    SQLRETURN setAttrAccessMode(SQLUINTEGER value) override;
+    SQLUINTEGER getAttrAccessMode() const override;
+    // The catalog is the inner connection's database name.
+    SQLRETURN setAttrCurrentCatalog(const std::string& value) override;
+    std::string getAttrCurrentCatalog() const override;
     SQLSMALLINT getInfoValueType(SQLUSMALLINT infoType) override;
     // "5.6": the version of the MySQL face, not the source's.
     std::string infoDbmsVer() override;
-    // The database the inner connection reached.
+    // The database, server and user the inner connection reached.
     std::string infoDatabaseName() override;
+    std::string infoServerName() override;
+    std::string infoUserName() override;
 
     virtual ODBCRepeaterConnection* nativeConnection() const;
     virtual bool isRedshift() const;
@@ -103,6 +116,26 @@ class MySQLImpersonatorConnection : public MySQLBaseConnection {
     std::unique_ptr<ODBCRepeaterConnection> inner_;
 
   private:
+    // Record 1 as this connection reads it (own, else inner), else the
+    // adapted driver's own record 1; `found` is false when neither exists.
+    struct FirstRecord {
+        bool found = false;
+        std::string state;
+        SQLINTEGER native = 0;
+        std::string message;
+    };
+    FirstRecord readFirstRecord();
+    // Connect failures as MySQL-style messages.
+    void mapConnectFailure(SQLRETURN result);
+    // endTran and autocommit failures: the native text without its prefixes.
+    void repostFailure(SQLRETURN result);
+    // What really answers: DB2 LUW or DB2/400, else whether it is Redshift.
+    // `redshiftValue` gives the "Redshift" key where the connect found it.
+    void identify(const std::function<std::string()>& redshiftValue);
+    // Own records and the inner connection's: a new call starts clean.
+    void clearAllDiagnostics();
+    void trace(const std::string& line) const;
+
     mutable std::mutex cacheMutex_;
     std::string dbmsNameCache_;
     std::string nativeDbmsType_;

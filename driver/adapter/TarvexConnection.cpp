@@ -3,12 +3,14 @@
 #include "driver/adapter/ODBCRepeaterConnection.h"
 #include "driver/adapter/TarvexStatement.h"
 
-// PLACEHOLDER: replaced by the impersonating connection.
 TarvexConnection::TarvexConnection(Environment* environment)
     : MySQLImpersonatorConnection(environment) {
     inner_ = std::make_unique<ODBCRepeaterConnection>(environment);
 }
+
+// The base destructor releases the inner connection and the caches.
 TarvexConnection::~TarvexConnection() = default;
+
 Statement* TarvexConnection::createStatement() {
     return new TarvexStatement(this);
 }

@@ -2,17 +2,13 @@
 
 #include <atomic>
 
+#include "driver/adapter/IdentifyDriver.h"
 #include "driver/core/Connection.h"
 
 namespace {
 
-std::unique_ptr<Connection> noAdapter(Environment* /*environment*/, const SQLCHAR* /*text*/,
-                                      SQLSMALLINT /*length*/) {
-    return nullptr;
-}
-
 std::atomic<ConnectionFactory>& currentFactory() {
-    static std::atomic<ConnectionFactory> factory{&noAdapter};
+    static std::atomic<ConnectionFactory> factory{&identifyDriver};
     return factory;
 }
 
@@ -24,5 +20,5 @@ std::unique_ptr<Connection> makeConnection(Environment* environment, const SQLCH
 }
 
 ConnectionFactory setConnectionFactory(ConnectionFactory factory) {
-    return currentFactory().exchange(factory != nullptr ? factory : &noAdapter);
+    return currentFactory().exchange(factory != nullptr ? factory : &identifyDriver);
 }

@@ -16,9 +16,8 @@ class Environment;
 using ConnectionFactory = std::unique_ptr<Connection> (*)(Environment* environment,
                                                           const SQLCHAR* text, SQLSMALLINT length);
 
-// A connection through the factory in place. The default factory has no
-// data-source adapter behind it and gives none; the source adapter's
-// factory takes its place.
+// A connection through the factory in place: by default the source
+// adapter's, which makes the MySQL face over the DSN's adapted driver.
 std::unique_ptr<Connection> makeConnection(Environment* environment, const SQLCHAR* text,
                                            SQLSMALLINT length);
 

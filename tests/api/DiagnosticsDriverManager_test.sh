@@ -24,7 +24,7 @@ expect_in() {
 $text"
 }
 
-message="diag 08001 [Vorlan][Vorlan Tarvex] Client unable to establish connection: the data-source adapter is not available"
+message="diag 01000 [Vorlan][Vorlan Tarvex] Lost connection to MySQL: Could not load driver: driver path not specified"
 
 for library in "$MORVANEX_DRIVER_PATH" "$MORVANEX_DRIVER_A_PATH"; do
   sandbox_destroy
@@ -41,7 +41,7 @@ for library in "$MORVANEX_DRIVER_PATH" "$MORVANEX_DRIVER_A_PATH"; do
 
   trace=$(cat "$SANDBOX"/trace-*)
   expect_in "$name" "$trace" "rc = SQLGetDiagRec$w(SQL_HANDLE_DBC, dbc0x"
-  expect_in "$name" "$trace" '// msg: "[Vorlan][Vorlan Tarvex] Client unable to establish connection: the data-source adapter is not available"'
+  expect_in "$name" "$trace" '// msg: "[Vorlan][Vorlan Tarvex] Lost connection to MySQL: Could not load driver: driver path not specified"'
   expect_in "$name" "$trace" "// rc: SQL_NO_DATA"
 done
 echo ok
