@@ -1,6 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
+
+// Text routines of the MySQL face's statement rewriting. Quoted runs are
+// those of single quotes, double quotes and backquotes; inside a single
+// quoted run a backslash makes the next character ordinary.
 
 // Copy of `text` in which each `token` lying between an `open` delimiter and
 // the next `close` delimiter becomes `replacement`; delimiters are kept and
@@ -15,3 +22,41 @@ void trimLeadingBlanksAndQuote(std::string& text);
 // Every backquote outside single-quoted literals becomes a double quote;
 // literal data is never changed.
 std::string backquotesToDoubleQuotes(const std::string& text);
+
+// Every call that `opening` begins outside quoted runs (compared without
+// case; `opening` ends with its "(") becomes `replacement`, and
+// `closingSuffix` is inserted after the parenthesis that closes the call,
+// so "DAYOFWEEK(d)*2" can become "(1+EXTRACT(DOW FROM d))*2". A call
+// without its closing parenthesis gets no suffix.
+std::string rewriteCallOutsideQuotes(std::string text, std::string_view opening,
+                                     std::string_view replacement, std::string_view closingSuffix);
+
+// Comparisons with MySQL's zero dates become " IS NULL"; in the SET list of
+// an UPDATE a zero-date assignment stores NULL instead.
+std::string rewriteZeroDates(std::string text);
+
+// Each whole pattern literal " LIKE '%...%'" outside quoted runs becomes
+// " LIKE ?". Returns the patterns in order, percent signs kept, doubled
+// quotes made single.
+std::vector<std::string> extractLikePatterns(std::string& text);
+
+// Position of the first `word` outside quoted runs and brackets, at or
+// after `from`, compared case-sensitively; std::string::npos when none.
+std::size_t findTopLevel(std::string_view text, std::string_view word, std::size_t from = 0);
+
+// The same for a whole word compared without case ("from" but not
+// "fromage").
+std::size_t findTopLevelWord(std::string_view text, std::string_view word, std::size_t from = 0);
+
+// One item of a select list, as written (leading blanks included).
+struct SelectListItem {
+    std::size_t position = 0;
+    // The expression, without an alias that follows it.
+    std::string expression;
+    bool hasAlias = false;
+};
+
+// The items of the select list text[begin, end): split at commas outside
+// quoted runs and brackets; blank items are dropped.
+std::vector<SelectListItem> splitSelectList(std::string_view text, std::size_t begin,
+                                            std::size_t end);

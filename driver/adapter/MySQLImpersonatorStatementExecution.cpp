@@ -1,27 +1,341 @@
-#include "driver/adapter/DialectText.h"
-#include "driver/adapter/MySQLImpersonatorStatement.h"
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
-// PLACEHOLDER: replaced by the execution and rewriting code.
-SQLRETURN MySQLImpersonatorStatement::executeStatement(std::string& text) {
-    return executeQuery(text, 0);
+#include "driver/adapter/DialectText.h"
+#include "driver/adapter/MySQLImpersonatorConnection.h"
+#include "driver/adapter/MySQLImpersonatorStatement.h"
+#include "driver/adapter/ODBCRepeaterConnection.h"
+#include "driver/adapter/SqlTextScanner.h"
+#include "driver/core/Connection.h"
+#include "driver/core/Descriptor.h"
+#include "driver/core/MemoryRecordset.h"
+#include "driver/core/TextEncoding.h"
+
+namespace {
+
+constexpr std::string_view kSetSqlMode = "SET SQL_MODE=";
+constexpr std::string_view kDescribe = "describe ";
+constexpr std::string_view kLastInsertId = "SELECT LAST_INSERT_ID()";
+constexpr std::string_view kForUpdate = " FOR UPDATE";
+constexpr std::string_view kFrom = " FROM ";
+// Where a described name starts: one quote character after "describe ".
+constexpr std::size_t kDescribedNameStart = 10;
+constexpr SQLINTEGER kConnectionLostNative = 1000;
+
+bool startsWith(const std::string& text, std::string_view prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
 }
-SQLRETURN MySQLImpersonatorStatement::executeQuery(std::string text, SQLULEN /*parameterRow*/) {
-    return executeNativeQuery(text);
+
+bool endsWith(const std::string& text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
-void MySQLImpersonatorStatement::rewriteSelectList(std::string&, DatabaseFamily) {}
-void MySQLImpersonatorStatement::bindLikeParameters(std::string&) {}
-void MySQLImpersonatorStatement::releaseLikeParameters() {}
-std::string replaceWithinDelimiters(const std::string& text, const char*, const char*, const char*,
-                                    const char*) {
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
 }
-void trimLeadingBlanksAndQuote(std::string&) {}
-std::string backquotesToDoubleQuotes(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) {
-        if (c == '`') {
-            c = '"';
+
+void trace(const Statement& statement, std::string_view line) {
+    if (statement.isTracing()) {
+        std::string text(line);
+        text += '\n';
+        statement.writeTrace(text);
+    }
+}
+
+// The name after "describe " and one quote character, less the closing
+// quote; a text too short to hold one names nothing.
+std::string describedTableName(const std::string& text) {
+    if (text.size() <= kDescribedNameStart) {
+        return {};
+    }
+    std::string name = text.substr(kDescribedNameStart);
+    name.pop_back();
+    return name;
+}
+
+bool isDb2(MySQLImpersonatorStatement::DatabaseFamily family) {
+    return family == MySQLImpersonatorStatement::DatabaseFamily::Db2Luw ||
+           family == MySQLImpersonatorStatement::DatabaseFamily::Db2400;
+}
+
+bool isTimestampType(SQLSMALLINT type) {
+    return type == SQL_TYPE_TIMESTAMP || type == SQL_TIMESTAMP;
+}
+
+// What a select-list item naming a cached column becomes.
+std::string selectItemReplacement(const std::string& item, SQLSMALLINT type, bool db2) {
+    if (db2) {
+        return "VARCHAR(" + item + ", 16383)";
+    }
+    const char* withMs = isTimestampType(type) ? "'YYYY-MM-DD HH24:MI:SS.MS'" : "'HH24:MI:SS.MS'";
+    const char* withoutMs = isTimestampType(type) ? "'YYYY-MM-DD HH24:MI:SS'" : "'HH24:MI:SS'";
+    return "CASE WHEN EXTRACT(MS FROM " + item + ")>0 THEN TO_CHAR(" + item + "," + withMs +
+           ") ELSE TO_CHAR(" + item + "," + withoutMs + ") END";
+}
+
+// A label that names the column as the item did.
+std::string columnLabel(const std::string& name) {
+    std::string label = " AS \"";
+    for (char c : name) {
+        label += c;
+        if (c == '"') {
+            label += '"';
         }
     }
-    return out;
+    return label + "\"";
+}
+
+std::string columnNameOf(const std::string& expression) {
+    const std::vector<std::string> parts = splitString(expression, ".");
+    std::string name = parts.empty() ? std::string() : parts.back();
+    trimLeadingBlanksAndQuote(name);
+    return name;
+}
+
+// Runs `action` when the scope ends, however it ends.
+template <typename Action>
+class ScopeExit {
+  public:
+    explicit ScopeExit(Action action) : action_(std::move(action)) {}
+    ~ScopeExit() { action_(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+  private:
+    Action action_;
+};
+
+}  // namespace
+
+SQLRETURN MySQLImpersonatorStatement::executeStatement(std::string& text) {
+    if (!checkConnected()) {
+        return SQL_ERROR;
+    }
+    releaseRecordset();
+    text = backquotesToDoubleQuotes(connection_->rewriteSql(text));
+    const bool logged = connection_->isQueryLogOn();
+    if (logged) {
+        startTimer();
+    }
+    const SQLRETURN result = executeQuery(text, 0);
+    if (logged) {
+        logQueryTime(text);
+    }
+    return result;
+}
+
+SQLRETURN MySQLImpersonatorStatement::executeQuery(std::string text, SQLULEN /*parameterRow*/) {
+    trace(*this, "// finalized query: " + text);
+    ird_->clearRecords();
+    if (startsWith(text, kSetSqlMode)) {
+        releaseRecordset();
+        setRecordset(std::make_unique<MemoryRecordset>(this));
+        return skipSetSqlMode(text.substr(kSetSqlMode.size()));
+    }
+    if (startsWith(text, kDescribe)) {
+        return describeTable(describedTableName(text));
+    }
+    if (startsWith(text, kLastInsertId)) {
+        return selectLastInsertId();
+    }
+    if (!connection_->isConnected()) {
+        diagnostics_.prependRecord("HY000", kConnectionLostNative, "Connection lost", -1, -1);
+        return SQL_ERROR;
+    }
+
+    // The LIKE parameters bound while rewriting never outlive this call.
+    const ScopeExit release([this] { releaseLikeParameters(); });
+    rewriteForDatabase(text);
+    trace(*this, "// quoted query: " + text);
+
+    const SQLRETURN result = executeNativeQuery(text);
+    releaseLikeParameters();
+    if (SQL_SUCCEEDED(result) || result == SQL_NO_DATA || result == SQL_NEED_DATA) {
+        // An UPDATE that matched nothing answers SQL_NO_DATA: no error to repost.
+        SQLLEN count = 0;
+        if (result != SQL_NEED_DATA && SQL_SUCCEEDED(inner_->rowCount(&count))) {
+            setRowCount(count);
+        }
+        return result;
+    }
+    return repostInnerError(result);
+}
+
+void MySQLImpersonatorStatement::rewriteForDatabase(std::string& text) {
+    text = quoteIdentifiers(text, '"', false, '\0', true);
+    const DatabaseFamily family = databaseFamily();
+    if (isDb2(family)) {
+        text = replaceWithinDelimiters(text, "'%", "%'", "/\\", "\\");
+        if (family == DatabaseFamily::Db2Luw) {
+            trace(*this, "// on DB2/LUW");
+            bindLikeParameters(text);
+        }
+        text = replaceWithinDelimiters(text, "{t '", "'}", ".999", "");
+        if (matchKeyword(text.c_str(), "select") != nullptr) {
+            rewriteSelectList(text, family);
+        }
+    } else if (family == DatabaseFamily::PostgreSQL) {
+        // The parentheses keep DAYOFWEEK(d)*2 a product of the whole day number.
+        text = rewriteCallOutsideQuotes(std::move(text), "DAYOFWEEK(", "(1+EXTRACT(DOW FROM ", ")");
+        text = rewriteCallOutsideQuotes(std::move(text), "EXTRACT(SECOND ",
+                                        "TRUNC(EXTRACT( SECOND ", ")");
+        text = replaceAllPairsOutsideQuotes(std::move(text), "\" LIKE '", "\"::varchar ILIKE '");
+        if (matchKeyword(text.c_str(), "select") != nullptr) {
+            rewriteSelectList(text, family);
+        }
+    }
+    text = rewriteZeroDates(std::move(text));
+}
+
+// --- DB2 LUW LIKE patterns ---------------------------------------------------------------
+
+void MySQLImpersonatorStatement::bindLikeParameters(std::string& text) {
+    releaseLikeParameters();
+    const ODBCRepeaterConnection* native = impersonator()->nativeConnection();
+    // Numbering would clash with the application's own markers, and without
+    // binding nothing would put the values in place of the markers.
+    if (native == nullptr || !native->usesParameterBinding() || countOutsideQuotes(text, "?") > 0) {
+        return;
+    }
+    std::string rewritten = text;
+    const std::vector<std::string> patterns = extractLikePatterns(rewritten);
+    if (patterns.empty()) {
+        return;
+    }
+    // Every buffer gets its final address before the inner statement sees it.
+    likeParameters_.resize(patterns.size());
+    for (std::size_t k = 0; k < patterns.size(); ++k) {
+        LikeParameter& parameter = likeParameters_[k];
+        parameter.value.assign(patterns[k].size() + 1, 0);
+        const auto bytes = static_cast<SQLLEN>(parameter.value.size() * sizeof(SQLWCHAR));
+        utf8ToWide(std::string_view(patterns[k]), parameter.value.data(), bytes);
+        parameter.length =
+            static_cast<SQLLEN>(wideLength(parameter.value.data()) * sizeof(SQLWCHAR));
+        const auto number = static_cast<SQLUSMALLINT>(k + 1);
+        trace(*this, "// parm: " + std::to_string(number) +
+                         " length: " + std::to_string(parameter.length));
+        inner_->bindParameter(number, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                              static_cast<SQLULEN>(bytes), 0, parameter.value.data(),
+                              parameter.length, &parameter.length);
+    }
+    text = std::move(rewritten);
+}
+
+void MySQLImpersonatorStatement::releaseLikeParameters() {
+    if (likeParameters_.empty()) {
+        return;
+    }
+    // The inner statement must not keep pointers into the buffers freed here.
+    try {
+        if (inner_ != nullptr) {
+            inner_->freeStmt(SQL_RESET_PARAMS);
+        }
+    } catch (...) {
+        trace(*this, "// could not reset the pattern parameters");
+    }
+    likeParameters_.clear();
+}
+
+// --- Select-list rewriting -----------------------------------------------------------------
+
+void MySQLImpersonatorStatement::forceColumnTypeLoad(const std::string& schema,
+                                                     const std::string& table) {
+    trace(*this, "// forcing load of time columns for: " + schema + "." + table);
+    TemporaryStatement temporary = makeTemporaryStatement();
+    if (!temporary) {
+        return;
+    }
+    const auto* schemaText = reinterpret_cast<const SQLCHAR*>(schema.c_str());
+    const auto* tableText = reinterpret_cast<const SQLCHAR*>(table.c_str());
+    // Only the side effect counts: the connection's cache now knows the table.
+    temporary->columns(nullptr, 0, schema.empty() ? nullptr : schemaText, SQL_NTS, tableText,
+                       SQL_NTS, nullptr, 0);
+}
+
+void MySQLImpersonatorStatement::rewriteSelectList(std::string& text, DatabaseFamily family) {
+    // The table follows the statement's own FROM, not one inside an
+    // expression such as EXTRACT(DOW FROM ...).
+    const std::size_t from = findTopLevelWord(text, "FROM");
+    if (from == std::string::npos) {
+        return;
+    }
+    const std::vector<std::string> parts =
+        splitString(extractTableName("SELECT " + text.substr(from)), ".");
+    if (parts.empty()) {
+        return;
+    }
+    std::string table = parts.back();
+    std::string schema = parts.size() == 3 ? parts[1] : (parts.size() == 2 ? parts[0] : "");
+    trimLeadingBlanksAndQuote(table);
+    trimLeadingBlanksAndQuote(schema);
+
+    const bool db2 = isDb2(family);
+    const bool redshift = !db2 && impersonator()->isRedshift();
+    if (endsWith(text, kForUpdate)) {
+        if (redshift) {
+            text.erase(text.size() - kForUpdate.size());
+        } else {
+            forceColumnTypeLoad(schema, table);
+        }
+    } else {
+        trace(*this, "// check whether column types have been loaded for: " + schema + "." + table);
+        const std::string known = impersonator()->tableSchema(table);
+        trace(*this, "// schema check: " + known);
+        if (known.empty() && !schema.empty()) {
+            forceColumnTypeLoad(schema, table);
+        }
+    }
+
+    const std::vector<MySQLImpersonatorConnection::ColumnType> entries =
+        impersonator()->getColumnsForTable(schema, table, !db2, db2);
+    if (entries.empty()) {
+        return;
+    }
+    const char* listed = matchKeyword(text.c_str(), "select");
+    if (listed == nullptr) {
+        return;
+    }
+    // The select list starts after "select" and one blank and ends at the
+    // first FROM of the statement itself, not one inside an expression.
+    const auto begin = static_cast<std::size_t>(listed - text.c_str()) + 7;
+    const std::size_t end = findTopLevel(text, kFrom, begin);
+    if (end == std::string::npos) {
+        return;
+    }
+
+    std::ptrdiff_t shift = 0;
+    for (const SelectListItem& item : splitSelectList(text, begin, end)) {
+        trace(*this, "// column identifier: " + item.expression);
+        const std::string name = columnNameOf(item.expression);
+        trace(*this, "// column name: " + name);
+        for (const auto& entry : entries) {
+            trace(*this, std::string(db2 ? "// clob column: " : "// time column: ") + entry.schema +
+                             "." + entry.table + "." + entry.column);
+            if (redshift || upper(entry.column) != upper(name)) {
+                continue;
+            }
+            // Each item is replaced where it stands, so a column listed twice
+            // is rewritten twice and never inside an earlier replacement.
+            std::string replacement = selectItemReplacement(item.expression, entry.type, db2);
+            if (!item.hasAlias) {
+                replacement += columnLabel(name);
+            }
+            trace(*this, "// before replace: " + text);
+            const auto at =
+                static_cast<std::size_t>(static_cast<std::ptrdiff_t>(item.position) + shift);
+            text.replace(at, item.expression.size(), replacement);
+            shift += static_cast<std::ptrdiff_t>(replacement.size()) -
+                     static_cast<std::ptrdiff_t>(item.expression.size());
+            trace(*this, "// after replace: " + text);
+            break;
+        }
+    }
 }

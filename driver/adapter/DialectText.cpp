@@ -1,0 +1,337 @@
+#include "driver/adapter/DialectText.h"
+
+#include <algorithm>
+#include <regex>
+
+#include "driver/adapter/SqlTextScanner.h"
+
+namespace {
+
+constexpr std::string_view kZeroDateComparisons[] = {
+    "='0000-00-00 00:00:00'", "='0000-00-00'", "IN ({ts ''})", "IN ({d ''})", "IN ({t ''})",
+};
+constexpr std::string_view kZeroDateAssignments[] = {"='0000-00-00 00:00:00'", "='0000-00-00'"};
+constexpr std::string_view kNullAssignment = "=NULL";
+constexpr std::string_view kLikePattern = " LIKE '";
+constexpr std::string_view kLikeMarker = " LIKE ?";
+
+bool isQuote(char c) {
+    return c == '\'' || c == '"' || c == '`';
+}
+
+bool isWordChar(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || c == '_' ||
+           c == '$' || u >= 0x80;
+}
+
+bool startsAt(std::string_view text, std::size_t position, std::string_view prefix) {
+    return position <= text.size() && text.substr(position, prefix.size()) == prefix;
+}
+
+// Bracket depth of every character outside quoted runs; -1 inside a run,
+// its quote characters included. A closing bracket has the outer depth.
+std::vector<int> depthMap(std::string_view text) {
+    std::vector<int> depth(text.size(), -1);
+    char quote = 0;
+    int level = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote != 0) {
+            if (quote == '\'' && c == '\\') {
+                ++i;
+            } else if (c == quote) {
+                quote = 0;
+            }
+            continue;
+        }
+        if (isQuote(c)) {
+            quote = c;
+            continue;
+        }
+        if (c == ')' && level > 0) {
+            --level;
+        }
+        depth[i] = level;
+        if (c == '(') {
+            ++level;
+        }
+    }
+    return depth;
+}
+
+// The closing quote of the single-quoted literal opened at `open`.
+std::size_t literalEnd(std::string_view text, std::size_t open) {
+    for (std::size_t i = open + 1; i < text.size(); ++i) {
+        if (text[i] == '\\') {
+            ++i;
+        } else if (text[i] == '\'') {
+            if (i + 1 < text.size() && text[i + 1] == '\'') {
+                ++i;
+            } else {
+                return i;
+            }
+        }
+    }
+    return std::string::npos;
+}
+
+std::string undoubleQuotes(std::string_view body) {
+    std::string out;
+    out.reserve(body.size());
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        out += body[i];
+        if (body[i] == '\'' && i + 1 < body.size() && body[i + 1] == '\'') {
+            ++i;
+        }
+    }
+    return out;
+}
+
+// In the SET list of an UPDATE, zero dates assigned at the top level.
+std::string nullZeroDateAssignments(std::string text) {
+    const std::size_t set = findTopLevelWord(text, "SET", 0);
+    if (set == std::string::npos) {
+        return text;
+    }
+    std::size_t end = findTopLevelWord(text, "WHERE", set + 3);
+    if (end == std::string::npos) {
+        end = text.size();
+    }
+    for (std::string_view token : kZeroDateAssignments) {
+        std::size_t from = set + 3;
+        for (;;) {
+            const std::vector<int> depth = depthMap(text);
+            std::size_t at = from;
+            while (at + token.size() <= end && (depth[at] != 0 || !startsAt(text, at, token))) {
+                ++at;
+            }
+            if (at + token.size() > end) {
+                break;
+            }
+            text.replace(at, token.size(), kNullAssignment);
+            end -= token.size() - kNullAssignment.size();
+            from = at + kNullAssignment.size();
+        }
+    }
+    return text;
+}
+
+// " AS name", "name" or a quoted name after an expression.
+bool isAlias(const std::string& rest) {
+    static const std::regex alias(R"(^\s+(AS\s+)?("([^"]|"")*"|[A-Za-z_][A-Za-z0-9_$]*)\s*$)",
+                                  std::regex::ECMAScript | std::regex::icase);
+    return std::regex_match(rest, alias);
+}
+
+}  // namespace
+
+std::string replaceWithinDelimiters(const std::string& text, const char* open, const char* close,
+                                    const char* token, const char* replacement) {
+    const std::string_view opening = open != nullptr ? open : "";
+    const std::string_view closing = close != nullptr ? close : "";
+    const std::string_view sought = token != nullptr ? token : "";
+    const std::string_view replaced = replacement != nullptr ? replacement : "";
+    std::string out;
+    out.reserve(text.size());
+    bool inside = false;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (!inside && startsAt(text, i, opening)) {
+            inside = true;
+        }
+        if (inside) {
+            if (startsAt(text, i, closing)) {
+                inside = false;
+            } else if (!sought.empty() && startsAt(text, i, sought)) {
+                out += replaced;
+                i += sought.size();
+                continue;
+            }
+        }
+        out += text[i];
+        ++i;
+    }
+    return out;
+}
+
+void trimLeadingBlanksAndQuote(std::string& text) {
+    if (text.empty()) {
+        return;
+    }
+    std::size_t blanks = 0;
+    while (text.size() - blanks >= 2 && isAsciiSpace(static_cast<unsigned char>(text[blanks]))) {
+        ++blanks;
+    }
+    text.erase(0, blanks);
+    if (!text.empty() && text.front() == '"') {
+        text.erase(0, 1);
+    }
+    if (!text.empty() && text.back() == '"') {
+        text.pop_back();
+    }
+}
+
+std::string backquotesToDoubleQuotes(const std::string& text) {
+    std::string out = text;
+    char quote = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const char c = out[i];
+        if (quote == 0) {
+            if (isQuote(c)) {
+                quote = c;
+            }
+        } else if (quote == '\'' && c == '\\') {
+            ++i;
+            continue;
+        } else if (c == quote) {
+            quote = 0;
+        } else {
+            continue;
+        }
+        // Only the backquotes that open or close an identifier change.
+        if (c == '`') {
+            out[i] = '"';
+        }
+    }
+    return out;
+}
+
+std::string rewriteCallOutsideQuotes(std::string text, std::string_view opening,
+                                     std::string_view replacement, std::string_view closingSuffix) {
+    if (opening.empty()) {
+        return text;
+    }
+    std::size_t from = 0;
+    for (;;) {
+        const std::vector<int> depth = depthMap(text);
+        std::size_t at = from;
+        while (at + opening.size() <= text.size() &&
+               (depth[at] < 0 || compareNoCaseAt(text, at, opening.size(), opening) != 0)) {
+            ++at;
+        }
+        if (at + opening.size() > text.size()) {
+            return text;
+        }
+        text.replace(at, opening.size(), replacement);
+        from = at + replacement.size();
+        const std::vector<int> after = depthMap(text);
+        int open = 1;
+        for (std::size_t i = from; i < text.size(); ++i) {
+            if (after[i] < 0) {
+                continue;
+            }
+            if (text[i] == '(') {
+                ++open;
+            } else if (text[i] == ')' && --open == 0) {
+                text.insert(i + 1, closingSuffix);
+                break;
+            }
+        }
+    }
+}
+
+std::string rewriteZeroDates(std::string text) {
+    if (matchKeyword(text.c_str(), "update") != nullptr) {
+        text = nullZeroDateAssignments(std::move(text));
+    }
+    for (std::string_view token : kZeroDateComparisons) {
+        text = replaceAllPairsOutsideQuotes(std::move(text), token, " IS NULL");
+    }
+    return text;
+}
+
+std::vector<std::string> extractLikePatterns(std::string& text) {
+    std::vector<std::string> patterns;
+    std::size_t from = 0;
+    for (;;) {
+        const std::vector<int> depth = depthMap(text);
+        std::size_t at = from;
+        while (at + kLikePattern.size() <= text.size() &&
+               (depth[at] < 0 || !startsAt(text, at, kLikePattern))) {
+            ++at;
+        }
+        if (at + kLikePattern.size() > text.size()) {
+            return patterns;
+        }
+        const std::size_t open = at + kLikePattern.size() - 1;
+        const std::size_t close = literalEnd(text, open);
+        if (close == std::string::npos) {
+            return patterns;
+        }
+        const std::string_view body(text.data() + open + 1, close - open - 1);
+        if (!body.empty() && body.front() == '%' && body.back() == '%') {
+            patterns.push_back(undoubleQuotes(body));
+            text.replace(at, close + 1 - at, kLikeMarker);
+            from = at + kLikeMarker.size();
+        } else {
+            from = close + 1;
+        }
+    }
+}
+
+std::size_t findTopLevelWord(std::string_view text, std::string_view word, std::size_t from) {
+    const std::vector<int> depth = depthMap(text);
+    for (std::size_t i = from; i + word.size() <= text.size(); ++i) {
+        if (depth[i] != 0 || compareNoCaseAt(text, i, word.size(), word) != 0) {
+            continue;
+        }
+        const bool before = i == 0 || !isWordChar(text[i - 1]);
+        const bool after = i + word.size() == text.size() || !isWordChar(text[i + word.size()]);
+        if (before && after) {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+std::size_t findTopLevel(std::string_view text, std::string_view word, std::size_t from) {
+    const std::vector<int> depth = depthMap(text);
+    for (std::size_t i = from; i + word.size() <= text.size(); ++i) {
+        if (depth[i] == 0 && startsAt(text, i, word)) {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+std::vector<SelectListItem> splitSelectList(std::string_view text, std::size_t begin,
+                                            std::size_t end) {
+    std::vector<SelectListItem> items;
+    end = std::min(end, text.size());
+    if (begin >= end) {
+        return items;
+    }
+    const std::vector<int> depth = depthMap(text);
+    const auto addItem = [&](std::size_t start, std::size_t stop) {
+        std::size_t first = start;
+        while (first < stop && isAsciiSpace(static_cast<unsigned char>(text[first]))) {
+            ++first;
+        }
+        if (first == stop) {
+            return;
+        }
+        std::size_t blank = first;
+        while (blank < stop &&
+               !(depth[blank] == 0 && isAsciiSpace(static_cast<unsigned char>(text[blank])))) {
+            ++blank;
+        }
+        SelectListItem item;
+        item.position = start;
+        const std::string rest(text.substr(blank, stop - blank));
+        const bool restBlank = rest.find_first_not_of(" \t\r\n\f\v") == std::string::npos;
+        item.hasAlias = !restBlank && isAlias(rest);
+        const std::size_t expressionEnd = restBlank || item.hasAlias ? blank : stop;
+        item.expression = std::string(text.substr(start, expressionEnd - start));
+        items.push_back(std::move(item));
+    };
+    std::size_t start = begin;
+    for (std::size_t i = begin; i < end; ++i) {
+        if (text[i] == ',' && depth[i] == 0) {
+            addItem(start, i);
+            start = i + 1;
+        }
+    }
+    addItem(start, end);
+    return items;
+}
