@@ -16,6 +16,7 @@
 #include "driver/adapter/MySQLImpersonatorConnection.h"
 #include "driver/adapter/MySQLImpersonatorStatement.h"
 #include "driver/adapter/ODBCRepeaterConnection.h"
+#include "driver/adapter/TarvexConnection.h"
 #include "driver/core/Recordset.h"
 #include "tests/adapter/RepeaterTestSupport.h"
 
@@ -595,6 +596,120 @@ TEST(DialectRewriting, TraceShowsTheFinishedText) {
     ASSERT_EQ(rig.run("SELECT `id` FROM items"), SQL_SUCCESS);
     EXPECT_TRUE(rig.environment.traced(R"(// finalized query: SELECT "id" FROM items)"));
     EXPECT_TRUE(rig.environment.traced(R"(// quoted query: SELECT "id" FROM "items")"));
+}
+
+// --- The DB2 rules through the stand-in ---------------------------------------------------
+
+// A connection of the MySQL face on the DB2 stand-in, answering as `identity`.
+struct Db2Face {
+    explicit Db2Face(const char* identity, const std::vector<std::string>& commands = {}) {
+        dsns.library.control("identity", identity);
+        for (const std::string& command : commands) {
+            const auto blank = command.find(' ');
+            dsns.library.control(command.substr(0, blank), command.substr(blank + 1));
+        }
+        EXPECT_EQ(connection.connectStrings("Tarvex", "u", "p"), SQL_SUCCESS)
+            << describe(records(connection));
+        dsns.library.clearJournal();
+    }
+    SQLRETURN run(const std::string& text, SQLINTEGER* parameter = nullptr) {
+        std::unique_ptr<Statement> statement(connection.createStatement());
+        if (parameter != nullptr) {
+            statement->bindParameter(1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, parameter,
+                                     0, nullptr);
+        }
+        const SQLRETURN rc = statement->execDirect(sqlText(text), SQL_NTS);
+        statement->freeStmt(SQL_DROP);
+        return rc;
+    }
+    // The journal from the execution of `text` (written as the journal
+    // quotes it) to the end.
+    std::vector<std::string> fromExecution(const std::string& text) const {
+        std::string quoted = "text=\"";
+        for (char c : text) {
+            quoted += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+        }
+        quoted += "\" -> ";
+        std::vector<std::string> lines = dsns.library.journalLines();
+        const auto found = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.rfind("SQLExecDirect", 0) == 0 && line.find(quoted) != std::string::npos;
+        });
+        return std::vector<std::string>(found, lines.end());
+    }
+
+    SevrinDsns dsns;
+    RecordingEnvironment environment;
+    TarvexConnection connection{&environment};
+};
+
+bool hasLine(const std::vector<std::string>& lines, const std::string& start,
+             const std::string& part = "") {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.rfind(start, 0) == 0 && line.find(part) != std::string::npos;
+    });
+}
+
+TEST(DialectOnDb2, LuwPatternsBoundAsWideTextAndResetAfterwards) {
+    Db2Face db2("luw");
+    ASSERT_EQ(db2.run("SELECT ID FROM ITEMS WHERE NAME LIKE '%x%' AND NOTE LIKE '%yz%'"),
+              SQL_SUCCESS);
+    const auto lines =
+        db2.fromExecution(R"(SELECT "ID" FROM "ITEMS" WHERE "NAME" LIKE ? AND "NOTE" LIKE ?)");
+    ASSERT_FALSE(lines.empty()) << db2.dsns.library.journal();
+    // Each pattern as UTF-32 text with its length; four bytes per byte and four more as size.
+    EXPECT_TRUE(hasLine(lines, "  param 1 io=1 ctype=SQL_C_WCHAR sqltype=SQL_WVARCHAR size=16",
+                        "ind=12 data=250000007800000025000000"))
+        << db2.dsns.library.journal();
+    EXPECT_TRUE(hasLine(lines, "  param 2 io=1 ctype=SQL_C_WCHAR sqltype=SQL_WVARCHAR size=20",
+                        "ind=16 data=25000000790000007a00000025000000"))
+        << db2.dsns.library.journal();
+    EXPECT_TRUE(hasLine(lines, "SQLFreeStmt ", "option=3")) << db2.dsns.library.journal();
+}
+
+TEST(DialectOnDb2, ApplicationMarkersKeepThePatternLiteral) {
+    Db2Face db2("luw");
+    SQLINTEGER id = 4;
+    db2.run("SELECT ID FROM ITEMS WHERE ID = ? AND NAME LIKE '%x%'", &id);
+    const auto lines =
+        db2.fromExecution(R"(SELECT "ID" FROM "ITEMS" WHERE "ID" = ? AND "NAME" LIKE '%x%')");
+    ASSERT_FALSE(lines.empty()) << db2.dsns.library.journal();
+    EXPECT_TRUE(hasLine(lines, "  param 1 ", "ctype=SQL_C_LONG"));
+    EXPECT_FALSE(hasLine(lines, "  param 2 "));
+    EXPECT_FALSE(hasLine(db2.dsns.library.journalLines(), "SQLBindParameter", "ctype=SQL_C_WCHAR"));
+}
+
+TEST(DialectOnDb2, TimeEscapesAndPatternsPerForm) {
+    const struct {
+        const char* identity;
+        const char* input;
+        const char* sent;
+    } cases[] = {
+        {"luw", "SELECT ID FROM ITEMS WHERE TM = {t '10:00:00.999'}",
+         R"(SELECT "ID" FROM "ITEMS" WHERE "TM" = {t '10:00:00'})"},
+        {"400", "SELECT ID FROM ITEMS WHERE TM = {t '10:00:00.999'}",
+         R"(SELECT "ID" FROM "ITEMS" WHERE "TM" = {t '10:00:00'})"},
+        {"400", "SELECT ID FROM ITEMS WHERE NAME LIKE '%a/\\b%'",
+         R"(SELECT "ID" FROM "ITEMS" WHERE "NAME" LIKE '%a\b%')"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        Db2Face db2(c.identity);
+        EXPECT_EQ(db2.run(c.input), SQL_SUCCESS);
+        EXPECT_FALSE(db2.fromExecution(c.sent).empty()) << db2.dsns.library.journal();
+    }
+}
+
+TEST(DialectOnDb2, ClobItemsReadAsVarchar) {
+    Db2Face db2("luw", {"catalog SQLColumns|ITEMS",
+                        "row \\N|APP|ITEMS|DOC|-350|CLOB|1048576|1048576|\\N|\\N|1",
+                        "row \\N|APP|ITEMS|NAME|12|VARCHAR|20|20|\\N|\\N|1"});
+    ASSERT_EQ(db2.run("SELECT DOC, NAME FROM APP.ITEMS"), SQL_SUCCESS);
+    const auto journal = db2.dsns.library.journalLines();
+    EXPECT_TRUE(hasLine(journal, "SQLColumns", "ITEMS")) << db2.dsns.library.journal();
+    EXPECT_FALSE(
+        db2.fromExecution(R"(SELECT VARCHAR("DOC", 16383) AS "DOC", "NAME" FROM "APP"."ITEMS")")
+            .empty())
+        << db2.dsns.library.journal();
 }
 
 // --- Text routines --------------------------------------------------------------------------
