@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <iterator>
 #include <utility>
 
 #include "driver/adapter/MySQLImpersonatorStatement.h"
@@ -181,15 +180,14 @@ MySQLImpersonatorConnection::FirstRecord MySQLImpersonatorConnection::readFirstR
     SQLCHAR state[6] = {};
     SQLINTEGER native = 0;
     SQLCHAR message[kRecordMessageSize] = {};
-    SQLRETURN read = getDiagRec(1, state, &native, message, kRecordMessageSize, nullptr);
     // A failure the inner connection passed on unposted is still held by
-    // the adapted driver.
-    if (!SQL_SUCCEEDED(read) && inner_ && inner_->isConnected()) {
-        std::fill(std::begin(state), std::end(state), SQLCHAR{0});
-        std::fill(std::begin(message), std::end(message), SQLCHAR{0});
-        native = 0;
-        read = inner_->nativeError(state, &native, message, kRecordMessageSize, nullptr);
-    }
+    // the adapted driver. It is read first: naming the component of a
+    // record asks the adapted driver again, which clears its records.
+    const bool unposted = diagnostics_.isEmpty() && inner_ && inner_->diagnostics().isEmpty() &&
+                          inner_->isConnected();
+    const SQLRETURN read =
+        unposted ? inner_->nativeError(state, &native, message, kRecordMessageSize, nullptr)
+                 : getDiagRec(1, state, &native, message, kRecordMessageSize, nullptr);
     if (!SQL_SUCCEEDED(read)) {
         return record;
     }
@@ -312,17 +310,30 @@ SQLRETURN MySQLImpersonatorConnection::getInfo(SQLUSMALLINT infoType, SQLPOINTER
             text = nativeDbmsVersion();
             break;
         case kForwardedInfoType:
-            if (!inner_) {
-                postState("HY096");
-                return SQL_ERROR;
-            }
-            return inner_->getInfo(infoType, value, bufferLength, stringLength);
+            return forwardInfo(infoType, value, bufferLength, stringLength);
         default:
             return MySQLBaseConnection::getInfo(infoType, value, bufferLength, stringLength);
     }
     // A cut text is still a success, as for every other text answer.
     copyStringOutShort(value, stringLength, text, bufferLength, true);
     return SQL_SUCCESS;
+}
+
+// The adapted driver answers this type itself; the inner connection's own
+// information table does not know it.
+SQLRETURN MySQLImpersonatorConnection::forwardInfo(SQLUSMALLINT infoType, SQLPOINTER value,
+                                                   SQLSMALLINT bufferLength,
+                                                   SQLSMALLINT* stringLength) {
+    if (!isConnected()) {
+        postState("08003");
+        return SQL_ERROR;
+    }
+    const SQLRETURN result = inner_->nativeGetInfo(inner_->nativeConnectionHandle(), infoType,
+                                                   value, bufferLength, stringLength);
+    if (!SQL_SUCCEEDED(result)) {
+        repostFailure(result);
+    }
+    return result;
 }
 
 SQLSMALLINT MySQLImpersonatorConnection::getInfoValueType(SQLUSMALLINT infoType) {

@@ -132,6 +132,9 @@ class MySQLImpersonatorConnection : public MySQLBaseConnection {
     // What really answers: DB2 LUW or DB2/400, else whether it is Redshift.
     // `redshiftValue` gives the "Redshift" key where the connect found it.
     void identify(const std::function<std::string()>& redshiftValue);
+    // An information type only the adapted driver knows.
+    SQLRETURN forwardInfo(SQLUSMALLINT infoType, SQLPOINTER value, SQLSMALLINT bufferLength,
+                          SQLSMALLINT* stringLength);
     // Own records and the inner connection's: a new call starts clean.
     void clearAllDiagnostics();
     void trace(const std::string& line) const;
