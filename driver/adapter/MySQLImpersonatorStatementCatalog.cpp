@@ -335,10 +335,12 @@ SQLRETURN MySQLImpersonatorStatement::tables(const SQLCHAR* catalog, SQLSMALLINT
                                              const SQLCHAR* table, SQLSMALLINT tableLength,
                                              const SQLCHAR* tableType,
                                              SQLSMALLINT tableTypeLength) {
+    // No list means every type; an empty one would ask for none.
     const std::string types = makeSqlString(tableType, tableTypeLength);
+    const SQLCHAR* typeList = tableType != nullptr ? sqlText(types) : nullptr;
     return runCatalogFrame("SQLTables: ", [&](Statement& inner) {
         return inner.tables(catalog, catalogLength, schema, schemaLength, table, tableLength,
-                            sqlText(types), SQL_NTS);
+                            typeList, SQL_NTS);
     });
 }
 

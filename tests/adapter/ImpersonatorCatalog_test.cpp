@@ -235,8 +235,8 @@ TEST(ImpersonatorCatalog, CommunicationFailureMarksTheConnectionLost) {
     EXPECT_TRUE(session.calls("SQLTables").empty());
 }
 
-// The type list reaches the driver as terminated text, an empty one when
-// the caller gave none.
+// The type list reaches the driver as terminated text; without one the
+// driver is asked for every type.
 TEST(ImpersonatorCatalog, TableTypesPassAsTerminatedText) {
     struct Case {
         const SQLCHAR* types;
@@ -244,7 +244,8 @@ TEST(ImpersonatorCatalog, TableTypesPassAsTerminatedText) {
         const char* sent;
     };
     const Case cases[] = {
-        {nullptr, 0, ""},
+        {nullptr, 0, "null"},
+        {text(""), SQL_NTS, ""},
         {text("TABLE,VIEW"), 5, "TABLE"},
         {text("VIEW"), SQL_NTS, "VIEW"},
     };
