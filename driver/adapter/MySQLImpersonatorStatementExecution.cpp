@@ -239,7 +239,7 @@ void MySQLImpersonatorStatement::releaseLikeParameters() {
             inner_->freeStmt(SQL_RESET_PARAMS);
         }
     } catch (...) {
-        trace(*this, "// could not reset the pattern parameters");
+        // Runs from a destructor too: nothing may leave here.
     }
     likeParameters_.clear();
 }
