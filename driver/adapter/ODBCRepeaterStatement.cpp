@@ -300,6 +300,13 @@ SQLRETURN ODBCRepeaterStatement::freeStmt(SQLUSMALLINT option) {
     }
     if (option == SQL_DROP || option == SQL_RESET_PARAMS) {
         parameters_.clear();
+        if (!repeater_->usesParameterBinding()) {
+            // Spliced values are bound in the base descriptors: a reset
+            // that left them would splice from buffers the application
+            // may have freed.
+            currentApd_->setCount(0);
+            ipd_->setCount(0);
+        }
     }
     if (option == SQL_DROP || option == SQL_UNBIND) {
         columns_.clear();

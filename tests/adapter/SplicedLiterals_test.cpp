@@ -238,6 +238,24 @@ TEST(SplicedLiterals, DirectRunWithParameterBindingSendsTheMarker) {
     EXPECT_TRUE(sentNatively);
 }
 
+// SQLFreeStmt(SQL_RESET_PARAMS) forgets spliced bindings too (the MySQL
+// face resets its pattern parameters so before freeing their buffers).
+TEST(SplicedLiterals, ResetParametersForgetsSplicedValues) {
+    Session session(Database::PostgreSQL);
+    ODBCRepeaterStatement& statement = *session.statement;
+    SQLINTEGER value = 5;
+    SQLLEN indicator = 0;
+    ASSERT_EQ(statement.bindParameter(1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &value, 0,
+                                      &indicator),
+              SQL_SUCCESS);
+    EXPECT_TRUE(SQL_SUCCEEDED(statement.freeStmt(SQL_RESET_PARAMS)));
+    statement.executeQuery("select ? from t", 0);
+    EXPECT_EQ(session.executed(), std::vector<std::string>{"select ? from t"});
+    SQLSMALLINT count = -1;
+    EXPECT_EQ(statement.numParams(&count), SQL_SUCCESS);
+    EXPECT_EQ(count, 0);
+}
+
 // Data at execution cannot follow a direct run: refused, nothing sent.
 TEST(SplicedLiterals, DirectRunRefusesDataAtExecution) {
     Session session(Database::Db2Luw);
