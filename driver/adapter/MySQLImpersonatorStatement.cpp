@@ -214,7 +214,9 @@ SQLRETURN MySQLImpersonatorStatement::freeStmt(SQLUSMALLINT option) {
 }
 
 SQLRETURN MySQLImpersonatorStatement::closeCursor() {
-    return onBothSides([&] { return Statement::closeCursor(); },
+    // Behind an inner result the base still counts itself executed; it is
+    // closed with it, so that cursor names and attributes may be set again.
+    return onBothSides([&] { return hasOwnResult() ? Statement::closeCursor() : closeResults(); },
                        [&](Statement& inner) { return inner.closeCursor(); }, true);
 }
 

@@ -247,21 +247,6 @@ TEST_P(OwnResultForwardingTest, AnswersFromTheRightSide) {
 INSTANTIATE_TEST_SUITE_P(Calls, OwnResultForwardingTest, ::testing::ValuesIn(kForwardingCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ImpersonatorStatementTest, WithoutOwnResultTheAdaptedDriverAnswers) {
-    Session session({"script result select 1\ncolumn ONE|SQL_INTEGER\nrow 41\nrow 42"});
-    ProbeStatement& statement = *session.statement;
-    ASSERT_EQ(prepareText(statement, "select 1"), SQL_SUCCESS) << diagRec(statement, 1);
-    ASSERT_EQ(statement.execute(), SQL_SUCCESS) << diagRec(statement, 1);
-    SQLSMALLINT count = 0;
-    EXPECT_EQ(statement.numResultCols(&count), SQL_SUCCESS);
-    EXPECT_EQ(count, 1);
-    EXPECT_EQ(statement.fetch(), SQL_SUCCESS);
-    EXPECT_EQ(statement.fetch(), SQL_SUCCESS);
-    EXPECT_EQ(firstColumnText(statement), "42");
-    EXPECT_EQ(statement.fetch(), SQL_NO_DATA);
-    EXPECT_EQ(session.dsns.calls("SQLFetch").size(), 3U);
-}
-
 // --- Releasing bindings and results on both sides --------------------------------
 
 struct ReleaseCase {
@@ -313,6 +298,17 @@ TEST(ImpersonatorStatementTest, CloseEndsTheOwnResultAndReachesTheAdaptedDriver)
         EXPECT_TRUE(session.called(viaCloseCursor ? "SQLCloseCursor" : "SQLFreeStmt"))
             << session.dsns.library.journal();
     }
+}
+
+TEST(ImpersonatorStatementTest, ClosingAnAdaptedResultClosesTheStatement) {
+    Session session({"script result select 1\ncolumn ONE|SQL_INTEGER\nrow 1"});
+    ProbeStatement& statement = *session.statement;
+    ASSERT_EQ(statement.execDirect(sqlText("select 1"), SQL_NTS), SQL_SUCCESS);
+    const SQLCHAR name[] = "C1";
+    EXPECT_EQ(statement.setCursorName(name, SQL_NTS), SQL_ERROR);
+    EXPECT_EQ(statement.closeCursor(), SQL_SUCCESS);
+    EXPECT_TRUE(session.called("SQLCloseCursor"));
+    EXPECT_EQ(statement.setCursorName(name, SQL_NTS), SQL_SUCCESS) << diagRec(statement, 1);
 }
 
 // --- Diagnostics -----------------------------------------------------------------
@@ -439,16 +435,6 @@ TEST_P(DescribeColTypeTest, ReportsRevisedTypes) {
 
 INSTANTIATE_TEST_SUITE_P(Families, DescribeColTypeTest, ::testing::ValuesIn(kTypeCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ImpersonatorStatementTest, Db2TypeChangeIsTraced) {
-    Session session({std::string("script ") + kTypedResult});
-    ProbeStatement& statement = *session.statement;
-    ASSERT_EQ(prepareText(statement, "select 1"), SQL_SUCCESS);
-    ASSERT_EQ(statement.execute(), SQL_SUCCESS);
-    SQLSMALLINT type = 0;
-    statement.describeCol(4, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr);
-    EXPECT_TRUE(session.environment.traced("// changed dataType from: -350 to: -1"));
-}
 
 struct ParamCase {
     const char* name;
