@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The MySQL face behind iODBC: a DSN of the built driver whose DriverDSN
+# names a pemberix.so DSN on the private PostgreSQL cluster. SQLConnect and
+# SQLDriverConnect succeed, iodbctest runs a query and shows its row, the
+# connection and statement trace goes to TraceFile, and a missing database
+# reads as a MySQL client's "Access denied".
+# ctest-fixture: postgres
+# ctest-timeout: 120
+set -euo pipefail
+
+: "${MORVANEX_DRIVER_PATH:?MORVANEX_DRIVER_PATH not set}"
+: "${MORVANEX_PEMBERIX_PATH:?MORVANEX_PEMBERIX_PATH not set}"
+: "${MORVANEX_PG_DIR:?MORVANEX_PG_DIR not set}"
+# shellcheck source=/dev/null
+source "$MORVANEX_SOURCE_DIR/scripts/odbc-sandbox.sh"
+sandbox_create
+trap sandbox_destroy EXIT
+# shellcheck source=/dev/null
+source "$MORVANEX_PG_DIR/env"
+
+client=$MORVANEX_BINARY_DIR/tests/tools/odbc_connect_client
+[ -x "$client" ] || { echo "FAIL: $client not built" >&2; exit 1; }
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+uninstrumented() {
+  LD_PRELOAD=${MORVANEX_ASAN_RUNTIME:-} ASAN_OPTIONS=detect_leaks=0 timeout 60 "$@" 2>&1
+}
+
+expect_in() {
+  local what=$1 text=$2 pattern=$3
+  grep -qF -- "$pattern" <<<"$text" || fail "$what: no '$pattern' in:
+$text"
+}
+
+take_trace() {
+  local files=("$SANDBOX"/trace-*)
+  [ -e "${files[0]}" ] || fail "no trace written"
+  cat "${files[@]}"
+  rm -f "${files[@]}"
+}
+
+for library in "$MORVANEX_DRIVER_PATH" "$MORVANEX_DRIVER_A_PATH"; do
+  sandbox_destroy
+  sandbox_create
+  sandbox_add_driver "Vorlan Tarvex" "Driver=$library" "TraceFile=$SANDBOX/trace"
+  sandbox_add_dsn Adapted "$MORVANEX_PEMBERIX_PATH" "Servername=$PGHOST" "Port=$PGPORT" \
+    "Database=$PGDATABASE" "Username=$PGUSER"
+  sandbox_add_dsn Missing "$MORVANEX_PEMBERIX_PATH" "Servername=$PGHOST" "Port=$PGPORT" \
+    "Database=mysqlface_no_such_db" "Username=$PGUSER"
+  sandbox_add_dsn MX "Vorlan Tarvex" "DriverDSN=Adapted"
+  sandbox_add_dsn MXMISSING "Vorlan Tarvex" "DriverDSN=Missing"
+  name=$(basename "$library")
+  w=""
+  if grep -q ' SQLConnectW$' <<<"$(nm -D --defined-only "$library")"; then w=W; fi
+
+  output=$("$client" connect MX "$PGUSER" "" 2>&1) || fail "$name: client failed: $output"
+  expect_in "$name connect" "$output" "SQLConnect rc=0"
+  expect_in "$name connect" "$output" "SQLDisconnect rc=0"
+  trace=$(take_trace)
+  expect_in "$name connect" "$trace" "rc = SQLConnect$w(dbc0x"
+  expect_in "$name connect" "$trace" "// Connected - PostgreSQL version: "
+  expect_in "$name connect" "$trace" "// Driver - pemberix.so version: "
+  expect_in "$name connect" "$trace" "// native DBMS Type: | "
+  expect_in "$name connect" "$trace" "rc = SQLDisconnect(dbc0x"
+
+  output=$("$client" driverconnect "DSN=MX;UID=$PGUSER;PWD=hunter2" 2>&1) ||
+    fail "$name: client failed: $output"
+  expect_in "$name driverconnect" "$output" "SQLDriverConnect rc=0"
+  trace=$(take_trace)
+  expect_in "$name driverconnect" "$trace" "rc = SQLDriverConnect$w(dbc0x"
+  expect_in "$name driverconnect" "$trace" "DSN=MX;UID=$PGUSER;PWD=****;"
+  if grep -q hunter2 <<<"$trace"; then
+    fail "$name driverconnect: the password is in the trace"
+  fi
+
+  output=$(printf 'select 41 + 1 as answer\nquit\n' |
+    uninstrumented iodbctest "DSN=MX;UID=$PGUSER") || fail "$name iodbctest: $output"
+  expect_in "$name iodbctest" "$output" "result set 1 returned 1 rows."
+  grep -qE '^42 *$' <<<"$output" || fail "$name iodbctest: no row 42 in:
+$output"
+  trace=$(take_trace)
+  # iodbctest prepares, executes and fetches by rowsets.
+  expect_in "$name iodbctest" "$trace" "rc = SQLPrepare$w(stmt0x"
+  expect_in "$name iodbctest" "$trace" "select 41 + 1 as answer"
+  expect_in "$name iodbctest" "$trace" "rc = SQLExecute(stmt0x"
+  expect_in "$name iodbctest" "$trace" "rc = SQLFetchScroll(stmt0x"
+
+  output=$("$client" connect MXMISSING "$PGUSER" "" 2>&1) || fail "$name: client failed: $output"
+  expect_in "$name missing database" "$output" "SQLConnect rc=-1"
+  expect_in "$name missing database" "$output" "diag 08001 [Vorlan]["
+  expect_in "$name missing database" "$output" \
+    '] Access denied: connection to server at'
+  expect_in "$name missing database" "$output" '"mysqlface_no_such_db" does not exist'
+  take_trace >/dev/null
+done
+echo ok
