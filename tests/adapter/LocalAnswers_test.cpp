@@ -1,7 +1,7 @@
 // Statements the MySQL face answers itself, on the DB2 stand-in: the
 // identity queries per database (read from the stand-in's journal), the
 // description's Default and Extra cells, LAST_INSERT_ID() from the identity
-// function, SET SQL_MODE=, and reading the answers in rowsets.
+// function, and scrolling an answer in rowsets.
 
 #include <gtest/gtest.h>
 
@@ -264,13 +264,6 @@ TEST(LocalAnswersDescribe, EmptyNameAsksNothingAndAnswersNoRows) {
     EXPECT_TRUE(session.executed().empty());
 }
 
-TEST(LocalAnswersDescribe, UnknownTableAnswersSixColumnsAndNoRows) {
-    Session session(columnsAnswer("KNOWN", {{"C", "VARCHAR", "\\N", "YES"}}));
-    ASSERT_EQ(session.run("describe `UNKNOWN`"), SQL_SUCCESS);
-    EXPECT_EQ(columnNames(*session.statement), kDescribeHeader);
-    EXPECT_EQ(session.statement->fetch(), SQL_NO_DATA);
-}
-
 // A failing catalog call is passed on, and the result is there all the same.
 TEST(LocalAnswersDescribe, CatalogFailureKeepsAnEmptyResult) {
     Session session({"fail SQLColumns|HY000|-99|catalog refused"});
@@ -306,33 +299,6 @@ std::vector<std::string> fiveColumns() {
                                {"C", "VARCHAR", "\\N", "YES"},
                                {"D", "VARCHAR", "\\N", "YES"},
                                {"E", "VARCHAR", "\\N", "YES"}});
-}
-
-// A rowset larger than one row, set after the answer was made, fills every
-// bound row; the sanitizer build catches any write past the row arrays.
-TEST(LocalAnswersRowsets, BoundColumnsFillLargerRowsets) {
-    Session session(fiveColumns());
-    ASSERT_EQ(session.run("describe `T`"), SQL_SUCCESS);
-    constexpr SQLULEN kRows = 3;
-    ASSERT_EQ(session.statement->setStmtAttr(SQL_ATTR_ROW_ARRAY_SIZE,
-                                             reinterpret_cast<SQLPOINTER>(kRows), 0),
-              SQL_SUCCESS);
-    SQLULEN fetched = 0;
-    session.statement->setStmtAttr(SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-    char fields[kRows][16] = {};
-    SQLLEN lengths[kRows] = {};
-    ASSERT_EQ(session.statement->bindCol(1, SQL_C_CHAR, fields, sizeof fields[0], lengths),
-              SQL_SUCCESS);
-    std::vector<std::string> seen;
-    std::vector<SQLULEN> rowsets;
-    while (session.statement->fetch() == SQL_SUCCESS) {
-        rowsets.push_back(fetched);
-        for (SQLULEN row = 0; row < fetched; ++row) {
-            seen.emplace_back(fields[row], static_cast<std::size_t>(lengths[row]));
-        }
-    }
-    EXPECT_EQ(seen, (std::vector<std::string>{"A", "B", "C", "D", "E"}));
-    EXPECT_EQ(rowsets, (std::vector<SQLULEN>{3, 2}));
 }
 
 TEST(LocalAnswersRowsets, ExtendedFetchAndScrolling) {
@@ -423,18 +389,5 @@ TEST_P(LastIdTest, AnswersOneColumnFromTheIdentityFunction) {
 
 INSTANTIATE_TEST_SUITE_P(LocalAnswers, LastIdTest, ::testing::ValuesIn(kLastIdCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// --- SET SQL_MODE= --------------------------------------------------------------------------
-
-TEST(LocalAnswersSqlMode, EmptyResultWithoutTheDatabase) {
-    Session session;
-    ASSERT_EQ(session.run("SET SQL_MODE='ANSI_QUOTES'"), SQL_SUCCESS);
-    SQLSMALLINT columns = -1;
-    EXPECT_EQ(session.statement->numResultCols(&columns), SQL_SUCCESS);
-    EXPECT_EQ(columns, 0);
-    EXPECT_EQ(session.statement->fetch(), SQL_NO_DATA);
-    EXPECT_TRUE(session.executed().empty());
-    EXPECT_TRUE(session.environment.traced("// skipping SET SQL_MODE= 'ANSI_QUOTES'"));
-}
 
 }  // namespace
