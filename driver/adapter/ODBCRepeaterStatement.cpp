@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 
+#include "driver/adapter/DialectText.h"
 #include "driver/adapter/ODBCRepeaterConnection.h"
 #include "driver/adapter/SqlTextScanner.h"
 #include "driver/core/Descriptor.h"
@@ -704,7 +705,7 @@ SQLRETURN ODBCRepeaterStatement::prepare(const SQLCHAR* text, SQLINTEGER length)
         return Statement::prepare(text, length);
     }
     releaseRecordset();
-    std::replace(sql.begin(), sql.end(), '`', '"');
+    sql = backquotesToDoubleQuotes(sql);
     const AdaptedDriverEntryPoints& e = entries();
     if (e.SQLPrepare == nullptr && e.SQLPrepareW == nullptr) {
         postConfigurationError();

@@ -493,6 +493,15 @@ TEST(RepeaterStatement, DescribeParamReportsLongTextAsWide) {
     EXPECT_EQ(type, SQL_VARCHAR);
 }
 
+TEST(RepeaterStatement, PreparedTextQuotesNamesButKeepsLiteralData) {
+    Session session;
+    ASSERT_EQ(prepare(*session.statement, "select `a` from t where b = 'x`y'"), SQL_SUCCESS);
+    ASSERT_EQ(session.calls("SQLPrepare").size(), 1u);
+    // The journal keeps its escapes.
+    EXPECT_EQ(item(session.calls("SQLPrepare")[0], "text"),
+              R"(select \"a\" from t where b = 'x`y')");
+}
+
 // --- Diagnostics ---------------------------------------------------------------------
 
 TEST(RepeaterStatement, NativeRecordsAreReadInTurn) {
