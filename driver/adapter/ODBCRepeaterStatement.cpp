@@ -722,8 +722,15 @@ SQLRETURN ODBCRepeaterStatement::prepare(const SQLCHAR* text, SQLINTEGER length)
 }
 
 SQLRETURN ODBCRepeaterStatement::executeQuery(std::string text, SQLULEN parameterRow) {
-    if (needsSplicing(text) && spliceForDirectRun(text, parameterRow) != SQL_SUCCESS) {
-        return SQL_ERROR;
+    if (needsSplicing(text)) {
+        // A run that did not come through executeStatement still sends
+        // every row of the parameter array.
+        if (currentApd_->getArraySize() > 1) {
+            return executeSplicedRows(text, false);
+        }
+        if (spliceForDirectRun(text, parameterRow) != SQL_SUCCESS) {
+            return SQL_ERROR;
+        }
     }
     traceLine("// repeater finalized query: " + text);
     ird_->clearRecords();

@@ -207,6 +207,9 @@ class ODBCRepeaterStatement : public Statement {
     // replaced here.
     bool needsSplicing(const std::string& text) const;
     SQLRETURN spliceForDirectRun(std::string& text, SQLULEN row);
+    // One run per row of the parameter array with that row's values spliced
+    // in; `dataAtExecution` allows SQL_NEED_DATA for a missing value.
+    SQLRETURN executeSplicedRows(const std::string& text, bool dataAtExecution);
     SQLRETURN formatNumeric(SQLUSMALLINT number, Descriptor* apd, Descriptor* ipd, SQLULEN row,
                             SQLSMALLINT sqlType, std::string& literal, bool& isNull);
 

@@ -196,22 +196,31 @@ SQLRETURN ODBCRepeaterStatement::executeStatement(std::string& text) {
         post("08S01", 0, "");
         return SQL_ERROR;
     }
+    return executeSplicedRows(text, true);
+}
+
+SQLRETURN ODBCRepeaterStatement::executeSplicedRows(const std::string& text, bool dataAtExecution) {
     const FlagScope splicing(valuesSpliced_);
     const SQLULEN rows = currentApd_->getArraySize();
     SQLRETURN rc = SQL_SUCCESS;
+    bool rowFailed = false;
     for (SQLULEN row = 0; row < rows; ++row) {
-        if (hasPendingDataAtExec(row)) {
-            return SQL_NEED_DATA;
-        }
         std::string copy = text;
-        const SQLRETURN substituted =
-            substituteParameters(copy, currentApd_, ipd_.get(), row, spliceEscape());
-        if (substituted == SQL_NEED_DATA) {
-            return SQL_NEED_DATA;
+        SQLRETURN substituted = SQL_SUCCESS;
+        if (dataAtExecution) {
+            if (hasPendingDataAtExec(row)) {
+                return SQL_NEED_DATA;
+            }
+            substituted = substituteParameters(copy, currentApd_, ipd_.get(), row, spliceEscape());
+            if (substituted == SQL_NEED_DATA) {
+                return SQL_NEED_DATA;
+            }
+        } else {
+            substituted = spliceForDirectRun(copy, row);
         }
         if (substituted != SQL_SUCCESS) {
             // A value without a literal: the row is not sent with a bare marker.
-            rc = SQL_ERROR;
+            rowFailed = true;
             continue;
         }
         if (connection_->isQueryLogOn()) {
@@ -221,6 +230,8 @@ SQLRETURN ODBCRepeaterStatement::executeStatement(std::string& text) {
         } else {
             rc = executeQuery(copy, row);
         }
+        rowFailed = rowFailed || rc == SQL_ERROR;
     }
-    return rc;
+    // A later row's success never hides an earlier row's failure.
+    return rowFailed ? SQL_ERROR : rc;
 }

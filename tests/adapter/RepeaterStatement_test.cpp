@@ -478,6 +478,24 @@ TEST(RepeaterStatement, SplicedParameterArraysRunOneTextPerRow) {
     EXPECT_EQ(session.calls("SQLExecDirect").size(), 3u);
 }
 
+TEST(RepeaterStatement, SplicedRowsOfADirectRunAllReachTheDriverAndAFailureStays) {
+    Session session("", {{"ParameterBinding", "NO"}},
+                    {"result insert into t values (2)", "error 23505|-803|duplicate"});
+    ODBCRepeaterStatement& statement = *session.statement;
+    SQLINTEGER values[3] = {1, 2, 3};
+    SQLLEN indicators[3] = {0, 0, 0};
+    ASSERT_EQ(statement.setStmtAttr(SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(3), 0),
+              SQL_SUCCESS);
+    ASSERT_TRUE(SQL_SUCCEEDED(statement.bindParameter(1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER,
+                                                      0, 0, values, 0, indicators)));
+    // The MySQL face runs its rewritten text so, not through execDirect.
+    EXPECT_EQ(statement.executeQuery("insert into t values (?)", 0), SQL_ERROR);
+    EXPECT_EQ(session.calls("SQLExecDirect").size(), 3u);
+    session.dsns.library.clearJournal();
+    EXPECT_EQ(execDirect(statement, "insert into t values (?)"), SQL_ERROR);
+    EXPECT_EQ(session.calls("SQLExecDirect").size(), 3u);
+}
+
 TEST(RepeaterStatement, DescribeParamReportsLongTextAsWide) {
     Session session(
         "", {},
