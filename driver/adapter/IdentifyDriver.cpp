@@ -3,19 +3,13 @@
 #include <cctype>
 #include <string>
 
+#include "driver/adapter/AdapterText.h"
 #include "driver/adapter/TarvexConnection.h"
 #include "driver/core/ConnectionText.h"
 #include "driver/core/Environment.h"
 #include "driver/core/StringOutput.h"
 
 namespace {
-
-std::string upperCase(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
 
 void trace(Environment* environment, const std::string& line) {
     if (environment != nullptr && environment->isTracing()) {

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <utility>
 
+#include "driver/adapter/AdapterText.h"
 #include "driver/adapter/MySQLImpersonatorStatement.h"
 #include "driver/adapter/ODBCRepeaterConnection.h"
 #include "driver/core/ConnectionText.h"
@@ -21,24 +22,6 @@ constexpr SQLUSMALLINT kForwardedInfoType = 570;
 // Room for the inner message (at most 511 bytes) and the bracketed prefix
 // that the reading puts in front of it, so that no tail is lost.
 constexpr SQLSMALLINT kRecordMessageSize = 1024;
-
-std::string upperCase(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-// The text after the last "]": the vendor and component prefixes fall
-// away, and with them the blank that separates them from the text.
-std::string afterLastBracket(const std::string& message) {
-    const auto bracket = message.rfind(']');
-    if (bracket == std::string::npos) {
-        return message;
-    }
-    const auto text = message.find_first_not_of(' ', bracket + 1);
-    return text == std::string::npos ? std::string() : message.substr(text);
-}
 
 bool isTimeType(SQLSMALLINT type) {
     return type == SQL_TIME || type == SQL_TIMESTAMP || type == SQL_TYPE_TIME ||

@@ -5,6 +5,7 @@
 #include <exception>
 #include <string_view>
 
+#include "driver/adapter/AdapterText.h"
 #include "driver/adapter/DialectText.h"
 #include "driver/adapter/MySQLImpersonatorConnection.h"
 #include "driver/adapter/SqlTextScanner.h"
@@ -46,13 +47,6 @@ constexpr TypeMapping kDb2TypeMap[] = {
 
 bool isPostgreSqlText(SQLSMALLINT type) {
     return type == SQL_LONGVARCHAR || type == SQL_TYPE_TIME || type == SQL_TIME;
-}
-
-// A re-posted message keeps only what follows the adapted driver's last
-// bracketed prefix.
-std::string_view withoutPrefixes(std::string_view message) {
-    const std::size_t bracket = message.rfind(']');
-    return bracket == std::string_view::npos ? message : message.substr(bracket + 1);
 }
 
 }  // namespace
@@ -146,7 +140,7 @@ SQLRETURN MySQLImpersonatorStatement::repostInnerError(SQLRETURN result) {
     const std::string_view text(
         reinterpret_cast<const char*>(message.data()),
         strnlen(reinterpret_cast<const char*>(message.data()), kMessageSize - 1));
-    diagnostics_.prependRecord(stateText, native, withoutPrefixes(text), -1, -1);
+    diagnostics_.prependRecord(stateText, native, afterLastBracket(text), -1, -1);
     return result;
 }
 

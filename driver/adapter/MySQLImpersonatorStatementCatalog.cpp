@@ -12,6 +12,7 @@
 #include <string>
 
 #include "driver/adapter/MySQLImpersonatorConnection.h"
+#include "driver/adapter/AdapterText.h"
 #include "driver/adapter/MySQLImpersonatorStatement.h"
 #include "driver/core/Connection.h"
 #include "driver/core/StringOutput.h"
@@ -34,13 +35,6 @@ const SQLCHAR* sqlText(const std::string& text) {
     return reinterpret_cast<const SQLCHAR*>(text.c_str());
 }
 
-std::string upperCase(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
 // An ODBC search pattern with its escapes resolved: a backslash is dropped
 // and the character after it kept as it is; a trailing one goes.
 std::string unescapePattern(const std::string& pattern) {
@@ -55,37 +49,6 @@ std::string unescapePattern(const std::string& pattern) {
         name += pattern[i];
     }
     return name;
-}
-
-// Text for the inside of a single-quoted SQL literal.
-std::string doubledQuotes(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
-    }
-    return out;
-}
-
-// The first number of a version text such as "15.04.0000"; 0 when the text
-// does not start with one.
-int majorVersionOf(const std::string& version) {
-    const char* first = version.c_str();
-    const char* last = first + version.size();
-    while (first != last && std::isspace(static_cast<unsigned char>(*first)) != 0) {
-        ++first;
-    }
-    if (first != last && *first == '+') {
-        ++first;
-    }
-    int major = 0;
-    if (std::from_chars(first, last, major).ec != std::errc()) {
-        return 0;
-    }
-    return major;
 }
 
 bool isTimeType(SQLSMALLINT type) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/adapter/DialectText.h"
+#include "driver/adapter/AdapterText.h"
 #include "driver/adapter/MySQLImpersonatorConnection.h"
 #include "driver/adapter/MySQLImpersonatorStatement.h"
 #include "driver/adapter/ODBCRepeaterConnection.h"
@@ -34,12 +35,6 @@ bool startsWith(const std::string& text, std::string_view prefix) {
 bool endsWith(const std::string& text, std::string_view suffix) {
     return text.size() >= suffix.size() &&
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-std::string upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
 }
 
 void trace(const Statement& statement, std::string_view line) {
@@ -319,7 +314,7 @@ void MySQLImpersonatorStatement::rewriteSelectList(std::string& text, DatabaseFa
         for (const auto& entry : entries) {
             trace(*this, std::string(db2 ? "// clob column: " : "// time column: ") + entry.schema +
                              "." + entry.table + "." + entry.column);
-            if (redshift || upper(entry.column) != upper(name)) {
+            if (redshift || upperCase(entry.column) != upperCase(name)) {
                 continue;
             }
             // Each item is replaced where it stands, so a column listed twice

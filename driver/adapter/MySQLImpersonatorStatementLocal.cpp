@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver/adapter/MySQLImpersonatorConnection.h"
+#include "driver/adapter/AdapterText.h"
 #include "driver/adapter/MySQLImpersonatorStatement.h"
 #include "driver/core/Descriptor.h"
 #include "driver/core/DescriptorRecord.h"
@@ -84,19 +85,6 @@ const SQLCHAR* sqlText(const std::string& text) {
     return reinterpret_cast<const SQLCHAR*>(text.c_str());
 }
 
-// The body of a single-quoted SQL literal holding `text`.
-std::string literalBody(const std::string& text) {
-    std::string body;
-    body.reserve(text.size());
-    for (const char c : text) {
-        body += c;
-        if (c == '\'') {
-            body += '\'';
-        }
-    }
-    return body;
-}
-
 // A column default as MySQL shows it: a quoted literal (with a cast behind
 // it, say) gives its characters, a doubled quote inside it one quote; an
 // unterminated literal gives everything after its opening quote.
@@ -116,29 +104,6 @@ std::string shownDefault(const std::string& columnDef) {
         }
     }
     return value;
-}
-
-std::string upperCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-// The first number of a version text ("15.4", " 10.0.2"), 0 when there is none.
-int majorVersion(const std::string& version) {
-    const char* first = version.c_str();
-    const char* last = first + version.size();
-    while (first != last && std::isspace(static_cast<unsigned char>(*first)) != 0) {
-        ++first;
-    }
-    if (first != last && *first == '+') {
-        ++first;
-    }
-    int major = 0;
-    if (std::from_chars(first, last, major).ec != std::errc()) {
-        return 0;
-    }
-    return major;
 }
 
 // Column `column` of the current row as text, read in pieces so that no
@@ -291,14 +256,14 @@ std::vector<std::string> MySQLImpersonatorStatement::identityColumns(const std::
             const char* query = impersonator()->nativeDbmsType() == "DB2 LUW"
                                     ? kDb2LuwIdentityQuery
                                     : kDb2400IdentityQuery;
-            return collectIdentityColumns(query + literalBody(table) + "'", false);
+            return collectIdentityColumns(query + doubledQuotes(table) + "'", false);
         }
         case DatabaseFamily::PostgreSQL:
-            if (majorVersion(impersonator()->nativeDbmsVersion()) < kFirstPostgresWithIdentity) {
+            if (majorVersionOf(impersonator()->nativeDbmsVersion()) < kFirstPostgresWithIdentity) {
                 return {};
             }
             return collectIdentityColumns(
-                kPostgresIdentityQuery + literalBody(table) + kPostgresIdentityTail, true);
+                kPostgresIdentityQuery + doubledQuotes(table) + kPostgresIdentityTail, true);
         case DatabaseFamily::Other:
             break;
     }

@@ -190,7 +190,7 @@ TEST_P(FrameTest, ReachesTheDriverLogsAndRestoresTheEncoding) {
         EXPECT_EQ(item(calls[0], "table"), "EMP");
         if (refused) {
             EXPECT_EQ(ownRecords(*session.statement),
-                      std::vector<std::string>{"42S02 -204  SQL0204N no table"});
+                      std::vector<std::string>{"42S02 -204 SQL0204N no table"});
             EXPECT_FALSE(std::filesystem::exists(log));
             continue;
         }
@@ -225,7 +225,7 @@ TEST(ImpersonatorCatalog, CommunicationFailureMarksTheConnectionLost) {
     EXPECT_EQ(session.statement->tables(nullptr, 0, nullptr, 0, text("%"), SQL_NTS, nullptr, 0),
               SQL_ERROR);
     EXPECT_EQ(ownRecords(*session.statement),
-              std::vector<std::string>{"08S01 -30081  SQL30081N link down"});
+              std::vector<std::string>{"08S01 -30081 SQL30081N link down"});
     EXPECT_FALSE(session.connection->isConnected());
     session.dsns.library.clearJournal();
     EXPECT_EQ(session.statement->tables(nullptr, 0, nullptr, 0, text("%"), SQL_NTS, nullptr, 0),
@@ -375,12 +375,12 @@ const OutcomeCase kOutcomeCases[] = {
      {"fail SQLColumns|42S02|-204|[Sevrin][CLI Driver][DB2/LINUXX8664] SQL0204N undefined"},
      SQL_ERROR,
      0,
-     {"42S02 -204  SQL0204N undefined"}},
+     {"42S02 -204 SQL0204N undefined"}},
     {"MessageWithoutBrackets",
      {"fail SQLColumns|HY000|-1|plain failure"},
      SQL_ERROR,
      0,
-     {"HY000 -1  plain failure"}},
+     {"HY000 -1 plain failure"}},
     {"FetchErrorKeepsEarlierRows",
      {"catalog SQLColumns", "row \\N|S|T|A|4|INTEGER", "row \\N|S|T|B|4|INTEGER",
       "row \\N|S|T|C|4|INTEGER", "fetch-error 3|HY000|-99|[Sevrin] broken"},

@@ -337,7 +337,7 @@ struct RepostCase {
 
 const RepostCase kRepostCases[] = {
     {"PrefixesFallAway", "42S02|-204|[Sevrin][CLI Driver][DB2/LINUXX8664] SQL0204N missing",
-     "42S02 -204  SQL0204N missing"},
+     "42S02 -204 SQL0204N missing"},
     // An empty text reads back as the SQLSTATE's own.
     {"MessageEndingInBracketIsEmpty", "42000|-1|[only][brackets]",
      "42000 -1 Syntax error or access violation"},

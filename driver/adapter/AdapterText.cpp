@@ -1,0 +1,49 @@
+#include "driver/adapter/AdapterText.h"
+
+#include <cctype>
+#include <charconv>
+#include <system_error>
+
+std::string upperCase(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+std::string doubledQuotes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    return out;
+}
+
+int majorVersionOf(const std::string& version) {
+    const char* first = version.c_str();
+    const char* last = first + version.size();
+    while (first != last && std::isspace(static_cast<unsigned char>(*first)) != 0) {
+        ++first;
+    }
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    int major = 0;
+    if (std::from_chars(first, last, major).ec != std::errc()) {
+        return 0;
+    }
+    return major;
+}
+
+std::string afterLastBracket(std::string_view message) {
+    const auto bracket = message.rfind(']');
+    if (bracket == std::string_view::npos) {
+        return std::string(message);
+    }
+    const auto text = message.find_first_not_of(' ', bracket + 1);
+    return text == std::string_view::npos ? std::string() : std::string(message.substr(text));
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Small text helpers shared by the MySQL face's connection and statements.
+
+// ASCII upper case, byte by byte (names and keys are compared so).
+std::string upperCase(std::string text);
+
+// `text` with every single quote doubled: safe between the quotes of an SQL
+// literal that the driver builds itself.
+std::string doubledQuotes(std::string_view text);
+
+// The first number of a version text ("15.4", " 10.0.2"), 0 when the text
+// does not start with one.
+int majorVersionOf(const std::string& version);
+
+// What follows the last "]" of an adapted driver's message, without the
+// blank that separated it from its bracketed prefixes; the whole message
+// when it has no "]".
+std::string afterLastBracket(std::string_view message);
