@@ -189,3 +189,36 @@ TEST(ImpersonatorStatementPostgresTest, UpdateOfNoRowIsNoDataWithoutRecord) {
 }
 
 }  // namespace
+
+// The server ends the backend mid-session: the first statement shows the
+// server's error, the driver's communication error that follows marks the
+// connection lost, and from then on the statement refuses without reaching
+// the adapted driver.
+TEST(ImpersonatorStatementPostgresTest, TerminatedBackendIsReportedThenRefused) {
+    PostgresSession victim;
+    PostgresSession killer;
+    ASSERT_TRUE(victim.connected && killer.connected);
+    auto statement = victim.statement();
+    ASSERT_EQ(statement->execDirect(sqlText("SELECT pg_backend_pid()"), SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(statement->fetch(), SQL_SUCCESS);
+    const std::string pid = text(*statement, 1);
+    ASSERT_EQ(statement->closeCursor(), SQL_SUCCESS);
+    killer.run("SELECT pg_terminate_backend(" + pid + ")");
+
+    std::vector<std::string> states;
+    for (int attempt = 0; attempt < 3 && victim.connection.isConnected(); ++attempt) {
+        EXPECT_EQ(statement->execDirect(sqlText("SELECT 1"), SQL_NTS), SQL_ERROR);
+        states.push_back(diagRec(*statement, 1).substr(0, 5));
+    }
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back(), "08S01") << diagRec(*statement, 1);
+    // The server's own "terminating connection" error comes first, unless
+    // the backend was already gone.
+    EXPECT_TRUE(states.front() == "57P01" || states.front() == "08S01") << states.front();
+    EXPECT_FALSE(victim.connection.isConnected());
+    EXPECT_EQ(statement->execDirect(sqlText("SELECT 2"), SQL_NTS), SQL_ERROR);
+    EXPECT_EQ(diagRec(*statement, 1).substr(0, 5), "08S01");
+    EXPECT_EQ(diagRec(*statement, 2), "<no data>");
+    statement->freeStmt(SQL_DROP);
+    killer.run("SELECT 1");
+}
