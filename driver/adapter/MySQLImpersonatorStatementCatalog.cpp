@@ -179,17 +179,22 @@ constexpr const char* kDateTimeCasesOdbc3 =
 constexpr const char* kDateTimeCasesOdbc2 =
     "when 'date' then 9 when 'time' then 10 when 'timetz' then 1 when 'timestamp' then 11 when "
     "'timestamptz' then 11 ";
+// Text without a declared length and variable-length types have no size
+// of their own in the catalog (-1): they report 255, never a negative size.
 constexpr const char* kSizeColumns =
     "when 'numeric' then 2 when 'decimal' then 3 when 'money' then 8 else 1 end  As DATA_TYPE, "
     "t.typname As TYPE_NAME, case t.typname when 'bit' then a.atttypmod when 'varbit' then "
     "a.atttypmod when 'bool' then 5 when 'name' then 255 when 'int8' then 19 when 'int2' then 5 "
     "when 'int4' then 10 when 'text' then 1073741824 when 'jsonb' then 1073741824 when 'bytea' "
     "then 1073741824 when 'oid' then 10 when 'float4' then 7 when 'float8' then 15 when 'bpchar' "
-    "then a.atttypmod-4 when 'varchar' then a.atttypmod-4 when 'date' then 10 when 'time' then 6 "
+    "then case when a.atttypmod > 4 then a.atttypmod-4 else 255 end when 'varchar' then case when "
+    "a.atttypmod > 4 then a.atttypmod-4 else 255 end when 'date' then 10 when 'time' then 6 "
     "when 'time' then 255 when 'timestamp' then 21 when 'timestamptz' then 21 when 'numeric' then "
     "15 when 'decimal' then 15 when 'money' then 15 else 255 end  As COLUMN_SIZE, case t.typname "
-    "when 'bpchar' then  a.atttypmod when 'varchar' then a.atttypmod when 'text' then 1073741824 "
-    "when 'jsonb' then 1073741824 when 'bytea' then 1073741824 else a.attlen end  As "
+    "when 'bpchar' then case when a.atttypmod > 4 then a.atttypmod else 255 end when 'varchar' "
+    "then case when a.atttypmod > 4 then a.atttypmod else 255 end when 'text' then 1073741824 "
+    "when 'jsonb' then 1073741824 when 'bytea' then 1073741824 else case when a.attlen > 0 then "
+    "a.attlen else 255 end end  As "
     "BUFFER_LENGTH, 0 As DECIMAL_DIGITS, 0 As NUM_PREC_RADIX, case a.attnotnull when true then 0 "
     "when false then 1 end As NULLABLE, cast(null as varchar) As REMARKS ";
 constexpr const char* kDefaultFromExpression = ", pg_get_expr(d.adbin, d.adrelid) As COLUMN_DEF, ";

@@ -142,6 +142,18 @@ const char* kTypedColumns =
     "id serial primary key, \"MixedCase\" varchar(20) default 'x', \"gr\xC3\xB6\xC3\x9F"
     "e\" integer not null, d date, t time, ts timestamp, tz timetz, tstz timestamptz, note text";
 
+// Columns without a declared length, or of a variable-length type, have
+// no negative size or buffer length.
+TEST(ImpersonatorCatalogPostgres, UnboundedColumnsHaveAPositiveSize) {
+    PostgresSession session;
+    ASSERT_TRUE(session.connected) << describe(records(session.connection));
+    const std::string table =
+        session.createTable("unbounded", "v varchar, c char(3), n numeric, j json, b varchar(10)");
+    const Rows rows = columnsOf(session, table);
+    EXPECT_EQ(column(rows, 6), (std::vector<std::string>{"255", "3", "15", "255", "10"}));
+    EXPECT_EQ(column(rows, 7), (std::vector<std::string>{"255", "7", "255", "255", "14"}));
+}
+
 struct LayoutCase {
     const char* name;
     SQLUINTEGER odbcVersion;
