@@ -1,7 +1,6 @@
 #include "driver/adapter/DialectText.h"
 
 #include <algorithm>
-#include <regex>
 
 #include "driver/adapter/SqlTextScanner.h"
 
@@ -117,11 +116,64 @@ std::string nullZeroDateAssignments(std::string text) {
     return text;
 }
 
-// " AS name", "name" or a quoted name after an expression.
-bool isAlias(const std::string& rest) {
-    static const std::regex alias(R"(^\s+(AS\s+)?("([^"]|"")*"|[A-Za-z_][A-Za-z0-9_$]*)\s*$)",
-                                  std::regex::ECMAScript | std::regex::icase);
-    return std::regex_match(rest, alias);
+bool isSpace(char c) {
+    return isAsciiSpace(static_cast<unsigned char>(c));
+}
+
+// The whole of `text` is one name: bare, or double-quoted with inner
+// quotes doubled.
+bool isName(std::string_view text) {
+    if (text.empty()) {
+        return false;
+    }
+    if (text.front() == '"') {
+        for (std::size_t i = 1; i < text.size(); ++i) {
+            if (text[i] != '"') {
+                continue;
+            }
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+                ++i;
+                continue;
+            }
+            return i + 1 == text.size();
+        }
+        return false;
+    }
+    const auto letter = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    };
+    return letter(text.front()) && std::all_of(text.begin() + 1, text.end(), [&](char c) {
+               return letter(c) || (c >= '0' && c <= '9') || c == '$';
+           });
+}
+
+// " AS name", "name" or a quoted name after an expression. Scanned by hand:
+// a regular expression recurses once per character and overflows the stack
+// on a long run of blanks or a long quoted name.
+bool isAlias(std::string_view rest) {
+    std::size_t begin = 0;
+    while (begin < rest.size() && isSpace(rest[begin])) {
+        ++begin;
+    }
+    std::size_t end = rest.size();
+    while (end > begin && isSpace(rest[end - 1])) {
+        --end;
+    }
+    if (begin == 0) {
+        return false;
+    }
+    const std::string_view body = rest.substr(begin, end - begin);
+    if (isName(body)) {
+        return true;
+    }
+    if (body.size() < 3 || compareNoCaseAt(body, 0, 2, "AS") != 0 || !isSpace(body[2])) {
+        return false;
+    }
+    std::size_t name = 2;
+    while (name < body.size() && isSpace(body[name])) {
+        ++name;
+    }
+    return isName(body.substr(name));
 }
 
 }  // namespace
@@ -318,7 +370,7 @@ std::vector<SelectListItem> splitSelectList(std::string_view text, std::size_t b
         }
         SelectListItem item;
         item.position = start;
-        const std::string rest(text.substr(blank, stop - blank));
+        const std::string_view rest = text.substr(blank, stop - blank);
         const bool restBlank = rest.find_first_not_of(" \t\r\n\f\v") == std::string::npos;
         item.hasAlias = !restBlank && isAlias(rest);
         const std::size_t expressionEnd = restBlank || item.hasAlias ? blank : stop;

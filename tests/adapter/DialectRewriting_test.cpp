@@ -386,6 +386,33 @@ TEST(DialectText, BackquotesToDoubleQuotes) {
     }
 }
 
+TEST(DialectText, SelectListItemsAndTheirAliases) {
+    const std::string blanks(200000, ' ');
+    const std::string longName(200000, 'x');
+    const struct {
+        std::string list;
+        std::string expression;
+        bool hasAlias;
+    } cases[] = {
+        {" ts AS stamp", " ts", true},
+        {" ts \"my \"\"stamp\"\"\"", " ts", true},
+        {" a + b", " a + b", false},
+        {" f(a, b) AS", " f(a, b)", true},
+        {" ts \"open\"ended\"", " ts \"open\"ended\"", false},
+        {" ts AS 1", " ts AS 1", false},
+        // Long runs must not exhaust the stack.
+        {" ts" + blanks + "stamp" + blanks, " ts", true},
+        {" ts AS \"" + longName + "\"", " ts", true},
+        {" ts" + blanks + "+ 1", " ts" + blanks + "+ 1", false},
+    };
+    for (const auto& c : cases) {
+        const std::vector<SelectListItem> items = splitSelectList(c.list, 0, c.list.size());
+        ASSERT_EQ(items.size(), 1U) << c.list.substr(0, 40);
+        EXPECT_EQ(items[0].expression, c.expression) << c.list.substr(0, 40);
+        EXPECT_EQ(items[0].hasAlias, c.hasAlias) << c.list.substr(0, 40);
+    }
+}
+
 TEST(DialectText, LikePatternsTakeOnlyWholeLiterals) {
     const struct {
         const char* text;
