@@ -51,6 +51,20 @@ std::string unescapePattern(const std::string& pattern) {
     return name;
 }
 
+// `text` as a PostgreSQL string literal that reads the same whatever the
+// server's standard_conforming_strings says: in E'...' a backslash is an
+// escape, so it is doubled along with the quotes.
+std::string postgresLiteral(const std::string& text) {
+    std::string literal = "E'";
+    for (const char c : text) {
+        if (c == '\\' || c == '\'') {
+            literal += c;
+        }
+        literal += c;
+    }
+    return literal + "'";
+}
+
 bool isTimeType(SQLSMALLINT type) {
     return type == SQL_TIME || type == SQL_TIMESTAMP || type == SQL_TYPE_TIME ||
            type == SQL_TYPE_TIMESTAMP;
@@ -317,8 +331,8 @@ std::string MySQLImpersonatorStatement::postgresColumnsQuery(const std::string& 
                                                              const std::string& column,
                                                              int majorVersion) {
     const bool odbc3 = !usesOdbc2Layout();
-    std::string query = "select '" + doubledQuotes(impersonator()->infoDatabaseName()) +
-                        "' As TABLE_CAT, n.nspname As TABLE_SCHEM, ";
+    std::string query = "select " + postgresLiteral(impersonator()->infoDatabaseName()) +
+                        " As TABLE_CAT, n.nspname As TABLE_SCHEM, ";
     query += kDataTypeCase;
     query += odbc3 ? kDateTimeCasesOdbc3 : kDateTimeCasesOdbc2;
     query += kSizeColumns;
@@ -329,13 +343,13 @@ std::string MySQLImpersonatorStatement::postgresColumnsQuery(const std::string& 
     }
     query += kFromClause;
     if (!schema.empty()) {
-        query += "and lower(n.nspname) like lower('" + doubledQuotes(schema) + "') ";
+        query += "and lower(n.nspname) like lower(" + postgresLiteral(schema) + ") ";
     }
     if (!table.empty()) {
-        query += "and lower(c.relname) like lower('" + doubledQuotes(table) + "') ";
+        query += "and lower(c.relname) like lower(" + postgresLiteral(table) + ") ";
     }
     if (!column.empty()) {
-        query += "and lower(a.attname) like lower('" + doubledQuotes(column) + "')";
+        query += "and lower(a.attname) like lower(" + postgresLiteral(column) + ")";
     }
     query += kOrderClause;
     return query;

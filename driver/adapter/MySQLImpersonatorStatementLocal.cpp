@@ -45,7 +45,7 @@ constexpr const char* kDb2400IdentityQuery =
 constexpr const char* kPostgresIdentityQuery =
     "SELECT a.attname, a.attidentity FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid "
     "JOIN pg_type t ON a.atttypid = t.oid LEFT JOIN pg_catalog.pg_constraint r ON c.oid = "
-    "r.conrelid AND r.conname = a.attname WHERE c.relname = '";
+    "r.conrelid AND r.conname = a.attname WHERE c.relname = E'";
 constexpr const char* kPostgresIdentityTail = "' AND a.attnum > 0";
 // Identity columns (GENERATED ... AS IDENTITY) came with PostgreSQL 10.
 constexpr int kFirstPostgresWithIdentity = 10;
@@ -72,6 +72,20 @@ constexpr std::size_t kPieceSize = 256;
 // A value is read in at most this many pieces, so that a driver which
 // keeps reporting truncation cannot hold the loop forever.
 constexpr int kMostPieces = 4096;
+
+// The table name inside PostgreSQL's E'...': backslashes doubled as well as
+// quotes, so the text means the same whatever standard_conforming_strings
+// the server runs with.
+std::string postgresEscaped(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        if (c == '\\' || c == '\'') {
+            escaped += c;
+        }
+        escaped += c;
+    }
+    return escaped;
+}
 
 bool succeeded(SQLRETURN rc) {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
@@ -263,7 +277,7 @@ std::vector<std::string> MySQLImpersonatorStatement::identityColumns(const std::
                 return {};
             }
             return collectIdentityColumns(
-                kPostgresIdentityQuery + doubledQuotes(table) + kPostgresIdentityTail, true);
+                kPostgresIdentityQuery + postgresEscaped(table) + kPostgresIdentityTail, true);
         case DatabaseFamily::Other:
             break;
     }

@@ -260,6 +260,26 @@ TEST(ImpersonatorCatalogPostgres, EscapedUnderscoreInThePattern) {
     EXPECT_EQ(session.connection.tableSchema(wanted), "public");
 }
 
+// A server that reads backslashes in plain literals as escapes: the escaped
+// underscore still matches only itself, and a backslash before a quote
+// cannot end the pattern early and turn the rest into query text.
+TEST(ImpersonatorCatalogPostgres, PatternsHoldWithoutStandardConformingStrings) {
+    PostgresSession session;
+    ASSERT_TRUE(session.connected) << describe(records(session.connection));
+    const std::string wanted = session.createTable("s_1", "a integer");
+    session.createTable("sz1", "a integer");
+    session.run("SET standard_conforming_strings = off");
+    std::string pattern;
+    for (char c : wanted) {
+        if (c == '_') {
+            pattern += '\\';
+        }
+        pattern += c;
+    }
+    EXPECT_EQ(column(columnsOf(session, pattern), 2), std::vector<std::string>{wanted});
+    EXPECT_TRUE(columnsOf(session, "\\') or true --", nullptr).empty());
+}
+
 struct ForwardedCase {
     const char* name;
     std::size_t nameColumn;  // where the row names the table or column

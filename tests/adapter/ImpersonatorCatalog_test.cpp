@@ -433,7 +433,7 @@ class QueryTest : public ::testing::TestWithParam<QueryCase> {};
 TEST_P(QueryTest, ChoosesTheCatalogQuery) {
     const QueryCase& c = GetParam();
     Session session({"info SQL_DBMS_NAME|PostgreSQL", std::string("info SQL_DBMS_VER|") + c.version,
-                     "info SQL_DATABASE_NAME|o'db", "result *", "column TABLE_CAT|VARCHAR"},
+                     "info SQL_DATABASE_NAME|o'd\\\\b", "result *", "column TABLE_CAT|VARCHAR"},
                     c.odbcVersion);
     ASSERT_EQ(session.statement->columns(nullptr, 0, text("pub'lic"), SQL_NTS, text("it's\\_t"),
                                          SQL_NTS, text("a'%"), SQL_NTS),
@@ -449,11 +449,11 @@ TEST_P(QueryTest, ChoosesTheCatalogQuery) {
     EXPECT_TRUE(asked.empty());
     ASSERT_EQ(executed.size(), 1u);
     const std::string query = item(executed[0], "text");
-    EXPECT_EQ(query.rfind("select 'o''db' As TABLE_CAT, n.nspname As TABLE_SCHEM, ", 0), 0u)
+    EXPECT_EQ(query.rfind("select E'o''d\\\\b' As TABLE_CAT, n.nspname As TABLE_SCHEM, ", 0), 0u)
         << query;
     const std::string tail =
-        "where 1=1 and lower(n.nspname) like lower('pub''lic') and lower(c.relname) like "
-        "lower('it''s\\_t') and lower(a.attname) like lower('a''%') order by TABLE_SCHEM, "
+        "where 1=1 and lower(n.nspname) like lower(E'pub''lic') and lower(c.relname) like "
+        "lower(E'it''s\\\\_t') and lower(a.attname) like lower(E'a''%') order by TABLE_SCHEM, "
         "c.relname, a.attnum";
     ASSERT_GE(query.size(), tail.size());
     EXPECT_EQ(query.substr(query.size() - tail.size()), tail);

@@ -193,6 +193,20 @@ TEST_P(IdentityTest, MarksTheColumnsTheIdentityQueryNames) {
 INSTANTIATE_TEST_SUITE_P(LocalAnswers, IdentityTest, ::testing::ValuesIn(kIdentityCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// On PostgreSQL the name goes into an E'...' literal with its backslashes
+// doubled too: a server without standard_conforming_strings would otherwise
+// read a backslash before the quote as ending the name early.
+TEST(LocalAnswersDescribe, PostgresIdentityQueryKeepsBackslashesInTheName) {
+    Session session({"info SQL_DBMS_NAME|PostgreSQL", "info SQL_DBMS_VER|15.04"});
+    session.run("describe `a\\b'c\\`");
+    const std::vector<std::string> texts = session.executed();
+    const auto identity = std::find_if(texts.begin(), texts.end(), [](const std::string& text) {
+        return text.find("attidentity") != std::string::npos;
+    });
+    ASSERT_NE(identity, texts.end()) << ::testing::PrintToString(texts);
+    EXPECT_NE(identity->find(" = E'a\\\\b''c\\\\' AND "), std::string::npos) << *identity;
+}
+
 // The identity list compares names exactly: a catalog name in another
 // letter case is no identity column.
 TEST(LocalAnswersDescribe, IdentityNamesCompareWithCase) {
