@@ -162,6 +162,15 @@ SQLRETURN ODBCRepeaterStatement::formatNumeric(SQLUSMALLINT number, Descriptor* 
     bool pending = false;
     SQLLEN length = 0;
     const void* value = resolveParameterValue(number, apd, ipd, row, isNull, pending, length);
+    const DescriptorRecord* collected = ipd->record(static_cast<SQLSMALLINT>(number));
+    const bool atExecution =
+        pending || (collected != nullptr && value != nullptr && value == collected->getDataPtr());
+    if (atExecution && apd->getArraySize() > 1) {
+        // Data at execution collects one value, not one per parameter row;
+        // nothing would ever ask for it, so the run would wait for it forever.
+        postState("HYC00");
+        return SQL_ERROR;
+    }
     if (pending) {
         return SQL_NEED_DATA;
     }

@@ -274,4 +274,28 @@ TEST(SplicedLiterals, DirectRunRefusesDataAtExecution) {
     EXPECT_STREQ(reinterpret_cast<char*>(state), "HYC00");
 }
 
+// Data at execution serves one parameter row: with an array of rows it is
+// refused for every value type, never left waiting for data no call asks for.
+TEST(SplicedLiterals, DataAtExecutionWithParameterArraysIsRefused) {
+    for (const SQLSMALLINT valueType : {SQLSMALLINT{SQL_C_CHAR}, SQLSMALLINT{SQL_C_NUMERIC}}) {
+        Session session(Database::PostgreSQL);
+        ODBCRepeaterStatement& statement = *session.statement;
+        SQLLEN indicators[2] = {SQL_DATA_AT_EXEC, SQL_DATA_AT_EXEC};
+        ASSERT_EQ(statement.bindParameter(1, SQL_PARAM_INPUT, valueType, SQL_NUMERIC, 20, 2,
+                                          reinterpret_cast<SQLPOINTER>(1), 0, indicators),
+                  SQL_SUCCESS);
+        ASSERT_EQ(statement.setAttrParamsetSize(2), SQL_SUCCESS);
+        EXPECT_EQ(statement.execDirect(sqlText("insert into t values (?)"), SQL_NTS), SQL_ERROR)
+            << valueType;
+        EXPECT_TRUE(session.executed().empty()) << valueType;
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR message[512] = {};
+        ASSERT_EQ(statement.getDiagRec(1, state, &native, message, sizeof message, nullptr),
+                  SQL_SUCCESS)
+            << valueType;
+        EXPECT_STREQ(reinterpret_cast<char*>(state), "HYC00") << valueType;
+    }
+}
+
 }  // namespace
