@@ -391,8 +391,10 @@ SQLRETURN MySQLImpersonatorStatement::columns(const SQLCHAR* catalog, SQLSMALLIN
         traceCatalog("// finalized query: " + query);
         rc = inner_->executeQuery(query, 0);
     } else {
-        rc = inner_->columns(catalog, catalogLength, schema, schemaLength, sqlText(tableName),
-                             SQL_NTS, column, columnLength);
+        // No table pattern stays none: an empty one would match no table.
+        rc = inner_->columns(catalog, catalogLength, schema, schemaLength,
+                             table != nullptr ? sqlText(tableName) : nullptr, SQL_NTS, column,
+                             columnLength);
     }
     if (!succeeded(rc)) {
         return repostInnerError(rc);

@@ -286,6 +286,18 @@ const std::vector<std::string> kDb2Columns = {
     "row \\N|S1|MY_T|CODE|-95|GRAPHIC|4|8|\\N|\\N|\\N|\\N|\\N|-95|\\N|8|\\N|\\N",
 };
 
+// Without a table pattern the adapted driver is asked for every table's
+// columns, not for a table with an empty name.
+TEST(ImpersonatorCatalog, Db2ColumnsWithoutTablePattern) {
+    Session session(kDb2Columns);
+    ASSERT_EQ(session.statement->columns(nullptr, 0, text("S1"), SQL_NTS, nullptr, 0, nullptr, 0),
+              SQL_SUCCESS);
+    const auto calls = session.calls("SQLColumns");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(item(calls[0], "table"), "null");
+    EXPECT_EQ(item(calls[0], "schema"), "S1");
+}
+
 TEST(ImpersonatorCatalog, Db2ColumnsAreRevisedAndCached) {
     Session session(kDb2Columns);
     ASSERT_EQ(session.statement->columns(text("CAT"), SQL_NTS, text("S1"), SQL_NTS,
