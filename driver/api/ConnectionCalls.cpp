@@ -99,6 +99,12 @@ class Utf8Argument {
 // Makes the connection for the text and attaches it to the handle; on
 // failure the handle's diagnostics say why.
 SQLRETURN attachConnection(ConnectionProxy& proxy, const SQLCHAR* text, SQLSMALLINT length) {
+    if (proxy.connection() != nullptr && proxy.connection()->isConnected()) {
+        // The live connection and its statements stay as they are.
+        proxy.diagnostics().clear();
+        proxy.diagnostics().prependRecord("08002", 0, "", -1, -1);
+        return SQL_ERROR;
+    }
     try {
         std::unique_ptr<Connection> connection = makeConnection(proxy.environment(), text, length);
         if (!connection) {

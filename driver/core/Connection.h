@@ -3,6 +3,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,6 +33,12 @@ class Connection {
     Connection& operator=(const Connection&) = delete;
 
     Environment* environment() const { return environment_; }
+
+    // Statements and explicit descriptors made on this connection that
+    // still exist: they keep its address, so it must outlive them.
+    void retainHandle() { ++liveHandles_; }
+    void releaseHandle() { --liveHandles_; }
+    int liveHandles() const { return liveHandles_.load(); }
 
     // Whether a host application sends 16-bit wide parameters: Excel from
     // version 16.9 on (the name's first five characters exactly "Excel").
@@ -201,6 +208,8 @@ class Connection {
     bool wideParameter16Bits_ = false;
 
   private:
+    std::atomic<int> liveHandles_{0};
+
     std::string driverFileNameText() const;
     std::string driverBundleVersion() const;
     void writeBanner();

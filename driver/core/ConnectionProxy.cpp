@@ -92,7 +92,6 @@ HandleRegistry& handleRegistry() {
     return *registry;
 }
 
-
 // Characters of UTF-8 text as 32-bit wide units; text that is not valid
 // UTF-8 counts one per byte, as it is then copied raw.
 std::size_t wideCharacterCount(std::string_view text) {
@@ -182,11 +181,20 @@ Descriptor* ConnectionProxy::createDescriptor() {
 }
 
 void ConnectionProxy::setConnection(std::unique_ptr<Connection> connection) {
-    connection_.reset();
+    retireConnection();
     connection_ = std::move(connection);
     if (connection_) {
         replayAttributes();
     }
+}
+
+void ConnectionProxy::retireConnection() {
+    std::erase_if(retired_,
+                  [](const std::unique_ptr<Connection>& old) { return old->liveHandles() == 0; });
+    if (connection_ && connection_->liveHandles() > 0) {
+        retired_.push_back(std::move(connection_));
+    }
+    connection_.reset();
 }
 
 // In this order; a refused value leaves its SQLSTATE on the connection and
@@ -319,7 +327,14 @@ SQLRETURN ConnectionProxy::setConnectAttr(SQLINTEGER attribute, SQLPOINTER value
                                           SQLINTEGER stringLength) {
     if (connection_) {
         connection_->diagnostics().clear();
-        return connection_->setConnectAttr(attribute, value, stringLength);
+        const SQLRETURN rc = connection_->setConnectAttr(attribute, value, stringLength);
+        if (SQL_SUCCEEDED(rc)) {
+            // A later connect makes a new connection and replays what is
+            // stored: the value set now must be part of it.
+            storeAttribute(attribute, value, stringLength);
+            diagnostics_.clear();
+        }
+        return rc;
     }
     diagnostics_.clear();
     return storeAttribute(attribute, value, stringLength);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -70,9 +71,10 @@ class ConnectionProxy {
     virtual Statement* createStatement();
     virtual Descriptor* createDescriptor();
 
-    // Deletes any earlier connection, attaches this one and replays the
-    // stored attributes onto it (their results are the connection's
-    // diagnostics, never the caller's).
+    // Retires any earlier connection (deleted at once unless handles made
+    // on it still exist), attaches this one and replays the stored
+    // attributes onto it (their results are the connection's diagnostics,
+    // never the caller's).
     void setConnection(std::unique_ptr<Connection> connection);
 
     SQLRETURN connect(const SQLCHAR* server, SQLSMALLINT serverLength, const SQLCHAR* user,
@@ -121,8 +123,13 @@ class ConnectionProxy {
     void replayAttributes();
     bool outputNts() const;
 
+    // Earlier connection objects whose statements or descriptors the
+    // application has not freed yet.
+    void retireConnection();
+
     Environment* environment_;
     std::unique_ptr<Connection> connection_;
+    std::vector<std::unique_ptr<Connection>> retired_;
     DiagnosticHeader diagnostics_;
     StoredAttributes stored_;
 };

@@ -112,9 +112,15 @@ Descriptor::Descriptor(Connection* connection, SQLINTEGER kind)
     if (setCount(0) == SQL_ERROR) {
         throw std::bad_alloc();
     }
+    if (kind_ == Explicit && connection_ != nullptr) {
+        connection_->retainHandle();
+    }
 }
 
 Descriptor::~Descriptor() {
+    if (kind_ == Explicit && connection_ != nullptr) {
+        connection_->releaseHandle();
+    }
     // Statements still using this descriptor go back to their implicit
     // ones; each may unregister while we walk, so walk a copy.
     std::vector<Statement*> users = std::move(usingStatements_);

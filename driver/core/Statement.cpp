@@ -20,9 +20,11 @@ Statement::Statement(Connection* connection)
     ird_ = std::make_unique<Descriptor>(connection, Descriptor::Ird);
     currentApd_ = implicitApd_.get();
     currentArd_ = implicitArd_.get();
+    connection_->retainHandle();
 }
 
 Statement::~Statement() {
+    connection_->releaseHandle();
     // An explicit descriptor outlives us; it must not keep our address.
     if (currentApd_ != implicitApd_.get()) {
         currentApd_->detachStatement(this);

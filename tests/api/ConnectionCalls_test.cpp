@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "driver/api/ConnectionCalls.h"
 #include "driver/api/HandleCalls.h"
 #include "driver/core/ConnectionProxy.h"
+#include "driver/core/Statement.h"
 #include "tests/api/ConnectionTestDoubles.h"
 #include "tests/api/TraceTestBuffers.h"
 
@@ -213,16 +215,32 @@ TEST(ConnectionCalls, DriverConnectWWithoutABufferStillReportsTheLength) {
               "// EXIT: <time>  rc: SQL_SUCCESS\n");
 }
 
-TEST(ConnectionCalls, ASecondConnectDestroysTheFirstBeforeConnecting) {
+TEST(ConnectionCalls, AConnectWhileConnectedIsRefusedAndKeepsTheConnection) {
     ConnectionScript script;
     RecordingFactory factory(script);
     Handle handle;
     ASSERT_EQ(calls::connect(handle.dbc(), text("one"), SQL_NTS, text("u"), SQL_NTS, nullptr, 0),
               SQL_SUCCESS);
+    Connection* first = handle.proxy.connection();
+    EXPECT_EQ(calls::connect(handle.dbc(), text("two"), SQL_NTS, text("u"), SQL_NTS, nullptr, 0),
+              SQL_ERROR);
+    EXPECT_EQ(stateOf(handle.proxy.diagnostics()), "08002");
+    EXPECT_EQ(indexOf(script.journal, "construct #2"), script.journal.size());
+    EXPECT_EQ(handle.proxy.connection(), first);
+    EXPECT_TRUE(first->isConnected());
+}
+
+TEST(ConnectionCalls, AConnectAfterDisconnectDestroysTheFirstBeforeConnecting) {
+    ConnectionScript script;
+    RecordingFactory factory(script);
+    Handle handle;
+    ASSERT_EQ(calls::connect(handle.dbc(), text("one"), SQL_NTS, text("u"), SQL_NTS, nullptr, 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(calls::disconnect(handle.dbc()), SQL_SUCCESS);
     ASSERT_EQ(calls::connect(handle.dbc(), text("two"), SQL_NTS, text("u"), SQL_NTS, nullptr, 0),
               SQL_SUCCESS);
     const auto& journal = script.journal;
-    EXPECT_LT(indexOf(journal, "connect one u #1"), indexOf(journal, "identify two"));
+    EXPECT_LT(indexOf(journal, "disconnect #1"), indexOf(journal, "identify two"));
     EXPECT_LT(indexOf(journal, "identify two"), indexOf(journal, "construct #2"));
     EXPECT_LT(indexOf(journal, "construct #2"), indexOf(journal, "destroy #1"));
     EXPECT_LT(indexOf(journal, "destroy #1"), indexOf(journal, "accessMode 0 #2"));
@@ -230,6 +248,52 @@ TEST(ConnectionCalls, ASecondConnectDestroysTheFirstBeforeConnecting) {
     EXPECT_LT(indexOf(journal, "connect two u #2"), journal.size());
     ASSERT_EQ(handle.environment.connections().size(), 1u);
     EXPECT_EQ(handle.environment.connections().front(), handle.proxy.connection());
+}
+
+// A statement the application has not freed keeps its connection object
+// alive across a reconnect; the object goes once nothing uses it.
+TEST(ConnectionCalls, AReconnectKeepsTheOldConnectionWhileItsStatementsExist) {
+    ConnectionScript script;
+    RecordingFactory factory(script);
+    Handle handle;
+    ASSERT_EQ(calls::connect(handle.dbc(), text("one"), SQL_NTS, nullptr, 0, nullptr, 0),
+              SQL_SUCCESS);
+    std::unique_ptr<Statement> statement(handle.proxy.createStatement());
+    ASSERT_NE(statement, nullptr);
+    ASSERT_EQ(calls::disconnect(handle.dbc()), SQL_SUCCESS);
+    ASSERT_EQ(calls::connect(handle.dbc(), text("two"), SQL_NTS, nullptr, 0, nullptr, 0),
+              SQL_SUCCESS);
+    EXPECT_EQ(indexOf(script.journal, "destroy #1"), script.journal.size());
+    // Read through the old connection object, which must still exist.
+    EXPECT_EQ(statement->connection()->environment(), &handle.environment);
+    statement.reset();
+
+    ASSERT_EQ(calls::disconnect(handle.dbc()), SQL_SUCCESS);
+    ASSERT_EQ(calls::connect(handle.dbc(), text("three"), SQL_NTS, nullptr, 0, nullptr, 0),
+              SQL_SUCCESS);
+    EXPECT_LT(indexOf(script.journal, "destroy #1"), script.journal.size());
+    EXPECT_LT(indexOf(script.journal, "destroy #2"), script.journal.size());
+}
+
+// Attributes set on a connection are what the next connection of the
+// handle starts with.
+TEST(ConnectionCalls, AttributesSetAfterConnectingSurviveAReconnect) {
+    ConnectionScript script;
+    RecordingFactory factory(script);
+    Handle handle;
+    ASSERT_EQ(calls::connect(handle.dbc(), text("one"), SQL_NTS, nullptr, 0, nullptr, 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(handle.proxy.setConnectAttr(SQL_ATTR_AUTOCOMMIT,
+                                          reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(calls::disconnect(handle.dbc()), SQL_SUCCESS);
+    ASSERT_EQ(calls::connect(handle.dbc(), text("two"), SQL_NTS, nullptr, 0, nullptr, 0),
+              SQL_SUCCESS);
+    EXPECT_LT(indexOf(script.journal, "autocommit 0 #2"), script.journal.size());
+    SQLUINTEGER autocommit = 99;
+    EXPECT_EQ(handle.proxy.getConnectAttr(SQL_ATTR_AUTOCOMMIT, &autocommit, 0, nullptr),
+              SQL_SUCCESS);
+    EXPECT_EQ(autocommit, static_cast<SQLUINTEGER>(SQL_AUTOCOMMIT_OFF));
 }
 
 TEST(ConnectionCalls, AFailedConnectStaysAttached) {
