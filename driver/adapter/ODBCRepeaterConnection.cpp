@@ -387,14 +387,18 @@ SQLRETURN ODBCRepeaterConnection::endTran(SQLSMALLINT completionType) {
 
 SQLRETURN ODBCRepeaterConnection::setAttrAutocommit(SQLUINTEGER value) {
     diagnostics_.clear();
-    autocommit_ = value;
     if (!connected_) {
+        autocommit_ = value;
         return SQL_SUCCESS;  // open applies it
     }
     const SQLULEN on = value != 0 ? 1 : 0;
     const SQLRETURN rc = nativeSetConnectAttr(nativeConnection_, SQL_ATTR_AUTOCOMMIT,
                                               reinterpret_cast<SQLPOINTER>(on), SQL_IS_UINTEGER);
     trace("// autocommit set to: " + std::to_string(on) + "  ret: " + std::to_string(rc));
+    // A refused change leaves the mode the data source still has.
+    if (SQL_SUCCEEDED(rc)) {
+        autocommit_ = value;
+    }
     return rc;
 }
 

@@ -215,6 +215,11 @@ TEST(RepeaterConnection, ConnectAppliesAttributesAndReadsNames) {
 
     ASSERT_EQ(connection.setAttrAutocommit(SQL_AUTOCOMMIT_ON), SQL_SUCCESS);
     EXPECT_NE(dsns.calls("SQLSetConnectAttr").back().find("attr=102 value=1"), std::string::npos);
+
+    // A change the driver refuses is not reported as the mode in force.
+    dsns.library.control("fail-once", "SQLSetConnectAttr:102|HY000|0|refused");
+    EXPECT_EQ(connection.setAttrAutocommit(SQL_AUTOCOMMIT_OFF), SQL_ERROR);
+    EXPECT_EQ(connection.getAttrAutocommit(), static_cast<SQLUINTEGER>(SQL_AUTOCOMMIT_ON));
 }
 
 TEST(RepeaterConnection, TransactionsGoToWhatTheDriverHas) {
