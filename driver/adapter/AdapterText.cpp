@@ -23,6 +23,18 @@ std::string doubledQuotes(std::string_view text) {
     return out;
 }
 
+std::string postgresEscaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\\' || c == '\'') {
+            out += c;
+        }
+        out += c;
+    }
+    return out;
+}
+
 int majorVersionOf(const std::string& version) {
     const char* first = version.c_str();
     const char* last = first + version.size();

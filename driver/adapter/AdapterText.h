@@ -12,6 +12,11 @@ std::string upperCase(std::string text);
 // literal that the driver builds itself.
 std::string doubledQuotes(std::string_view text);
 
+// `text` with every single quote and every backslash doubled: the body of a
+// PostgreSQL E'...' literal, read the same whatever the server's
+// standard_conforming_strings says.
+std::string postgresEscaped(std::string_view text);
+
 // The first number of a version text ("15.4", " 10.0.2"), 0 when the text
 // does not start with one.
 int majorVersionOf(const std::string& version);

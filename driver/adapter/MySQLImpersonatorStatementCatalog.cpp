@@ -55,14 +55,7 @@ std::string unescapePattern(const std::string& pattern) {
 // server's standard_conforming_strings says: in E'...' a backslash is an
 // escape, so it is doubled along with the quotes.
 std::string postgresLiteral(const std::string& text) {
-    std::string literal = "E'";
-    for (const char c : text) {
-        if (c == '\\' || c == '\'') {
-            literal += c;
-        }
-        literal += c;
-    }
-    return literal + "'";
+    return "E'" + postgresEscaped(text) + "'";
 }
 
 bool isTimeType(SQLSMALLINT type) {

@@ -73,20 +73,6 @@ constexpr std::size_t kPieceSize = 256;
 // keeps reporting truncation cannot hold the loop forever.
 constexpr int kMostPieces = 4096;
 
-// The table name inside PostgreSQL's E'...': backslashes doubled as well as
-// quotes, so the text means the same whatever standard_conforming_strings
-// the server runs with.
-std::string postgresEscaped(const std::string& text) {
-    std::string escaped;
-    for (const char c : text) {
-        if (c == '\\' || c == '\'') {
-            escaped += c;
-        }
-        escaped += c;
-    }
-    return escaped;
-}
-
 bool succeeded(SQLRETURN rc) {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }

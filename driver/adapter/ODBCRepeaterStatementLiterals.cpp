@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "driver/adapter/AdapterText.h"
 #include "driver/adapter/ODBCRepeaterConnection.h"
 #include "driver/adapter/ODBCRepeaterStatement.h"
 #include "driver/adapter/SqlTextScanner.h"
@@ -98,19 +99,8 @@ std::string ODBCRepeaterStatement::escapeString(const std::string& text) {
     if (rules == LiteralRules::Standard) {
         return Statement::escapeString(text);
     }
-    std::string escaped;
-    escaped.reserve(text.size() + 8);
-    for (const char c : text) {
-        if (c == '\'') {
-            escaped += "''";
-        } else if (c == '\\' && rules == LiteralRules::PostgreSQL) {
-            // Inside E'...' a backslash escapes; doubled it stands for itself.
-            escaped += "\\\\";
-        } else {
-            escaped += c;
-        }
-    }
-    return escaped;
+    // Inside E'...' a backslash escapes; doubled it stands for itself.
+    return rules == LiteralRules::PostgreSQL ? postgresEscaped(text) : doubledQuotes(text);
 }
 
 void ODBCRepeaterStatement::formatBinary(std::string& literal, SQLSMALLINT sqlType) {
