@@ -38,11 +38,7 @@ class PostgresSession {
         static int serial = 0;
         const std::string adapted = "ImpCat" + std::to_string(++serial);
         auto settings = pemberix_test::clusterSettings();
-        sandbox.addDsn(adapted, pemberix_test::pemberixPath(),
-                       {{"Servername", settings["PGHOST"]},
-                        {"Port", settings["PGPORT"]},
-                        {"Database", settings["PGDATABASE"]},
-                        {"Username", settings["PGUSER"]}});
+        pemberix_test::addClusterDsn(sandbox, adapted, settings);
         sandbox.addDsn("Tarvex", "morvanex.so", {{"DriverDSN", adapted}});
         environment.setAttrOdbcVersion(odbcVersion);
         connected = connection.connectStrings("Tarvex", settings["PGUSER"], "") == SQL_SUCCESS;

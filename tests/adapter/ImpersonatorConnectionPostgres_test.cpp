@@ -40,11 +40,7 @@ class FaceDsns {
         settings_ = clusterSettings();
         sandbox_.addDriver("Vorlan Tarvex",
                            {{"Driver", library}, {"TraceFile", tracePrefix().string()}});
-        sandbox_.addDsn(adapted, pemberixPath(),
-                        {{"Servername", settings_["PGHOST"]},
-                         {"Port", settings_["PGPORT"]},
-                         {"Database", database.empty() ? settings_["PGDATABASE"] : database},
-                         {"Username", settings_["PGUSER"]}});
+        pemberix_test::addClusterDsn(sandbox_, adapted, settings_, database);
         sandbox_.addDsn("MX", "Vorlan Tarvex", {{"DriverDSN", adapted}});
     }
     std::string user() { return settings_["PGUSER"]; }

@@ -37,11 +37,7 @@ class PostgresSession {
         static int serial = 0;
         const std::string adapted = "ImpStmt" + std::to_string(++serial);
         auto settings = pemberix_test::clusterSettings();
-        sandbox.addDsn(adapted, pemberix_test::pemberixPath(),
-                       {{"Servername", settings["PGHOST"]},
-                        {"Port", settings["PGPORT"]},
-                        {"Database", settings["PGDATABASE"]},
-                        {"Username", settings["PGUSER"]}});
+        pemberix_test::addClusterDsn(sandbox, adapted, settings);
         keys.emplace_back("DriverDSN", adapted);
         sandbox.addDsn("Tarvex", "morvanex.so", keys);
         connected = connection.connectStrings("Tarvex", settings["PGUSER"], "") == SQL_SUCCESS;

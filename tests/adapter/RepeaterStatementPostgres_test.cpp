@@ -33,11 +33,7 @@ class PostgresSession {
         static int serial = 0;
         const std::string adapted = "RepStmt" + std::to_string(++serial);
         settings_ = pemberix_test::clusterSettings();
-        sandbox.addDsn(adapted, pemberix_test::pemberixPath(),
-                       {{"Servername", settings_["PGHOST"]},
-                        {"Port", settings_["PGPORT"]},
-                        {"Database", settings_["PGDATABASE"]},
-                        {"Username", settings_["PGUSER"]}});
+        pemberix_test::addClusterDsn(sandbox, adapted, settings_);
         sandbox.addDsn("Tarvex", "morvanex.so", {{"DriverDSN", adapted}});
     }
 

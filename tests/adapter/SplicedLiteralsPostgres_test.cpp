@@ -35,11 +35,7 @@ class Session {
         static int serial = 0;
         const std::string adapted = "Spliced" + std::to_string(++serial);
         auto settings = pemberix_test::clusterSettings();
-        sandbox.addDsn(adapted, pemberix_test::pemberixPath(),
-                       {{"Servername", settings["PGHOST"]},
-                        {"Port", settings["PGPORT"]},
-                        {"Database", settings["PGDATABASE"]},
-                        {"Username", settings["PGUSER"]}});
+        pemberix_test::addClusterDsn(sandbox, adapted, settings);
         sandbox.addDsn("Tarvex", "morvanex.so",
                        {{"DriverDSN", adapted}, {"ParameterBinding", "NO"}});
         if (path == Path::Repeater) {
