@@ -154,6 +154,20 @@ Statement* MySQLImpersonatorStatement::innerForCall() {
     return inner_.get();
 }
 
+template <typename... Params, typename... Args>
+SQLRETURN MySQLImpersonatorStatement::toInner(SQLRETURN (Statement::*operation)(Params...),
+                                              Args... args) {
+    Statement* inner = innerForCall();
+    return inner != nullptr ? (inner->*operation)(args...) : SQL_ERROR;
+}
+
+template <typename OwnCall, typename... Params, typename... Args>
+SQLRETURN MySQLImpersonatorStatement::ownElseInner(OwnCall ownCall,
+                                                   SQLRETURN (Statement::*operation)(Params...),
+                                                   Args... args) {
+    return hasOwnResult() ? ownCall() : toInner(operation, args...);
+}
+
 void MySQLImpersonatorStatement::releaseOwnResult() {
     if (hasOwnResult()) {
         releaseRecordset();
@@ -201,8 +215,7 @@ SQLRETURN MySQLImpersonatorStatement::freeStmt(SQLUSMALLINT option) {
             return onBothSides([&] { return Statement::freeStmt(option); },
                                [&](Statement& inner) { return inner.freeStmt(option); }, true);
         default: {
-            Statement* inner = innerForCall();
-            return inner != nullptr ? inner->freeStmt(option) : SQL_ERROR;
+            return toInner(&Statement::freeStmt, option);
         }
     }
 }
@@ -226,9 +239,7 @@ SQLRETURN MySQLImpersonatorStatement::setStmtAttr(SQLINTEGER attribute, SQLPOINT
 SQLRETURN MySQLImpersonatorStatement::getStmtAttr(SQLINTEGER attribute, SQLPOINTER value,
                                                   SQLINTEGER bufferLength,
                                                   SQLINTEGER* stringLength) {
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->getStmtAttr(attribute, value, bufferLength, stringLength)
-                            : SQL_ERROR;
+    return toInner(&Statement::getStmtAttr, attribute, value, bufferLength, stringLength);
 }
 
 SQLRETURN MySQLImpersonatorStatement::bindCol(SQLUSMALLINT column, SQLSMALLINT valueType,
@@ -250,11 +261,8 @@ SQLRETURN MySQLImpersonatorStatement::bindParameter(SQLUSMALLINT number,
                                                     SQLULEN columnSize, SQLSMALLINT decimalDigits,
                                                     SQLPOINTER value, SQLLEN bufferLength,
                                                     SQLLEN* lengthOrIndicator) {
-    Statement* inner = innerForCall();
-    return inner != nullptr
-               ? inner->bindParameter(number, inputOutputType, valueType, sqlType, columnSize,
-                                      decimalDigits, value, bufferLength, lengthOrIndicator)
-               : SQL_ERROR;
+    return toInner(&Statement::bindParameter, number, inputOutputType, valueType, sqlType,
+                   columnSize, decimalDigits, value, bufferLength, lengthOrIndicator);
 }
 
 // --- Diagnostics ---------------------------------------------------------------------
@@ -311,14 +319,13 @@ SQLRETURN MySQLImpersonatorStatement::colAttribute(SQLUSMALLINT column, SQLUSMAL
                                                    SQLSMALLINT bufferLength,
                                                    SQLSMALLINT* stringLength,
                                                    SQLLEN* numericAttribute) {
-    if (hasOwnResult()) {
-        return Statement::colAttribute(column, field, characterAttribute, bufferLength,
-                                       stringLength, numericAttribute);
-    }
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->colAttribute(column, field, characterAttribute, bufferLength,
-                                                  stringLength, numericAttribute)
-                            : SQL_ERROR;
+    return ownElseInner(
+        [&] {
+            return Statement::colAttribute(column, field, characterAttribute, bufferLength,
+                                           stringLength, numericAttribute);
+        },
+        &Statement::colAttribute, column, field, characterAttribute, bufferLength, stringLength,
+        numericAttribute);
 }
 
 SQLRETURN MySQLImpersonatorStatement::describeCol(SQLUSMALLINT column, SQLCHAR* name,
@@ -359,96 +366,70 @@ SQLSMALLINT MySQLImpersonatorStatement::adjustColumnDataType(SQLSMALLINT dataTyp
 }
 
 SQLRETURN MySQLImpersonatorStatement::numResultCols(SQLSMALLINT* count) {
-    if (hasOwnResult()) {
-        return Statement::numResultCols(count);
-    }
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->numResultCols(count) : SQL_ERROR;
+    return ownElseInner([&] { return Statement::numResultCols(count); }, &Statement::numResultCols,
+                        count);
 }
 
 SQLRETURN MySQLImpersonatorStatement::rowCount(SQLLEN* count) {
-    if (hasOwnResult()) {
-        return Statement::rowCount(count);
-    }
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->rowCount(count) : SQL_ERROR;
+    return ownElseInner([&] { return Statement::rowCount(count); }, &Statement::rowCount, count);
 }
 
 // --- Fetching ------------------------------------------------------------------------
 
 SQLRETURN MySQLImpersonatorStatement::fetch() {
-    if (hasOwnResult()) {
-        return Statement::fetch();
-    }
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->fetch() : SQL_ERROR;
+    return ownElseInner([&] { return Statement::fetch(); }, &Statement::fetch);
 }
 
 SQLRETURN MySQLImpersonatorStatement::fetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
-    if (hasOwnResult()) {
-        return Statement::fetchScroll(orientation, offset);
-    }
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->fetchScroll(orientation, offset) : SQL_ERROR;
+    return ownElseInner([&] { return Statement::fetchScroll(orientation, offset); },
+                        &Statement::fetchScroll, orientation, offset);
 }
 
 SQLRETURN MySQLImpersonatorStatement::extendedFetch(SQLUSMALLINT orientation, SQLLEN offset,
                                                     SQLULEN* rowCount, SQLUSMALLINT* rowStatus) {
-    if (hasOwnResult()) {
-        return Statement::extendedFetch(orientation, offset, rowCount, rowStatus);
-    }
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->extendedFetch(orientation, offset, rowCount, rowStatus)
-                            : SQL_ERROR;
+    return ownElseInner(
+        [&] { return Statement::extendedFetch(orientation, offset, rowCount, rowStatus); },
+        &Statement::extendedFetch, orientation, offset, rowCount, rowStatus);
 }
 
 SQLRETURN MySQLImpersonatorStatement::getData(SQLUSMALLINT column, SQLSMALLINT valueType,
                                               SQLPOINTER value, SQLLEN bufferLength,
                                               SQLLEN* lengthOrIndicator) {
-    if (hasOwnResult()) {
-        return Statement::getData(column, valueType, value, bufferLength, lengthOrIndicator);
-    }
-    Statement* inner = innerForCall();
-    return inner != nullptr
-               ? inner->getData(column, valueType, value, bufferLength, lengthOrIndicator)
-               : SQL_ERROR;
+    return ownElseInner(
+        [&] {
+            return Statement::getData(column, valueType, value, bufferLength, lengthOrIndicator);
+        },
+        &Statement::getData, column, valueType, value, bufferLength, lengthOrIndicator);
 }
 
 SQLRETURN MySQLImpersonatorStatement::moreResults() {
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->moreResults() : SQL_ERROR;
+    return toInner(&Statement::moreResults);
 }
 
 // --- Parameters and data at execution ------------------------------------------------
 
 SQLRETURN MySQLImpersonatorStatement::cancel() {
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->cancel() : SQL_ERROR;
+    return toInner(&Statement::cancel);
 }
 
 SQLRETURN MySQLImpersonatorStatement::paramData(SQLPOINTER* value) {
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->paramData(value) : SQL_ERROR;
+    return toInner(&Statement::paramData, value);
 }
 
 SQLRETURN MySQLImpersonatorStatement::putData(SQLPOINTER data, SQLLEN length) {
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->putData(data, length) : SQL_ERROR;
+    return toInner(&Statement::putData, data, length);
 }
 
 SQLRETURN MySQLImpersonatorStatement::numParams(SQLSMALLINT* count) {
-    Statement* inner = innerForCall();
-    return inner != nullptr ? inner->numParams(count) : SQL_ERROR;
+    return toInner(&Statement::numParams, count);
 }
 
 SQLRETURN MySQLImpersonatorStatement::describeParam(SQLUSMALLINT number, SQLSMALLINT* dataType,
                                                     SQLULEN* parameterSize,
                                                     SQLSMALLINT* decimalDigits,
                                                     SQLSMALLINT* nullable) {
-    Statement* inner = innerForCall();
-    const SQLRETURN rc = inner != nullptr ? inner->describeParam(number, dataType, parameterSize,
-                                                                 decimalDigits, nullable)
-                                          : SQL_ERROR;
+    const SQLRETURN rc = toInner(&Statement::describeParam, number, dataType, parameterSize,
+                                 decimalDigits, nullable);
     if (!succeeded(rc)) {
         if (isTracing()) {
             trace(*this, "// describeParameter failed, returning SQL_VARCHAR values");

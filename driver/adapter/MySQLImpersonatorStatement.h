@@ -155,6 +155,15 @@ class MySQLImpersonatorStatement : public Statement {
     // Clears the own diagnostics for a forwarded call; null, with 08S01
     // posted, when there is no inner statement.
     Statement* innerForCall();
+    // A forwarded call: the inner statement's `operation`, SQL_ERROR when
+    // there is none.
+    template <typename... Params, typename... Args>
+    SQLRETURN toInner(SQLRETURN (Statement::*operation)(Params...), Args... args);
+    // "Own, else inner": `ownCall` (the Statement base) while the statement
+    // holds a result of its own, else the inner statement's `operation`.
+    template <typename OwnCall, typename... Params, typename... Args>
+    SQLRETURN ownElseInner(OwnCall ownCall, SQLRETURN (Statement::*operation)(Params...),
+                           Args... args);
     // Drops a result made here, with its description.
     void releaseOwnResult();
     // Runs a call on both sides: the own side answers while it holds a

@@ -95,26 +95,25 @@ class InnerCells {
     }
 
     std::optional<SQLSMALLINT> shortNumber(SQLUSMALLINT column) {
-        SQLSMALLINT value = 0;
-        SQLLEN indicator = 0;
-        inner_.getData(column, SQL_C_SSHORT, &value, sizeof value, &indicator);
-        if (indicator == SQL_NULL_DATA) {
-            return std::nullopt;
-        }
-        return value;
+        return numberAs<SQLSMALLINT>(column, SQL_C_SSHORT);
     }
 
     std::optional<SQLINTEGER> number(SQLUSMALLINT column) {
-        SQLINTEGER value = 0;
+        return numberAs<SQLINTEGER>(column, SQL_C_SLONG);
+    }
+
+  private:
+    template <typename T>
+    std::optional<T> numberAs(SQLUSMALLINT column, SQLSMALLINT cType) {
+        T value = 0;
         SQLLEN indicator = 0;
-        inner_.getData(column, SQL_C_SLONG, &value, sizeof value, &indicator);
+        inner_.getData(column, cType, &value, sizeof value, &indicator);
         if (indicator == SQL_NULL_DATA) {
             return std::nullopt;
         }
         return value;
     }
 
-  private:
     Statement& inner_;
 };
 
