@@ -8,6 +8,7 @@ PACKAGES=(
   libiodbc2-dev iodbc libplist-dev
   googletest libgtest-dev
   postgresql-15 postgresql-client-15 odbc-postgresql
+  clang libclang-rt-14-dev
 )
 
 missing=()
