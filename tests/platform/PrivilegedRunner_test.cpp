@@ -107,8 +107,8 @@ TEST(PrivilegedRunner, LaunchFeedsStandardInputCapturesTheReplyAndReportsTheExit
     const fs::path seen = sandbox.root() / "seen";
     const fs::path launcher =
         writeProgram(sandbox.root() / "launcher",
-                     "#!/bin/sh\ncat > '" + seen.string() + "'\necho \"$1 $2\" > '" + seen.string() +
-                         ".arg'\necho ERROR 5366\nexit 5\n",
+                     "#!/bin/sh\ncat > '" + seen.string() + "'\necho \"$1 $2\" > '" +
+                         seen.string() + ".arg'\necho ERROR 5366\nexit 5\n",
                      0755);
     const std::string request = "<plist>\n'quoted' $(not run)\n</plist>";
 
@@ -136,9 +136,9 @@ TEST(PrivilegedRunner, LaunchSurvivesALauncherThatReadsNothing) {
 TEST(PrivilegedRunner, LaunchKeepsOnlyTheStartOfALongReplyWhileFeedingALongRequest) {
     OdbcSandbox sandbox;
     // Writes more than a pipe holds before it reads anything.
-    const fs::path launcher = writeProgram(
-        sandbox.root() / "launcher",
-        "#!/bin/sh\nhead -c 200000 /dev/zero | tr '\\0' r\nwc -c\nexit 0\n", 0755);
+    const fs::path launcher =
+        writeProgram(sandbox.root() / "launcher",
+                     "#!/bin/sh\nhead -c 200000 /dev/zero | tr '\\0' r\nwc -c\nexit 0\n", 0755);
 
     const auto outcome =
         PrivilegedRunner::launch(launcher, "/opt/helper", std::string(1 << 20, 'x'));

@@ -204,7 +204,11 @@ TEST_F(AdministratorRequestTest, HelperFailuresAreReportedAndLogged) {
          false,
          {"helper reply: ERROR 5366\n",
           "Authenticated install submit failed: helper exited with status 3"}},
-        {"killed", 0, {0, -1, ""}, false, {"Authenticated install submit failed with unknown error"}},
+        {"killed",
+         0,
+         {0, -1, ""},
+         false,
+         {"Authenticated install submit failed with unknown error"}},
         {"ran", 0, {0, 0, "OK\n"}, true, {}},
     };
     for (const Case& c : cases) {
