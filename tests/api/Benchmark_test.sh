@@ -15,7 +15,7 @@ unset LANGUAGE LC_ALL LC_MESSAGES
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 out=$(timeout 50 bash "$MORVANEX_SOURCE_DIR/scripts/bench.sh" --build "$MORVANEX_BINARY_DIR" \
-  --rows 30 --statements 3 --connects 2 --rounds 2) || fail "bench.sh failed:
+  --rows 30 --statements 3 --connects 1 --rounds 1) || fail "bench.sh failed:
 $out"
 
 for row in "fetch-bound row" "fetch-getdata row" "select-key statement" "insert statement" \
