@@ -5,6 +5,10 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "platform/MacSingleByteTables.h"
 
@@ -351,6 +355,9 @@ class IconvHandle {
 
     bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
+    // Back to the initial shift state, as if just opened.
+    void reset() const { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+
     // Converts all of `in`; false when iconv refuses any of it.
     bool convert(std::string_view in, std::string& out) const {
         char* inPtr = const_cast<char*>(in.data());  // iconv's signature; never written
@@ -372,16 +379,70 @@ class IconvHandle {
     iconv_t cd_;
 };
 
-// Encodings glibc's iconv knows. A descriptor is opened per call: iconv
-// descriptors carry state and must not be shared between threads.
+// Descriptors of one conversion, kept for reuse: opening one costs far more
+// than converting a statement. A descriptor carries state, so each is lent
+// to one caller at a time and reset when it comes back.
+class IconvPool {
+  public:
+    constexpr IconvPool(const char* to, const char* from) : to_(to), from_(from) {}
+
+    class Lease {
+      public:
+        explicit Lease(const IconvPool& pool) : pool_(pool), handle_(pool.take()) {}
+        ~Lease() { pool_.giveBack(std::move(handle_)); }
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+
+        const IconvHandle& operator*() const { return *handle_; }
+        const IconvHandle* operator->() const { return handle_.get(); }
+
+      private:
+        const IconvPool& pool_;
+        std::unique_ptr<IconvHandle> handle_;
+    };
+
+  private:
+    std::unique_ptr<IconvHandle> take() const {
+        {
+            const std::lock_guard lock(mutex_);
+            if (!idle_.empty()) {
+                std::unique_ptr<IconvHandle> handle = std::move(idle_.back());
+                idle_.pop_back();
+                return handle;
+            }
+        }
+        return std::make_unique<IconvHandle>(to_, from_);
+    }
+
+    void giveBack(std::unique_ptr<IconvHandle> handle) const noexcept {
+        if (!handle->valid()) {
+            return;
+        }
+        handle->reset();
+        try {
+            const std::lock_guard lock(mutex_);
+            idle_.push_back(std::move(handle));
+        } catch (...) {
+            // Not kept: the descriptor closes with the handle.
+        }
+    }
+
+    const char* to_;
+    const char* from_;
+    mutable std::mutex mutex_;
+    mutable std::vector<std::unique_ptr<IconvHandle>> idle_;
+};
+
+// Encodings glibc's iconv knows, with descriptors pooled per direction.
 class IconvCodec final : public TextCodec {
   public:
-    constexpr explicit IconvCodec(const char* name) : name_(name) {}
+    constexpr explicit IconvCodec(const char* name)
+        : decoders_("UTF-16LE", name), encoders_(name, "UTF-32LE") {}
 
     std::optional<std::u16string> decode(std::string_view bytes) const override {
-        IconvHandle cd("UTF-16LE", name_);
+        const IconvPool::Lease cd(decoders_);
         std::string utf16;
-        if (!cd.valid() || !cd.convert(bytes, utf16) || utf16.size() % 2 != 0) {
+        if (!cd->valid() || !cd->convert(bytes, utf16) || utf16.size() % 2 != 0) {
             return std::nullopt;
         }
         std::u16string out;
@@ -393,15 +454,15 @@ class IconvCodec final : public TextCodec {
     }
 
     Encoded encode(std::u16string_view units, char* dest, std::size_t capacity) const override {
-        IconvHandle cd(name_, "UTF-32LE");
+        const IconvPool::Lease cd(encoders_);
         return encodeCharacters(units, dest, capacity, [&cd](char32_t cp) {
-            if (!cd.valid() || isSurrogate(cp)) {
+            if (!cd->valid() || isSurrogate(cp)) {
                 return lossByte();
             }
             CharBytes in;
             pushUnit(in, cp, 4, false);
             std::string out;
-            if (!cd.convert(std::string_view(in.data.data(), in.size), out) || out.empty() ||
+            if (!cd->convert(std::string_view(in.data.data(), in.size), out) || out.empty() ||
                 out.size() > CharBytes().data.size()) {
                 return lossByte();
             }
@@ -414,7 +475,8 @@ class IconvCodec final : public TextCodec {
     }
 
   private:
-    const char* name_;
+    IconvPool decoders_;
+    IconvPool encoders_;
 };
 
 const Utf8Codec kUtf8;

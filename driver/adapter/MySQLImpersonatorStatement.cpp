@@ -146,8 +146,11 @@ SQLRETURN MySQLImpersonatorStatement::repostInnerError(SQLRETURN result) {
 
 Statement* MySQLImpersonatorStatement::innerForCall() {
     // A forwarded call replaces whatever an earlier call left here, so that
-    // the inner statement's records are the ones read back.
-    diagnostics_.clear();
+    // the inner statement's records are the ones read back. Most calls find
+    // nothing to clear: the check is cheaper than the call.
+    if (!diagnostics_.isEmpty()) {
+        diagnostics_.clear();
+    }
     if (inner_ == nullptr) {
         postState("08S01");
     }

@@ -128,7 +128,9 @@ SQLRETURN MySQLImpersonatorStatement::executeStatement(std::string& text) {
 }
 
 SQLRETURN MySQLImpersonatorStatement::executeQuery(std::string text, SQLULEN /*parameterRow*/) {
-    trace(*this, "// finalized query: " + text);
+    if (isTracing()) {
+        trace(*this, "// finalized query: " + text);
+    }
     ird_->clearRecords();
     if (startsWith(text, kSetSqlMode)) {
         releaseRecordset();
@@ -149,7 +151,9 @@ SQLRETURN MySQLImpersonatorStatement::executeQuery(std::string text, SQLULEN /*p
     // The LIKE parameters bound while rewriting never outlive this call.
     const ScopeExit release([this] { releaseLikeParameters(); });
     rewriteForDatabase(text);
-    trace(*this, "// quoted query: " + text);
+    if (isTracing()) {
+        trace(*this, "// quoted query: " + text);
+    }
 
     const SQLRETURN result = executeNativeQuery(text);
     releaseLikeParameters();

@@ -250,6 +250,7 @@ bool ODBCRepeaterStatement::nativeStatementLive() const {
 SQLRETURN ODBCRepeaterStatement::checkNative() {
     // A new call on the adapted driver replaces its diagnostics.
     nativeRecordsRead_ = 0;
+    runRowCount_.reset();
     if (!connected()) {
         post("08S01", 0, "");
         return SQL_ERROR;
@@ -258,7 +259,9 @@ SQLRETURN ODBCRepeaterStatement::checkNative() {
         postConfigurationError();
         return SQL_ERROR;
     }
-    if (!nativeStatementLive()) {
+    // nativeStatementLive() without asking about the connection again: this
+    // runs for every fetched row.
+    if (repeater_->nativeConnectionHandle() != nativeConnection_) {
         // Connected again since: the adapted driver freed our handle.
         post("08S01", 0, "");
         return SQL_ERROR;
@@ -281,6 +284,7 @@ const ODBCRepeaterStatement::BoundColumn* ODBCRepeaterStatement::boundColumn(
 SQLRETURN ODBCRepeaterStatement::freeStmt(SQLUSMALLINT option) {
     traceLine("// freeStmt");
     ConnectionLock lock(*repeater_);
+    runRowCount_.reset();
     const AdaptedDriverEntryPoints& e = entries();
     SQLRETURN rc = SQL_SUCCESS;
     if (!nativeStatementLive()) {
@@ -732,7 +736,9 @@ SQLRETURN ODBCRepeaterStatement::executeQuery(std::string text, SQLULEN paramete
             return SQL_ERROR;
         }
     }
-    traceLine("// repeater finalized query: " + text);
+    if (isTracing()) {
+        traceLine("// repeater finalized query: " + text);
+    }
     ird_->clearRecords();
     if (readOnlyRefusal(text)) {
         return SQL_ERROR;
@@ -769,6 +775,7 @@ SQLRETURN ODBCRepeaterStatement::executeQuery(std::string text, SQLULEN paramete
             SQLLEN count = 0;
             if (SQL_SUCCEEDED(e.SQLRowCount(nativeStatement_, &count))) {
                 setRowCount(count);
+                runRowCount_ = count;
             }
         }
         return rc;
@@ -908,14 +915,22 @@ void ODBCRepeaterStatement::traceFetchedColumns() const {
 }
 
 SQLRETURN ODBCRepeaterStatement::fetch() {
-    traceLine("// repeater fetch");
+    // Asked once: this runs for every row.
+    const bool tracing = isTracing();
+    if (tracing) {
+        traceLine("// repeater fetch");
+    }
     const SQLRETURN rc = forward(entries().SQLFetch, "// could not find fetch function");
-    if (!SQL_SUCCEEDED(rc)) {
+    if (rc == SQL_NO_DATA) {
+        // The end of the result: nothing to read back from the adapted driver.
+    } else if (!SQL_SUCCEEDED(rc)) {
         repostNativeError();
-    } else if (isTracing()) {
+    } else if (tracing) {
         traceFetchedColumns();
     }
-    traceLine("// repeater fetch return: " + std::to_string(rc));
+    if (tracing) {
+        traceLine("// repeater fetch return: " + std::to_string(rc));
+    }
     return rc;
 }
 
@@ -935,6 +950,14 @@ SQLRETURN ODBCRepeaterStatement::numResultCols(SQLSMALLINT* count) {
 }
 
 SQLRETURN ODBCRepeaterStatement::rowCount(SQLLEN* count) {
+    if (runRowCount_) {
+        // Nothing reached the adapted driver since it told the count.
+        if (count != nullptr) {
+            *count = *runRowCount_;
+        }
+        runRowCount_.reset();
+        return SQL_SUCCESS;
+    }
     return forward(entries().SQLRowCount, "// could not find row count function", count);
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -257,6 +258,9 @@ class ODBCRepeaterStatement : public Statement {
     std::map<int, std::unique_ptr<BoundColumn>> columns_;
     // Adapted records SQLError has handed out since the last forwarded call.
     SQLSMALLINT nativeRecordsRead_ = 0;
+    // The adapted driver's row count read right after a run, answered once
+    // instead of asking again; forgotten at the next forwarded call.
+    std::optional<SQLLEN> runRowCount_;
     // Set while executeStatement runs texts whose values it spliced.
     bool valuesSpliced_ = false;
 };

@@ -43,8 +43,11 @@ TextSettings textSettings(const Statement& statement) {
 StatementText convertStatementText(const TextSettings& settings, const SQLWCHAR* text,
                                    SQLINTEGER units) {
     StatementText result;
-    if (!settings.wideApi && settings.sendEncoding == getPreferredLanguageEncoding()) {
-        result.text = wideToUtf8ViaLatin1(text, units, &result.bytes);
+    // The preferred languages come from the environment: read them once.
+    const StringEncoding language =
+        settings.wideApi ? kEncodingUtf8 : getPreferredLanguageEncoding();
+    if (!settings.wideApi && settings.sendEncoding == language) {
+        result.text = wideToUtf8ViaLatin1(text, units, &result.bytes, language);
     } else if (!settings.wideApi && settings.sendEncoding == kEncodingIsoLatin1) {
         result.text = wideToLatin1(text, units, &result.bytes);
     } else {

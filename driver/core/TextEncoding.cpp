@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "driver/adapter/SqlTextScanner.h"
@@ -99,6 +102,62 @@ std::int64_t copyRaw(char* dest, std::size_t destSize, std::size_t termWidth,
     return static_cast<std::int64_t>(copied);
 }
 
+// Whether ASCII reads and writes as itself in `encoding`: not in every Mac
+// or CJK encoding, so each is tried once and the answer kept.
+bool checkKeepsAscii(StringEncoding encoding) {
+    const TextCodec* codec = TextCodec::forEncoding(encoding);
+    if (codec == nullptr || codec->unitWidth() != 1) {
+        return false;
+    }
+    std::string bytes;
+    std::u16string units;
+    for (char c = 1; c < 0x7F; ++c) {
+        bytes += c;
+        units += static_cast<char16_t>(c);
+    }
+    bytes += '\x7F';
+    units += u'\x7F';
+    const std::optional<std::u16string> decoded = codec->decode(bytes);
+    if (!decoded || *decoded != units) {
+        return false;
+    }
+    std::string encoded(bytes.size(), '\0');
+    const TextCodec::Encoded done = codec->encode(units, encoded.data(), encoded.size());
+    return done.units == units.size() && done.bytes == bytes.size() && encoded == bytes;
+}
+
+bool keepsAscii(StringEncoding encoding) {
+    static std::mutex mutex;
+    static std::map<StringEncoding, bool> known;
+    const std::lock_guard lock(mutex);
+    const auto [entry, added] = known.try_emplace(encoding, false);
+    if (added) {
+        entry->second = checkKeepsAscii(encoding);
+    }
+    return entry->second;
+}
+
+// Wide text that is all ASCII, as its bytes, when every encoding it passes
+// through keeps ASCII as itself: the conversions would give the same bytes.
+std::optional<std::string> unchangedAscii(const SQLWCHAR* text, std::int64_t length,
+                                          std::initializer_list<StringEncoding> through) {
+    if (text == nullptr) {
+        return std::nullopt;
+    }
+    const std::int64_t units = wideUnits(text, length);
+    if (units < 0) {
+        return std::nullopt;
+    }
+    const SQLWCHAR* end = text + units;
+    if (!std::all_of(text, end, [](SQLWCHAR c) { return c >= 0 && c < 0x80; }) ||
+        !std::all_of(through.begin(), through.end(), keepsAscii)) {
+        return std::nullopt;
+    }
+    std::string out(static_cast<std::size_t>(units), '\0');
+    std::transform(text, end, out.begin(), [](SQLWCHAR c) { return static_cast<char>(c); });
+    return out;
+}
+
 std::string wideToUtf8Text(const SQLWCHAR* text, std::int64_t length, std::int64_t* outBytes) {
     return wideToEncoding(text, length, outBytes, kEncodingUtf8);
 }
@@ -115,6 +174,10 @@ std::string convertToString(std::size_t capacity, StringEncoding destEncoding,
 }
 
 std::string latin1Text(const SQLWCHAR* text, std::int64_t length, std::int64_t* outBytes) {
+    if (std::optional<std::string> ascii = unchangedAscii(text, length, {kEncodingIsoLatin1})) {
+        store(outBytes, static_cast<std::int64_t>(ascii->size()));
+        return std::move(*ascii);
+    }
     const std::string utf8 = wideToUtf8Text(text, length, nullptr);
     std::string latin1 =
         convertToString(4 * utf8.size() + 4, kEncodingIsoLatin1, utf8, kEncodingUtf8);
@@ -122,12 +185,17 @@ std::string latin1Text(const SQLWCHAR* text, std::int64_t length, std::int64_t* 
     return latin1;
 }
 
-std::string viaLatin1Text(const SQLWCHAR* text, std::int64_t length, std::int64_t* outBytes) {
+std::string viaLatin1Text(const SQLWCHAR* text, std::int64_t length, std::int64_t* outBytes,
+                          StringEncoding language) {
+    if (std::optional<std::string> ascii =
+            unchangedAscii(text, length, {kEncodingIsoLatin1, language})) {
+        store(outBytes, static_cast<std::int64_t>(ascii->size()));
+        return std::move(*ascii);
+    }
     const std::string utf8 = wideToUtf8Text(text, length, nullptr);
     const std::string latin1 =
         convertToString(4 * utf8.size() + 4, kEncodingIsoLatin1, utf8, kEncodingUtf8);
-    std::string result =
-        convertToString(4 * utf8.size() + 4, kEncodingUtf8, latin1, getPreferredLanguageEncoding());
+    std::string result = convertToString(4 * utf8.size() + 4, kEncodingUtf8, latin1, language);
     store(outBytes, static_cast<std::int64_t>(result.size()));
     return result;
 }
@@ -272,6 +340,10 @@ std::string wideToEncoding(const SQLWCHAR* text, std::int64_t length, std::int64
     if (text == nullptr) {
         return {};
     }
+    if (std::optional<std::string> ascii = unchangedAscii(text, length, {target})) {
+        store(outBytes, static_cast<std::int64_t>(ascii->size()));
+        return std::move(*ascii);
+    }
     const std::size_t sourceBytes = static_cast<std::size_t>(units) * sizeof(SQLWCHAR);
     std::string out = convertToString(
         sourceBytes + 4, target, std::string_view(reinterpret_cast<const char*>(text), sourceBytes),
@@ -317,19 +389,24 @@ std::string wideToLatin1(const SQLWCHAR* text, std::int64_t length, SQLINTEGER* 
 }
 
 std::string wideToUtf8ViaLatin1(const SQLWCHAR* text, std::int64_t length) {
-    return viaLatin1Text(text, length, nullptr);
+    return viaLatin1Text(text, length, nullptr, getPreferredLanguageEncoding());
 }
 
 std::string wideToUtf8ViaLatin1(const SQLWCHAR* text, std::int64_t length, SQLSMALLINT* outBytes) {
     std::int64_t bytes = 0;
-    std::string out = viaLatin1Text(text, length, &bytes);
+    std::string out = viaLatin1Text(text, length, &bytes, getPreferredLanguageEncoding());
     storeSaturated(outBytes, bytes);
     return out;
 }
 
 std::string wideToUtf8ViaLatin1(const SQLWCHAR* text, std::int64_t length, SQLINTEGER* outBytes) {
+    return wideToUtf8ViaLatin1(text, length, outBytes, getPreferredLanguageEncoding());
+}
+
+std::string wideToUtf8ViaLatin1(const SQLWCHAR* text, std::int64_t length, SQLINTEGER* outBytes,
+                                StringEncoding language) {
     std::int64_t bytes = 0;
-    std::string out = viaLatin1Text(text, length, &bytes);
+    std::string out = viaLatin1Text(text, length, &bytes, language);
     storeSaturated(outBytes, bytes);
     return out;
 }

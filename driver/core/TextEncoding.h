@@ -57,6 +57,9 @@ std::string wideToLatin1(const SQLWCHAR* text, std::int64_t length, SQLINTEGER* 
 std::string wideToUtf8ViaLatin1(const SQLWCHAR* text, std::int64_t length);
 std::string wideToUtf8ViaLatin1(const SQLWCHAR* text, std::int64_t length, SQLSMALLINT* outBytes);
 std::string wideToUtf8ViaLatin1(const SQLWCHAR* text, std::int64_t length, SQLINTEGER* outBytes);
+// The same with the language encoding the caller read already.
+std::string wideToUtf8ViaLatin1(const SQLWCHAR* text, std::int64_t length, SQLINTEGER* outBytes,
+                                StringEncoding language);
 
 // UTF-8 into a wide buffer of `destBytes` bytes (zero-filled, terminated by
 // a zero unit within it); the whole characters that fit are converted.

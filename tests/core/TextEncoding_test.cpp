@@ -2,12 +2,14 @@
 
 #include <sql.h>
 
+#include <atomic>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/core/TextEncoding.h"
@@ -368,6 +370,9 @@ TEST(TextEncoding, WideToUtf8ViaLatin1ReadsTheBytesInTheLanguageEncoding) {
         {"el", {0xBF, 0xE1, 0}, "\xCE\xA9\xCE\xB1"},  // Mac Greek omega, alpha
         {"fr", {0x8E, 0}, "\xC3\xA9"},                // MacRoman e-acute
         {"ja", {0x93, 0xFA, 0x96, 0x7B, 0}, "\xE6\x97\xA5\xE6\x9C\xAC"},
+        {"fr", {'S', 'E', 'L', 0}, "SEL"},
+        // ASCII that Shift_JIS does not keep: the yen sign and the overline.
+        {"ja", {'a', '\\', '~', 0}, "a\xC2\xA5\xE2\x80\xBE"},
     };
     for (const Case& c : cases) {
         LanguagesOverride languages({c.language});
@@ -375,6 +380,26 @@ TEST(TextEncoding, WideToUtf8ViaLatin1ReadsTheBytesInTheLanguageEncoding) {
         EXPECT_EQ(wideToUtf8ViaLatin1(c.text.data(), SQL_NTS, &count), c.expected) << c.language;
         EXPECT_EQ(count, static_cast<SQLINTEGER>(c.expected.size()));
     }
+}
+
+TEST(TextEncoding, ConversionsThroughIconvRunInParallel) {
+    LanguagesOverride languages({"ja"});
+    const std::vector<SQLWCHAR> text = {0x93, 0xFA, 0x96, 0x7B, 'x', 0};
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong = 0;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                if (wideToUtf8ViaLatin1(text.data(), SQL_NTS) != "\xE6\x97\xA5\xE6\x9C\xACx") {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(TextEncoding, Utf8ToWideFitsWholeCharactersAndCountsTheWholeText) {
