@@ -483,9 +483,17 @@ TEST(DialectText, RewritesGrowLinearlyWithTheText) {
         for (std::size_t i = 0; i < copies; ++i) {
             text += unit;
         }
-        const auto start = std::chrono::steady_clock::now();
-        rewrite(text);
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        // The quickest of a few runs, so a loaded machine does not decide.
+        double best = 1e9;
+        for (int run = 0; run < 3; ++run) {
+            std::string copy = text;
+            const auto start = std::chrono::steady_clock::now();
+            rewrite(copy);
+            best = std::min(
+                best,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+        return best;
     };
     const std::function<void(std::string&)> rewrites[] = {
         [](std::string& t) {
@@ -498,7 +506,8 @@ TEST(DialectText, RewritesGrowLinearlyWithTheText) {
     for (std::size_t k = 0; k < std::size(rewrites); ++k) {
         const double small = timeOf(units[k], 4000, rewrites[k]);
         const double large = timeOf(units[k], 16000, rewrites[k]);
-        EXPECT_LT(large, 10 * small + 0.05) << units[k];
+        // Quadratic growth takes seconds at the larger size; linear stays near 4x.
+        EXPECT_LT(large, 10 * small + 0.25) << units[k];
     }
 }
 
