@@ -31,15 +31,6 @@ std::span<const AdaptedEntryPointRow> adaptedEntryPointRows() {
     return kRows;
 }
 
-const AdaptedEntryPointRow* findAdaptedEntryPoint(std::string_view name) {
-    for (const AdaptedEntryPointRow& row : kRows) {
-        if (name == row.name) {
-            return &row;
-        }
-    }
-    return nullptr;
-}
-
 bool resolveAdaptedEntryPoint(void* library, const AdaptedEntryPointRow& row,
                               AdaptedDriverEntryPoints& table) {
     void* symbol = library != nullptr ? dlsym(library, row.name) : nullptr;

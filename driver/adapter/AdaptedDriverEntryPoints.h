@@ -159,9 +159,6 @@ struct AdaptedEntryPointRow {
 // Every row, in declaration order.
 std::span<const AdaptedEntryPointRow> adaptedEntryPointRows();
 
-// The row of a name, or null.
-const AdaptedEntryPointRow* findAdaptedEntryPoint(std::string_view name);
-
 // Looks the row's name up in `library` (a dlopen handle) and stores what it
 // finds, null included, in the table. True when the library exports it.
 bool resolveAdaptedEntryPoint(void* library, const AdaptedEntryPointRow& row,

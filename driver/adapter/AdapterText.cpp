@@ -4,13 +4,6 @@
 #include <charconv>
 #include <system_error>
 
-std::string upperCase(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
 std::string doubledQuotes(std::string_view text) {
     std::string out;
     out.reserve(text.size());

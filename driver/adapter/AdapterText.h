@@ -3,10 +3,9 @@
 #include <string>
 #include <string_view>
 
-// Small text helpers shared by the MySQL face's connection and statements.
+#include "driver/core/TextCase.h"
 
-// ASCII upper case, byte by byte (names and keys are compared so).
-std::string upperCase(std::string text);
+// Small text helpers shared by the MySQL face's connection and statements.
 
 // `text` with every single quote doubled: safe between the quotes of an SQL
 // literal that the driver builds itself.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "driver/adapter/AdapterText.h"
+#include "driver/adapter/ConnectionOptions.h"
 #include "driver/adapter/TarvexConnection.h"
 #include "driver/core/ConnectionText.h"
 #include "driver/core/Environment.h"
@@ -40,7 +41,8 @@ void traceDeclaredType(Environment* environment, const SQLCHAR* text, SQLSMALLIN
     if (!type.empty()) {
         return;
     }
-    const std::string dsn = getAttributeValue(connectionString, L"DSN");
+    const std::string dsn =
+        getAttributeValue(connectionString, ConnectionOptions::keyName(ConnectionKey::Dsn));
     if (!dsn.empty()) {
         type = getDsnValue(dsn, L"Type");
         trace(environment, "// identify driver: dsn value: " + dsn + " type: " + type);

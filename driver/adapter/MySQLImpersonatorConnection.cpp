@@ -94,12 +94,13 @@ SQLRETURN MySQLImpersonatorConnection::connectStrings(const std::string& server,
         postState("08001");
         return SQL_ERROR;
     }
-    const SQLRETURN result = inner_->connectStrings(server, user, authentication);
+    const ConnectionOptions options = ConnectionOptions::fromDsn(server);
+    const SQLRETURN result = inner_->connectOptions(server, options, user, authentication);
     if (!SQL_SUCCEEDED(result)) {
         mapConnectFailure(result);
         return result;
     }
-    identify([&server] { return getDsnValue(server, L"Redshift"); });
+    identify(options.value(ConnectionKey::Redshift));
     trace("// native DBMS Type: | " + nativeDbmsType());
     return result;
 }
@@ -110,36 +111,31 @@ SQLRETURN MySQLImpersonatorConnection::driverConnect(SQLHWND window, const SQLCH
                                                      SQLSMALLINT* outLength,
                                                      SQLUSMALLINT completion) {
     diagnostics_.clear();
-    const std::string text = makeConnectionString(connectionText, connectionTextLength);
-    dataSourceName_ = getAttributeValue(text, L"DSN");
+    const ConnectionOptions options =
+        ConnectionOptions::fromText(makeConnectionString(connectionText, connectionTextLength));
+    dataSourceName_ = options.value(ConnectionKey::Dsn);
     if (!inner_) {
         postState("08001");
         return SQL_ERROR;
     }
-    const SQLRETURN result = inner_->driverConnect(window, connectionText, connectionTextLength,
-                                                   outText, outBufferLength, outLength, completion);
+    const SQLRETURN result = inner_->driverConnectOptions(window, options, outText, outBufferLength,
+                                                          outLength, completion);
     if (!SQL_SUCCEEDED(result)) {
         mapConnectFailure(result);
         return result;
     }
-    identify([this, &text] {
-        std::string redshift = getAttributeValue(text, L"Redshift");
-        if (redshift.empty() && !dataSourceName_.empty()) {
-            redshift = getDsnValue(dataSourceName_, L"Redshift");
-        }
-        return redshift;
-    });
+    identify(options.value(ConnectionKey::Redshift));
     trace("// native DBMS Type: | " + nativeDbmsType());
     return result;
 }
 
-void MySQLImpersonatorConnection::identify(const std::function<std::string()>& redshiftValue) {
+void MySQLImpersonatorConnection::identify(const std::string& redshiftValue) {
     // The names read at this connect replace anything kept before; an empty
     // one (the adapted driver did not answer) is asked again later.
     const std::string name = inner_->adaptedDbmsName();
     const std::string version = inner_->infoDbmsVer();
     const bool db2 = name.compare(0, 3, "DB2") == 0;
-    const bool redshift = !db2 && upperCase(redshiftValue()) == "YES";
+    const bool redshift = !db2 && upperCase(redshiftValue) == "YES";
     std::lock_guard guard(cacheMutex_);
     dbmsNameCache_ = name;
     nativeDbmsVersionCache_ = version;

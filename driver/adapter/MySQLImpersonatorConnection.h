@@ -3,7 +3,6 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -130,8 +129,8 @@ class MySQLImpersonatorConnection : public MySQLBaseConnection {
     // endTran and autocommit failures: the native text without its prefixes.
     void repostFailure(SQLRETURN result);
     // What really answers: DB2 LUW or DB2/400, else whether it is Redshift.
-    // `redshiftValue` gives the "Redshift" key where the connect found it.
-    void identify(const std::function<std::string()>& redshiftValue);
+    // `redshiftValue` is the "Redshift" key as the connect read it.
+    void identify(const std::string& redshiftValue);
     // An information type only the adapted driver knows.
     SQLRETURN forwardInfo(SQLUSMALLINT infoType, SQLPOINTER value, SQLSMALLINT bufferLength,
                           SQLSMALLINT* stringLength);

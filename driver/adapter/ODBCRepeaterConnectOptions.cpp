@@ -17,6 +17,7 @@
 #include "driver/core/ConnectionText.h"
 #include "driver/core/Environment.h"
 #include "driver/core/StringOutput.h"
+#include "driver/core/TextCase.h"
 
 namespace {
 
@@ -41,25 +42,12 @@ constexpr HostApplicationRow kHostApplications[] = {
     {"Tableau", 0, 1, 1, "", ""},         {"XXXX", 0, 0, 0, "", ""},
 };
 
-std::string upperCase(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return upper;
-}
-
 bool isYes(std::string_view value) {
     return upperCase(value) == "YES";
 }
 
 bool isNo(std::string_view value) {
     return upperCase(value) == "NO";
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           upperCase(text.substr(0, prefix.size())) == upperCase(prefix);
 }
 
 // The leading decimal number of a text, as atol reads it, kept in range.
@@ -116,109 +104,107 @@ struct ODBCRepeaterConnection::ConnectOptions {
     // The send and receive encoding names the steps arrive at.
     std::string sendEncoding;
     std::string receiveEncoding;
+
+    void read(const ConnectionOptions& from);
 };
 
 SQLRETURN ODBCRepeaterConnection::connectStrings(const std::string& server, const std::string& user,
                                                  const std::string& authentication) {
-    diagnostics_.clear();
-    dataSourceName_ = server;
-    userName_ = user;
-    keychainUserId_.clear();
-
-    const auto dsnValue = [&server](const SQLWCHAR* key) { return getDsnValue(server, key); };
-    adaptedDsn_ = dsnValue(L"DriverDSN");
-    if (isYes(dsnValue(L"UseKeychain"))) {
-        keychainUserId_ = dsnValue(L"UserID");
-    }
-    if (isYes(dsnValue(L"IncludeViews"))) {
-        includeViews_ = true;
-    }
-    if (isYes(dsnValue(L"ReadOnly"))) {
-        setAttrAccessMode(SQL_MODE_READ_ONLY);
-    }
-    if (isNo(dsnValue(L"ParameterBinding"))) {
-        usesParameterBinding_ = false;
-    }
-    ConnectOptions options;
-    options.autoDetectEncoding = dsnValue(L"AutoDetectEncoding");
-    options.multiByteEncoding = dsnValue(L"MultiByteEncoding");
-    options.wideApi = dsnValue(L"WideAPI");
-    options.unicodeTextTypes = dsnValue(L"UnicodeTextTypes");
-    options.sendSystemEncoding = dsnValue(L"SendSystemEncoding");
-    options.receiveSystemEncoding = dsnValue(L"ReceiveSystemEncoding");
-    options.returnUnicode = dsnValue(L"ReturnUnicode");
-    options.setAppLocale = dsnValue(L"SetAppLocale");
-    applyEncodingNames(options);
-    options.databaseEncoding = dsnValue(L"DatabaseEncoding");
-    applyDatabaseEncoding(options);
-    options.queryLogOn = dsnValue(L"QueryLog_On");
-    options.queryLogTime = dsnValue(L"QueryLogTime");
-    options.queryLogFile = dsnValue(L"QueryLogFile");
-    decideEncoding(options, ConnectPath::Connect);
-    applyQueryLog(options);
-    return open(authentication);
+    return connectOptions(server, ConnectionOptions::fromDsn(server), user, authentication);
 }
 
 SQLRETURN ODBCRepeaterConnection::driverConnect(SQLHWND window, const SQLCHAR* connectionText,
                                                 SQLSMALLINT connectionTextLength, SQLCHAR* outText,
                                                 SQLSMALLINT outBufferLength, SQLSMALLINT* outLength,
                                                 SQLUSMALLINT completion) {
-    keychainUserId_.clear();
+    return driverConnectOptions(
+        window,
+        ConnectionOptions::fromText(makeConnectionString(connectionText, connectionTextLength)),
+        outText, outBufferLength, outLength, completion);
+}
+
+// The values both paths read alike.
+void ODBCRepeaterConnection::ConnectOptions::read(const ConnectionOptions& from) {
+    using enum ConnectionKey;
+    useKeychain = from.value(UseKeychain);
+    includeViews = from.value(IncludeViews);
+    readOnly = from.value(ReadOnly);
+    autoDetectEncoding = from.value(AutoDetectEncoding);
+    wideApi = from.value(WideApi);
+    unicodeTextTypes = from.value(UnicodeTextTypes);
+    sendSystemEncoding = from.value(SendSystemEncoding);
+    receiveSystemEncoding = from.value(ReceiveSystemEncoding);
+    returnUnicode = from.value(ReturnUnicode);
+    setAppLocale = from.value(SetAppLocale);
+    databaseEncoding = from.value(DatabaseEncoding);
+    queryLogOn = from.value(QueryLogOn);
+    queryLogTime = from.value(QueryLogTime);
+    queryLogFile = from.value(QueryLogFile);
+}
+
+SQLRETURN ODBCRepeaterConnection::connectOptions(const std::string& server,
+                                                 const ConnectionOptions& from,
+                                                 const std::string& user,
+                                                 const std::string& authentication) {
+    using enum ConnectionKey;
     diagnostics_.clear();
-    const std::string text = makeConnectionString(connectionText, connectionTextLength);
-    const auto textValue = [&text](const SQLWCHAR* key) { return getAttributeValue(text, key); };
+    dataSourceName_ = server;
+    userName_ = user;
+    keychainUserId_.clear();
 
     ConnectOptions options;
-    adaptedDsn_ = textValue(L"DriverDSN");
-    options.useKeychain = textValue(L"UseKeychain");
+    options.read(from);
+    adaptedDsn_ = from.value(DriverDsn);
     if (isYes(options.useKeychain)) {
-        keychainUserId_ = textValue(L"UserID");
+        keychainUserId_ = from.value(UserId);
     }
-    options.includeViews = textValue(L"IncludeViews");
-    options.readOnly = textValue(L"ReadOnly");
-    options.autoDetectEncoding = textValue(L"AutoDetectEncoding");
-    options.wideApi = textValue(L"WideAPI");
-    options.unicodeTextTypes = textValue(L"UnicodeTextTypes");
-    options.multiByteEncoding = textValue(L"MultiByteEncoding");
-    options.sendSystemEncoding = textValue(L"SendSystemEncoding");
-    options.receiveSystemEncoding = textValue(L"ReceiveSystemEncoding");
-    options.returnUnicode = textValue(L"ReturnUnicode");
-    options.setAppLocale = textValue(L"SetAppLocale");
+    if (isYes(options.includeViews)) {
+        includeViews_ = true;
+    }
+    if (isYes(options.readOnly)) {
+        setAttrAccessMode(SQL_MODE_READ_ONLY);
+    }
+    if (isNo(from.value(ParameterBinding))) {
+        usesParameterBinding_ = false;
+    }
+    options.multiByteEncoding = from.value(MultiByteEncoding);
     applyEncodingNames(options);
-    options.databaseEncoding = textValue(L"DatabaseEncoding");
-    options.queryLogOn = textValue(L"QueryLog_On");
-    options.queryLogTime = textValue(L"QueryLogTime");
-    options.queryLogFile = textValue(L"QueryLogFile");
+    applyDatabaseEncoding(options);
+    decideEncoding(options, ConnectPath::Connect);
+    applyQueryLog(options);
+    return open(authentication);
+}
 
-    dataSourceName_ = textValue(L"DSN");
-    if (!dataSourceName_.empty()) {
-        const std::string dsn = dataSourceName_;
-        const auto fill = [&dsn](std::string& value, const SQLWCHAR* key) {
-            if (value.empty()) {
-                value = getDsnValue(dsn, key);
-            }
-        };
-        fill(adaptedDsn_, L"DriverDSN");
-        fill(databaseName_, L"DATABASE");
-        fill(options.useKeychain, L"UseKeychain");
-        if (isYes(options.useKeychain) && keychainUserId_.empty()) {
-            keychainUserId_ = getDsnValue(dsn, L"UserID");
-        }
-        fill(options.includeViews, L"IncludeViews");
-        fill(options.readOnly, L"ReadOnly");
-        fill(options.wideApi, L"WideAPI");
-        fill(options.unicodeTextTypes, L"UnicodeTextTypes");
-        if (options.multiByteEncoding.empty()) {
-            options.multiByteEncoding = getDsnValue(dsn, L"MultiByteEncoding");
-            if (!options.multiByteEncoding.empty()) {
-                options.sendEncoding = options.multiByteEncoding;
-                options.receiveEncoding = options.multiByteEncoding;
-            }
-        }
-        fill(options.databaseEncoding, L"DatabaseEncoding");
-        fill(options.queryLogOn, L"QueryLog_On");
-        fill(options.queryLogTime, L"QueryLogTime");
-        fill(options.queryLogFile, L"QueryLogFile");
+SQLRETURN ODBCRepeaterConnection::driverConnectOptions(
+    SQLHWND window, const ConnectionOptions& from, SQLCHAR* outText, SQLSMALLINT outBufferLength,
+    SQLSMALLINT* outLength, SQLUSMALLINT completion) {
+    using enum ConnectionKey;
+    keychainUserId_.clear();
+    diagnostics_.clear();
+    const std::string& text = from.text();
+
+    ConnectOptions options;
+    options.read(from);
+    adaptedDsn_ = from.value(DriverDsn);
+    // The text's UserID counts only beside the text's own UseKeychain.
+    if (isYes(from.textValue(UseKeychain))) {
+        keychainUserId_ = from.textValue(UserId);
+    }
+    if (isYes(options.useKeychain) && keychainUserId_.empty()) {
+        keychainUserId_ = from.dsnValue(UserId);
+    }
+    // The text's names come first; a data source's MultiByteEncoding then
+    // replaces both, also a "UTF-8" that the system-encoding keys put there.
+    options.multiByteEncoding = from.textValue(MultiByteEncoding);
+    applyEncodingNames(options);
+    if (options.multiByteEncoding.empty() && !from.dsnValue(MultiByteEncoding).empty()) {
+        options.multiByteEncoding = from.dsnValue(MultiByteEncoding);
+        options.sendEncoding = options.multiByteEncoding;
+        options.receiveEncoding = options.multiByteEncoding;
+    }
+    dataSourceName_ = from.value(Dsn);
+    if (databaseName_.empty()) {
+        databaseName_ = from.value(Database);
     }
 
     decideEncoding(options, ConnectPath::DriverConnect);
@@ -234,8 +220,8 @@ SQLRETURN ODBCRepeaterConnection::driverConnect(SQLHWND window, const SQLCHAR* c
         declined = realWindow;
     }
 
-    userName_ = textValue(L"UID");
-    const std::string password = textValue(L"PWD");
+    userName_ = from.value(Uid);
+    const std::string& password = from.value(Pwd);
     traceSalt(password, text);
     if (isYes(options.includeViews)) {
         includeViews_ = true;

@@ -16,6 +16,7 @@
 #include "driver/core/Environment.h"
 #include "driver/core/Keychain.h"
 #include "driver/core/MutexEnvironment.h"
+#include "driver/core/TextCase.h"
 
 namespace {
 
@@ -48,20 +49,6 @@ class EnvironmentLock {
   private:
     MutexEnvironment* environment_;
 };
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-std::string upperCase(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
 
 // The text for the adapted driver. An empty user or password is left out:
 // "UID=;" would override the adapted DSN's own setting with nothing.

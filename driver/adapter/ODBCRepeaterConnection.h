@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "driver/adapter/AdaptedDriverEntryPoints.h"
+#include "driver/adapter/ConnectionOptions.h"
 #include "driver/core/Connection.h"
 
 class Environment;
@@ -39,6 +40,13 @@ class ODBCRepeaterConnection : public Connection {
                             SQLSMALLINT connectionTextLength, SQLCHAR* outText,
                             SQLSMALLINT outBufferLength, SQLSMALLINT* outLength,
                             SQLUSMALLINT completion) override;
+    // The same with the options read once by the caller; `server` is the
+    // data source name of SQLConnect.
+    virtual SQLRETURN connectOptions(const std::string& server, const ConnectionOptions& options,
+                                     const std::string& user, const std::string& authentication);
+    virtual SQLRETURN driverConnectOptions(SQLHWND window, const ConnectionOptions& options,
+                                           SQLCHAR* outText, SQLSMALLINT outBufferLength,
+                                           SQLSMALLINT* outLength, SQLUSMALLINT completion);
     SQLRETURN disconnect() override;
     SQLRETURN getInfo(SQLUSMALLINT infoType, SQLPOINTER value, SQLSMALLINT bufferLength,
                       SQLSMALLINT* stringLength) override;
@@ -71,7 +79,6 @@ class ODBCRepeaterConnection : public Connection {
     virtual bool usesParameterBinding() const;
 
     const AdaptedDriverEntryPoints& entryPoints() const { return entryPoints_; }
-    const std::string& adaptedDsn() const { return adaptedDsn_; }
     const std::string& keychainUserId() const { return keychainUserId_; }
 
     // The adapted driver's functions, narrow first, else through the W form

@@ -340,7 +340,7 @@ SQLRETURN ODBCRepeaterConnection::nativeGetInfo(SQLHDBC hdbc, SQLUSMALLINT infoT
     if (isTextInfoType(infoType)) {
         if (value == nullptr) {
             if (outLength != nullptr) {
-                *outLength = clampToShort(reportedBytes * 4);
+                *outLength = clampToShort(reportedBytes * kWideCharBytes);
             }
             return rc;
         }

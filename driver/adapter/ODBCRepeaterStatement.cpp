@@ -275,12 +275,6 @@ const ODBCRepeaterStatement::BoundParameter* ODBCRepeaterStatement::boundParamet
     return found != parameters_.end() ? found->second.get() : nullptr;
 }
 
-const ODBCRepeaterStatement::BoundColumn* ODBCRepeaterStatement::boundColumn(
-    SQLUSMALLINT column) const {
-    const auto found = columns_.find(column);
-    return found != columns_.end() ? found->second.get() : nullptr;
-}
-
 SQLRETURN ODBCRepeaterStatement::freeStmt(SQLUSMALLINT option) {
     traceLine("// freeStmt");
     ConnectionLock lock(*repeater_);

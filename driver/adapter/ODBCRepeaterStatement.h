@@ -160,10 +160,8 @@ class ODBCRepeaterStatement : public Statement {
                           SQLSMALLINT* textLength);
 
     SQLHSTMT nativeStatementHandle() const { return nativeStatement_; }
-    ODBCRepeaterConnection* repeaterConnection() const { return repeater_; }
     // The binding records, by number; null when there is none.
     const BoundParameter* boundParameter(SQLUSMALLINT number) const;
-    const BoundColumn* boundColumn(SQLUSMALLINT column) const;
     std::size_t boundParameterCount() const { return parameters_.size(); }
     std::size_t boundColumnCount() const { return columns_.size(); }
 

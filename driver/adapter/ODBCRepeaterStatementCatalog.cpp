@@ -335,7 +335,7 @@ SQLRETURN ODBCRepeaterStatement::wideColumnText(bool describe, SQLUSMALLINT colu
     if (!hasBuffer) {
         // Room for the UTF-8 form of every character.
         if (textLength != nullptr) {
-            *textLength = saturatedShort(reportedChars * 4);
+            *textLength = saturatedShort(reportedChars * kMostUtf8CharBytes);
         }
         return rc;
     }
@@ -350,8 +350,8 @@ SQLRETURN ODBCRepeaterStatement::wideColumnText(bool describe, SQLUSMALLINT colu
     if (textLength != nullptr) {
         // The exact length when the driver gave the whole text, else room
         // for the UTF-8 form of what it has.
-        *textLength =
-            saturatedShort(whole ? static_cast<std::int64_t>(utf8.size()) : reportedChars * 4);
+        *textLength = saturatedShort(whole ? static_cast<std::int64_t>(utf8.size())
+                                           : reportedChars * kMostUtf8CharBytes);
     }
     if (cut && rc == SQL_SUCCESS) {
         post("01004", 0, "");

@@ -51,8 +51,8 @@ class ConvertedText {
   public:
     ConvertedText(const WideText& wide, bool viaLatin1) {
         // A positive length counts bytes, four to a character.
-        const SQLINTEGER units =
-            wideInputLength(wide.text, wide.length > 0 ? wide.length / 4 : wide.length);
+        const SQLINTEGER units = wideInputLength(
+            wide.text, wide.length > 0 ? wide.length / kWideCharBytes : wide.length);
         SQLSMALLINT bytes = 0;
         text_ = viaLatin1 ? wideToUtf8ViaLatin1(wide.text, units, &bytes)
                           : wideToUtf8(wide.text, units, &bytes);

@@ -369,7 +369,7 @@ SQLRETURN driverConnectW(SQLHDBC connection, SQLHWND window, SQLWCHAR* connectio
     // UTF-8 bytes each, so a text that fits there is never cut here.
     const bool hasBuffer = bufferLength > 0;
     const auto narrowLength = static_cast<SQLSMALLINT>(
-        std::min<std::int64_t>(std::int64_t{bufferLength} * 4, kMostBytes));
+        std::min<std::int64_t>(std::int64_t{bufferLength} * kMostUtf8CharBytes, kMostBytes));
     WipedBytes narrowBytes(hasBuffer ? static_cast<std::size_t>(narrowLength) + 1 : 0);
     auto* narrow = hasBuffer ? reinterpret_cast<SQLCHAR*>(narrowBytes.data()) : nullptr;
     SQLSMALLINT written = 0;

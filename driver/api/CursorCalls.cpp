@@ -33,7 +33,8 @@ std::string noLines() {
 // of `characters` holds (four bytes each, and the terminator), or for any
 // name when the caller only asks for its length.
 std::vector<char> narrowBufferFor(std::int64_t characters) {
-    const std::int64_t size = characters > 0 ? characters * 4 + 1 : kMostNarrowBytes;
+    const std::int64_t size =
+        characters > 0 ? characters * kMostUtf8CharBytes + 1 : kMostNarrowBytes;
     return std::vector<char>(static_cast<std::size_t>(std::min(size, kMostNarrowBytes)), '\0');
 }
 

@@ -176,7 +176,8 @@ SQLRETURN setDescFieldW(SQLHDESC handle, SQLSMALLINT recNumber, SQLSMALLINT fiel
     if (isTextField(field)) {
         const auto* wide = static_cast<const SQLWCHAR*>(value);
         converted = wideToUtf8(
-            wide, wideInputLength(wide, bufferLength > 0 ? bufferLength / 4 : bufferLength));
+            wide,
+            wideInputLength(wide, bufferLength > 0 ? bufferLength / kWideCharBytes : bufferLength));
         passed = converted.data();
         passedLength = SQL_NTS;
     }
@@ -306,7 +307,7 @@ SQLRETURN getDescRecW(SQLHDESC handle, SQLSMALLINT recNumber, SQLWCHAR* name,
     // Room for every character the caller's buffer can take, at up to four
     // UTF-8 bytes each; a longer name is read again whole.
     const auto capacity = static_cast<SQLSMALLINT>(
-        std::clamp<std::int64_t>(std::int64_t{bufferLength} * 4, 1, 32767));
+        std::clamp<std::int64_t>(std::int64_t{bufferLength} * kMostUtf8CharBytes, 1, 32767));
     const NarrowAnswer answer = readNarrowAnswer<SQLSMALLINT>(
         capacity, [&](SQLCHAR* buffer, SQLSMALLINT room, SQLSMALLINT* nameBytes) {
             return descriptor.getDescRec(recNumber, buffer, room, nameBytes, type, subType, length,

@@ -331,7 +331,8 @@ SQLRETURN nativeSqlW(SQLHDBC connection, SQLWCHAR* text, SQLINTEGER length, SQLW
                 return answer.rc;
             }
             const std::int64_t characters =
-                copyToWide(answer.text, out, bufferLength > 0 ? std::int64_t{bufferLength} * 4 : 0);
+                copyToWide(answer.text, out,
+                           bufferLength > 0 ? std::int64_t{bufferLength} * kWideCharBytes : 0);
             if (outLength != nullptr) {
                 *outLength = wideCharacterLength<SQLINTEGER>(characters);
             }

@@ -64,7 +64,7 @@ bool isTextAttribute(SQLUSMALLINT field) {
 // can: four bytes a character and the terminator, within a 16-bit length.
 SQLSMALLINT narrowCapacity(std::int64_t characters) {
     return static_cast<SQLSMALLINT>(
-        std::clamp<std::int64_t>(characters * 4 + 1, 1, kMostNarrowBytes));
+        std::clamp<std::int64_t>(characters * kMostUtf8CharBytes + 1, 1, kMostNarrowBytes));
 }
 
 // A cut text is never passed off as the whole one.
@@ -255,7 +255,7 @@ SQLRETURN colAttributesW(SQLHSTMT statement, SQLUSMALLINT column, SQLUSMALLINT f
             SQLSMALLINT unused = 0;
             return stmt->colAttribute(column, field, nullptr, 0, &unused, numericAttribute);
         }
-        const std::int64_t capacity = std::max<std::int64_t>(bufferLength, 0) / 4;
+        const std::int64_t capacity = std::max<std::int64_t>(bufferLength, 0) / kWideCharBytes;
         const NarrowAnswer answer = readNarrowAnswer<SQLSMALLINT>(
             narrowCapacity(capacity), [&](SQLCHAR* buffer, SQLSMALLINT size, SQLSMALLINT* length) {
                 return stmt->colAttribute(column, field, buffer, size, length, numericAttribute);
@@ -351,7 +351,8 @@ SQLRETURN describeColW(SQLHSTMT statement, SQLUSMALLINT column, SQLWCHAR* name,
         const bool redecode = !connection->isWideApi() &&
                               connection->receiveEncoding() == getPreferredLanguageEncoding();
         const std::string text = redecode ? macRomanReading(answer.text) : answer.text;
-        const std::int64_t characters = copyToWide(text, name, name != nullptr ? capacity * 4 : 0);
+        const std::int64_t characters =
+            copyToWide(text, name, name != nullptr ? capacity * kWideCharBytes : 0);
         ownLength = wideCharacterLength<SQLSMALLINT>(characters);
         if (nameLength != nullptr) {
             *nameLength = ownLength;

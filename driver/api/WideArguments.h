@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/core/TextEncoding.h"
+
 // The text arguments of the W entry points. Wide text is 32-bit (UTF-32);
 // inside the driver text is narrow, normally UTF-8.
 
@@ -80,8 +82,8 @@ NarrowAnswer readNarrowAnswer(std::int64_t capacity, Operation&& operation) {
 // within the length field's range.
 template <typename Length>
 Length wideByteLength(std::int64_t characters) {
-    constexpr std::int64_t most = std::numeric_limits<Length>::max() / 4;
-    return static_cast<Length>(std::clamp<std::int64_t>(characters, 0, most) * 4);
+    constexpr std::int64_t most = std::numeric_limits<Length>::max() / kWideCharBytes;
+    return static_cast<Length>(std::clamp<std::int64_t>(characters, 0, most) * kWideCharBytes);
 }
 
 // A character count stored for the caller, held within the field's range.

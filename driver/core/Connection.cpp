@@ -419,7 +419,8 @@ void Connection::getTextAttr(const std::string& text, SQLPOINTER value, SQLINTEG
     }
     // The length is in bytes of the whole text: four per wide character.
     const std::size_t units = wideUnitCount(text);
-    constexpr auto most = static_cast<std::size_t>(std::numeric_limits<SQLINTEGER>::max() / 4);
+    constexpr auto most =
+        static_cast<std::size_t>(std::numeric_limits<SQLINTEGER>::max() / kWideCharBytes);
     *length = static_cast<SQLINTEGER>(std::min(units, most) * sizeof(SQLWCHAR));
 }
 

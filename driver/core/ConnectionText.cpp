@@ -4,9 +4,11 @@
 #include <climits>
 #include <cstddef>
 #include <cwchar>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "driver/core/TextCase.h"
 #include "platform/InstallerFacade.h"
 
 namespace {
@@ -20,6 +22,8 @@ constexpr std::size_t kWideLimit = 4095;
 // Characters of a data-source value or Driver key read from odbc.ini.
 constexpr int kDsnValueChars = 4096;
 constexpr int kDriverChars = 256;
+// Bytes of the list of a data source's key names.
+constexpr std::size_t kKeyListBytes = 16384;
 
 constexpr SQLWCHAR kDriverKey[] = L"Driver";
 constexpr SQLWCHAR kEmpty[] = L"";
@@ -186,20 +190,6 @@ std::string joinItems(const std::vector<std::string_view>& items) {
     return out;
 }
 
-char upperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return upperAscii(x) == upperAscii(y);
-           });
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && equalsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
 // Key and value of an item the way strtok_r on "=" splits it: runs of "="
 // separate tokens, the key is the first token, the value the second; a
 // braced value is read whole.
@@ -223,10 +213,10 @@ void insertPair(ConnectionStringMap& map, std::string_view item) {
                 !item.empty() && item.front() == '{' ? itemValue(item) : std::string(nextToken()));
 }
 
-// The value of the first item that begins with `key` in normalised text.
-std::string attributeValue(std::string_view text, const SQLWCHAR* key) {
+// The value of the first of the items that begins with `key`.
+std::string attributeValue(const std::vector<std::string_view>& items, const SQLWCHAR* key) {
     const std::string narrowKey = narrow(key, kKeyLimit);
-    for (std::string_view item : semicolonItems(text)) {
+    for (std::string_view item : items) {
         if (!startsWithNoCase(item.substr(0, kKeyLimit), narrowKey)) {
             continue;
         }
@@ -236,6 +226,11 @@ std::string attributeValue(std::string_view text, const SQLWCHAR* key) {
                                                   : itemValue(item.substr(narrowKey.size() + 1));
     }
     return {};
+}
+
+// The same in normalised text.
+std::string attributeValue(std::string_view text, const SQLWCHAR* key) {
+    return attributeValue(semicolonItems(text), key);
 }
 
 std::string maskItems(const std::vector<std::string_view>& items) {
@@ -357,6 +352,17 @@ std::string getAttributeValue(const std::string& text, const SQLWCHAR* key) {
     return key == nullptr ? std::string() : attributeValue(text, key);
 }
 
+std::vector<std::string> getAttributeValues(const std::string& text,
+                                            std::span<const SQLWCHAR* const> keys) {
+    const std::vector<std::string_view> items = semicolonItems(text);
+    std::vector<std::string> values;
+    values.reserve(keys.size());
+    for (const SQLWCHAR* key : keys) {
+        values.push_back(key == nullptr ? std::string() : attributeValue(items, key));
+    }
+    return values;
+}
+
 std::string connectionTextValue(std::string_view value) {
     if (value.find_first_of(";{}") == std::string_view::npos) {
         return std::string(value);
@@ -416,7 +422,56 @@ std::string readDsnKey(const SQLWCHAR* dsn, const SQLWCHAR* key) {
     return narrow(buffer.data(), kWorkLimit);
 }
 
+// The key names of a data source's section in the mode the installer is
+// set to; nothing when the list cannot be had whole.
+std::optional<std::vector<std::string>> listDsnKeys(const std::string& dsn) {
+    if (dsn.empty()) {
+        return std::nullopt;
+    }
+    std::vector<char> buffer(kKeyListBytes, 0);
+    // A null key makes the installer list the section's key names, each
+    // ended by a NUL.
+    const int length = InstallerFacade::instance().getPrivateProfileString(
+        dsn.c_str(), nullptr, "", buffer.data(), static_cast<int>(buffer.size()), nullptr);
+    if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size() - 1) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    for (std::string_view name : listItems(buffer.data(), static_cast<std::size_t>(length))) {
+        names.emplace_back(name);
+    }
+    return names;
+}
+
+bool listsKey(const std::vector<std::string>& names, const SQLWCHAR* key) {
+    const std::string narrowKey = narrow(key, kKeyLimit);
+    return std::any_of(names.begin(), names.end(), [&narrowKey](const std::string& name) {
+        return equalsNoCase(name, narrowKey);
+    });
+}
+
 }  // namespace
+
+std::vector<std::string> getDsnValues(const std::string& dsn,
+                                      std::span<const SQLWCHAR* const> keys) {
+    InstallerFacade& installer = InstallerFacade::instance();
+    const std::wstring wideDsn = widen(dsn, kWideLimit);
+    const UWORD mode = selectDsnConfigModeW(wideDsn.c_str());
+    std::vector<std::string> values(keys.size());
+    if (!wideDsn.empty()) {
+        installer.setConfigMode(mode);
+        // Without a whole list every key is read, as getDsnValue would.
+        const std::optional<std::vector<std::string>> names = listDsnKeys(dsn);
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] != nullptr && (!names || listsKey(*names, keys[i]))) {
+                installer.setConfigMode(mode);
+                values[i] = readDsnKey(wideDsn.c_str(), keys[i]);
+            }
+        }
+    }
+    installer.setConfigMode(mode);
+    return values;
+}
 
 std::string getDsnValue(const std::string& dsn, const SQLWCHAR* key) {
     InstallerFacade& installer = InstallerFacade::instance();

@@ -5,8 +5,10 @@
 #include <odbcinst.h>
 
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Connection text comes in two shapes: the semicolon form of SQLDriverConnect
 // ("K=V;K=V;") and the installer's attribute list (each "K=V" ended by a NUL,
@@ -56,6 +58,9 @@ std::string setConnectionStringValue(const std::string& connectionString, const 
 // more character, without its braces. Empty when nothing matches.
 std::string getAttributeValue(const std::string& text, const SQLWCHAR* key);
 std::string getAttributeValueW(const SQLWCHAR* text, SQLSMALLINT length, const SQLWCHAR* key);
+// getAttributeValue of each key, the text split into items once.
+std::vector<std::string> getAttributeValues(const std::string& text,
+                                            std::span<const SQLWCHAR* const> keys);
 
 // A value as the driver writes it into connection text: in braces, with "}"
 // doubled, when it holds ";" or a brace, so that it can neither end its item
@@ -68,6 +73,10 @@ std::string connectionTextItem(std::string_view key, std::string_view value);
 // system file defines the data source, else from the user scope; the
 // installer's configuration mode is left at that scope. Empty when absent.
 std::string getDsnValue(const std::string& dsn, const SQLWCHAR* key);
+// getDsnValue of each key in one pass over the data source: the scope is
+// chosen once and only the keys its section holds are read.
+std::vector<std::string> getDsnValues(const std::string& dsn,
+                                      std::span<const SQLWCHAR* const> keys);
 // The same read in the current configuration mode, which stays set.
 std::string getDsnValueW(const SQLWCHAR* dsn, const SQLWCHAR* key);
 

@@ -14,6 +14,8 @@
 #include "driver/core/DiagnosticHeader.h"
 #include "driver/core/OdbcTypes.h"
 #include "driver/core/StringOutput.h"
+#include "driver/core/TextCase.h"
+#include "driver/core/TextEncoding.h"
 
 namespace {
 
@@ -272,16 +274,6 @@ class StepResult {
 
 std::size_t clampToSize(SQLLEN value) {
     return value > 0 ? static_cast<std::size_t>(value) : 0;
-}
-
-bool equalsNoCase(std::string_view text, std::string_view word) {
-    return text.size() == word.size() &&
-           std::equal(text.begin(), text.end(), word.begin(), [](char a, char b) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return lower(a) == lower(b);
-           });
 }
 
 }  // namespace
@@ -705,7 +697,7 @@ void DescriptorRecord::convertText(const ImpValue& value, SQLPOINTER target, SQL
                    hexText(databaseEncoding));
         piece = copyCharacterPiece(rest, databaseEncoding, destination, bufferLength);
         trace.line("// max wide: ", bufferLength, "  wide count: ", piece.chars,
-                   "  max bytes: ", 4 * bufferLength, "  remaining bytes: ", remaining,
+                   "  max bytes: ", kWideCharBytes * bufferLength, "  remaining bytes: ", remaining,
                    "  bytes to copy: ", piece.sourceBytes, "  truncated: ", piece.truncated);
     } else if (receiveEncoding == databaseEncoding) {
         trace.line("// no conversion ");
@@ -734,7 +726,7 @@ void DescriptorRecord::convertWideText(const ImpValue& value, SQLPOINTER target,
                                        ConversionStatus& status, ConversionTrace& trace) const {
     const std::string_view rest = remainingText(value.text, nextByte);
     const TextPiece piece = copyWidePiece(rest, owner_.databaseEncoding(), target, bufferLength);
-    trace.line("// max wide: ", bufferLength / 4, "  wide count: ", piece.chars,
+    trace.line("// max wide: ", bufferLength / kWideCharBytes, "  wide count: ", piece.chars,
                "  max bytes: ", bufferLength, "  remaining bytes: ", rest.size(),
                "  bytes to copy: ", piece.sourceBytes, "  truncated: ", piece.truncated);
     advance(nextByte, piece.sourceBytes);

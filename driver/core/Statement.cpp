@@ -158,7 +158,7 @@ bool isCursorIdentifier(const std::string& name) {
 
 SQLRETURN Statement::setCursorName(const SQLCHAR* name, SQLSMALLINT length) {
     diagnostics_.clear();
-    if (state_ >= 3) {
+    if (state_ >= StatementState::Executed) {
         postState("24000");
         return SQL_ERROR;
     }
@@ -182,7 +182,7 @@ SQLRETURN Statement::closeResults() {
         rowsLoaded_ = 0;
     }
     cursorName_.clear();
-    state_ = 0;
+    state_ = StatementState::Allocated;
     return SQL_SUCCESS;
 }
 

@@ -18,6 +18,16 @@ class DescriptorRecord;
 class Environment;
 class Recordset;
 
+// Where a statement stands; the attributes that only an idle statement
+// accepts and SQLSetCursorName look at it. There is no state 2.
+enum class StatementState : SQLINTEGER {
+    Allocated = 0,            // allocated or closed
+    Prepared = 1,             // prepared
+    Executed = 3,             // executed, no result set
+    ExecutedWithResults = 4,  // executed with a result set
+    Positioned = 5,           // positioned on a rowset
+};
+
 // The object behind a statement handle. The base class answers the whole
 // ODBC statement surface with defaults and never talks to a data source:
 // derived statements override the execution hooks (executeQuery,
@@ -28,8 +38,7 @@ class Recordset;
 // current APD or ARD; the statement then registers with that descriptor,
 // and the descriptor calls detachDescriptor when it is freed.
 //
-// States: 0 allocated or closed, 1 prepared, 3 executed without a result,
-// 4 executed with a result, 5 positioned on a rowset (there is no 2).
+// Its state is a StatementState.
 class Statement {
   public:
     // Rows of the in-memory catalog and type-information results: one
@@ -469,7 +478,7 @@ class Statement {
     // Called by an explicit descriptor that is being freed: wherever this
     // statement uses it as APD or ARD, the implicit descriptor comes back.
     virtual void detachDescriptor(Descriptor* descriptor);
-    SQLINTEGER state() const { return state_; }
+    StatementState state() const { return state_; }
     Recordset* recordset() const { return recordset_.get(); }
     // Replaces the recordset; the old one is deleted.
     virtual void setRecordset(std::unique_ptr<Recordset> recordset);
@@ -542,7 +551,7 @@ class Statement {
     // Set when declareCursor turned the current text into a declaration.
     bool serverCursor_ = false;
     std::uint64_t nameCounter_ = 0;
-    SQLINTEGER state_ = 0;
+    StatementState state_ = StatementState::Allocated;
     bool beforeStart_ = true;
     bool afterEnd_ = false;
     // Rows counted into the rowset being loaded; -1 means no rowset.

@@ -190,11 +190,11 @@ SQLRETURN Statement::getStmtAttr(SQLINTEGER attribute, SQLPOINTER value,
 // --- Rules shared by several setters -----------------------------------------------
 
 SQLRETURN Statement::applyStateRule() {
-    if (state_ == 5) {
+    if (state_ == StatementState::Positioned) {
         postState("24000");
         return SQL_ERROR;
     }
-    if (state_ != 0) {
+    if (state_ != StatementState::Allocated) {
         postState("HY011");
         return SQL_ERROR;
     }

@@ -240,7 +240,7 @@ SQLRETURN Statement::openMemoryResult(const ResultColumn* columns, std::size_t c
         postState("HY001");
         return SQL_ERROR;
     }
-    state_ = 4;
+    state_ = StatementState::ExecutedWithResults;
     return SQL_SUCCESS;
 }
 

@@ -347,7 +347,7 @@ SQLRETURN Statement::executeAndOpen() {
     if (!succeeded(opened)) {
         return opened;
     }
-    state_ = recordset_ != nullptr ? 4 : 3;
+    state_ = recordset_ != nullptr ? StatementState::ExecutedWithResults : StatementState::Executed;
     // A warning of the execution stays visible behind the cursor's success.
     return executed == SQL_SUCCESS_WITH_INFO ? executed : opened;
 }
@@ -366,7 +366,7 @@ SQLRETURN Statement::prepare(const SQLCHAR* text, SQLINTEGER length) {
     if (isTracing()) {
         writeTrace("// prepared SQL: " + preparedText_ + "\n");
     }
-    state_ = 1;
+    state_ = StatementState::Prepared;
     return SQL_SUCCESS;
 }
 

@@ -571,7 +571,7 @@ SQLRETURN Statement::fetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
             return SQL_ERROR;
     }
     if (succeeded(rc)) {
-        state_ = 5;
+        state_ = StatementState::Positioned;
     } else if (rc == SQL_ERROR && diagnostics_.isEmpty()) {
         // A row source failure whose records stayed with the row source.
         postState("HY000");

@@ -450,8 +450,8 @@ std::optional<std::string> utf16ToUtf8(const void* text, std::int64_t length,
         }
     }
     std::string out;
-    out.reserve(4 * count + 1);
-    char bytes[4];
+    out.reserve(kMostUtf8CharBytes * count + 1);
+    char bytes[kMostUtf8CharBytes];
     for (std::size_t at = 0; at < count;) {
         const CodePoint cp = codePointAt(text, count, at);
         out.append(bytes, utf8Encode(cp.value, bytes));

@@ -11,7 +11,11 @@
 #include "platform/TextCodec.h"
 
 // Wide text at the driver manager is 32-bit (UTF-32, little-endian).
-static_assert(sizeof(SQLWCHAR) == 4, "the driver is built for 4-byte SQLWCHAR");
+// Bytes of one SQLWCHAR: the driver manager's wide text is UTF-32.
+inline constexpr int kWideCharBytes = 4;
+static_assert(sizeof(SQLWCHAR) == kWideCharBytes, "the driver is built for 4-byte SQLWCHAR");
+// The most bytes one character takes in UTF-8.
+inline constexpr int kMostUtf8CharBytes = 4;
 
 // The Mac script encoding of one language identifier ("ja", "zh-Hant-TW"),
 // by its leading characters; MacRoman for anything not in the table.

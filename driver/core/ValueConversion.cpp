@@ -165,7 +165,7 @@ void decodeToWide(std::string_view text, const CharRun& run, std::uint32_t encod
         }
     } else {
         const std::string wide = convertText(piece, encoding, kEncodingUtf32LE);
-        std::memcpy(destination, wide.data(), std::min(wide.size(), run.chars * 4));
+        std::memcpy(destination, wide.data(), std::min(wide.size(), run.chars * kWideCharBytes));
     }
 }
 
@@ -491,12 +491,13 @@ TextPiece convertCharacterPiece(std::string_view rest, std::uint32_t sourceEncod
 TextPiece copyWidePiece(std::string_view rest, std::uint32_t encoding, void* destination,
                         SQLLEN bufferLength) {
     TextPiece piece;
-    if (bufferLength >= 4) {
+    if (bufferLength >= kWideCharBytes) {
         const std::size_t capacity = clampToSize(bufferLength);
-        const CharRun run = wholeCharacters(rest, encoding, capacity / 4 - 1, rest.size());
+        const CharRun run =
+            wholeCharacters(rest, encoding, capacity / kWideCharBytes - 1, rest.size());
         piece.sourceBytes = run.bytes;
         piece.chars = run.chars;
-        piece.written = run.chars * 4;
+        piece.written = run.chars * kWideCharBytes;
         if (destination != nullptr) {
             std::memset(destination, 0, capacity);
             decodeToWide(rest, run, encoding, destination);
@@ -504,7 +505,8 @@ TextPiece copyWidePiece(std::string_view rest, std::uint32_t encoding, void* des
     }
     piece.truncated = piece.sourceBytes < rest.size();
     piece.lengthValue =
-        4 * static_cast<SQLLEN>(piece.truncated ? characterCount(rest, encoding) : piece.chars);
+        kWideCharBytes *
+        static_cast<SQLLEN>(piece.truncated ? characterCount(rest, encoding) : piece.chars);
     return piece;
 }
 

@@ -18,6 +18,7 @@
 #include "driver/adapter/TarvexConnection.h"
 #include "driver/core/Statement.h"
 #include "tests/adapter/RepeaterTestSupport.h"
+#include "tests/support/SevrinJournalText.h"
 
 using namespace repeater_test;
 
@@ -64,17 +65,7 @@ struct Face {
         return {rc, record};
     }
     // The texts the stand-in executed, unquoted.
-    std::vector<std::string> executed() const {
-        std::vector<std::string> texts;
-        for (const std::string& line : dsns.calls("SQLExecDirect")) {
-            std::string text;
-            for (std::size_t i = line.find("text=\"") + 6; i < line.size() && line[i] != '"'; ++i) {
-                text += line[i] == '\\' ? line[++i] : line[i];
-            }
-            texts.push_back(text);
-        }
-        return texts;
-    }
+    std::vector<std::string> executed() const { return journalTexts(dsns.calls("SQLExecDirect")); }
     std::string sent() const {
         const auto texts = executed();
         return texts.empty() ? "<nothing>" : texts.back();

@@ -36,11 +36,12 @@ class ScriptedRepeater : public ODBCRepeaterConnection {
   public:
     using ODBCRepeaterConnection::ODBCRepeaterConnection;
 
-    SQLRETURN connectStrings(const std::string&, const std::string&, const std::string&) override {
+    SQLRETURN connectOptions(const std::string&, const ConnectionOptions&, const std::string&,
+                             const std::string&) override {
         return answer();
     }
-    SQLRETURN driverConnect(SQLHWND, const SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
-                            SQLSMALLINT*, SQLUSMALLINT) override {
+    SQLRETURN driverConnectOptions(SQLHWND, const ConnectionOptions&, SQLCHAR*, SQLSMALLINT,
+                                   SQLSMALLINT*, SQLUSMALLINT) override {
         return answer();
     }
     SQLRETURN endTran(SQLSMALLINT) override { return answer(); }

@@ -43,7 +43,7 @@ class ProbeStatement : public TarvexStatement {
         setRecordset(std::move(result));
         markBeforeStart();
         setRowCount(static_cast<SQLLEN>(rows.size()));
-        state_ = 4;
+        state_ = StatementState::ExecutedWithResults;
     }
     bool ownResult() const { return hasOwnResult(); }
 };

@@ -15,6 +15,7 @@
 #include "driver/adapter/MySQLImpersonatorStatement.h"
 #include "driver/adapter/TarvexConnection.h"
 #include "tests/adapter/RepeaterTestSupport.h"
+#include "tests/support/SevrinJournalText.h"
 
 using namespace repeater_test;
 
@@ -40,22 +41,7 @@ struct Session {
         }
     }
     SQLRETURN run(const std::string& text) { return statement->execDirect(sqlText(text), SQL_NTS); }
-    std::vector<std::string> executed() const {
-        std::vector<std::string> texts;
-        for (const std::string& line : dsns.calls("SQLExecDirect")) {
-            const auto start = line.find("text=\"") + 6;
-            const std::string quoted = line.substr(start, line.rfind("\" ->") - start);
-            std::string text;
-            for (std::size_t i = 0; i < quoted.size(); ++i) {
-                if (quoted[i] == '\\' && i + 1 < quoted.size()) {
-                    ++i;
-                }
-                text += quoted[i];
-            }
-            texts.push_back(text);
-        }
-        return texts;
-    }
+    std::vector<std::string> executed() const { return journalTexts(dsns.calls("SQLExecDirect")); }
 
     SevrinDsns dsns;
     RecordingEnvironment environment{true};

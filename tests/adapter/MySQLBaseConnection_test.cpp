@@ -15,28 +15,9 @@
 #include "driver/core/InfoItems.h"
 #include "driver/core/Statement.h"
 #include "tests/support/OdbcSandbox.h"
+#include "tests/support/TsvTable.h"
 
 namespace {
-
-std::vector<std::vector<std::string>> readTsv(const std::string& file) {
-    std::ifstream in(std::string(MORVANEX_SOURCE_DIR) + "/tests/adapter/data/" + file);
-    EXPECT_TRUE(in.good()) << file;
-    std::vector<std::vector<std::string>> rows;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos;
-             start = tab + 1) {
-            fields.push_back(line.substr(start, tab - start));
-        }
-        fields.push_back(line.substr(start));
-        rows.push_back(fields);
-    }
-    return rows;
-}
 
 // One row of mysql_info.tsv: the answer below 5.0, below 5.1 and from 5.1
 // on; a text answer is written between double quotes, a number bare.
@@ -48,7 +29,7 @@ struct ExpectedAnswer {
 
 std::vector<ExpectedAnswer> expectedAnswers() {
     std::vector<ExpectedAnswer> answers;
-    for (const auto& fields : readTsv("mysql_info.tsv")) {
+    for (const auto& fields : readTsv("tests/adapter/data/mysql_info.tsv")) {
         EXPECT_EQ(fields.size(), 5u);
         if (fields.size() != 5) {
             continue;
@@ -67,7 +48,7 @@ struct ExpectedFunction {
 
 std::vector<ExpectedFunction> expectedFunctions() {
     std::vector<ExpectedFunction> functions;
-    for (const auto& fields : readTsv("mysql_functions.tsv")) {
+    for (const auto& fields : readTsv("tests/adapter/data/mysql_functions.tsv")) {
         functions.push_back({fields[1], static_cast<SQLUSMALLINT>(std::stoi(fields[2]))});
     }
     return functions;

@@ -10,6 +10,7 @@
 #include "driver/core/Keychain.h"
 #include "platform/MemorySecretStore.h"
 #include "tests/adapter/RepeaterTestSupport.h"
+#include "tests/support/SevrinJournalText.h"
 
 using namespace repeater_test;
 
@@ -17,12 +18,7 @@ namespace {
 
 // The text of each native connect attempt, in order.
 std::vector<std::string> attempts(const SevrinDsns& dsns) {
-    std::vector<std::string> texts;
-    for (const std::string& line : dsns.calls("SQLDriverConnect")) {
-        const auto start = line.find("text=\"") + 6;
-        texts.push_back(line.substr(start, line.find('"', start) - start));
-    }
-    return texts;
+    return journalTexts(dsns.calls("SQLDriverConnect"));
 }
 
 std::string first(Connection& connection) {

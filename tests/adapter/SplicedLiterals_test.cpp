@@ -12,6 +12,7 @@
 
 #include "driver/adapter/ODBCRepeaterStatement.h"
 #include "tests/adapter/RepeaterTestSupport.h"
+#include "tests/support/SevrinJournalText.h"
 
 using namespace repeater_test;
 
@@ -33,27 +34,7 @@ struct Session {
         dsns.library.clearJournal();
     }
     // The texts the stand-in was asked to run directly.
-    std::vector<std::string> executed() const {
-        std::vector<std::string> texts;
-        for (const std::string& line : dsns.calls("SQLExecDirect")) {
-            texts.push_back(journalText(line));
-        }
-        return texts;
-    }
-    static std::string journalText(const std::string& line) {
-        const auto start = line.find(" text=\"");
-        if (start == std::string::npos) {
-            return "<none>";
-        }
-        std::string text;
-        for (auto i = start + 7; i < line.size() && line[i] != '"'; ++i) {
-            if (line[i] == '\\' && i + 1 < line.size()) {
-                ++i;
-            }
-            text += line[i];
-        }
-        return text;
-    }
+    std::vector<std::string> executed() const { return journalTexts(dsns.calls("SQLExecDirect")); }
 
     SevrinDsns dsns;
     RecordingEnvironment environment;
@@ -230,7 +211,7 @@ TEST(SplicedLiterals, DirectRunWithParameterBindingSendsTheMarker) {
     EXPECT_EQ(statement.executeQuery("select * from t where n = ?", 0), SQL_SUCCESS);
     const auto calls = dsns.calls("SQLExecDirect");
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(Session::journalText(calls[0]), "select * from t where n = ?");
+    EXPECT_EQ(journalText(calls[0]), "select * from t where n = ?");
     bool sentNatively = false;
     for (const std::string& line : dsns.library.journalLines()) {
         sentNatively = sentNatively || line.find("data=4f27427269656e") != std::string::npos;

@@ -184,7 +184,7 @@ TEST(CatalogExports, EveryFunctionTracesAndPassesItsTextsNarrowAndWide) {
                   "// ENTER: <time>\n" + narrowLine + "// EXIT: <time>  rc: SQL_SUCCESS\n")
             << name;
         EXPECT_EQ(narrow.statement.received, narrowReceived) << name;
-        EXPECT_EQ(narrow.statement.state(), 4) << name;
+        EXPECT_EQ(narrow.statement.state(), StatementState::ExecutedWithResults) << name;
 
         Session wideSession;
         EXPECT_EQ(f.wideForm(wideSession.stmt(), wideTexts, wideLengths), SQL_SUCCESS) << name;

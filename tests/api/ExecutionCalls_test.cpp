@@ -17,6 +17,7 @@
 #include "driver/core/ConnectionProxy.h"
 #include "tests/core/StatementTestSupport.h"
 #include "tests/api/TraceText.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -42,27 +43,6 @@ std::string normalised(const std::string& trace) {
         {"ENTER: ", "EXIT: ", "rc: ", "len: ", "count: ", "type: ", "size: ", "scale: ", "null: ",
          "native: ", "textLength", "utf-8: ", "wideAPI: ", "Connection locale: ", "diagnostic: "});
 }
-
-// The user's preferred language for the length of one test.
-class PreferredLanguage {
-  public:
-    explicit PreferredLanguage(const char* language) {
-        if (const char* old = getenv("LANGUAGE")) {
-            saved_ = old;
-        }
-        setenv("LANGUAGE", language, 1);
-    }
-    ~PreferredLanguage() {
-        if (saved_) {
-            setenv("LANGUAGE", saved_->c_str(), 1);
-        } else {
-            unsetenv("LANGUAGE");
-        }
-    }
-
-  private:
-    std::optional<std::string> saved_;
-};
 
 struct Stmt : StatementFixture {
     SQLHSTMT handle() { return statementHandle(&statement); }
@@ -96,7 +76,7 @@ TEST(ExecutionCalls, WideTextIsSentInTheEncodingTheConnectionAsksFor) {
          "caf\xC3\xA9", "// wideAPI: 1 sendEncoding: 1"},
     };
     for (const Case& c : cases) {
-        PreferredLanguage language(c.language);
+        const ScopedEnv language("LANGUAGE", c.language);
         Stmt s;
         s.environment.tracing = true;
         s.connection.setWideApi(c.wideApi);

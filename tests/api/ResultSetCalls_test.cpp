@@ -41,7 +41,7 @@ class ResultStatement : public Statement {
             recordset->setTextCell(2, row[1]);
         }
         setRecordset(std::move(recordset));
-        state_ = 4;
+        state_ = StatementState::ExecutedWithResults;
         cursorScrollable_ = SQL_SCROLLABLE;
     }
 };

@@ -8,27 +8,7 @@
 
 #include "driver/api/TraceWriter.h"
 
-// Compiles one static assertion per table entry: its number against the ODBC
-// header's macro of the same name.
-#include "tests/api/data/TraceNameTablesAgreement.inc"
-
 namespace {
-
-TEST(TraceNameTables, CompiledTablesAreTheTablesTheHeaderChecksSaw) {
-    const auto compiled = traceNames::allTables();
-    const auto parsed = std::span(traceNameAgreement::kParsedTables);
-    ASSERT_EQ(compiled.size(), parsed.size());
-    for (std::size_t t = 0; t < compiled.size(); ++t) {
-        SCOPED_TRACE(compiled[t].key);
-        EXPECT_STREQ(compiled[t].key, parsed[t].key);
-        ASSERT_EQ(compiled[t].entries.size(), parsed[t].entries.size());
-        for (std::size_t e = 0; e < compiled[t].entries.size(); ++e) {
-            EXPECT_EQ(compiled[t].entries[e].value, parsed[t].entries[e].value)
-                << compiled[t].entries[e].name;
-            EXPECT_STREQ(compiled[t].entries[e].name, parsed[t].entries[e].name);
-        }
-    }
-}
 
 struct CountCase {
     const char* table;

@@ -5,11 +5,13 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "driver/core/TraceSink.h"
 #include "tests/api/TraceTestBuffers.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -324,25 +326,14 @@ TEST(TraceWriter, TimestampFormCheckRejectsPadding) {
 
 class TraceTimestamp : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const char* zone = std::getenv("TZ");
-        savedZone_ = zone == nullptr ? std::string() : zone;
-        hadZone_ = zone != nullptr;
-        setenv("TZ", "UTC0", 1);
-        tzset();
-    }
+    void SetUp() override { tzset(); }
     void TearDown() override {
-        if (hadZone_) {
-            setenv("TZ", savedZone_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
+        zone_.reset();
         tzset();
     }
 
   private:
-    std::string savedZone_;
-    bool hadZone_ = false;
+    std::optional<ScopedEnv> zone_{std::in_place, "TZ", "UTC0"};
 };
 
 struct TimestampCase {

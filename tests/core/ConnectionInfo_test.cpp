@@ -13,6 +13,7 @@
 #include "driver/core/InfoItems.h"
 #include "driver/core/PlatformUtil.h"
 #include "tests/support/OdbcSandbox.h"
+#include "tests/support/TsvTable.h"
 
 namespace {
 
@@ -28,28 +29,9 @@ struct ExpectedItem {
     std::string value;  // a number, a text, or <field> for a connection field
 };
 
-std::vector<std::vector<std::string>> readTsv(const std::string& file) {
-    std::ifstream in(std::string(MORVANEX_SOURCE_DIR) + "/tests/core/data/" + file);
-    std::vector<std::vector<std::string>> rows;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos;
-             start = tab + 1) {
-            fields.push_back(line.substr(start, tab - start));
-        }
-        fields.push_back(line.substr(start));
-        rows.push_back(fields);
-    }
-    return rows;
-}
-
 std::map<SQLUSMALLINT, ExpectedItem> expectedItems() {
     std::map<SQLUSMALLINT, ExpectedItem> items;
-    for (const auto& fields : readTsv("info_items.tsv")) {
+    for (const auto& fields : readTsv("tests/core/data/info_items.tsv")) {
         EXPECT_EQ(fields.size(), 5u);
         const auto code = static_cast<SQLUSMALLINT>(std::stoi(fields[0]));
         items[code] = {code, fields[1], fields[2], static_cast<SQLSMALLINT>(std::stoi(fields[3])),
@@ -65,7 +47,7 @@ struct ExpectedFunction {
 
 std::vector<ExpectedFunction> expectedFunctions() {
     std::vector<ExpectedFunction> functions;
-    for (const auto& fields : readTsv("supported_functions.tsv")) {
+    for (const auto& fields : readTsv("tests/core/data/supported_functions.tsv")) {
         functions.push_back({fields[1], static_cast<SQLUSMALLINT>(std::stoi(fields[2]))});
     }
     return functions;

@@ -231,6 +231,17 @@ TEST(ConnectionText, DsnScopeIsChosenAndLeftSet) {
         EXPECT_EQ(getDsnValue("Sales", L"Absent"), "") << c.name;
         EXPECT_EQ(currentConfigMode(), c.mode) << c.name;
 
+        // The one-pass read answers what the single reads answer, a key
+        // written in another case included.
+        const SQLWCHAR* keys[] = {L"Marker", L"MARKER", L"Absent", nullptr};
+        std::vector<std::string> single;
+        for (const SQLWCHAR* key : keys) {
+            single.push_back(getDsnValue("Sales", key));
+        }
+        installer.setConfigMode(ODBC_BOTH_DSN);
+        EXPECT_EQ(getDsnValues("Sales", keys), single) << c.name;
+        EXPECT_EQ(currentConfigMode(), c.mode) << c.name;
+
         // The wide read takes the mode it finds and keeps it.
         installer.setConfigMode(ODBC_USER_DSN);
         EXPECT_EQ(getDsnValueW(L"Sales", L"Marker"), c.inUser ? "user" : "") << c.name;

@@ -14,6 +14,7 @@
 #include "driver/core/DiagnosticRecord.h"
 #include "driver/core/SqlStateTable.h"
 #include "driver/core/TraceSink.h"
+#include "tests/support/TsvTable.h"
 
 namespace {
 
@@ -30,22 +31,6 @@ class RecordingSink : public TraceSink {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-// Tab-separated rows of tests/core/data/<name>.
-Rows readTable(const std::string& name) {
-    std::ifstream in(std::string(MORVANEX_SOURCE_DIR) + "/tests/core/data/" + name);
-    EXPECT_TRUE(in.good()) << name;
-    Rows rows;
-    for (std::string line; std::getline(in, line);) {
-        std::vector<std::string> cells;
-        std::stringstream fields(line);
-        for (std::string cell; std::getline(fields, cell, '\t');) {
-            cells.push_back(cell);
-        }
-        rows.push_back(cells);
-    }
-    return rows;
-}
-
 std::string text(const SQLCHAR* bytes) {
     return reinterpret_cast<const char*>(bytes);
 }
@@ -53,7 +38,7 @@ std::string text(const SQLCHAR* bytes) {
 // --- the fixed tables, row by row and in order, against the extracted data ---
 
 TEST(SqlStateTable, TextsMatchData) {
-    const Rows expected = readTable("sqlstates.tsv");
+    const Rows expected = readTsv("tests/core/data/sqlstates.tsv");
     const auto table = sqlStateTexts();
     ASSERT_EQ(expected.size(), 117u);
     ASSERT_EQ(table.size(), expected.size());
@@ -66,7 +51,7 @@ TEST(SqlStateTable, TextsMatchData) {
 }
 
 TEST(SqlStateTable, OdbcDefinedStatesMatchData) {
-    const Rows expected = readTable("odbc_states.tsv");
+    const Rows expected = readTsv("tests/core/data/odbc_states.tsv");
     const auto table = odbcDefinedStates();
     ASSERT_EQ(expected.size(), 42u);
     ASSERT_EQ(table.size(), expected.size());
@@ -76,7 +61,7 @@ TEST(SqlStateTable, OdbcDefinedStatesMatchData) {
 }
 
 TEST(SqlStateTable, DynamicFunctionsMatchData) {
-    const Rows expected = readTable("dynamic_functions.tsv");
+    const Rows expected = readTsv("tests/core/data/dynamic_functions.tsv");
     const auto table = dynamicFunctionTexts();
     ASSERT_EQ(expected.size(), 29u);
     ASSERT_EQ(table.size(), expected.size());
@@ -311,7 +296,7 @@ struct FieldRow {
 
 std::vector<FieldRow> fieldRows() {
     std::vector<FieldRow> rows;
-    for (const auto& cells : readTable("diag_fields.tsv")) {
+    for (const auto& cells : readTsv("tests/core/data/diag_fields.tsv")) {
         if (cells.size() == 4) {
             rows.push_back({SQLSMALLINT(cells[0] == "header" ? 0 : 1), cells[1],
                             static_cast<SQLSMALLINT>(std::stoi(cells[2])), cells[3]});

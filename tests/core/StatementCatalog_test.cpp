@@ -41,7 +41,7 @@ class TypedStatement : public Statement {
         addTypeInfoRow(row("DATE2", SQL_TYPE_DATE));
     }
     void typeInfoGuid() override { addTypeInfoRow(row("UUID", SQL_GUID)); }
-    void setState(SQLINTEGER state) { state_ = state; }
+    void setState(StatementState state) { state_ = state; }
     bool beforeStart() const { return beforeStart_; }
 
   private:
@@ -265,7 +265,7 @@ TEST_F(CatalogFixture, EveryCatalogResultHasItsColumnsForOdbc3AndOdbc2) {
         ASSERT_EQ(op.call(statement), SQL_SUCCESS) << op.name;
         EXPECT_EQ(columns(), odbc3[i].second) << op.name;
         EXPECT_EQ(ird().getCount(), static_cast<SQLSMALLINT>(op.odbc3Count)) << op.name;
-        EXPECT_EQ(statement.state(), 4) << op.name;
+        EXPECT_EQ(statement.state(), StatementState::ExecutedWithResults) << op.name;
         EXPECT_EQ(result()->rowCount(), 0U) << op.name;
 
         environment.setAttrOdbcVersion(SQL_OV_ODBC2);
@@ -370,7 +370,7 @@ TEST_F(CatalogFixture, TypeInformationCallsTheHooksOfTheAskedType) {
     environment.setAttrOdbcVersion(SQL_OV_ODBC2);
     for (const Case& c : cases) {
         ASSERT_EQ(statement.getTypeInfo(c.dataType), SQL_SUCCESS) << c.dataType;
-        EXPECT_EQ(statement.state(), 4);
+        EXPECT_EQ(statement.state(), StatementState::ExecutedWithResults);
         // ODBC 3 names whatever the application's version.
         EXPECT_EQ(columns(),
                   "TYPE_NAME 12 0 1|DATA_TYPE 5 0 0|COLUMN_SIZE 4 1 0|LITERAL_PREFIX 12 1 "
@@ -539,14 +539,14 @@ TEST_F(CatalogFixture, RunningOutOfMemoryForTheRowArraysGivesHY001) {
     ird().setArraySize(std::numeric_limits<SQLULEN>::max() / 2);
     EXPECT_EQ(operations()[1].call(statement), SQL_ERROR);
     EXPECT_EQ(StatementFixture::stateOf(statement, 1), "HY001");
-    EXPECT_EQ(statement.state(), 0);
+    EXPECT_EQ(statement.state(), StatementState::Allocated);
     EXPECT_NE(environment.trace.find("// Exception: std::bad_alloc\n"), std::string::npos)
         << environment.trace;
 
     EXPECT_EQ(statement.getTypeInfo(SQL_ALL_TYPES), SQL_ERROR);
     EXPECT_EQ(StatementFixture::stateOf(statement, 1), "HY001");
     EXPECT_EQ(statement.diagnostics().recordCount(), 1U);
-    EXPECT_EQ(statement.state(), 0);
+    EXPECT_EQ(statement.state(), StatementState::Allocated);
 }
 
 TEST(StatementCatalogCursor, AnOpenServerCursorIsClosedOnceWhenACatalogResultReplacesIt) {

@@ -64,7 +64,7 @@ TEST_F(ExecutionTest, PrepareCountsMarkersOutsideQuotes) {
         SQLSMALLINT count = -1;
         EXPECT_EQ(statement.numParams(&count), SQL_SUCCESS);
         EXPECT_EQ(count, c.markers);
-        EXPECT_EQ(statement.state(), 1);
+        EXPECT_EQ(statement.state(), StatementState::Prepared);
     }
 }
 
@@ -309,7 +309,7 @@ TEST_F(ExecutionTest, DataAtExecutionCollectsPieces) {
     EXPECT_EQ(statement.paramData(&asked), SQL_SUCCESS);
     ASSERT_EQ(connection.sent.size(), 1u);
     EXPECT_EQ(connection.sent[0], "v = 'abcde'");
-    EXPECT_EQ(statement.state(), 3);
+    EXPECT_EQ(statement.state(), StatementState::Executed);
 
     // The next execution starts without the collected data.
     EXPECT_EQ(statement.execDirect(sql("v = ?"), SQL_NTS), SQL_NEED_DATA);
@@ -476,13 +476,13 @@ TEST_F(ExecutionTest, ExecutionStatesAndWarnings) {
         bool result;
         SQLRETURN hook;
         SQLRETURN expected;
-        SQLINTEGER state;
+        StatementState state;
     } cases[] = {
-        {false, SQL_SUCCESS, SQL_SUCCESS, 3},
-        {true, SQL_SUCCESS, SQL_SUCCESS, 4},
-        {false, SQL_SUCCESS_WITH_INFO, SQL_SUCCESS_WITH_INFO, 3},
-        {false, SQL_ERROR, SQL_ERROR, 1},
-        {false, SQL_NO_DATA, SQL_NO_DATA, 1},
+        {false, SQL_SUCCESS, SQL_SUCCESS, StatementState::Executed},
+        {true, SQL_SUCCESS, SQL_SUCCESS, StatementState::ExecutedWithResults},
+        {false, SQL_SUCCESS_WITH_INFO, SQL_SUCCESS_WITH_INFO, StatementState::Executed},
+        {false, SQL_ERROR, SQL_ERROR, StatementState::Prepared},
+        {false, SQL_NO_DATA, SQL_NO_DATA, StatementState::Prepared},
     };
     for (const auto& c : cases) {
         StatementFixture f;
@@ -502,7 +502,7 @@ TEST_F(ExecutionTest, ANewExecutionDropsTheOldResult) {
     statement.makeResult = false;
     ASSERT_EQ(statement.execDirect(sql("delete from t"), SQL_NTS), SQL_SUCCESS);
     EXPECT_EQ(statement.recordset(), nullptr);
-    EXPECT_EQ(statement.state(), 3);
+    EXPECT_EQ(statement.state(), StatementState::Executed);
     EXPECT_EQ(statement.moreResults(), SQL_NO_DATA);
     EXPECT_TRUE(statement.beforeStart());
 }
@@ -524,7 +524,7 @@ TEST_F(ExecutionTest, ServerCursorDeclaredOpenedAndClosed) {
     ASSERT_EQ(statement.execDirect(sql("  SELECT a from t"), SQL_NTS), SQL_SUCCESS);
     EXPECT_EQ(statement.sqlText(), "declare c1 cursor for   SELECT a from t");
     EXPECT_NE(dynamic_cast<CursorRecordset*>(statement.recordset()), nullptr);
-    EXPECT_EQ(statement.state(), 4);
+    EXPECT_EQ(statement.state(), StatementState::ExecutedWithResults);
     EXPECT_EQ(statement.storedRowCount(), -1);
     ASSERT_FALSE(connection.sent.empty());
     EXPECT_EQ(connection.sent.front(), "declare c1 cursor for   SELECT a from t");
@@ -560,7 +560,7 @@ TEST_F(ExecutionTest, NoCursorWithoutServerCursors) {
     ASSERT_EQ(statement.execDirect(sql("select a from t"), SQL_NTS), SQL_SUCCESS);
     EXPECT_EQ(statement.sqlText(), "select a from t");
     EXPECT_EQ(statement.recordset(), nullptr);
-    EXPECT_EQ(statement.state(), 3);
+    EXPECT_EQ(statement.state(), StatementState::Executed);
 }
 
 // Numbers are written the same whatever the process locale.

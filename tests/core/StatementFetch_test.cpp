@@ -78,7 +78,7 @@ class FetchStatement : public Statement {
         markBeforeStart();
         rowsetPosition_ = -1;
         pendingRow_ = 0;
-        state_ = 4;
+        state_ = StatementState::ExecutedWithResults;
     }
 
     SQLRETURN executeQuery(std::string text, SQLULEN) override {
@@ -233,7 +233,7 @@ TEST(StatementFetch, EveryOrientationLoadsTheExpectedRowset) {
                     EXPECT_EQ(status[i], SQL_ROW_NOROW) << where << " row " << i;
                 }
             }
-            EXPECT_EQ(f.statement.state(), 5) << where;
+            EXPECT_EQ(f.statement.state(), StatementState::Positioned) << where;
         }
     }
 }
@@ -262,7 +262,7 @@ TEST(StatementFetch, RefusedFetches) {
         f.statement.setScrollable(c.scrollable);
         EXPECT_EQ(f.statement.fetchScroll(c.orientation, 1), SQL_ERROR) << c.name;
         EXPECT_EQ(f.state(), c.state) << c.name;
-        EXPECT_NE(f.statement.state(), 5) << c.name;
+        EXPECT_NE(f.statement.state(), StatementState::Positioned) << c.name;
     }
 }
 

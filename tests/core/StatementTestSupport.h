@@ -135,7 +135,7 @@ class RecordingStatement : public Statement {
     }
 
     // Access to the state the tests arrange or inspect.
-    void setState(SQLINTEGER state) { state_ = state; }
+    void setState(StatementState state) { state_ = state; }
     const std::string& storedCursorName() const { return cursorName_; }
     const std::string& sqlText() const { return sqlText_; }
     const std::string& preparedText() const { return preparedText_; }

@@ -28,7 +28,7 @@ TEST_F(StatementTest, NewStatementStartsWithTheDefaults) {
     EXPECT_EQ(statement.getAttrRetrieveData(), SQLUINTEGER{SQL_RD_ON});
     EXPECT_EQ(statement.storedRowCount(), -1);
     EXPECT_EQ(statement.storedCursorName(), "");
-    EXPECT_EQ(statement.state(), 0);
+    EXPECT_EQ(statement.state(), StatementState::Allocated);
     EXPECT_EQ(statement.getAttrAppRowDesc(), statement.implicitArd());
     EXPECT_EQ(statement.getAttrImpRowDesc()->kind(), Descriptor::Ird);
     EXPECT_EQ(statement.getAttrImpParamDesc()->kind(), Descriptor::Ipd);
@@ -181,12 +181,17 @@ TEST_F(StatementTest, StateRuleInEveryState) {
         {SQL_ATTR_USE_BOOKMARKS, SQL_UB_VARIABLE},
     };
     const struct {
-        SQLINTEGER state;
+        StatementState state;
         const char* sqlstate;
-    } states[] = {{0, ""}, {1, "HY011"}, {3, "HY011"}, {4, "HY011"}, {5, "24000"}};
+    } states[] = {{StatementState::Allocated, ""},
+                  {StatementState::Prepared, "HY011"},
+                  {StatementState::Executed, "HY011"},
+                  {StatementState::ExecutedWithResults, "HY011"},
+                  {StatementState::Positioned, "24000"}};
     for (const auto& s : states) {
         for (const Attribute& a : attributes) {
-            SCOPED_TRACE(std::to_string(s.state) + " / " + std::to_string(a.attribute));
+            SCOPED_TRACE(std::to_string(static_cast<int>(s.state)) + " / " +
+                         std::to_string(a.attribute));
             StatementFixture fresh;
             fresh.connection.cursorSensitivity = SQL_INSENSITIVE;
             fresh.statement.setState(s.state);
@@ -196,7 +201,7 @@ TEST_F(StatementTest, StateRuleInEveryState) {
             const std::string sqlstate = fresh.firstState();
             SQLULEN after = 0;
             fresh.statement.getStmtAttr(a.attribute, &after, 0, nullptr);
-            if (s.state == 0) {
+            if (s.state == StatementState::Allocated) {
                 EXPECT_TRUE(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO);
                 EXPECT_EQ(after, a.value);
             } else {
@@ -411,15 +416,19 @@ TEST_F(StatementTest, CursorNamesDefaultAndChange) {
 TEST_F(StatementTest, SetCursorNameRules) {
     connection.maxCursorNameLen = 8;
     const struct {
-        SQLINTEGER state;
+        StatementState state;
         const char* name;
         SQLRETURN result;
         const char* sqlstate;
     } cases[] = {
-        {0, "orders", SQL_SUCCESS, ""},     {1, "orders", SQL_SUCCESS, ""},
-        {3, "orders", SQL_ERROR, "24000"},  {4, "orders", SQL_ERROR, "24000"},
-        {5, "orders", SQL_ERROR, "24000"},  {0, "a_very_long_name", SQL_ERROR, "34000"},
-        {0, "x; drop", SQL_ERROR, "34000"}, {0, "1abc", SQL_ERROR, "34000"},
+        {StatementState::Allocated, "orders", SQL_SUCCESS, ""},
+        {StatementState::Prepared, "orders", SQL_SUCCESS, ""},
+        {StatementState::Executed, "orders", SQL_ERROR, "24000"},
+        {StatementState::ExecutedWithResults, "orders", SQL_ERROR, "24000"},
+        {StatementState::Positioned, "orders", SQL_ERROR, "24000"},
+        {StatementState::Allocated, "a_very_long_name", SQL_ERROR, "34000"},
+        {StatementState::Allocated, "x; drop", SQL_ERROR, "34000"},
+        {StatementState::Allocated, "1abc", SQL_ERROR, "34000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -471,11 +480,11 @@ TEST_F(StatementTest, CloseCursorWithoutAResult) {
 
 TEST_F(StatementTest, CloseCursorReleasesTheResult) {
     statement.setRecordset(std::make_unique<MemoryRecordset>(&statement));
-    statement.setState(4);
+    statement.setState(StatementState::ExecutedWithResults);
     statement.cursorName();
     EXPECT_EQ(statement.closeCursor(), SQL_SUCCESS);
     EXPECT_EQ(statement.recordset(), nullptr);
-    EXPECT_EQ(statement.state(), 0);
+    EXPECT_EQ(statement.state(), StatementState::Allocated);
     EXPECT_EQ(statement.storedCursorName(), "");
     EXPECT_TRUE(statement.beforeStart());
 }

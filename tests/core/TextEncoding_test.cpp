@@ -14,6 +14,7 @@
 
 #include "driver/core/TextEncoding.h"
 #include "platform/PreferredLanguages.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -24,32 +25,6 @@ class LanguagesOverride {
         setPreferredLanguagesOverride(std::move(languages));
     }
     ~LanguagesOverride() { setPreferredLanguagesOverride(std::nullopt); }
-};
-
-// Sets (or, with null, unsets) environment variables and restores them.
-class ScopedEnvironment {
-  public:
-    void set(const char* name, const char* value) {
-        const char* old = std::getenv(name);
-        saved_.push_back({name, old == nullptr ? std::nullopt : std::optional<std::string>(old)});
-        if (value == nullptr) {
-            unsetenv(name);
-        } else {
-            setenv(name, value, 1);
-        }
-    }
-    ~ScopedEnvironment() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second) {
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            } else {
-                unsetenv(it->first.c_str());
-            }
-        }
-    }
-
-  private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 class ScopedCtypeLocale {
@@ -194,15 +169,13 @@ TEST(TextEncoding, PreferredLanguagesComeFromTheEnvironment) {
         {"ko_KR:ko_KR", nullptr, nullptr, "ko_KR.UTF-8", {"ko-KR"}},
     };
     for (const Case& c : cases) {
-        ScopedEnvironment env;
-        env.set("LANGUAGE", c.language);
-        env.set("LC_ALL", c.lcAll);
-        env.set("LC_MESSAGES", c.lcMessages);
-        env.set("LANG", c.lang);
+        const ScopedEnv language("LANGUAGE", c.language);
+        const ScopedEnv all("LC_ALL", c.lcAll);
+        const ScopedEnv messages("LC_MESSAGES", c.lcMessages);
+        const ScopedEnv lang("LANG", c.lang);
         EXPECT_EQ(preferredLanguages(), c.expected) << (c.language ? c.language : "(unset)");
     }
-    ScopedEnvironment env;
-    env.set("LANGUAGE", "zh_TW");
+    const ScopedEnv language("LANGUAGE", "zh_TW");
     EXPECT_EQ(getPreferredLanguageEncoding(), kEncodingMacChineseTrad);
 }
 

@@ -18,6 +18,9 @@ class ScopedEnv {
             unsetenv(name);
         }
     }
+    // A null value unsets.
+    ScopedEnv(const char* name, const char* value)
+        : ScopedEnv(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt) {}
     ~ScopedEnv() {
         if (old_) {
             setenv(name_, old_->c_str(), 1);
