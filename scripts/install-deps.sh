@@ -8,6 +8,9 @@ PACKAGES=(
   libiodbc2-dev iodbc libplist-dev
   googletest libgtest-dev
   postgresql-15 postgresql-client-15 odbc-postgresql
+  # the dialog module and its offscreen tests (QtUiTools' CMake package
+  # asks for Qt's OpenGL one)
+  qt6-base-dev qt6-tools-dev libqt6opengl6-dev libcurl4-openssl-dev fonts-dejavu-core
 )
 
 missing=()
