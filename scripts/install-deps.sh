@@ -8,9 +8,15 @@ PACKAGES=(
   libiodbc2-dev iodbc libplist-dev
   googletest libgtest-dev
   postgresql-15 postgresql-client-15 odbc-postgresql
-  # the dialog module and its offscreen tests (QtUiTools' CMake package
-  # asks for Qt's OpenGL one)
-  qt6-base-dev qt6-tools-dev libqt6opengl6-dev libcurl4-openssl-dev fonts-dejavu-core
+  # The setup dialogs, the administrator and the helper (Qt 6, QUiLoader;
+  # QtUiTools' CMake package asks for Qt's OpenGL one).
+  qt6-base-dev qt6-tools-dev libqt6opengl6-dev libcurl4-openssl-dev
+  # Fuzz targets.
+  clang libclang-rt-14-dev
+  # The helper's tests: systemd-analyze and systemd-socket-activate.
+  systemd
+  # Legible text in the PNGs rendered of the dialogs.
+  fonts-dejavu-core
 )
 
 missing=()

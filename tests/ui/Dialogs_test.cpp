@@ -10,9 +10,9 @@
 #include <fstream>
 #include <regex>
 
-#include "driver/ui/AboutControllerMORVANEX.h"
-#include "driver/ui/CocoaAlertMORVANEX.h"
-#include "driver/ui/CocoaLoginMORVANEX.h"
+#include "driver/setup/ui/AboutControllerMORVANEX.h"
+#include "driver/setup/ui/CocoaAlertMORVANEX.h"
+#include "driver/setup/ui/CocoaLoginMORVANEX.h"
 #include "tests/ui/UiTestSupport.h"
 
 namespace {
