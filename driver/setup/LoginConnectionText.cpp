@@ -128,21 +128,3 @@ std::string LoginConnectionText::normalised(const std::vector<std::string_view>&
     }
     return out;
 }
-
-std::string connectionTextItem(std::string_view key, std::string_view value) {
-    const bool braces = value.find_first_of(";{}") != std::string_view::npos ||
-                        (!value.empty() && (value.front() == ' ' || value.back() == ' '));
-    std::string out(key);
-    out.push_back('=');
-    if (!braces) {
-        return out.append(value).append(";");
-    }
-    out.push_back('{');
-    for (char c : value) {
-        out.push_back(c);
-        if (c == '}') {
-            out.push_back('}');
-        }
-    }
-    return out.append("};");
-}

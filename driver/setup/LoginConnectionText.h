@@ -34,7 +34,3 @@ class LoginConnectionText {
 
     std::vector<Item> items_;
 };
-
-// One "key=value;" item; a value holding ";", "{" or "}", or beginning or
-// ending with a blank, is put in braces with "}" doubled.
-std::string connectionTextItem(std::string_view key, std::string_view value);

@@ -59,10 +59,14 @@ void logLine(void*, const char* message) {
 }
 
 size_t localize(void*, const char* key, char* out, size_t outSize) {
-    return copyTerminated(out, outSize, localizedText(key));
+    return copyTerminated(out, outSize, copyDefaultLocalizedString(key != nullptr ? key : ""));
 }
 
-void openHelp(void*, const char*) {}
+void openHelp(void*, const char* page) {
+    if (page != nullptr && openHelpPage(getDialogLanguage(), page) != 0) {
+        SystemLog::notice(std::string("Help page not opened: ") + page);
+    }
+}
 
 // The Resources folder lent with the host table of this thread's call.
 std::string& resourcesFolder() {
@@ -71,10 +75,6 @@ std::string& resourcesFolder() {
 }
 
 }  // namespace
-
-std::string localizedText(const char* english) {
-    return english != nullptr ? english : "";
-}
 
 fs::path UiModule::modulePath() {
 #ifdef MORVANEX_TEST_HOOKS

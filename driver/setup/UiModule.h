@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "driver/setup/LocalizedStrings.h"
 #include "driver/setup/UiModuleTable.h"
 
 // The driver's side of the dialog module: finds morvanex-ui.so beside the
@@ -26,12 +27,8 @@ class UiModule {
     static std::string resultName(int result);
 };
 
-// An English text of the dialogs in the dialog language.
-std::string localizedText(const char* english);
-
 // The bundle identifier and product names the dialogs read preferences
 // under.
-inline constexpr const char* kDriverBundleIdentifier = "com.vorlanworks.odbcdriver.morvanex";
 inline constexpr const char* kDriverProductName = "Vorlan Tarvex";
 inline constexpr const char* kDriverTeamIdentifier = "7HQ2XV4KPD";
 inline constexpr const char* kDriverShortName = "morvanex";

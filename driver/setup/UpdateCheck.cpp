@@ -9,6 +9,7 @@
 
 #include "driver/core/PlatformUtil.h"
 #include "driver/setup/AlertPanel.h"
+#include "driver/setup/LocalizedStrings.h"
 #include "driver/setup/UiModule.h"
 #include "platform/SystemLog.h"
 
@@ -284,6 +285,6 @@ void checkForUpdates() {
     std::string result;
     const int status = requestUpdateVersion(request, result);
     const UpdateMessage message = updateMessage(status, result);
-    showAlert(localizedText(message.title).c_str(), localizedText(message.message).c_str(),
-              nullptr);
+    showAlert(copyDefaultLocalizedString(message.title).c_str(),
+              copyDefaultLocalizedString(message.message).c_str(), nullptr);
 }
