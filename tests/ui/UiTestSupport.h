@@ -22,6 +22,12 @@
 // temporary home and caches, no display), the built module's table, a
 // host that lends the forms and records the log, and a way to act on the
 // modal dialog once it shows.
+// The system's font library keeps caches for the life of the process that
+// the sanitizer build would report when the application outlives main.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 namespace ui_test {
 
 inline void setPrivateEnvironment() {
