@@ -69,7 +69,7 @@ void Environment::openTrace() {
     }
     // Each process traces to its own file; a new one is private to the user.
     const std::string path = destination + "-" + std::to_string(getpid());
-    traceFd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    traceFd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
     tracing_ = traceFd_ >= 0;
 }
 

@@ -147,3 +147,12 @@ std::string stripLineBreaks(std::string_view text) {
     }
     return result;
 }
+
+std::size_t copyTerminated(char* destination, std::size_t size, std::string_view text) {
+    if (destination != nullptr && size > 0) {
+        const std::size_t n = std::min(text.size(), size - 1);
+        text.copy(destination, n);
+        destination[n] = '\0';
+    }
+    return text.size() + 1;
+}

@@ -30,6 +30,11 @@ int copyStringOutShort(void* destination, SQLSMALLINT* lengthOut, std::string_vi
 // An ODBC text argument as an owned string: null or length 0 gives "",
 // SQL_NTS (or any other negative length) the text up to its NUL, a positive
 // length at most that many bytes, stopping early at a NUL.
+// Copies as much of `text` as fits into a C buffer of `size` bytes and
+// always terminates it (nothing for a null or empty buffer); returns the
+// bytes the whole text needs with its terminator.
+std::size_t copyTerminated(char* destination, std::size_t size, std::string_view text);
+
 std::string makeSqlString(const SQLCHAR* text, SQLINTEGER length);
 std::string makeSqlString(const char* text, SQLINTEGER length);
 inline std::string makeSqlString(std::nullptr_t, SQLINTEGER) {

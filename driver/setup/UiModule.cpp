@@ -1,0 +1,127 @@
+#include "driver/setup/UiModule.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+#include "driver/core/StringOutput.h"
+#include "platform/Bundle.h"
+#include "platform/SystemLog.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kModuleFileName = "morvanex-ui.so";
+
+// An address inside the driver module.
+void moduleAnchor() {}
+
+std::optional<fs::path> thisModuleFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&moduleAnchor), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return std::nullopt;
+    }
+    return fs::path(info.dli_fname).parent_path();
+}
+
+std::optional<Bundle> driverBundle() {
+    if (auto own = Bundle::ofThisModule()) {
+        if (own->identifier() == kDriverBundleIdentifier) {
+            return own;
+        }
+    }
+    return Bundle::withIdentifier(kDriverBundleIdentifier);
+}
+
+const MorvanexUiTable* openTable(const fs::path& path) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (handle == nullptr) {
+        const char* why = dlerror();
+        SystemLog::error("Cannot open the dialog module " + path.string() + ": " +
+                         (why != nullptr ? why : "unknown error"));
+        return nullptr;
+    }
+    auto entry = reinterpret_cast<MorvanexUiEntry>(dlsym(handle, MORVANEX_UI_ENTRY_NAME));
+    const MorvanexUiTable* table = entry != nullptr ? entry(MORVANEX_UI_ABI_VERSION) : nullptr;
+    if (table == nullptr || table->abiVersion != MORVANEX_UI_ABI_VERSION) {
+        SystemLog::error("The dialog module " + path.string() + " speaks another interface");
+        return nullptr;
+    }
+    return table;
+}
+
+void logLine(void*, const char* message) {
+    SystemLog::notice(message != nullptr ? message : "");
+}
+
+size_t localize(void*, const char* key, char* out, size_t outSize) {
+    return copyTerminated(out, outSize, copyDefaultLocalizedString(key != nullptr ? key : ""));
+}
+
+void openHelp(void*, const char* page) {
+    if (page != nullptr && openHelpPage(getDialogLanguage(), page) != 0) {
+        SystemLog::notice(std::string("Help page not opened: ") + page);
+    }
+}
+
+// The Resources folder lent with the host table of this thread's call.
+std::string& resourcesFolder() {
+    thread_local std::string folder;
+    return folder;
+}
+
+}  // namespace
+
+fs::path UiModule::modulePath() {
+#ifdef MORVANEX_TEST_HOOKS
+    if (const char* test = std::getenv("MORVANEX_TEST_UI_MODULE"); test != nullptr && *test) {
+        return test;
+    }
+#endif
+    if (auto bundle = driverBundle()) {
+        const fs::path inBundle = bundle->contentsPath() / "MacOS" / kModuleFileName;
+        std::error_code error;
+        if (fs::exists(inBundle, error)) {
+            return inBundle;
+        }
+    }
+    return thisModuleFolder().value_or(fs::path()) / kModuleFileName;
+}
+
+const MorvanexUiTable* UiModule::table() {
+    static std::mutex mutex;
+    static std::map<fs::path, const MorvanexUiTable*> opened;
+    const fs::path path = modulePath();
+    std::lock_guard lock(mutex);
+    auto found = opened.find(path);
+    if (found != opened.end()) {
+        return found->second;
+    }
+    const MorvanexUiTable* table = openTable(path);
+    if (table != nullptr) {
+        opened.emplace(path, table);
+    }
+    return table;
+}
+
+MorvanexUiHost UiModule::host() {
+    std::string& folder = resourcesFolder();
+    auto bundle = driverBundle();
+    folder = bundle ? bundle->resourcesPath().string() : std::string();
+    MorvanexUiHost host{};
+    host.abiVersion = MORVANEX_UI_ABI_VERSION;
+    host.size = sizeof(MorvanexUiHost);
+    host.resourcesPath = folder.c_str();
+    host.log = &logLine;
+    host.localize = &localize;
+    host.openHelp = &openHelp;
+    return host;
+}
+
+std::string UiModule::resultName(int result) {
+    return result == MORVANEX_UI_NOT_SHOWN ? "not shown" : std::to_string(result);
+}
