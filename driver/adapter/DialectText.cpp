@@ -1,6 +1,7 @@
 #include "driver/adapter/DialectText.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "driver/adapter/SqlTextScanner.h"
 
@@ -202,6 +203,26 @@ bool isAlias(std::string_view rest) {
 }
 
 }  // namespace
+
+std::uint32_t tokensPresent(std::string_view text, const TokenTable& table) {
+    const std::uint32_t all = table.tokens.size() >= 32
+                                  ? ~std::uint32_t{0}
+                                  : (std::uint32_t{1} << table.tokens.size()) - 1;
+    std::uint32_t found = 0;
+    for (std::size_t i = 0; i < text.size() && found != all; ++i) {
+        std::uint32_t candidates = table.byFirstByte[static_cast<unsigned char>(text[i])] & ~found;
+        while (candidates != 0) {
+            const int k = std::countr_zero(candidates);
+            candidates &= candidates - 1;
+            const std::string_view token = table.tokens[static_cast<std::size_t>(k)];
+            if (token.size() <= text.size() - i &&
+                compareNoCaseAt(text, i, token.size(), token) == 0) {
+                found |= std::uint32_t{1} << k;
+            }
+        }
+    }
+    return found;
+}
 
 std::string replaceWithinDelimiters(const std::string& text, const char* open, const char* close,
                                     const char* token, const char* replacement) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +17,33 @@
 // every comparison is case-sensitive.
 std::string replaceWithinDelimiters(const std::string& text, const char* open, const char* close,
                                     const char* token, const char* replacement);
+
+// Up to 32 tokens to look for in one pass over a text, with the tokens that
+// can begin at each byte.
+struct TokenTable {
+    std::span<const std::string_view> tokens;
+    std::array<std::uint32_t, 256> byFirstByte{};
+};
+
+// The table of `tokens`, none of them empty, at most 32.
+constexpr TokenTable makeTokenTable(std::span<const std::string_view> tokens) {
+    TokenTable table{tokens};
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+        const char first = tokens[k].front();
+        const auto bit = std::uint32_t{1} << k;
+        table.byFirstByte[static_cast<unsigned char>(first)] |= bit;
+        if (first >= 'A' && first <= 'Z') {
+            table.byFirstByte[static_cast<unsigned char>(first - 'A' + 'a')] |= bit;
+        } else if (first >= 'a' && first <= 'z') {
+            table.byFirstByte[static_cast<unsigned char>(first - 'a' + 'A')] |= bit;
+        }
+    }
+    return table;
+}
+
+// Bit k set when the table's token k occurs anywhere in `text` (quoted runs
+// included), compared without case.
+std::uint32_t tokensPresent(std::string_view text, const TokenTable& table);
 
 // Drops leading blanks (keeping at least one character), then one double
 // quote at the start and one at the end.
