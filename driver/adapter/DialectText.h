@@ -18,24 +18,37 @@
 std::string replaceWithinDelimiters(const std::string& text, const char* open, const char* close,
                                     const char* token, const char* replacement);
 
-// Up to 32 tokens to look for in one pass over a text, with the tokens that
-// can begin at each byte.
+// Up to 32 tokens to look for in one pass over a text: the tokens that can
+// begin at each byte and those that can go on with each next byte, so that
+// most characters are passed over after two table reads.
 struct TokenTable {
     std::span<const std::string_view> tokens;
     std::array<std::uint32_t, 256> byFirstByte{};
+    std::array<std::uint32_t, 256> bySecondByte{};
+    std::uint32_t singleBytes = 0;
 };
 
 // The table of `tokens`, none of them empty, at most 32.
 constexpr TokenTable makeTokenTable(std::span<const std::string_view> tokens) {
     TokenTable table{tokens};
+    const auto mark = [](std::array<std::uint32_t, 256>& byByte, char c, std::uint32_t bit) {
+        byByte[static_cast<unsigned char>(c)] |= bit;
+        if (c >= 'A' && c <= 'Z') {
+            byByte[static_cast<unsigned char>(c - 'A' + 'a')] |= bit;
+        } else if (c >= 'a' && c <= 'z') {
+            byByte[static_cast<unsigned char>(c - 'a' + 'A')] |= bit;
+        }
+    };
     for (std::size_t k = 0; k < tokens.size(); ++k) {
-        const char first = tokens[k].front();
         const auto bit = std::uint32_t{1} << k;
-        table.byFirstByte[static_cast<unsigned char>(first)] |= bit;
-        if (first >= 'A' && first <= 'Z') {
-            table.byFirstByte[static_cast<unsigned char>(first - 'A' + 'a')] |= bit;
-        } else if (first >= 'a' && first <= 'z') {
-            table.byFirstByte[static_cast<unsigned char>(first - 'a' + 'A')] |= bit;
+        mark(table.byFirstByte, tokens[k].front(), bit);
+        if (tokens[k].size() > 1) {
+            mark(table.bySecondByte, tokens[k][1], bit);
+            continue;
+        }
+        table.singleBytes |= bit;
+        for (std::uint32_t& entry : table.bySecondByte) {
+            entry |= bit;
         }
     }
     return table;

@@ -203,9 +203,17 @@ void MySQLImpersonatorStatement::rewriteDialectText(std::string& text, DatabaseF
                                                     const TextStep& selectList) {
     text = quoteIdentifiers(text, '"', false, '\0', true);
     // A pass changes the text only where its token occurs: one scan finds
-    // the tokens, and is redone after any step that may have changed it.
+    // the tokens, and is redone after any step that changed the text.
     std::uint32_t present = tokensPresent(text, kDialectTokenTable);
     const auto rescan = [&] { present = tokensPresent(text, kDialectTokenTable); };
+    // A step that seldom changes anything: a comparison is cheaper than a scan.
+    const auto runStep = [&](const TextStep& action) {
+        const std::string before = text;
+        action(text);
+        if (text != before) {
+            rescan();
+        }
+    };
     const auto pass = [&](DialectToken token, const auto& step) {
         if ((present & (std::uint32_t{1} << token)) != 0) {
             step();
@@ -215,14 +223,12 @@ void MySQLImpersonatorStatement::rewriteDialectText(std::string& text, DatabaseF
     if (isDb2(family)) {
         pass(kPatternSlash, [&] { text = replaceWithinDelimiters(text, "'%", "%'", "/\\", "\\"); });
         if (family == DatabaseFamily::Db2Luw) {
-            likeParameters(text);
-            rescan();
+            runStep(likeParameters);
         }
         pass(kTimeFraction,
              [&] { text = replaceWithinDelimiters(text, "{t '", "'}", ".999", ""); });
         if (matchKeyword(text.c_str(), "select") != nullptr) {
-            selectList(text);
-            rescan();
+            runStep(selectList);
         }
     } else if (family == DatabaseFamily::PostgreSQL) {
         // The parentheses keep DAYOFWEEK(d)*2 a product of the whole day number.
@@ -239,8 +245,7 @@ void MySQLImpersonatorStatement::rewriteDialectText(std::string& text, DatabaseF
                 replaceAllPairsOutsideQuotes(std::move(text), "\" LIKE '", "\"::varchar ILIKE '");
         });
         if (matchKeyword(text.c_str(), "select") != nullptr) {
-            selectList(text);
-            rescan();
+            runStep(selectList);
         }
     }
     if ((present & ((std::uint32_t{1} << kZeroDate) | (std::uint32_t{1} << kEmptyDateList))) != 0) {

@@ -274,9 +274,12 @@ class BareWordIndex {
             return true;
         }
         const auto c = static_cast<unsigned char>(sql_text::upperAscii(word.front()));
-        return std::any_of(
-            words_.begin() + first_[c], words_.begin() + first_[c + 1],
-            [word](std::string_view bare) { return compareNoCase(word, bare) == 0; });
+        return std::any_of(words_.begin() + first_[c], words_.begin() + first_[c + 1],
+                           [word](std::string_view bare) {
+                               // Past the keyword's end only NULs compare equal.
+                               return (word.size() <= bare.size() || word[bare.size()] == '\0') &&
+                                      compareNoCase(word, bare) == 0;
+                           });
     }
 
   private:
