@@ -267,8 +267,7 @@ class BareWordIndex {
         }
     }
 
-    // Compared as before: the word may be any case-blind beginning of a
-    // keyword.
+    // Whether the word begins a keyword, case-blind (an empty word does).
     bool contains(std::string_view word) const {
         if (word.empty()) {
             return true;
@@ -303,6 +302,12 @@ class IdentifierQuoter {
         out_.reserve(text_.size() + text_.size() / 4);
         std::size_t i = 0;
         while (i < text_.size()) {
+            if (inWord_ && !inRun_) {
+                i = wordBodyEnd(i);
+                if (i == text_.size()) {
+                    break;
+                }
+            }
             i = step(i);
         }
         if (inWord_) {
@@ -314,6 +319,19 @@ class IdentifierQuoter {
   private:
     bool opensRun(char c) const {
         return c == '"' || c == '\'' || c == '{' || (backquotes_ && c == '`');
+    }
+
+    // The first character from `i` on that step must look at inside a word:
+    // the others only lengthen it.
+    std::size_t wordBodyEnd(std::size_t i) const {
+        while (i < text_.size()) {
+            const char c = text_[i];
+            if ((escape_ != '\0' && c == escape_) || opensRun(c) || kQuoteWordEnd.contains(c)) {
+                break;
+            }
+            ++i;
+        }
+        return i;
     }
 
     std::size_t step(std::size_t i) {
