@@ -1,6 +1,7 @@
 #include "driver/adapter/DialectText.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "driver/adapter/SqlTextScanner.h"
 
@@ -28,34 +29,51 @@ bool startsAt(std::string_view text, std::size_t position, std::string_view pref
     return position <= text.size() && text.substr(position, prefix.size()) == prefix;
 }
 
-// Bracket depth of every character outside quoted runs; -1 inside a run,
-// its quote characters included. A closing bracket has the outer depth.
-std::vector<int> depthMap(std::string_view text) {
-    std::vector<int> depth(text.size(), -1);
+// Visits every position of `text` in order with its bracket depth outside
+// quoted runs, -1 inside a run (its quote characters included); a closing
+// bracket has the outer depth. Returns the first position for which
+// `visit` answers true, npos when none does.
+template <typename Visit>
+std::size_t walkDepths(std::string_view text, Visit visit) {
     char quote = 0;
     int level = 0;
+    bool escaped = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (quote != 0) {
+        int depth = -1;
+        if (escaped) {
+            escaped = false;
+        } else if (quote != 0) {
             if (quote == '\'' && c == '\\') {
-                ++i;
+                escaped = true;
             } else if (c == quote) {
                 quote = 0;
             }
-            continue;
-        }
-        if (isQuote(c)) {
+        } else if (isQuote(c)) {
             quote = c;
-            continue;
+        } else {
+            if (c == ')' && level > 0) {
+                --level;
+            }
+            depth = level;
+            if (c == '(') {
+                ++level;
+            }
         }
-        if (c == ')' && level > 0) {
-            --level;
-        }
-        depth[i] = level;
-        if (c == '(') {
-            ++level;
+        if (visit(i, depth)) {
+            return i;
         }
     }
+    return std::string::npos;
+}
+
+// The depth of every character, as walkDepths gives it.
+std::vector<int> depthMap(std::string_view text) {
+    std::vector<int> depth(text.size(), -1);
+    walkDepths(text, [&depth](std::size_t i, int level) {
+        depth[i] = level;
+        return false;
+    });
     return depth;
 }
 
@@ -202,6 +220,29 @@ bool isAlias(std::string_view rest) {
 }
 
 }  // namespace
+
+std::uint32_t tokensPresent(std::string_view text, const TokenTable& table) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::uint32_t found = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        std::uint32_t candidates = table.byFirstByte[bytes[i]];
+        if (candidates == 0) {
+            continue;
+        }
+        candidates &=
+            (i + 1 < size ? table.bySecondByte[bytes[i + 1]] : table.singleBytes) & ~found;
+        while (candidates != 0) {
+            const int k = std::countr_zero(candidates);
+            candidates &= candidates - 1;
+            const std::string_view token = table.tokens[static_cast<std::size_t>(k)];
+            if (token.size() <= size - i && compareNoCaseAt(text, i, token.size(), token) == 0) {
+                found |= std::uint32_t{1} << k;
+            }
+        }
+    }
+    return found;
+}
 
 std::string replaceWithinDelimiters(const std::string& text, const char* open, const char* close,
                                     const char* token, const char* replacement) {
@@ -372,31 +413,26 @@ std::size_t findTopLevelWord(std::string_view text, std::string_view word, std::
     if (word.empty() || word.size() > text.size()) {
         return std::string::npos;
     }
-    const std::vector<int> depth = depthMap(text);
-    for (std::size_t i = from; i < text.size() - word.size() + 1; ++i) {
-        if (depth[i] != 0 || compareNoCaseAt(text, i, word.size(), word) != 0) {
-            continue;
+    const std::size_t last = text.size() - word.size();
+    return walkDepths(text, [&](std::size_t i, int depth) {
+        if (i < from || i > last || depth != 0 ||
+            compareNoCaseAt(text, i, word.size(), word) != 0) {
+            return false;
         }
         const bool before = i == 0 || !isWordChar(text[i - 1]);
         const bool after = i + word.size() == text.size() || !isWordChar(text[i + word.size()]);
-        if (before && after) {
-            return i;
-        }
-    }
-    return std::string::npos;
+        return before && after;
+    });
 }
 
 std::size_t findTopLevel(std::string_view text, std::string_view word, std::size_t from) {
     if (word.empty() || word.size() > text.size()) {
         return std::string::npos;
     }
-    const std::vector<int> depth = depthMap(text);
-    for (std::size_t i = from; i < text.size() - word.size() + 1; ++i) {
-        if (depth[i] == 0 && startsAt(text, i, word)) {
-            return i;
-        }
-    }
-    return std::string::npos;
+    const std::size_t last = text.size() - word.size();
+    return walkDepths(text, [&](std::size_t i, int depth) {
+        return i >= from && i <= last && depth == 0 && startsAt(text, i, word);
+    });
 }
 
 std::vector<SelectListItem> splitSelectList(std::string_view text, std::size_t begin,

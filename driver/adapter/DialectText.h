@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +17,46 @@
 // every comparison is case-sensitive.
 std::string replaceWithinDelimiters(const std::string& text, const char* open, const char* close,
                                     const char* token, const char* replacement);
+
+// Up to 32 tokens to look for in one pass over a text: the tokens that can
+// begin at each byte and those that can go on with each next byte, so that
+// most characters are passed over after two table reads.
+struct TokenTable {
+    std::span<const std::string_view> tokens;
+    std::array<std::uint32_t, 256> byFirstByte{};
+    std::array<std::uint32_t, 256> bySecondByte{};
+    std::uint32_t singleBytes = 0;
+};
+
+// The table of `tokens`, none of them empty, at most 32.
+constexpr TokenTable makeTokenTable(std::span<const std::string_view> tokens) {
+    TokenTable table{tokens};
+    const auto mark = [](std::array<std::uint32_t, 256>& byByte, char c, std::uint32_t bit) {
+        byByte[static_cast<unsigned char>(c)] |= bit;
+        if (c >= 'A' && c <= 'Z') {
+            byByte[static_cast<unsigned char>(c - 'A' + 'a')] |= bit;
+        } else if (c >= 'a' && c <= 'z') {
+            byByte[static_cast<unsigned char>(c - 'a' + 'A')] |= bit;
+        }
+    };
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+        const auto bit = std::uint32_t{1} << k;
+        mark(table.byFirstByte, tokens[k].front(), bit);
+        if (tokens[k].size() > 1) {
+            mark(table.bySecondByte, tokens[k][1], bit);
+            continue;
+        }
+        table.singleBytes |= bit;
+        for (std::uint32_t& entry : table.bySecondByte) {
+            entry |= bit;
+        }
+    }
+    return table;
+}
+
+// Bit k set when the table's token k occurs anywhere in `text` (quoted runs
+// included), compared without case.
+std::uint32_t tokensPresent(std::string_view text, const TokenTable& table);
 
 // Drops leading blanks (keeping at least one character), then one double
 // quote at the start and one at the end.

@@ -88,6 +88,22 @@ std::string columnLabel(const std::string& name) {
     return label + "\"";
 }
 
+// What each pass of the dialect rewrite looks for: a text without it passes
+// unchanged. Every zero-date token begins with one of the last two.
+enum DialectToken : unsigned {
+    kDayOfWeekCall,
+    kExtractSecondCall,
+    kQuotedLike,
+    kPatternSlash,
+    kTimeFraction,
+    kZeroDate,
+    kEmptyDateList,
+};
+constexpr std::string_view kDialectTokens[] = {
+    "DAYOFWEEK(", "EXTRACT(SECOND ", "\" LIKE '", "/\\", ".999", "='0000-00-00", "IN ({",
+};
+constexpr TokenTable kDialectTokenTable = makeTokenTable(kDialectTokens);
+
 std::string columnNameOf(const std::string& expression) {
     const std::vector<std::string> parts = splitString(expression, ".");
     std::string name = parts.empty() ? std::string() : parts.back();
@@ -115,7 +131,10 @@ SQLRETURN MySQLImpersonatorStatement::executeStatement(std::string& text) {
         return SQL_ERROR;
     }
     releaseRecordset();
-    text = backquotesToDoubleQuotes(connection_->rewriteSql(text));
+    text = connection_->rewriteSql(text);
+    if (text.find('`') != std::string::npos) {
+        text = backquotesToDoubleQuotes(text);
+    }
     const bool logged = connection_->isQueryLogOn();
     if (logged) {
         startTimer();
@@ -183,26 +202,55 @@ void MySQLImpersonatorStatement::rewriteDialectText(std::string& text, DatabaseF
                                                     const TextStep& likeParameters,
                                                     const TextStep& selectList) {
     text = quoteIdentifiers(text, '"', false, '\0', true);
-    if (isDb2(family)) {
-        text = replaceWithinDelimiters(text, "'%", "%'", "/\\", "\\");
-        if (family == DatabaseFamily::Db2Luw) {
-            likeParameters(text);
+    // A pass changes the text only where its token occurs: one scan finds
+    // the tokens, and is redone after any step that changed the text.
+    std::uint32_t present = tokensPresent(text, kDialectTokenTable);
+    const auto rescan = [&] { present = tokensPresent(text, kDialectTokenTable); };
+    // A step that seldom changes anything: a comparison is cheaper than a scan.
+    const auto runStep = [&](const TextStep& action) {
+        const std::string before = text;
+        action(text);
+        if (text != before) {
+            rescan();
         }
-        text = replaceWithinDelimiters(text, "{t '", "'}", ".999", "");
+    };
+    const auto pass = [&](DialectToken token, const auto& step) {
+        if ((present & (std::uint32_t{1} << token)) != 0) {
+            step();
+            rescan();
+        }
+    };
+    if (isDb2(family)) {
+        pass(kPatternSlash, [&] { text = replaceWithinDelimiters(text, "'%", "%'", "/\\", "\\"); });
+        if (family == DatabaseFamily::Db2Luw) {
+            runStep(likeParameters);
+        }
+        pass(kTimeFraction,
+             [&] { text = replaceWithinDelimiters(text, "{t '", "'}", ".999", ""); });
         if (matchKeyword(text.c_str(), "select") != nullptr) {
-            selectList(text);
+            runStep(selectList);
         }
     } else if (family == DatabaseFamily::PostgreSQL) {
         // The parentheses keep DAYOFWEEK(d)*2 a product of the whole day number.
-        text = rewriteCallOutsideQuotes(std::move(text), "DAYOFWEEK(", "(1+EXTRACT(DOW FROM ", ")");
-        text = rewriteCallOutsideQuotes(std::move(text), "EXTRACT(SECOND ",
-                                        "TRUNC(EXTRACT( SECOND ", ")");
-        text = replaceAllPairsOutsideQuotes(std::move(text), "\" LIKE '", "\"::varchar ILIKE '");
+        pass(kDayOfWeekCall, [&] {
+            text = rewriteCallOutsideQuotes(std::move(text), "DAYOFWEEK(", "(1+EXTRACT(DOW FROM ",
+                                            ")");
+        });
+        pass(kExtractSecondCall, [&] {
+            text = rewriteCallOutsideQuotes(std::move(text), "EXTRACT(SECOND ",
+                                            "TRUNC(EXTRACT( SECOND ", ")");
+        });
+        pass(kQuotedLike, [&] {
+            text =
+                replaceAllPairsOutsideQuotes(std::move(text), "\" LIKE '", "\"::varchar ILIKE '");
+        });
         if (matchKeyword(text.c_str(), "select") != nullptr) {
-            selectList(text);
+            runStep(selectList);
         }
     }
-    text = rewriteZeroDates(std::move(text));
+    if ((present & ((std::uint32_t{1} << kZeroDate) | (std::uint32_t{1} << kEmptyDateList))) != 0) {
+        text = rewriteZeroDates(std::move(text));
+    }
 }
 
 // --- DB2 LUW LIKE patterns ---------------------------------------------------------------
@@ -296,9 +344,15 @@ void MySQLImpersonatorStatement::rewriteSelectList(std::string& text, DatabaseFa
             forceColumnTypeLoad(schema, table);
         }
     } else {
-        trace(*this, "// check whether column types have been loaded for: " + schema + "." + table);
+        const bool tracing = isTracing();
+        if (tracing) {
+            trace(*this,
+                  "// check whether column types have been loaded for: " + schema + "." + table);
+        }
         const std::string known = impersonator()->tableSchema(table);
-        trace(*this, "// schema check: " + known);
+        if (tracing) {
+            trace(*this, "// schema check: " + known);
+        }
         if (known.empty() && !schema.empty()) {
             forceColumnTypeLoad(schema, table);
         }

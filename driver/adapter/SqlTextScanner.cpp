@@ -1,15 +1,12 @@
 #include "driver/adapter/SqlTextScanner.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <optional>
 
 namespace {
-
-char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 bool isSpaceChar(char c) {
     return isAsciiSpace(static_cast<unsigned char>(c));
@@ -19,15 +16,19 @@ bool isOneOf(char c, std::string_view set) {
     return set.find(c) != std::string_view::npos;
 }
 
-// Compares upper-cased characters as signed bytes: 1 when a's is smaller.
-int compareChars(char a, char b) {
-    const auto ua = static_cast<signed char>(upperAscii(a));
-    const auto ub = static_cast<signed char>(upperAscii(b));
-    if (ua == ub) {
-        return 0;
+// A set of bytes as a table: the scanners test every character against one.
+class ByteSet {
+  public:
+    constexpr explicit ByteSet(std::string_view members) {
+        for (char c : members) {
+            members_[static_cast<unsigned char>(c)] = true;
+        }
     }
-    return ua < ub ? 1 : -1;
-}
+    constexpr bool contains(char c) const { return members_[static_cast<unsigned char>(c)]; }
+
+  private:
+    std::array<bool, 256> members_{};
+};
 
 char charOrNul(std::string_view text, std::size_t at) {
     return at < text.size() ? text[at] : '\0';
@@ -36,7 +37,7 @@ char charOrNul(std::string_view text, std::size_t at) {
 // `token` at `text`, without case, reading no further than the text's NUL.
 bool startsWithNoCase(const char* text, std::string_view token) {
     for (std::size_t i = 0; i < token.size(); ++i) {
-        if (text[i] == '\0' || compareChars(text[i], token[i]) != 0) {
+        if (text[i] == '\0' || sql_text::compareCharsNoCase(text[i], token[i]) != 0) {
             return false;
         }
     }
@@ -85,8 +86,8 @@ bool isNumberWord(std::string_view word) {
 
 // --- stripNameQualifiers ---------------------------------------------------
 
-constexpr std::string_view kStripWordEnd = " \t\n\v\f\r(),;<=>";
-constexpr std::string_view kStripSeparator = " \t\n\v\f\r(),<=>";
+constexpr ByteSet kStripWordEnd{" \t\n\v\f\r(),;<=>"};
+constexpr ByteSet kStripSeparator{" \t\n\v\f\r(),<=>"};
 
 // Clause keywords that open or close the position of a table name. Each must
 // be followed by white space; `parenFollows` also accepts "(".
@@ -151,7 +152,7 @@ class QualifierStripper {
             inRun_ = true;
             runOpener_ = c;
             startWord(i, false);
-        } else if (isOneOf(c, kStripSeparator)) {
+        } else if (kStripSeparator.contains(c)) {
             out_.push_back(c);
         } else {
             startWord(i, true);
@@ -169,7 +170,7 @@ class QualifierStripper {
             if (trigger_ > 0 && dots_ == trigger_) {
                 copyPos_ = afterFirstDot_;
             }
-        } else if (isOneOf(c, kStripWordEnd)) {
+        } else if (kStripWordEnd.contains(c)) {
             finishWord(i);
             out_.push_back(c);
         }
@@ -224,10 +225,10 @@ class QualifierStripper {
 
 // The operators + - * / % ! | & ^ ~ end a word and are copied bare: glued to
 // a word they would otherwise be quoted into it ("*10" read as an alias).
-constexpr std::string_view kQuoteWordEnd = " \t\n\v\f\r(),.;<=>+-*/%!|&^~";
+constexpr ByteSet kQuoteWordEnd{" \t\n\v\f\r(),.;<=>+-*/%!|&^~"};
 // ";" separates as well: a word made of it alone would otherwise be quoted
 // into an identifier and break the statement.
-constexpr std::string_view kQuoteSeparator{" \t\n\v\f\r(),.<=>;\0+-*/%!|&^~", 25};
+constexpr ByteSet kQuoteSeparator{std::string_view{" \t\n\v\f\r(),.<=>;\0+-*/%!|&^~", 25}};
 // What a sign follows when it belongs to the number behind it (-3 in x*-3).
 constexpr std::string_view kBeforeSignedNumber = "+-*/%!|&^~(<=>";
 
@@ -245,12 +246,51 @@ constexpr std::string_view kBareWords[] = {
 };
 static_assert(std::size(kBareWords) == 59);
 
-bool isBareKeyword(std::string_view word) {
-    if (compareNoCase(word, "SELECT") == 0) {
-        return true;
+// The bare words with "SELECT", grouped by first character: a word is
+// compared only with those that begin as it does.
+class BareWordIndex {
+  public:
+    consteval BareWordIndex() {
+        std::array<std::string_view, kCount> all{};
+        std::copy(std::begin(kBareWords), std::end(kBareWords), all.begin());
+        all.back() = "SELECT";
+        for (std::string_view word : all) {
+            ++first_[static_cast<unsigned char>(word.front()) + 1];
+        }
+        for (std::size_t c = 1; c < first_.size(); ++c) {
+            first_[c] += first_[c - 1];
+        }
+        std::array<std::uint8_t, 256> filled{};
+        for (std::string_view word : all) {
+            const auto c = static_cast<unsigned char>(word.front());
+            words_[first_[c] + filled[c]++] = word;
+        }
     }
-    return std::any_of(std::begin(kBareWords), std::end(kBareWords),
-                       [word](std::string_view bare) { return compareNoCase(word, bare) == 0; });
+
+    // Whether the word begins a keyword, case-blind (an empty word does).
+    bool contains(std::string_view word) const {
+        if (word.empty()) {
+            return true;
+        }
+        const auto c = static_cast<unsigned char>(sql_text::upperAscii(word.front()));
+        return std::any_of(words_.begin() + first_[c], words_.begin() + first_[c + 1],
+                           [word](std::string_view bare) {
+                               // Past the keyword's end only NULs compare equal.
+                               return (word.size() <= bare.size() || word[bare.size()] == '\0') &&
+                                      compareNoCase(word, bare) == 0;
+                           });
+    }
+
+  private:
+    static constexpr std::size_t kCount = std::size(kBareWords) + 1;
+    std::array<std::uint8_t, 257> first_{};
+    std::array<std::string_view, kCount> words_{};
+};
+
+constexpr BareWordIndex kBareWordIndex;
+
+bool isBareKeyword(std::string_view word) {
+    return kBareWordIndex.contains(word);
 }
 
 class IdentifierQuoter {
@@ -262,6 +302,12 @@ class IdentifierQuoter {
         out_.reserve(text_.size() + text_.size() / 4);
         std::size_t i = 0;
         while (i < text_.size()) {
+            if (inWord_ && !inRun_) {
+                i = wordBodyEnd(i);
+                if (i == text_.size()) {
+                    break;
+                }
+            }
             i = step(i);
         }
         if (inWord_) {
@@ -273,6 +319,19 @@ class IdentifierQuoter {
   private:
     bool opensRun(char c) const {
         return c == '"' || c == '\'' || c == '{' || (backquotes_ && c == '`');
+    }
+
+    // The first character from `i` on that step must look at inside a word:
+    // the others only lengthen it.
+    std::size_t wordBodyEnd(std::size_t i) const {
+        while (i < text_.size()) {
+            const char c = text_[i];
+            if ((escape_ != '\0' && c == escape_) || opensRun(c) || kQuoteWordEnd.contains(c)) {
+                break;
+            }
+            ++i;
+        }
+        return i;
     }
 
     std::size_t step(std::size_t i) {
@@ -297,11 +356,11 @@ class IdentifierQuoter {
             closing_ = c == '{' ? '}' : c;
             out_.push_back(c);
         } else if (inWord_) {
-            if (isOneOf(c, kQuoteWordEnd) && !isExponentSign(i)) {
+            if (kQuoteWordEnd.contains(c) && !isExponentSign(i)) {
                 writeWord(i, false);
                 out_.push_back(c);
             }
-        } else if (isOneOf(c, kQuoteSeparator) && !isLeadingSign(i)) {
+        } else if (kQuoteSeparator.contains(c) && !isLeadingSign(i)) {
             out_.push_back(c);
         } else {
             inWord_ = true;
@@ -457,10 +516,6 @@ std::optional<Replaced> replacePairFrom(std::string& text, std::string_view toke
 
 }  // namespace
 
-bool isAsciiSpace(int c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 const char* skipSpaces(const char* text) {
     if (text == nullptr) {
         return nullptr;
@@ -583,6 +638,10 @@ std::string replaceAllPairsOutsideQuotes(std::string text, std::string_view toke
 
 std::string stripNameQualifiers(std::string_view text, int qualifierDepth, bool honourBackquotes,
                                 char escapeChar) {
+    // Only a dotted name loses anything; the clause tests are not needed.
+    if (text.find('.') == std::string_view::npos) {
+        return std::string(text);
+    }
     return QualifierStripper(text, qualifierDepth, honourBackquotes, escapeChar).run();
 }
 
@@ -601,27 +660,6 @@ std::vector<std::string> splitString(std::string_view text, std::string_view del
         start = text.find_first_not_of(delimiters, end);
     }
     return pieces;
-}
-
-int compareNoCase(std::string_view a, std::string_view b) {
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (const int result = compareChars(a[i], charOrNul(b, i)); result != 0) {
-            return result;
-        }
-    }
-    return 0;
-}
-
-int compareNoCaseAt(std::string_view text, std::size_t position, std::size_t length,
-                    std::string_view other) {
-    for (std::size_t i = 0; i < length; ++i) {
-        const char fromText =
-            position < text.size() && i < text.size() - position ? text[position + i] : '\0';
-        if (const int result = compareChars(fromText, charOrNul(other, i)); result != 0) {
-            return result;
-        }
-    }
-    return 0;
 }
 
 const char* findCharBounded(const char* text, char c, int maximum) {

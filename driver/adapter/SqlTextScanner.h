@@ -16,7 +16,9 @@
 
 // True for the six ASCII white-space characters only (negative values and
 // values above 127 included).
-bool isAsciiSpace(int c);
+inline bool isAsciiSpace(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // First character of `text` that is not white space (its NUL when none).
 const char* skipSpaces(const char* text);
@@ -53,7 +55,8 @@ std::string replaceAllPairsOutsideQuotes(std::string text, std::string_view toke
 
 // Drops the leading qualifier of dotted names with at least `qualifierDepth`
 // dots after FROM, INTO or UPDATE, or `qualifierDepth` + 1 dots elsewhere:
-// with depth 2, "FROM cat.sch.tbl" becomes "FROM sch.tbl".
+// with depth 2, "FROM cat.sch.tbl" becomes "FROM sch.tbl". A text without a
+// dot is returned as it is.
 std::string stripNameQualifiers(std::string_view text, int qualifierDepth, bool honourBackquotes,
                                 char escapeChar);
 
@@ -65,15 +68,53 @@ std::string quoteIdentifiers(std::string_view text, char quoteChar, bool honourB
 // The pieces between runs of delimiter characters; never an empty piece.
 std::vector<std::string> splitString(std::string_view text, std::string_view delimiters);
 
+namespace sql_text {
+
+// ASCII letters upper-cased; every other byte as it is.
+inline char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Compares upper-cased characters as signed bytes: 1 when a's is smaller.
+inline int compareCharsNoCase(char a, char b) {
+    const auto ua = static_cast<signed char>(upperAscii(a));
+    const auto ub = static_cast<signed char>(upperAscii(b));
+    if (ua == ub) {
+        return 0;
+    }
+    return ua < ub ? 1 : -1;
+}
+
+}  // namespace sql_text
+
 // Compares a's characters with b's over a's length, both upper-cased; b's
 // end counts as a NUL. 0 when equal (so an empty a, or an a that begins b,
 // is equal); else 1 when a's character is the smaller, -1 when greater.
-int compareNoCase(std::string_view a, std::string_view b);
+// Inline: the rewriting passes compare at every character of a statement.
+inline int compareNoCase(std::string_view a, std::string_view b) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char fromB = i < b.size() ? b[i] : '\0';
+        if (const int result = sql_text::compareCharsNoCase(a[i], fromB); result != 0) {
+            return result;
+        }
+    }
+    return 0;
+}
 
 // compareNoCase over `length` characters of `text` from `position` against
 // `other`; either text's end counts as NUL, nothing past it is read.
-int compareNoCaseAt(std::string_view text, std::size_t position, std::size_t length,
-                    std::string_view other);
+inline int compareNoCaseAt(std::string_view text, std::size_t position, std::size_t length,
+                           std::string_view other) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const char fromText =
+            position < text.size() && i < text.size() - position ? text[position + i] : '\0';
+        const char fromOther = i < other.size() ? other[i] : '\0';
+        if (const int result = sql_text::compareCharsNoCase(fromText, fromOther); result != 0) {
+            return result;
+        }
+    }
+    return 0;
+}
 
 // First `c` among the first `maximum` characters of `text` (all of them
 // when `maximum` is negative), never reading past its NUL; null when absent.

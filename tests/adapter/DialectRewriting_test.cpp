@@ -155,6 +155,8 @@ const RuleCase kRules[] = {
      R"(SELECT DAYOFWEEK("born") FROM "items" WHERE "born" IS NULL)"},
     {"lower-case set sql_mode reaches the database", "PostgreSQL", "set sql_mode=''",
      R"(set "sql_mode"='')"},
+    {"lower-case empty date list", "PostgreSQL", "SELECT id FROM items WHERE born in ({d ''})",
+     R"(SELECT "id" FROM "items" WHERE "born"  IS NULL)"},
     {"PostgreSQL keeps FOR UPDATE", "PostgreSQL", "SELECT id FROM items FOR UPDATE",
      R"(SELECT "id" FROM "items" FOR UPDATE)"},
 };
@@ -439,6 +441,23 @@ TEST(DialectText, TopLevelSearchesAreSafeForAnyWord) {
     }
     EXPECT_EQ(findTopLevelWord("select f(from) FROM t", "from"), 15U);
     EXPECT_EQ(findTopLevel("x' FROM ' FROM t", " FROM "), 9U);
+    EXPECT_EQ(findTopLevel("'it\\' FROM ' FROM t", " FROM "), 12U);
+    EXPECT_EQ(findTopLevelWord("f('a\\')from') from t", "FROM"), 14U);
+}
+
+TEST(DialectText, TokensFoundInOneScan) {
+    static constexpr std::string_view tokens[] = {"IN ({", "=", "Ab"};
+    constexpr TokenTable table = makeTokenTable(tokens);
+    const struct {
+        const char* text;
+        std::uint32_t expected;
+    } cases[] = {
+        {"", 0},  {"x in ({d ''})", 1}, {"'in ({'", 1},  {"in (", 0}, {"a=b", 2},
+        {"=", 2}, {"xaB", 4},           {"IN ({ab=", 7},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(tokensPresent(c.text, table), c.expected) << c.text;
+    }
 }
 
 TEST(DialectText, CallRewritesKeepTheirOutput) {

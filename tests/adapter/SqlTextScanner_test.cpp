@@ -227,6 +227,9 @@ TEST(SqlTextScanner, StripNameQualifiersDropsTheFirstPartOfLongNames) {
         {"\"q\".a.b.c FROM t", 2, false, "\"q\".a.b.c FROM t"},        // first word never shortened
         {"SELECT a.b, 1.5 FROM t", 0, false, "SELECT b, 1.5 FROM t"},  // numbers keep both parts
         {"SELECT 2.5", 0, false, "SELECT 2.5"},                        // also at the end
+        // Without a dot nothing is examined: quotes, escapes and all stay.
+        {"SELECT `x` FROM t WHERE a='\\'' ON(", 0, true, "SELECT `x` FROM t WHERE a='\\'' ON("},
+        {"INTO \"t\\", 0, false, "INTO \"t\\"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(stripNameQualifiers(c.text, c.depth, c.backquotes, '\\'), c.expected) << c.text;
