@@ -8,6 +8,14 @@ PACKAGES=(
   libiodbc2-dev iodbc libplist-dev
   googletest libgtest-dev
   postgresql-15 postgresql-client-15 odbc-postgresql
+  # The setup dialogs, the administrator and the helper (Qt 6, QUiLoader).
+  qt6-base-dev qt6-tools-dev libcurl4-openssl-dev
+  # Fuzz targets.
+  clang libclang-rt-14-dev
+  # The helper's tests: systemd-analyze and systemd-socket-activate.
+  systemd
+  # Legible text in the PNGs rendered of the dialogs.
+  fonts-dejavu-core
 )
 
 missing=()

@@ -10,7 +10,7 @@
 //   the golden list that tests/api/exports_test.sh checks.
 // - Exports are thin and live in driver/api/exports/<Family>Exports.cpp. Each
 //   one runs its body (namespace calls, driver/api/<Family>Calls.cpp) inside
-//   exportBoundary (driver/api/ExportBoundary.h), posting what it catches on
+//   exportBoundary (platform/ExportBoundary.h), posting what it catches on
 //   the handle's diagnostics through the posters of driver/api/HandleCalls.h.
 // - Bodies call bodies: nothing inside the driver calls one of its own
 //   exported SQL* names, which a driver manager linked into the host could

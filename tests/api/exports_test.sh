@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The driver exports exactly the listed names (the narrow build without the
-# wide SQL...W entry points) and links no driver manager.
+# wide SQL...W entry points) and links no driver manager, Qt or curl.
 set -euo pipefail
 
 expected_all=$( (grep -v -E '^[[:space:]]*(#|$)' "$MORVANEX_EXPORT_LIST" || true) | tr -d ' \t' | sort)
@@ -25,6 +25,12 @@ check_exports "$MORVANEX_DRIVER_A_PATH" "$expected_narrow"
 for lib in "$MORVANEX_DRIVER_PATH" "$MORVANEX_DRIVER_A_PATH"; do
   if readelf -d "$lib" | grep -E 'NEEDED.*\[(libiodbc\.so|libodbc\.so)' ; then
     echo "FAIL: $(basename "$lib") links a driver manager"
+    fail=1
+  fi
+  # Qt and libcurl belong to the setup dialogs and the programs, never to
+  # the modules an application loads.
+  if readelf -d "$lib" | grep -i -E 'qt[0-9]|libqt|curl'; then
+    echo "FAIL: $(basename "$lib") names Qt or curl"
     fail=1
   fi
   if ! grep -q 'FLAGS_1.*NODELETE' <<<"$(readelf -d "$lib")"; then

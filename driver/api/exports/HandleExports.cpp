@@ -2,7 +2,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include "driver/api/ExportBoundary.h"
+#include "platform/ExportBoundary.h"
 #include "driver/api/ExportMacros.h"
 #include "driver/api/HandleCalls.h"
 

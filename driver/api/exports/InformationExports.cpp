@@ -5,7 +5,7 @@
 #include <sqlucode.h>
 
 #include "driver/api/InformationCalls.h"
-#include "driver/api/ExportBoundary.h"
+#include "platform/ExportBoundary.h"
 #include "driver/api/ExportMacros.h"
 #include "driver/api/HandleCalls.h"
 

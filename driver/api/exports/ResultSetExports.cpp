@@ -3,7 +3,7 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
-#include "driver/api/ExportBoundary.h"
+#include "platform/ExportBoundary.h"
 #include "driver/api/ExportMacros.h"
 #include "driver/api/HandleCalls.h"
 #include "driver/api/ResultSetCalls.h"

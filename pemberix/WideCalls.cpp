@@ -1,0 +1,372 @@
+#include "pemberix/WideCalls.h"
+
+#include "pemberix/Diagnostics.h"
+#include "pemberix/PgDriver.h"
+#include "pemberix/StringFields.h"
+#include "pemberix/Utf16Argument.h"
+#include "pemberix/WideText.h"
+#include "pemberix/WideTextOutput.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace pemberix {
+namespace {
+
+constexpr SQLLEN kCharBytes = sizeof(SQLWCHAR);
+constexpr SQLLEN kUnitBytes = sizeof(PgWideChar);
+
+// Readers for functions that count their text in bytes: the driver's
+// lengths are UTF-16 bytes, the caller's 32-bit ones.
+template <class Call>
+Utf16Reader byteCountedReader(Call call) {
+    return [call](PgWideChar* buffer, SQLLEN units, SQLLEN* reported) {
+        SQLLEN bytes = 0;
+        const SQLRETURN rc = call(buffer, units * kUnitBytes, &bytes);
+        *reported = bytes >= 0 ? bytes / kUnitBytes : bytes;
+        return rc;
+    };
+}
+
+WideTextRequest byteCountedRequest(SQLPOINTER buffer, SQLLEN capacityBytes, SQLLEN maxUnits) {
+    WideTextRequest request;
+    request.buffer = static_cast<SQLWCHAR*>(buffer);
+    request.capacity = capacityBytes / kCharBytes;
+    request.maxUnits = maxUnits;
+    return request;
+}
+
+WideTextRequest charCountedRequest(SQLWCHAR* buffer, SQLLEN capacity, SQLLEN maxUnits) {
+    WideTextRequest request;
+    request.buffer = buffer;
+    request.capacity = capacity;
+    request.maxUnits = maxUnits;
+    return request;
+}
+
+}  // namespace
+
+SQLRETURN textTooLong(SQLSMALLINT type, SQLHANDLE handle) {
+    postRecord(type, handle, ownRecord("HY090", 0, "Invalid string or buffer length"));
+    return SQL_ERROR;
+}
+
+SQLRETURN connectW(SQLHDBC dbc, SQLWCHAR* dsn, SQLSMALLINT dsnLength, SQLWCHAR* user,
+                   SQLSMALLINT userLength, SQLWCHAR* password, SQLSMALLINT passwordLength) {
+    if (pg().SQLConnectW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+    }
+    Utf16Argument dsnText(dsn, dsnLength);
+    Utf16Argument userText(user, userLength);
+    Utf16Argument passwordText(password, passwordLength);
+    const auto l1 = dsnText.smallLength();
+    const auto l2 = userText.smallLength();
+    const auto l3 = passwordText.smallLength();
+    if (!l1 || !l2 || !l3) {
+        return textTooLong(SQL_HANDLE_DBC, dbc);
+    }
+    return pg().SQLConnectW(dbc, dsnText.data(), *l1, userText.data(), *l2, passwordText.data(),
+                            *l3);
+}
+
+SQLRETURN driverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT inLength,
+                         SQLWCHAR* out, SQLSMALLINT outCapacity, SQLSMALLINT* outLength,
+                         SQLUSMALLINT completion) {
+    if (pg().SQLDriverConnectW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+    }
+    Utf16Argument input(in, inLength);
+    const auto length = input.smallLength();
+    if (!length) {
+        return textTooLong(SQL_HANDLE_DBC, dbc);
+    }
+    if (outCapacity < 0) {
+        return pg().SQLDriverConnectW(dbc, window, input.data(), *length, nullptr, outCapacity,
+                                      nullptr, completion);
+    }
+    // Connecting cannot be repeated: one buffer, large enough for any
+    // completed connection string the caller's buffer could take.
+    const SQLLEN units =
+        std::clamp<SQLLEN>(2 * static_cast<SQLLEN>(outCapacity) + 2, 1024, kSmallCharUnits);
+    std::vector<PgWideChar> buffer(static_cast<std::size_t>(units), 0);
+    SQLSMALLINT reported = 0;
+    SQLRETURN rc = pg().SQLDriverConnectW(dbc, window, input.data(), *length, buffer.data(),
+                                          static_cast<SQLSMALLINT>(units), &reported, completion);
+    if (!SQL_SUCCEEDED(rc)) {
+        return rc;
+    }
+    const std::size_t limit = static_cast<std::size_t>(units - 1);
+    const std::size_t count = reported >= 0 ? std::min(static_cast<std::size_t>(reported), limit)
+                                            : boundedUtf16Length(buffer.data(), limit);
+    const std::wstring text = toUtf32(std::u16string_view(buffer.data(), count));
+    const SQLLEN unread = reported >= 0 ? reported - static_cast<SQLLEN>(count) : 0;
+    const bool truncated = copyWideOut(text, out, outCapacity);
+    if (outLength != nullptr) {
+        *outLength = clampToSmall(static_cast<SQLLEN>(text.size()) + unread);
+    }
+    if (truncated && unread == 0) {
+        postRecord(SQL_HANDLE_DBC, dbc,
+                   ownRecord("01004", -2, "The buffer was too small for the ConnStrOut."));
+        rc = SQL_SUCCESS_WITH_INFO;
+    }
+    return rc;
+}
+
+SQLRETURN nativeSqlW(SQLHDBC dbc, SQLWCHAR* in, SQLINTEGER inLength, SQLWCHAR* out,
+                     SQLINTEGER outCapacity, SQLINTEGER* outLength) {
+    if (pg().SQLNativeSqlW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+    }
+    Utf16Argument input(in, inLength);
+    const auto length = input.integerLength();
+    if (!length) {
+        return textTooLong(SQL_HANDLE_DBC, dbc);
+    }
+    if (outCapacity < 0) {
+        return pg().SQLNativeSqlW(dbc, input.data(), *length, nullptr, outCapacity, nullptr);
+    }
+    const auto read = [&](PgWideChar* buffer, SQLLEN units, SQLLEN* reported) {
+        SQLINTEGER count = 0;
+        const SQLRETURN rc =
+            pg().SQLNativeSqlW(dbc, input.data(), *length, buffer, clampToInteger(units), &count);
+        *reported = count;
+        return rc;
+    };
+    SQLLEN total = 0;
+    const SQLRETURN rc =
+        deliverWideText(read, charCountedRequest(out, outCapacity, kLargeUnits), &total);
+    if (SQL_SUCCEEDED(rc) && outLength != nullptr) {
+        *outLength = clampToInteger(total);
+    }
+    return rc;
+}
+
+SQLRETURN getInfo(SQLHDBC dbc, SQLUSMALLINT infoType, SQLPOINTER value, SQLSMALLINT capacity,
+                  SQLSMALLINT* length) {
+    if (pg().SQLGetInfo == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+    }
+    if (infoType != SQL_DRIVER_NAME || capacity < 0) {
+        return pg().SQLGetInfo(dbc, infoType, value, capacity, length);
+    }
+    // The driver is still asked, so that its checks and diagnostics stand.
+    char scratch[256] = {};
+    SQLSMALLINT ignored = 0;
+    SQLRETURN rc = pg().SQLGetInfo(dbc, infoType, scratch, sizeof scratch, &ignored);
+    if (!SQL_SUCCEEDED(rc)) {
+        return rc;
+    }
+    const bool truncated = copyNarrowOut(kDriverName, static_cast<SQLCHAR*>(value), capacity);
+    if (length != nullptr) {
+        *length = static_cast<SQLSMALLINT>(std::strlen(kDriverName));
+    }
+    if (truncated) {
+        char tiny[2] = {};
+        rc = pg().SQLGetInfo(dbc, infoType, tiny, std::min<SQLSMALLINT>(capacity, 1), &ignored);
+    }
+    return rc;
+}
+
+SQLRETURN getInfoW(SQLHDBC dbc, SQLUSMALLINT infoType, SQLPOINTER value, SQLSMALLINT capacity,
+                   SQLSMALLINT* length) {
+    if (pg().SQLGetInfoW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+    }
+    if (!isTextInfoType(infoType) || capacity < 0) {
+        return pg().SQLGetInfoW(dbc, infoType, value, capacity, length);
+    }
+    const auto read = byteCountedReader([&](PgWideChar* buffer, SQLLEN bytes, SQLLEN* reported) {
+        SQLSMALLINT count = 0;
+        const SQLRETURN rc = pg().SQLGetInfoW(dbc, infoType, buffer, clampToSmall(bytes), &count);
+        *reported = count;
+        return rc;
+    });
+    WideTextRequest request = byteCountedRequest(value, capacity, kSmallByteUnits);
+    if (infoType == SQL_DRIVER_NAME) {
+        request.adjust = [](std::wstring& text) { text = widenAscii(kDriverName); };
+    }
+    SQLLEN total = 0;
+    const SQLRETURN rc = deliverWideText(read, request, &total);
+    if (SQL_SUCCEEDED(rc) && length != nullptr) {
+        *length = clampToSmall(total * kCharBytes);
+    }
+    return rc;
+}
+
+SQLRETURN getConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER capacity,
+                          SQLINTEGER* length) {
+    if (pg().SQLGetConnectAttrW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+    }
+    if (!isTextConnectAttribute(attribute) || capacity < 0) {
+        return pg().SQLGetConnectAttrW(dbc, attribute, value, capacity, length);
+    }
+    const auto read = byteCountedReader([&](PgWideChar* buffer, SQLLEN bytes, SQLLEN* reported) {
+        SQLINTEGER count = 0;
+        const SQLRETURN rc =
+            pg().SQLGetConnectAttrW(dbc, attribute, buffer, clampToInteger(bytes), &count);
+        *reported = count;
+        return rc;
+    });
+    SQLLEN total = 0;
+    const SQLRETURN rc =
+        deliverWideText(read, byteCountedRequest(value, capacity, kLargeUnits), &total);
+    if (SQL_SUCCEEDED(rc) && length != nullptr) {
+        *length = clampToInteger(total * kCharBytes);
+    }
+    return rc;
+}
+
+SQLRETURN setConnectAttrW(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length) {
+    if (pg().SQLSetConnectAttrW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+    }
+    if (!isTextConnectAttribute(attribute) || value == nullptr) {
+        return pg().SQLSetConnectAttrW(dbc, attribute, value, length);
+    }
+    // The length of a text attribute counts bytes.
+    const SQLLEN characters = length >= 0 ? length / kCharBytes : length;
+    Utf16Argument text(static_cast<SQLWCHAR*>(value), characters);
+    return pg().SQLSetConnectAttrW(dbc, attribute, text.data(), clampToInteger(text.byteLength()));
+}
+
+SQLRETURN setConnectOptionW(SQLHDBC dbc, SQLUSMALLINT option, SQLULEN value) {
+    if (!isTextConnectAttribute(option)) {
+        if (pg().SQLSetConnectAttr == nullptr) {
+            return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+        }
+        return pg().SQLSetConnectAttr(dbc, option, reinterpret_cast<SQLPOINTER>(value), 0);
+    }
+    if (pg().SQLSetConnectAttrW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+    }
+    Utf16Argument text(reinterpret_cast<SQLWCHAR*>(value), SQL_NTS);
+    return pg().SQLSetConnectAttrW(dbc, option, text.data(), SQL_NTS);
+}
+
+SQLRETURN getDescFieldW(SQLHDESC desc, SQLSMALLINT record, SQLSMALLINT field, SQLPOINTER value,
+                        SQLINTEGER capacity, SQLINTEGER* length) {
+    if (pg().SQLGetDescFieldW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DESC, desc);
+    }
+    if (!isTextDescriptorField(field) || capacity < 0) {
+        return pg().SQLGetDescFieldW(desc, record, field, value, capacity, length);
+    }
+    const auto read = byteCountedReader([&](PgWideChar* buffer, SQLLEN bytes, SQLLEN* reported) {
+        SQLINTEGER count = 0;
+        const SQLRETURN rc =
+            pg().SQLGetDescFieldW(desc, record, field, buffer, clampToInteger(bytes), &count);
+        *reported = count;
+        return rc;
+    });
+    SQLLEN total = 0;
+    const SQLRETURN rc =
+        deliverWideText(read, byteCountedRequest(value, capacity, kLargeUnits), &total);
+    if (SQL_SUCCEEDED(rc) && length != nullptr) {
+        *length = clampToInteger(total * kCharBytes);
+    }
+    return rc;
+}
+
+SQLRETURN getDescRecW(SQLHDESC desc, SQLSMALLINT record, SQLWCHAR* name, SQLSMALLINT capacity,
+                      SQLSMALLINT* length, SQLSMALLINT* type, SQLSMALLINT* subType,
+                      SQLLEN* octetLength, SQLSMALLINT* precision, SQLSMALLINT* scale,
+                      SQLSMALLINT* nullable) {
+    if (pg().SQLGetDescRecW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DESC, desc);
+    }
+    if (capacity < 0) {
+        return pg().SQLGetDescRecW(desc, record, nullptr, capacity, length, type, subType,
+                                   octetLength, precision, scale, nullable);
+    }
+    const auto read = [&](PgWideChar* buffer, SQLLEN units, SQLLEN* reported) {
+        SQLSMALLINT count = 0;
+        const SQLRETURN rc =
+            pg().SQLGetDescRecW(desc, record, buffer, clampToSmall(units), &count, type, subType,
+                                octetLength, precision, scale, nullable);
+        *reported = count;
+        return rc;
+    };
+    SQLLEN total = 0;
+    const SQLRETURN rc =
+        deliverWideText(read, charCountedRequest(name, capacity, kSmallCharUnits), &total);
+    if (SQL_SUCCEEDED(rc) && length != nullptr) {
+        *length = clampToSmall(total);
+    }
+    return rc;
+}
+
+SQLRETURN colAttributeW(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+                        SQLSMALLINT capacity, SQLSMALLINT* length, SQLLEN* number) {
+    if (pg().SQLColAttributeW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_STMT, stmt);
+    }
+    if (!isTextColumnField(field) || capacity < 0) {
+        return pg().SQLColAttributeW(stmt, column, field, text, capacity, length, number);
+    }
+    const auto read = byteCountedReader([&](PgWideChar* buffer, SQLLEN bytes, SQLLEN* reported) {
+        SQLSMALLINT count = 0;
+        const SQLRETURN rc =
+            pg().SQLColAttributeW(stmt, column, field, buffer, clampToSmall(bytes), &count, number);
+        *reported = count;
+        return rc;
+    });
+    SQLLEN total = 0;
+    const SQLRETURN rc =
+        deliverWideText(read, byteCountedRequest(text, capacity, kSmallByteUnits), &total);
+    if (SQL_SUCCEEDED(rc) && length != nullptr) {
+        *length = clampToSmall(total * kCharBytes);
+    }
+    return rc;
+}
+
+SQLRETURN describeColW(SQLHSTMT stmt, SQLUSMALLINT column, SQLWCHAR* name, SQLSMALLINT capacity,
+                       SQLSMALLINT* length, SQLSMALLINT* sqlType, SQLULEN* size,
+                       SQLSMALLINT* digits, SQLSMALLINT* nullable) {
+    if (pg().SQLDescribeColW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_STMT, stmt);
+    }
+    if (capacity < 0) {
+        return pg().SQLDescribeColW(stmt, column, nullptr, capacity, length, sqlType, size, digits,
+                                    nullable);
+    }
+    const auto read = [&](PgWideChar* buffer, SQLLEN units, SQLLEN* reported) {
+        SQLSMALLINT count = 0;
+        const SQLRETURN rc = pg().SQLDescribeColW(stmt, column, buffer, clampToSmall(units), &count,
+                                                  sqlType, size, digits, nullable);
+        *reported = count;
+        return rc;
+    };
+    SQLLEN total = 0;
+    const SQLRETURN rc =
+        deliverWideText(read, charCountedRequest(name, capacity, kSmallCharUnits), &total);
+    if (SQL_SUCCEEDED(rc) && length != nullptr) {
+        *length = clampToSmall(total);
+    }
+    return rc;
+}
+
+SQLRETURN getCursorNameW(SQLHSTMT stmt, SQLWCHAR* name, SQLSMALLINT capacity, SQLSMALLINT* length) {
+    if (pg().SQLGetCursorNameW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_STMT, stmt);
+    }
+    if (capacity < 0) {
+        return pg().SQLGetCursorNameW(stmt, nullptr, capacity, length);
+    }
+    const auto read = [&](PgWideChar* buffer, SQLLEN units, SQLLEN* reported) {
+        SQLSMALLINT count = 0;
+        const SQLRETURN rc = pg().SQLGetCursorNameW(stmt, buffer, clampToSmall(units), &count);
+        *reported = count;
+        return rc;
+    };
+    SQLLEN total = 0;
+    const SQLRETURN rc =
+        deliverWideText(read, charCountedRequest(name, capacity, kSmallCharUnits), &total);
+    if (SQL_SUCCEEDED(rc) && length != nullptr) {
+        *length = clampToSmall(total);
+    }
+    return rc;
+}
+
+}  // namespace pemberix
