@@ -5,13 +5,14 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <new>
-#include <pwd.h>
 #include <random>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/OdbcPaths.h"
 
 namespace fs = std::filesystem;
 
@@ -75,21 +76,6 @@ using Items = std::vector<Item>;
 
 Status errnoStatus(int error) {
     return error == ENOMEM ? SecretStore::kAllocateError : SecretStore::kIoError;
-}
-
-fs::path homeDirectory() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return home;
-    }
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr) {
-        return found->pw_dir;
-    }
-    return {};
 }
 
 // Creates each missing directory of the path with mode 0700.
@@ -302,7 +288,7 @@ fs::path FileSecretStore::defaultDirectory() {
     if (dataHome != nullptr && dataHome[0] == '/') {
         base = dataHome;
     } else {
-        const fs::path home = homeDirectory();
+        const fs::path home = OdbcPaths::currentHome();
         if (home.empty()) {
             return {};
         }

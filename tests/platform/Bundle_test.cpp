@@ -12,35 +12,11 @@
 #include "platform/RelaySocketPath.h"
 #include "tests/setup/TestBundle.h"
 #include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value) {
-            setenv(name, value->c_str(), 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST(Bundle, FoundAroundAFileInsideItsContents) {
     OdbcSandbox sandbox;

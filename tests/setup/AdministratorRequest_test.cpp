@@ -14,32 +14,12 @@
 #include "tests/setup/RelayTestServer.h"
 #include "tests/setup/TestBundle.h"
 #include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
 constexpr const char* kDriverId = "com.vorlanworks.odbcdriver.morvanex";
 constexpr const char* kTeam = "7HQ2XV4KPD";
-
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 PropertyList makeRequest(const std::string& request) {
     PropertyList dictionary = PropertyList::newDictionary();

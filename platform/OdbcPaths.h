@@ -1,0 +1,53 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+
+// Every ODBC ini path of the system, as iODBC finds them on Linux: the
+// user's odbc.ini is $ODBCINI or ~/.odbc.ini, the system's $SYSODBCINI or
+// /etc/odbc.ini, and likewise $ODBCINSTINI / $SYSODBCINSTINI for
+// odbcinst.ini. Nothing else in the tree spells one of these paths.
+//
+// A program acting for another account (the privileged helper) asks with
+// that account's uid or home folder; then the user's files come from that
+// home alone and none of the caller's user variables (HOME, ODBCINI,
+// ODBCINSTINI) is read. The system files are those of the calling process
+// either way: its driver manager writes them.
+class OdbcPaths {
+  public:
+    enum class Scope { User, System };
+
+    // The paths of the calling process's own user.
+    static OdbcPaths current();
+    // The paths of the account with this uid (home from the password
+    // database); nothing when it has no entry or no home.
+    static std::optional<OdbcPaths> forUser(uid_t uid);
+    // The paths of an account whose home folder is known.
+    static OdbcPaths forHome(const std::filesystem::path& home);
+
+    std::filesystem::path odbcIni(Scope scope) const;
+    std::filesystem::path odbcinstIni(Scope scope) const;
+    // The folders holding them (a driver manager writes nothing where they
+    // are missing).
+    std::filesystem::path odbcIniFolder(Scope scope) const;
+    std::filesystem::path odbcinstIniFolder(Scope scope) const;
+
+    // Where the distribution installs ODBC driver libraries.
+    static std::filesystem::path driverFolder();
+
+    // $HOME, else the password database's entry for the effective uid;
+    // empty when neither names a folder.
+    static std::filesystem::path currentHome();
+    // The password database's home of a uid; empty when unknown.
+    static std::filesystem::path homeOf(uid_t uid);
+
+  private:
+    OdbcPaths() = default;
+
+    std::filesystem::path userOdbcIni_;
+    std::filesystem::path userOdbcinstIni_;
+    std::filesystem::path systemOdbcIni_;
+    std::filesystem::path systemOdbcinstIni_;
+};
