@@ -1,9 +1,8 @@
 #include "src/QuillmarkHelper/IniLocations.h"
 
-#include <pwd.h>
 #include <stdlib.h>
 
-#include <vector>
+#include "platform/OdbcPaths.h"
 
 namespace {
 
@@ -16,20 +15,17 @@ void overrideWith(std::string& target, const std::string& replacement) {
 }  // namespace
 
 std::optional<IniLocations> IniLocations::forUser(uid_t uid, const HelperOptions& options) {
-    passwd entry{};
-    passwd* found = nullptr;
-    std::vector<char> buffer(16384);
-    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
-        found->pw_dir == nullptr || found->pw_dir[0] != '/') {
+    const std::optional<OdbcPaths> paths = OdbcPaths::forUser(uid);
+    if (!paths) {
         return std::nullopt;
     }
+    using Scope = OdbcPaths::Scope;
     IniLocations locations;
-    locations.home = found->pw_dir;
-    // FIXME(paths): from OdbcPaths once it lands.
-    locations.userOdbcIni = locations.home + "/.odbc.ini";
-    locations.userOdbcinstIni = locations.home + "/.odbcinst.ini";
-    locations.systemOdbcIni = "/etc/odbc.ini";
-    locations.systemOdbcinstIni = "/etc/odbcinst.ini";
+    locations.home = OdbcPaths::homeOf(uid).string();
+    locations.userOdbcIni = paths->odbcIni(Scope::User).string();
+    locations.userOdbcinstIni = paths->odbcinstIni(Scope::User).string();
+    locations.systemOdbcIni = paths->odbcIni(Scope::System).string();
+    locations.systemOdbcinstIni = paths->odbcinstIni(Scope::System).string();
     overrideWith(locations.userOdbcIni, options.userOdbcIni);
     overrideWith(locations.userOdbcinstIni, options.userOdbcinstIni);
     overrideWith(locations.systemOdbcIni, options.systemOdbcIni);

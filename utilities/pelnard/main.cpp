@@ -1,10 +1,10 @@
 // pelnard: registers one driver of its table in the system odbcinst.ini.
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "platform/InstallerFacade.h"
+#include "platform/OdbcPaths.h"
 #include "utilities/pelnard/DriverTable.h"
 
 namespace {
@@ -34,12 +34,6 @@ bool writeSystemValue(InstallerFacade& installer, const char* section, const cha
     return false;
 }
 
-// FIXME(paths): OdbcPaths once it lands.
-std::string systemOdbcinstIni() {
-    const char* named = std::getenv("SYSODBCINSTINI");
-    return named ? named : "/etc/odbcinst.ini";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,7 +47,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string driverPath = driverLibraryPath(PELNARD_INSTALL_PREFIX, *row);
-    std::printf("Installing the driver in %s...\n", systemOdbcinstIni().c_str());
+    std::printf("Installing the driver in %s...\n",
+                OdbcPaths::current().odbcinstIni(OdbcPaths::Scope::System).c_str());
 
     InstallerFacade& installer = InstallerFacade::instance();
     bool written = writeSystemValue(installer, "ODBC Drivers", row->displayName, "Installed",
