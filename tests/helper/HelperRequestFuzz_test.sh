@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The helper's request parser and handlers under libFuzzer (clang, ASan and
+# The helper's frame decoder, request parser and handlers under libFuzzer (clang, ASan and
 # UBSan) for a bounded time, from the seed corpus of both text forms. Any
 # crash, leak or sanitizer report fails the test and leaves its input in
 # the build folder.
@@ -23,6 +23,8 @@ sources=(
   "$src/authentication/src/RequestValidation.cpp"
   "$src/authentication/src/SaveParameters.cpp"
   "$src/platform/SystemLog.cpp"
+  "$src/platform/ServiceMessage.cpp"
+  "$src/platform/DescriptorIo.cpp"
 )
 # shellcheck disable=SC2046
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
