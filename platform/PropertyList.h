@@ -18,6 +18,8 @@ class PropertyList {
     static std::optional<PropertyList> parse(std::string_view bytes);
     // Reads a whole file and parses it; nothing when missing or unreadable.
     static std::optional<PropertyList> readFile(const std::filesystem::path& path);
+    // Takes ownership of a node made elsewhere (it must not be null).
+    static PropertyList adopt(plist_t node) { return PropertyList(node); }
 
     PropertyList(const PropertyList& other);
     PropertyList& operator=(const PropertyList& other);
