@@ -11,6 +11,11 @@
 // An owned property-list node (libplist): what the code needs of a
 // dictionary of strings, data and string arrays, and its XML and binary
 // forms. Moving transfers ownership; copying makes a deep copy.
+//
+// Parsed text is foreign: a list whose keys hold NUL is refused, a string
+// value holding NUL reads as absent, and a parsed list is never serialised
+// (libplist 2.2 asserts on, or reads past, such text in its accessors and
+// writers).
 class PropertyList {
   public:
     static PropertyList newDictionary();
@@ -28,6 +33,7 @@ class PropertyList {
     ~PropertyList();
 
     bool isDictionary() const;
+    // The list's text; empty for a list that was parsed (or copied from one).
     std::string toXml() const;
     std::string toBinary() const;
 
@@ -52,4 +58,5 @@ class PropertyList {
     plist_t item(std::string_view key) const;
 
     plist_t node_ = nullptr;
+    bool parsed_ = false;
 };

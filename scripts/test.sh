@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, then builds and runs the whole
 # suite twice, once plain and once under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Fails if the machine's ODBC files changed.
+# UndefinedBehaviorSanitizer, then fuzzes the driver's text parsers for 20
+# seconds per target (scripts/fuzz.sh). Fails if the machine's ODBC files
+# changed.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -46,6 +48,8 @@ run_suite() {
 mkdir -p "$ROOT/build-ci"
 run_suite "plain" "$ROOT/build-ci/plain"
 run_suite "sanitizer" "$ROOT/build-ci/asan" -DMORVANEX_SANITIZE=ON
+FUZZ_SECONDS=20 FUZZ_JOBS=${FUZZ_JOBS:-$JOBS} FUZZ_BUILD="$ROOT/build-ci/fuzz" \
+  bash scripts/fuzz.sh || status=1
 
 after=$(checksum_system_ini)
 if [ "$before" != "$after" ]; then

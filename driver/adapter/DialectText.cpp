@@ -59,6 +59,25 @@ std::vector<int> depthMap(std::string_view text) {
     return depth;
 }
 
+// For each "(" outside quoted runs, the position of its ")" (npos when it
+// has none); other entries npos.
+std::vector<std::size_t> matchingBrackets(std::string_view text, const std::vector<int>& depth) {
+    std::vector<std::size_t> closing(text.size(), std::string::npos);
+    std::vector<std::size_t> open;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (depth[i] < 0) {
+            continue;
+        }
+        if (text[i] == '(') {
+            open.push_back(i);
+        } else if (text[i] == ')' && !open.empty()) {
+            closing[open.back()] = i;
+            open.pop_back();
+        }
+    }
+    return closing;
+}
+
 // The closing quote of the single-quoted literal opened at `open`.
 std::size_t literalEnd(std::string_view text, std::size_t open) {
     for (std::size_t i = open + 1; i < text.size(); ++i) {
@@ -97,21 +116,27 @@ std::string nullZeroDateAssignments(std::string text) {
     if (end == std::string::npos) {
         end = text.size();
     }
+    // One pass per token over one depth map: "=NULL" holds no quote or
+    // bracket, so the text after a replacement keeps its depths.
     for (std::string_view token : kZeroDateAssignments) {
-        std::size_t from = set + 3;
-        for (;;) {
-            const std::vector<int> depth = depthMap(text);
-            std::size_t at = from;
-            while (at + token.size() <= end && (depth[at] != 0 || !startsAt(text, at, token))) {
+        const std::vector<int> depth = depthMap(text);
+        std::string out;
+        out.reserve(text.size());
+        std::size_t copied = 0;
+        std::size_t at = set + 3;
+        while (at + token.size() <= end) {
+            if (depth[at] != 0 || !startsAt(text, at, token)) {
                 ++at;
+                continue;
             }
-            if (at + token.size() > end) {
-                break;
-            }
-            text.replace(at, token.size(), kNullAssignment);
-            end -= token.size() - kNullAssignment.size();
-            from = at + kNullAssignment.size();
+            out.append(text, copied, at - copied);
+            out += kNullAssignment;
+            at += token.size();
+            copied = at;
         }
+        out.append(text, copied, std::string::npos);
+        end -= text.size() - out.size();
+        text = std::move(out);
     }
     return text;
 }
@@ -251,36 +276,52 @@ std::string backquotesToDoubleQuotes(const std::string& text) {
 
 std::string rewriteCallOutsideQuotes(std::string text, std::string_view opening,
                                      std::string_view replacement, std::string_view closingSuffix) {
-    if (opening.empty()) {
+    if (opening.empty() || opening.size() > text.size()) {
         return text;
     }
-    std::size_t from = 0;
-    for (;;) {
-        const std::vector<int> depth = depthMap(text);
-        std::size_t at = from;
-        while (at + opening.size() <= text.size() &&
-               (depth[at] < 0 || compareNoCaseAt(text, at, opening.size(), opening) != 0)) {
+    // One depth map and one bracket match of the text as given: the
+    // replacement and the suffix hold no quote, so every later character
+    // stays in or out of its quoted run, and a call ends at the bracket that
+    // matches the last "(" of its opening.
+    const std::size_t paren = opening.rfind('(');
+    const std::vector<int> depth = depthMap(text);
+    const std::vector<std::size_t> closing = matchingBrackets(text, depth);
+    std::vector<std::size_t> calls;
+    std::vector<std::size_t> suffixes;  // just past each call's closing bracket
+    for (std::size_t at = 0; at + opening.size() <= text.size();) {
+        if (depth[at] < 0 || compareNoCaseAt(text, at, opening.size(), opening) != 0) {
             ++at;
+            continue;
         }
-        if (at + opening.size() > text.size()) {
-            return text;
+        calls.push_back(at);
+        if (paren != std::string_view::npos && closing[at + paren] != std::string::npos) {
+            suffixes.push_back(closing[at + paren] + 1);
         }
-        text.replace(at, opening.size(), replacement);
-        from = at + replacement.size();
-        const std::vector<int> after = depthMap(text);
-        int open = 1;
-        for (std::size_t i = from; i < text.size(); ++i) {
-            if (after[i] < 0) {
-                continue;
-            }
-            if (text[i] == '(') {
-                ++open;
-            } else if (text[i] == ')' && --open == 0) {
-                text.insert(i + 1, closingSuffix);
-                break;
-            }
+        at += opening.size();
+    }
+    std::sort(suffixes.begin(), suffixes.end());
+
+    std::string out;
+    out.reserve(text.size() + calls.size() * (replacement.size() + closingSuffix.size()));
+    std::size_t copied = 0;
+    std::size_t call = 0;
+    std::size_t suffix = 0;
+    while (call < calls.size() || suffix < suffixes.size()) {
+        // A suffix goes before a call that starts where it is inserted.
+        if (suffix < suffixes.size() && (call == calls.size() || suffixes[suffix] <= calls[call])) {
+            const std::size_t at = std::max(suffixes[suffix++], copied);
+            out.append(text, copied, at - copied);
+            out += closingSuffix;
+            copied = at;
+        } else {
+            const std::size_t at = calls[call++];
+            out.append(text, copied, at - copied);
+            out += replacement;
+            copied = at + opening.size();
         }
     }
+    out.append(text, copied, std::string::npos);
+    return out;
 }
 
 std::string rewriteZeroDates(std::string text) {
@@ -295,36 +336,44 @@ std::string rewriteZeroDates(std::string text) {
 
 std::vector<std::string> extractLikePatterns(std::string& text) {
     std::vector<std::string> patterns;
-    std::size_t from = 0;
-    for (;;) {
-        const std::vector<int> depth = depthMap(text);
-        std::size_t at = from;
-        while (at + kLikePattern.size() <= text.size() &&
-               (depth[at] < 0 || !startsAt(text, at, kLikePattern))) {
+    // " LIKE ?" holds no quote and a literal's quotes pair up, so the text
+    // after a replacement keeps the depths of one map of the whole text.
+    const std::vector<int> depth = depthMap(text);
+    std::string out;
+    std::size_t copied = 0;
+    std::size_t at = 0;
+    while (at + kLikePattern.size() <= text.size()) {
+        if (depth[at] < 0 || !startsAt(text, at, kLikePattern)) {
             ++at;
-        }
-        if (at + kLikePattern.size() > text.size()) {
-            return patterns;
+            continue;
         }
         const std::size_t open = at + kLikePattern.size() - 1;
         const std::size_t close = literalEnd(text, open);
         if (close == std::string::npos) {
-            return patterns;
+            break;
         }
         const std::string_view body(text.data() + open + 1, close - open - 1);
         if (!body.empty() && body.front() == '%' && body.back() == '%') {
             patterns.push_back(undoubleQuotes(body));
-            text.replace(at, close + 1 - at, kLikeMarker);
-            from = at + kLikeMarker.size();
-        } else {
-            from = close + 1;
+            out.append(text, copied, at - copied);
+            out += kLikeMarker;
+            copied = close + 1;
         }
+        at = close + 1;
     }
+    if (!patterns.empty()) {
+        out.append(text, copied, std::string::npos);
+        text = std::move(out);
+    }
+    return patterns;
 }
 
 std::size_t findTopLevelWord(std::string_view text, std::string_view word, std::size_t from) {
+    if (word.empty() || word.size() > text.size()) {
+        return std::string::npos;
+    }
     const std::vector<int> depth = depthMap(text);
-    for (std::size_t i = from; i + word.size() <= text.size(); ++i) {
+    for (std::size_t i = from; i < text.size() - word.size() + 1; ++i) {
         if (depth[i] != 0 || compareNoCaseAt(text, i, word.size(), word) != 0) {
             continue;
         }
@@ -338,8 +387,11 @@ std::size_t findTopLevelWord(std::string_view text, std::string_view word, std::
 }
 
 std::size_t findTopLevel(std::string_view text, std::string_view word, std::size_t from) {
+    if (word.empty() || word.size() > text.size()) {
+        return std::string::npos;
+    }
     const std::vector<int> depth = depthMap(text);
-    for (std::size_t i = from; i + word.size() <= text.size(); ++i) {
+    for (std::size_t i = from; i < text.size() - word.size() + 1; ++i) {
         if (depth[i] == 0 && startsAt(text, i, word)) {
             return i;
         }
@@ -386,4 +438,22 @@ std::vector<SelectListItem> splitSelectList(std::string_view text, std::size_t b
     }
     addItem(start, end);
     return items;
+}
+
+std::string shownDefault(const std::string& columnDef) {
+    if (columnDef.empty() || columnDef.front() != '\'') {
+        return columnDef;
+    }
+    std::string value;
+    for (std::size_t i = 1; i < columnDef.size(); ++i) {
+        if (columnDef[i] != '\'') {
+            value += columnDef[i];
+        } else if (i + 1 < columnDef.size() && columnDef[i + 1] == '\'') {
+            value += '\'';
+            ++i;
+        } else {
+            break;
+        }
+    }
+    return value;
 }

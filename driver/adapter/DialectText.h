@@ -41,7 +41,8 @@ std::string rewriteZeroDates(std::string text);
 std::vector<std::string> extractLikePatterns(std::string& text);
 
 // Position of the first `word` outside quoted runs and brackets, at or
-// after `from`, compared case-sensitively; std::string::npos when none.
+// after `from`, compared case-sensitively; std::string::npos when none (an
+// empty word is never found).
 std::size_t findTopLevel(std::string_view text, std::string_view word, std::size_t from = 0);
 
 // The same for a whole word compared without case ("from" but not
@@ -60,3 +61,8 @@ struct SelectListItem {
 // quoted runs and brackets; blank items are dropped.
 std::vector<SelectListItem> splitSelectList(std::string_view text, std::size_t begin,
                                             std::size_t end);
+
+// A column default as MySQL shows it: a quoted literal (with a cast behind
+// it, say) gives its characters, a doubled quote inside it one quote; an
+// unterminated literal gives everything after its opening quote.
+std::string shownDefault(const std::string& columnDef);

@@ -4,10 +4,13 @@
 #include <sqlext.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "driver/adapter/MySQLImpersonatorConnection.h"
 #include "driver/core/Statement.h"
 
 class Connection;
@@ -23,6 +26,20 @@ class MySQLImpersonatorStatement : public Statement {
   public:
     // Which rules apply, from the adapted source's DBMS name.
     enum class DatabaseFamily { Other, PostgreSQL, Db2Luw, Db2400 };
+
+    // The text-to-text steps of the dialect rules of `family`, in their
+    // order; `likeParameters` (DB2 LUW) and `selectList` (DB2, PostgreSQL)
+    // stand for the steps that need the connection.
+    using TextStep = std::function<void(std::string&)>;
+    static void rewriteDialectText(std::string& text, DatabaseFamily family,
+                                   const TextStep& likeParameters, const TextStep& selectList);
+    // Every select-list item naming one of `columns` rewritten where it
+    // stands: DB2 CLOB columns become VARCHAR, PostgreSQL time columns text.
+    // Redshift only traces.
+    using TraceLine = std::function<void(const std::string&)>;
+    static void rewriteSelectItems(
+        std::string& text, const std::vector<MySQLImpersonatorConnection::ColumnType>& columns,
+        bool db2, bool redshift, const TraceLine& trace);
 
     explicit MySQLImpersonatorStatement(Connection* connection);
     ~MySQLImpersonatorStatement() override;

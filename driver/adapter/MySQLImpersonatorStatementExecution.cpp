@@ -165,17 +165,28 @@ SQLRETURN MySQLImpersonatorStatement::executeQuery(std::string text, SQLULEN /*p
 }
 
 void MySQLImpersonatorStatement::rewriteForDatabase(std::string& text) {
-    text = quoteIdentifiers(text, '"', false, '\0', true);
     const DatabaseFamily family = databaseFamily();
+    rewriteDialectText(
+        text, family,
+        [this](std::string& rewritten) {
+            trace(*this, "// on DB2/LUW");
+            bindLikeParameters(rewritten);
+        },
+        [this, family](std::string& rewritten) { rewriteSelectList(rewritten, family); });
+}
+
+void MySQLImpersonatorStatement::rewriteDialectText(std::string& text, DatabaseFamily family,
+                                                    const TextStep& likeParameters,
+                                                    const TextStep& selectList) {
+    text = quoteIdentifiers(text, '"', false, '\0', true);
     if (isDb2(family)) {
         text = replaceWithinDelimiters(text, "'%", "%'", "/\\", "\\");
         if (family == DatabaseFamily::Db2Luw) {
-            trace(*this, "// on DB2/LUW");
-            bindLikeParameters(text);
+            likeParameters(text);
         }
         text = replaceWithinDelimiters(text, "{t '", "'}", ".999", "");
         if (matchKeyword(text.c_str(), "select") != nullptr) {
-            rewriteSelectList(text, family);
+            selectList(text);
         }
     } else if (family == DatabaseFamily::PostgreSQL) {
         // The parentheses keep DAYOFWEEK(d)*2 a product of the whole day number.
@@ -184,7 +195,7 @@ void MySQLImpersonatorStatement::rewriteForDatabase(std::string& text) {
                                         "TRUNC(EXTRACT( SECOND ", ")");
         text = replaceAllPairsOutsideQuotes(std::move(text), "\" LIKE '", "\"::varchar ILIKE '");
         if (matchKeyword(text.c_str(), "select") != nullptr) {
-            rewriteSelectList(text, family);
+            selectList(text);
         }
     }
     text = rewriteZeroDates(std::move(text));
@@ -294,6 +305,13 @@ void MySQLImpersonatorStatement::rewriteSelectList(std::string& text, DatabaseFa
     if (entries.empty()) {
         return;
     }
+    rewriteSelectItems(text, entries, db2, redshift,
+                       [this](const std::string& line) { trace(*this, line); });
+}
+
+void MySQLImpersonatorStatement::rewriteSelectItems(
+    std::string& text, const std::vector<MySQLImpersonatorConnection::ColumnType>& columns,
+    bool db2, bool redshift, const TraceLine& trace) {
     const char* listed = matchKeyword(text.c_str(), "select");
     if (listed == nullptr) {
         return;
@@ -308,12 +326,12 @@ void MySQLImpersonatorStatement::rewriteSelectList(std::string& text, DatabaseFa
 
     std::ptrdiff_t shift = 0;
     for (const SelectListItem& item : splitSelectList(text, begin, end)) {
-        trace(*this, "// column identifier: " + item.expression);
+        trace("// column identifier: " + item.expression);
         const std::string name = columnNameOf(item.expression);
-        trace(*this, "// column name: " + name);
-        for (const auto& entry : entries) {
-            trace(*this, std::string(db2 ? "// clob column: " : "// time column: ") + entry.schema +
-                             "." + entry.table + "." + entry.column);
+        trace("// column name: " + name);
+        for (const auto& entry : columns) {
+            trace(std::string(db2 ? "// clob column: " : "// time column: ") + entry.schema + "." +
+                  entry.table + "." + entry.column);
             if (redshift || upperCase(entry.column) != upperCase(name)) {
                 continue;
             }
@@ -323,13 +341,13 @@ void MySQLImpersonatorStatement::rewriteSelectList(std::string& text, DatabaseFa
             if (!item.hasAlias) {
                 replacement += columnLabel(name);
             }
-            trace(*this, "// before replace: " + text);
+            trace("// before replace: " + text);
             const auto at =
                 static_cast<std::size_t>(static_cast<std::ptrdiff_t>(item.position) + shift);
             text.replace(at, item.expression.size(), replacement);
             shift += static_cast<std::ptrdiff_t>(replacement.size()) -
                      static_cast<std::ptrdiff_t>(item.expression.size());
-            trace(*this, "// after replace: " + text);
+            trace("// after replace: " + text);
             break;
         }
     }

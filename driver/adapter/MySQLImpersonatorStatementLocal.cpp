@@ -16,6 +16,7 @@
 
 #include "driver/adapter/MySQLImpersonatorConnection.h"
 #include "driver/adapter/AdapterText.h"
+#include "driver/adapter/DialectText.h"
 #include "driver/adapter/MySQLImpersonatorStatement.h"
 #include "driver/core/Descriptor.h"
 #include "driver/core/DescriptorRecord.h"
@@ -83,27 +84,6 @@ SQLRETURN endOfRows(SQLRETURN rc) {
 
 const SQLCHAR* sqlText(const std::string& text) {
     return reinterpret_cast<const SQLCHAR*>(text.c_str());
-}
-
-// A column default as MySQL shows it: a quoted literal (with a cast behind
-// it, say) gives its characters, a doubled quote inside it one quote; an
-// unterminated literal gives everything after its opening quote.
-std::string shownDefault(const std::string& columnDef) {
-    if (columnDef.empty() || columnDef.front() != '\'') {
-        return columnDef;
-    }
-    std::string value;
-    for (std::size_t i = 1; i < columnDef.size(); ++i) {
-        if (columnDef[i] != '\'') {
-            value += columnDef[i];
-        } else if (i + 1 < columnDef.size() && columnDef[i + 1] == '\'') {
-            value += '\'';
-            ++i;
-        } else {
-            break;
-        }
-    }
-    return value;
 }
 
 // Column `column` of the current row as text, read in pieces so that no

@@ -377,7 +377,10 @@ std::optional<std::size_t> findTokenOutsideRuns(std::string_view text, std::stri
             escaped = !escaped && escape != '\0' && c == escape;
             continue;
         }
-        if (i >= from && compareNoCaseAt(text, i, token.size(), token) == 0) {
+        // A match lies wholly inside the text: compareNoCaseAt would read its
+        // end as NUL, and a token ending in NUL would match there forever.
+        if (i >= from && token.size() <= text.size() - i &&
+            compareNoCaseAt(text, i, token.size(), token) == 0) {
             return i;
         }
         if (closes) {

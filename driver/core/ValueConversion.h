@@ -80,7 +80,10 @@ std::int64_t parseLeadingInteger(std::string_view text, std::int64_t minimum, st
 std::uint64_t parseLeadingUnsigned(std::string_view text, std::uint64_t maximum, bool& outOfRange);
 // The longest decimal floating-point number at the start of `text`, 0 when
 // there is none. A value beyond the double range gives the largest finite
-// double of its sign and sets `outOfRange`.
+// double of its sign and sets `outOfRange`. "inf", "infinity" and "nan" (any
+// case, with a sign) are read as such and not flagged: they are values a
+// PostgreSQL float column holds ('Infinity', '-Infinity', 'NaN'), not
+// overflows.
 double parseLeadingDouble(std::string_view text, bool& outOfRange);
 
 // Date and time fields read from a value's text by its column's SQL type:

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -429,6 +432,73 @@ TEST(DialectText, LikePatternsTakeOnlyWholeLiterals) {
         std::string text = c.text;
         EXPECT_EQ(extractLikePatterns(text), c.patterns) << c.text;
         EXPECT_EQ(text, c.rewritten);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DialectText, TopLevelSearchesAreSafeForAnyWord) {
+    for (const std::string text : {"", "a", "SELECT x FROM t", "(", "'"}) {
+        EXPECT_EQ(findTopLevel(text, ""), std::string::npos) << text;
+        EXPECT_EQ(findTopLevelWord(text, ""), std::string::npos) << text;
+        EXPECT_EQ(findTopLevel(text, "x", text.size() + 5), std::string::npos) << text;
+        EXPECT_EQ(findTopLevelWord(text, "a long word than the text"), std::string::npos);
+    }
+    EXPECT_EQ(findTopLevelWord("select f(from) FROM t", "from"), 15U);
+    EXPECT_EQ(findTopLevel("x' FROM ' FROM t", " FROM "), 9U);
+}
+
+TEST(DialectText, CallRewritesKeepTheirOutput) {
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"DAYOFWEEK(d)*2", "(1+EXTRACT(DOW FROM d))*2"},
+        {"dayofweek(DAYOFWEEK(d))", "(1+EXTRACT(DOW FROM (1+EXTRACT(DOW FROM d))))"},
+        {"DAYOFWEEK(a)DAYOFWEEK(b)", "(1+EXTRACT(DOW FROM a))(1+EXTRACT(DOW FROM b))"},
+        {"DAYOFWEEK(f(')', x)) 'DAYOFWEEK(' DAYOFWEEK(",
+         "(1+EXTRACT(DOW FROM f(')', x))) 'DAYOFWEEK(' (1+EXTRACT(DOW FROM "},
+        {"DAYOFWEEK(DAYOFWEEK(d)", "(1+EXTRACT(DOW FROM (1+EXTRACT(DOW FROM d))"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rewriteCallOutsideQuotes(c.text, "DAYOFWEEK(", "(1+EXTRACT(DOW FROM ", ")"),
+                  c.expected)
+            << c.text;
+    }
+    EXPECT_EQ(rewriteCallOutsideQuotes("EXTRACT(SECOND (t)) + 1", "EXTRACT(SECOND ",
+                                       "TRUNC(EXTRACT( SECOND ", ")"),
+              "TRUNC(EXTRACT( SECOND (t))) + 1");
+    EXPECT_EQ(rewriteZeroDates("UPDATE t SET a='0000-00-00', b=f('0000-00-00', c='0000-00-00') "
+                               "WHERE d='0000-00-00'"),
+              "UPDATE t SET a=NULL, b=f('0000-00-00', c IS NULL) WHERE d IS NULL");
+}
+
+// Each pass over a statement is linear: doubling the text may not much more
+// than double the time (a quadratic pass quadruples it).
+TEST(DialectText, RewritesGrowLinearlyWithTheText) {
+    const auto timeOf = [](const std::string& unit, std::size_t copies, auto rewrite) {
+        std::string text;
+        for (std::size_t i = 0; i < copies; ++i) {
+            text += unit;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        rewrite(text);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const std::function<void(std::string&)> rewrites[] = {
+        [](std::string& t) {
+            t = rewriteCallOutsideQuotes(t, "DAYOFWEEK(", "(1+EXTRACT(DOW FROM ", ")");
+        },
+        [](std::string& t) { t = rewriteZeroDates("UPDATE t SET " + t + " WHERE 1=1"); },
+        [](std::string& t) { extractLikePatterns(t); },
+    };
+    const std::string units[] = {"DAYOFWEEK(d),", "a='0000-00-00',", " x LIKE '%p%' OR"};
+    for (std::size_t k = 0; k < std::size(rewrites); ++k) {
+        const double small = timeOf(units[k], 4000, rewrites[k]);
+        const double large = timeOf(units[k], 16000, rewrites[k]);
+        EXPECT_LT(large, 10 * small + 0.05) << units[k];
     }
 }
 

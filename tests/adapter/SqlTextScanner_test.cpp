@@ -139,7 +139,7 @@ TEST(SqlTextScanner, CountOutsideQuotesCountsMarkers) {
 
 struct PairCase {
     const char* text;
-    const char* token;
+    std::string_view token;
     const char* replacement;
     const char* closing;
     const char* closingReplacement;
@@ -188,6 +188,9 @@ TEST(SqlTextScanner, ReplaceAllPairsRepeatsUntilNoTokenIsLeft) {
         {"a ? b ?", "?", "'?'", "", "", '\\', 0, "a '?' b '?'"},
         {"axb", "x", "xx", "", "", '\\', 0, "axxb"},
         {"(a) (b)", "(", "[", ")", "(", '\\', 0, "[a( [b("},
+        // A token ending in NUL once matched across the text's end forever.
+        {"a", std::string_view("a\0", 2), "a", "", "", '\\', 0, "a"},
+        {"xa", std::string_view("a\0", 2), "b", "", "", '\\', 0, "xa"},
     };
     for (const PairCase& c : cases) {
         EXPECT_EQ(replaceAllPairsOutsideQuotes(c.text, c.token, c.replacement, c.closing,

@@ -96,6 +96,20 @@ TEST_F(DriverPreferencesTest, PropertyListValuesAreCutAndNonStringsIgnored) {
     EXPECT_EQ(preferences.getTraceFile(), "");
 }
 
+// A user's binary list whose TraceFile holds U+0000 once aborted the host
+// inside libplist while the environment was made.
+TEST_F(DriverPreferencesTest, TraceFileHoldingNulReadsAsAbsent) {
+    const std::string found = OdbcSandbox::readFile(std::string(MORVANEX_SOURCE_DIR) +
+                                                    "/tests/fuzz/corpus/property_list/"
+                                                    "tracefile-string-with-nul.bplist");
+    ASSERT_FALSE(found.empty());
+    OdbcSandbox::writeFile(userPlist(), found);
+
+    SystemDriverPreferences preferences(kBundleId, kProduct, "TEAM", "");
+
+    EXPECT_EQ(preferences.getTraceFile(), "");
+}
+
 TEST_F(DriverPreferencesTest, SetIsPendingUntilSaveWritesTheInstallerFile) {
     setInstallerKey("TraceFile", "/old");
     DriverPreferences preferences(kBundleId, kProduct, "TEAM");

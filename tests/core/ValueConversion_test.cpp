@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cfloat>
+#include <cmath>
 #include <clocale>
 #include <cstdint>
 #include <cstdlib>
@@ -380,6 +381,31 @@ TEST_P(Numbers, StoreTheLeadingNumberWithinRange) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, Numbers, ::testing::ValuesIn(kNumberCases),
                          caseName<::testing::TestParamInfo<NumberCase>>);
+
+// PostgreSQL float columns hold 'Infinity', '-Infinity' and 'NaN': they read
+// as those values, unflagged, while a number beyond the range is clamped.
+TEST(LeadingDouble, InfinityAndNanAreValuesNotOverflows) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* text;
+        double value;  // NaN expected when this is NaN
+        bool outOfRange;
+    } cases[] = {
+        {"Infinity", inf, false}, {" -Infinity", -inf, false},  {"inf", inf, false},
+        {"+INF x", inf, false},   {"NaN", std::nan(""), false}, {"-nan", std::nan(""), false},
+        {"1e400", DBL_MAX, true}, {"infinit", inf, false},      {"in", 0.0, false},
+    };
+    for (const auto& c : cases) {
+        bool outOfRange = !c.outOfRange;
+        const double value = parseLeadingDouble(c.text, outOfRange);
+        if (std::isnan(c.value)) {
+            EXPECT_TRUE(std::isnan(value)) << c.text;
+        } else {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
+        EXPECT_EQ(outOfRange, c.outOfRange) << c.text;
+    }
+}
 
 TEST(NumberTargets, SmallBufferLengthsAreZeroedFirst) {
     const std::string text = "7";

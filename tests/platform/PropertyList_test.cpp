@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/PropertyList.h"
 #include "tests/support/OdbcSandbox.h"
@@ -58,6 +60,29 @@ TEST(PropertyList, RejectsWhatIsNotAPropertyList) {
     }
     OdbcSandbox sandbox;
     EXPECT_FALSE(PropertyList::readFile(sandbox.root() / "absent.plist"));
+}
+
+// Lists that libplist 2.2 parses but asserts on (aborting the process) when a
+// string or key holding NUL is read, or reads past when written out again.
+TEST(PropertyList, TextHoldingNulIsAbsentAndNeverReachesLibplist) {
+    const std::string dir = std::string(MORVANEX_SOURCE_DIR) + "/tests/fuzz/corpus/property_list/";
+    auto value =
+        PropertyList::parse(OdbcSandbox::readFile(dir + "tracefile-string-with-nul.bplist"));
+    ASSERT_TRUE(value && value->isDictionary());
+    EXPECT_TRUE(value->contains("TraceFile"));
+    EXPECT_EQ(value->string("TraceFile"), std::nullopt);
+    EXPECT_EQ(value->keys(), std::vector<std::string>{"TraceFile"});
+    EXPECT_EQ(value->toXml(), "");
+    EXPECT_EQ(value->toBinary(), "");
+
+    EXPECT_FALSE(PropertyList::parse(OdbcSandbox::readFile(dir + "key-with-nul.bplist")));
+    const char xml[] = "<plist><dict><key>k</key><string>a\0b</string></dict></plist>";
+    EXPECT_FALSE(PropertyList::parse(std::string(xml, sizeof xml - 1)));
+
+    PropertyList built = sample();
+    built.setStringArray("List", {"one"});
+    EXPECT_EQ(PropertyList::parse(built.toBinary())->stringArray("List"),
+              std::vector<std::string>{"one"});
 }
 
 }  // namespace

@@ -1,0 +1,35 @@
+// The connection-text parser, its semicolon form and the key lookups, narrow
+// and wide, with a given length (no terminator) or SQL_NTS.
+// Input: mode byte, key, 0x1F, connection text.
+
+#include <sql.h>
+
+#include "driver/core/ConnectionText.h"
+#include "tests/fuzz/FuzzInput.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput input(data, size);
+    const bool terminated = (input.byte() & 1) != 0;
+    const std::string key(input.piece());
+    const std::string_view text = input.rest();
+    if (text.size() > 32767) {
+        return 0;
+    }
+    const auto length = terminated ? SQLSMALLINT{SQL_NTS} : static_cast<SQLSMALLINT>(text.size());
+
+    ExactBuffer<char> narrow(text, terminated);
+    makeConnectionString(narrow.data(), length);
+    ConnectionStringMap map;
+    parseConnectionString(narrow.data(), length, map);
+    parseConnectionString(std::string(text), map);
+    setConnectionStringValue(std::string(text), key, "value");
+
+    const std::wstring wideKey = widened(key);
+    const std::wstring wideText = widened(text);
+    getAttributeValue(std::string(text), wideKey.c_str());
+    ExactBuffer<SQLWCHAR> wide(wideText, terminated);
+    makeConnectionStringW(wide.data(), length);
+    parseConnectionStringW(wide.data(), length, map);
+    getAttributeValueW(wide.data(), length, wideKey.c_str());
+    return 0;
+}
