@@ -6,17 +6,20 @@
 #include <string>
 #include <string_view>
 
-// Runs an installed helper program with administrator rights: pkexec, with
-// the request text on the helper's standard input (never on its command
-// line). Before that the program must pass an ownership check: it and every
-// folder above it belong to root and are writable by nobody else. Tests
-// replace the whole runner with setForTesting.
+// Runs an installed helper program with administrator rights: pkexec
+// starting `program --stdin`, with the request text on the helper's standard
+// input (never on its command line) and its standard output (its reply)
+// captured, not left on the host's. Before that the program must pass an ownership check: it and
+// every folder above it belong to root and are writable by nobody else. Tests replace the whole
+// runner with setForTesting.
 class PrivilegedRunner {
   public:
     struct Outcome {
         int spawnError = 0;   // errno when the program could not be started
         int exitStatus = -1;  // exit status, or -1 when it did not exit normally
+        std::string output;   // the helper's standard output, its first kMaxOutput bytes
     };
+    static constexpr std::size_t kMaxOutput = 4095;
     // pkexec's exit statuses for a dismissed or refused authorisation.
     static constexpr int kAuthorisationDismissed = 126;
     static constexpr int kNotAuthorised = 127;
@@ -32,8 +35,9 @@ class PrivilegedRunner {
     // nullptr brings back the real runner. The runner is not owned.
     static void setForTesting(PrivilegedRunner* runner);
 
-    // Starts `launcher program` with `input` on its standard input and waits
-    // for it; run() uses pkexec as the launcher.
+    // Starts `launcher program --stdin` with `input` on its standard input,
+    // reads its standard output and waits for it; run() uses pkexec as the
+    // launcher.
     static Outcome launch(const std::filesystem::path& launcher,
                           const std::filesystem::path& program, std::string_view input);
 

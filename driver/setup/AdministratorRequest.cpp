@@ -146,27 +146,49 @@ std::string requestText(const PropertyList& request) {
     return xml;
 }
 
-bool sendToAdministrator(const PropertyList& request) {
+// What came of offering the request to the administrator application.
+enum class RelayResult {
+    Applied,      // it answered "OK"
+    Refused,      // it answered anything else: no other route is tried
+    Unreachable,  // no exchange took place: the fallback runs
+};
+
+// The receiver answers "OK" or "ERROR <status>"; a line end is allowed.
+bool isOkReply(std::string_view reply) {
+    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) {
+        reply.remove_suffix(1);
+    }
+    return reply == "OK";
+}
+
+RelayResult sendToAdministrator(const PropertyList& request) {
     Socket socket;
     if (!socket.valid()) {
         SystemLog::error("failed to create socket to Quillmark");
-        return false;
+        return RelayResult::Unreachable;
     }
     if (!connectTo(socket, relay_socket::path(kAdministratorIdentifier))) {
         SystemLog::error("failed to connect to Quillmark");
-        return false;
+        return RelayResult::Unreachable;
     }
     if (!sendAll(socket, requestText(request))) {
         SystemLog::error("failed to send request to Quillmark");
-        return false;
+        return RelayResult::Unreachable;
     }
+    // The receiver reads the request to its end.
+    shutdown(socket.fd(), SHUT_WR);
     const std::optional<std::string> reply = receiveReply(socket);
     if (!reply) {
         SystemLog::error("failed to receive reply from Quillmark");
-        return false;
+        return RelayResult::Unreachable;
     }
     SystemLog::error("Quillmark reply: " + *reply);
-    return true;
+    if (!isOkReply(*reply)) {
+        SystemLog::error("Quillmark did not apply the request: " +
+                         (reply->empty() ? std::string("no reply") : *reply));
+        return RelayResult::Refused;
+    }
+    return RelayResult::Applied;
 }
 
 bool setupToolFailed(int status) {
@@ -175,7 +197,6 @@ bool setupToolFailed(int status) {
 }
 
 bool runOwnHelper(PropertyList& request, const std::string& bundleIdentifier) {
-    const std::string label = bundleIdentifier + ".helper";
     const std::string command = helperCommandForRequest(request.string("Request").value_or(""));
     if (!command.empty()) {
         request.setString(kHelperCommandKey, command);
@@ -186,7 +207,7 @@ bool runOwnHelper(PropertyList& request, const std::string& bundleIdentifier) {
         return setupToolFailed(ENOENT);
     }
     const std::filesystem::path program =
-        bundle->path() / "Contents" / "Library" / "LaunchServices" / label;
+        bundle->path() / "Contents" / "Library" / "LaunchServices" / kBundledHelperName;
 
     PrivilegedRunner& runner = PrivilegedRunner::current();
     std::string problem;
@@ -210,6 +231,9 @@ bool runOwnHelper(PropertyList& request, const std::string& bundleIdentifier) {
         return false;
     }
     if (outcome.exitStatus != 0) {
+        if (!outcome.output.empty()) {
+            SystemLog::error("helper reply: " + outcome.output);
+        }
         SystemLog::error(outcome.exitStatus < 0
                              ? std::string("Authenticated install submit failed with unknown error")
                              : "Authenticated install submit failed: helper exited with status " +
@@ -239,8 +263,13 @@ bool sendAdministratorRequest(PropertyList& request, const std::string& bundleId
     // The team identifier named the signer of the helper; the ownership
     // check of the runner stands in for that signature here.
     (void)teamIdentifier;
-    if (sendToAdministrator(request)) {
-        return true;
+    switch (sendToAdministrator(request)) {
+        case RelayResult::Applied:
+            return true;
+        case RelayResult::Refused:
+            return false;
+        case RelayResult::Unreachable:
+            break;
     }
     return runOwnHelper(request, bundleIdentifier);
 }

@@ -8,9 +8,11 @@
 // Hands a privileged request (a dictionary holding at least "Request") to
 // the administrator application over its local socket, or, when that
 // cannot be reached, to the driver bundle's own helper run with
-// administrator rights. True when the request was delivered; what the
-// receiver did with it is not reported. The fallback adds the command key
-// to `request`.
+// administrator rights. True only when the change was made: the
+// administrator answered "OK", or the helper exited with status 0. An
+// administrator that answers anything else (its "ERROR <status>", nothing)
+// has refused the request, and the helper is then not tried. The fallback
+// adds the command key to `request`.
 bool sendAdministratorRequest(PropertyList& request, const std::string& bundleIdentifier,
                               const std::string& teamIdentifier);
 bool sendAdministratorRequest(PropertyList& request, const char* bundleIdentifier,
@@ -18,6 +20,8 @@ bool sendAdministratorRequest(PropertyList& request, const char* bundleIdentifie
 
 // The administrator application's identifier; its socket is named for it.
 inline constexpr const char* kAdministratorIdentifier = "com.vorlanworks.quillmark";
+// The helper program in the driver bundle's Contents/Library/LaunchServices.
+inline constexpr const char* kBundledHelperName = "QuillmarkHelper";
 // The key that names the helper's command in fallback requests.
 inline constexpr const char* kHelperCommandKey = "com.apple.dts.BetterAuthorizationSample.command";
 

@@ -174,6 +174,22 @@ TEST_F(DriverPreferencesTest, RefusedWriteSendsOneUpdatePreferencesRequest) {
     EXPECT_TRUE(runner.calls.empty());
 }
 
+TEST_F(DriverPreferencesTest, RequestTheAdministratorRefusesIsAFailedSave) {
+    RefusalReset reset;
+    InstallerFacade::instance().setRefusal(
+        [](std::string_view fn) { return fn == "SQLWritePrivateProfileString"; });
+    SystemLog::Capture log;
+    FakePrivilegedRunner runner;
+    RelayTestServer server(RelayTestServer::Behaviour::Reply, "ERROR 5366");
+    DriverPreferences preferences(kBundleId, kProduct, "TEAM");
+    preferences.setTraceFile("/tmp/trace");
+
+    EXPECT_FALSE(preferences.save(true));
+
+    EXPECT_TRUE(log.contains("Quillmark did not apply the request: ERROR 5366"));
+    EXPECT_TRUE(runner.calls.empty());
+}
+
 TEST_F(DriverPreferencesTest, RefusedWriteWithoutTheFlagFailsQuietly) {
     RefusalReset reset;
     InstallerFacade::instance().setRefusal(

@@ -102,13 +102,13 @@ TEST(PrivilegedRunner, OwnershipCheckRefusesAnotherOwner) {
     EXPECT_NE(problem.find("not owned by root"), std::string::npos);
 }
 
-TEST(PrivilegedRunner, LaunchFeedsStandardInputAndReportsTheExitStatus) {
+TEST(PrivilegedRunner, LaunchFeedsStandardInputCapturesTheReplyAndReportsTheExitStatus) {
     OdbcSandbox sandbox;
     const fs::path seen = sandbox.root() / "seen";
     const fs::path launcher =
         writeProgram(sandbox.root() / "launcher",
-                     "#!/bin/sh\ncat > '" + seen.string() + "'\necho \"$1\" > '" + seen.string() +
-                         ".arg'\nexit 5\n",
+                     "#!/bin/sh\ncat > '" + seen.string() + "'\necho \"$1 $2\" > '" + seen.string() +
+                         ".arg'\necho ERROR 5366\nexit 5\n",
                      0755);
     const std::string request = "<plist>\n'quoted' $(not run)\n</plist>";
 
@@ -117,7 +117,8 @@ TEST(PrivilegedRunner, LaunchFeedsStandardInputAndReportsTheExitStatus) {
     EXPECT_EQ(outcome.spawnError, 0);
     EXPECT_EQ(outcome.exitStatus, 5);
     EXPECT_EQ(OdbcSandbox::readFile(seen), request);
-    EXPECT_EQ(OdbcSandbox::readFile(seen.string() + ".arg"), "/opt/helper\n");
+    EXPECT_EQ(OdbcSandbox::readFile(seen.string() + ".arg"), "/opt/helper --stdin\n");
+    EXPECT_EQ(outcome.output, "ERROR 5366\n");
 }
 
 TEST(PrivilegedRunner, LaunchSurvivesALauncherThatReadsNothing) {
@@ -130,6 +131,20 @@ TEST(PrivilegedRunner, LaunchSurvivesALauncherThatReadsNothing) {
 
     EXPECT_EQ(outcome.spawnError, 0);
     EXPECT_EQ(outcome.exitStatus, PrivilegedRunner::kAuthorisationDismissed);
+}
+
+TEST(PrivilegedRunner, LaunchKeepsOnlyTheStartOfALongReplyWhileFeedingALongRequest) {
+    OdbcSandbox sandbox;
+    // Writes more than a pipe holds before it reads anything.
+    const fs::path launcher = writeProgram(
+        sandbox.root() / "launcher",
+        "#!/bin/sh\nhead -c 200000 /dev/zero | tr '\\0' r\nwc -c\nexit 0\n", 0755);
+
+    const auto outcome =
+        PrivilegedRunner::launch(launcher, "/opt/helper", std::string(1 << 20, 'x'));
+
+    EXPECT_EQ(outcome.exitStatus, 0);
+    EXPECT_EQ(outcome.output, std::string(PrivilegedRunner::kMaxOutput, 'r'));
 }
 
 TEST(PrivilegedRunner, LaunchReportsAMissingLauncher) {

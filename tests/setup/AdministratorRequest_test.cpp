@@ -1,6 +1,9 @@
 // ctest-lock: relay-socket
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +14,7 @@
 #include "platform/PropertyList.h"
 #include "platform/SystemLog.h"
 #include "tests/setup/FakePrivilegedRunner.h"
+#include "tests/setup/ForeignRelayServer.h"
 #include "tests/setup/RelayTestServer.h"
 #include "tests/setup/TestBundle.h"
 #include "tests/support/OdbcSandbox.h"
@@ -40,8 +44,7 @@ class AdministratorRequestTest : public ::testing::Test {
     ~AdministratorRequestTest() override { setAdministratorReplyTimeout(std::chrono::seconds(60)); }
 
     std::filesystem::path helperProgram() const {
-        return bundlePath_ / "Contents/Library/LaunchServices" /
-               (std::string(kDriverId) + ".helper");
+        return bundlePath_ / "Contents/Library/LaunchServices/QuillmarkHelper";
     }
 
     OdbcSandbox sandbox_;
@@ -51,27 +54,33 @@ class AdministratorRequestTest : public ::testing::Test {
     FakePrivilegedRunner runner_;
 };
 
-TEST_F(AdministratorRequestTest, RelayRepliesDeliverWithoutTheHelper) {
+TEST_F(AdministratorRequestTest, OnlyAnOkReplyIsSuccessAndNoReplyRunsTheHelper) {
     struct Case {
         const char* name;
         std::string reply;
+        bool applied;
         std::string logged;
     };
     const std::string longReply(5000, 'r');
     const Case cases[] = {
-        {"ok", "OK", "Quillmark reply: OK"},
-        {"empty", "", "Quillmark reply: "},
-        {"5000 bytes", longReply, "Quillmark reply: " + longReply.substr(0, 4095)},
+        {"ok", "OK", true, "Quillmark reply: OK"},
+        {"ok with a line end", "OK\n", true, "Quillmark reply: OK\n"},
+        {"refused", "ERROR 5366", false, "Quillmark did not apply the request: ERROR 5366"},
+        {"empty", "", false, "Quillmark did not apply the request: no reply"},
+        {"OK inside", "NOT OK", false, "Quillmark did not apply the request: NOT OK"},
+        {"5000 bytes", longReply, false, "Quillmark reply: " + longReply.substr(0, 4095)},
     };
     for (const Case& c : cases) {
         SystemLog::Capture log;
         RelayTestServer server(RelayTestServer::Behaviour::Reply, c.reply);
         PropertyList request = makeRequest("Add");
 
-        EXPECT_TRUE(sendAdministratorRequest(request, kDriverId, kTeam)) << c.name;
+        EXPECT_EQ(sendAdministratorRequest(request, kDriverId, kTeam), c.applied) << c.name;
 
         EXPECT_TRUE(log.contains(c.logged)) << c.name;
+        // A refusal is final: the helper is not tried after it.
         EXPECT_TRUE(runner_.calls.empty()) << c.name;
+        EXPECT_TRUE(server.sawEndOfRequest()) << c.name;
         // The socket request is the dictionary as XML, without the command key.
         auto received = PropertyList::parse(server.received());
         ASSERT_TRUE(received) << c.name;
@@ -79,6 +88,27 @@ TEST_F(AdministratorRequestTest, RelayRepliesDeliverWithoutTheHelper) {
         EXPECT_EQ(received->string("ConnectionString"), "DSN=Sales;Description=Orders;");
         EXPECT_FALSE(received->contains(kHelperCommandKey)) << c.name;
     }
+}
+
+TEST_F(AdministratorRequestTest, RelayOfAnotherUserIsNotTrustedAndTheHelperRuns) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the relay as another user";
+    }
+    std::string folder = "/tmp/morvanex-relay-XXXXXX";
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    chmod(folder.c_str(), 0777);
+    {
+        ScopedEnv runtime("XDG_RUNTIME_DIR", folder);
+        ForeignRelayServer server(relay_socket::path(kAdministratorIdentifier));
+        PropertyList request = makeRequest("Add");
+
+        EXPECT_TRUE(sendAdministratorRequest(request, kDriverId, kTeam));
+
+        EXPECT_TRUE(server.accepted());
+        EXPECT_TRUE(log_.contains("failed to connect to Quillmark"));
+        EXPECT_EQ(runner_.calls.size(), 1u);
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(AdministratorRequestTest, PeerClosingEarlyIsASendOrReceiveFailureNotASignal) {
@@ -157,24 +187,25 @@ TEST_F(AdministratorRequestTest, HelperFailuresAreReportedAndLogged) {
     const Case cases[] = {
         {"untrusted helper",
          EPERM,
-         {0, 0},
+         {0, 0, ""},
          false,
          {"Failed code signing verification\n", "Failed code signing: helper is writable",
           "Setup tool call failed: " + std::to_string(EPERM)}},
-        {"dismissed", 0, {0, 126}, false, {"Authentication failed"}},
-        {"not authorised", 0, {0, 127}, false, {"Authentication failed"}},
+        {"dismissed", 0, {0, 126, ""}, false, {"Authentication failed"}},
+        {"not authorised", 0, {0, 127, ""}, false, {"Authentication failed"}},
         {"no pkexec",
          0,
-         {ENOENT, -1},
+         {ENOENT, -1, ""},
          false,
          {"Authenticated install submit failed: " + std::string(std::strerror(ENOENT))}},
         {"helper failed",
          0,
-         {0, 3},
+         {0, 3, "ERROR 5366\n"},
          false,
-         {"Authenticated install submit failed: helper exited with status 3"}},
-        {"killed", 0, {0, -1}, false, {"Authenticated install submit failed with unknown error"}},
-        {"ran", 0, {0, 0}, true, {}},
+         {"helper reply: ERROR 5366\n",
+          "Authenticated install submit failed: helper exited with status 3"}},
+        {"killed", 0, {0, -1, ""}, false, {"Authenticated install submit failed with unknown error"}},
+        {"ran", 0, {0, 0, "OK\n"}, true, {}},
     };
     for (const Case& c : cases) {
         FakePrivilegedRunner runner;

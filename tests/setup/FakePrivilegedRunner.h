@@ -31,7 +31,7 @@ class FakePrivilegedRunner : public PrivilegedRunner {
 
     int verifyStatus = 0;
     std::string verifyProblem;
-    Outcome outcome{0, 0};
+    Outcome outcome{0, 0, "OK\n"};
     std::vector<std::filesystem::path> verified;
     std::vector<Call> calls;
 };
