@@ -23,7 +23,7 @@
 #include "admin/DriverFormDialog.h"
 #include "admin/DsnFormDialog.h"
 #include "admin/MainWindow.h"
-#include "tests/admin/ScriptedDialogs.h"
+#include "tests/quillmark/ScriptedDialogs.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
 

@@ -13,7 +13,7 @@
 #include "admin/AuthListener.h"
 #include "admin/DsnEditor.h"
 #include "platform/InstallerFacade.h"
-#include "tests/admin/ScriptedDialogs.h"
+#include "tests/quillmark/ScriptedDialogs.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
 
