@@ -88,6 +88,11 @@ int AuthListener::handleAuthRequests() {
         thread_.join();  // a relay that ended after an error
     }
     stopListening_ = false;
+    // Listening before we return: the driver's setup code connects at once.
+    if (start() <= 0) {
+        stop();
+        return 0;
+    }
     running_ = true;
     thread_ = std::thread(handleAuthRequestsThread);
     return 0;
@@ -106,9 +111,7 @@ void AuthListener::setConnectionDeadline(std::chrono::milliseconds deadline) {
 }
 
 void AuthListener::handleAuthRequestsThread() {
-    if (start() > 0) {
-        listen();
-    }
+    listen();
     stop();
     running_ = false;
 }

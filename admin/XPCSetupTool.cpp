@@ -36,8 +36,7 @@ std::optional<std::filesystem::path> fallbackProgram() {
     if (!bundle) {
         return std::nullopt;
     }
-    return bundle->path() / "Contents" / "Library" / "LaunchServices" /
-           (std::string(kDriverIdentifier) + ".helper");
+    return bundle->path() / "Contents" / "Library" / "LaunchServices" / "QuillmarkHelper";
 }
 
 bool socketOwnedByRoot(const std::string& path) {
@@ -158,11 +157,18 @@ bool XPCSetupTool::sendRequestFallback(std::string_view request, char* response,
     }
     appendLog("Sending request: " + std::string(request));
     const PrivilegedRunner::Outcome outcome = PrivilegedRunner::current().run(*program, request);
-    // FIXME(strings): the helper's own reply once the runner captures it.
-    const std::string reply = outcome.spawnError == 0 && outcome.exitStatus == 0 ? "OK" : "ERROR";
+    // The helper's reply is its standard output; nothing there means pkexec
+    // or the helper failed before answering.
+    std::string reply = outcome.spawnError == 0 ? outcome.output : std::string();
+    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) {
+        reply.pop_back();
+    }
+    if (reply.empty()) {
+        reply = "ERROR";
+    }
     appendLog("Received response: " + reply + ".");
     copyResponse(reply, response, maxResponseLen);
-    return reply == "OK";
+    return reply == "OK" && outcome.exitStatus == 0;
 }
 
 bool CallSMBlessTool(const char* request, char* response, size_t maxResponseLen) {

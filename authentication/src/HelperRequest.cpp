@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "authentication/src/OldStyleText.h"
+#include "platform/OldStylePlist.h"
 
 namespace {
 
@@ -79,12 +79,13 @@ HelperRequest::Parsed HelperRequest::parse(std::string_view text) {
         case Form::Xml:
             return parseXmlDictionary(text);
         case Form::OldStyle: {
-            std::string error;
-            OwnedNode node(parseOldStyleText(text, error));
-            if (!node) {
-                return {std::nullopt, error};
+            OldStylePlist::Error error;
+            const std::optional<PropertyList> list =
+                OldStylePlist::parse(text, &error, {kMaxText, kMaxOldStyleDepth});
+            if (!list) {
+                return {std::nullopt, error.describe()};
             }
-            return fromNode(node.get());
+            return fromNode(list->node());
         }
         case Form::Refused:
             break;

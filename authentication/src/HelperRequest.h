@@ -17,6 +17,8 @@ class HelperRequest {
     // Opening <dict> and <array> tags in one XML text: the request and its
     // preferences need three, libplist recurses once per level.
     static constexpr int kMaxXmlContainers = 32;
+    // The request, an array in it, and room for one more level.
+    static constexpr size_t kMaxOldStyleDepth = 3;
 
     struct Parsed;
     // The request text, XML or old-style.

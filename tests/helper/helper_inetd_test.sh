@@ -42,8 +42,8 @@ cmake --install "$MORVANEX_BINARY_DIR" --prefix "$prefix" --component helper >/d
 units=$prefix/lib/systemd/system
 grep -qx "ExecStart=$prefix/libexec/quillmark/QuillmarkHelper --inetd" "$units/quillmark-helper@.service" ||
   fail "unit names another program: $(cat "$units/quillmark-helper@.service")"
-[ -f "$prefix/lib/morvanex/morvanex.bundle/Contents/Library/LaunchServices/com.vorlanworks.odbcdriver.morvanex.helper" ] &&
-  [ ! -L "$prefix/lib/morvanex/morvanex.bundle/Contents/Library/LaunchServices/com.vorlanworks.odbcdriver.morvanex.helper" ] ||
+[ -f "$prefix/lib/morvanex/morvanex.bundle/Contents/Library/LaunchServices/QuillmarkHelper" ] &&
+  [ ! -L "$prefix/lib/morvanex/morvanex.bundle/Contents/Library/LaunchServices/QuillmarkHelper" ] ||
   fail "fallback program not installed as a file"
 verify=$(systemd-analyze verify "$units/quillmark-helper.socket" "$units/quillmark-helper@.service" 2>&1)
 [ -z "$verify" ] || fail "systemd-analyze verify: $verify"

@@ -2,6 +2,7 @@
 // bytes: XML and old-style forms, the nested "Preferences" list, and every
 // check before a plan is made. The applier only counts plans, so nothing
 // is written.
+// Input: the request text as it arrives in a message or on standard input.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
