@@ -1,0 +1,200 @@
+#include "admin/AuthListener.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "admin/XPCSetupTool.h"
+#include "platform/DescriptorIo.h"
+#include "platform/RelaySocketPath.h"
+
+std::mutex AuthListener::threadMutex_;
+std::thread AuthListener::thread_;
+std::atomic<bool> AuthListener::running_{false};
+std::atomic<bool> AuthListener::stopListening_{false};
+std::atomic<long long> AuthListener::deadlineMs_{30000};
+int AuthListener::acc = -1;
+int AuthListener::fd = -1;
+std::string AuthListener::socketPath;
+unsigned long AuthListener::socketInode_ = 0;
+
+namespace {
+
+constexpr size_t kResponseSize = 4096;
+
+void say(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+bool bindTo(int socketFd, const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return bind(socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+// A socket file of our own that nobody listens on any more is an earlier
+// run's; anything else at the path is left alone.
+void removeStaleSocket(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != getuid()) {
+        return;
+    }
+    const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), std::min(path.size() + 1, sizeof address.sun_path));
+    const bool refused =
+        probe >= 0 &&
+        connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+        errno == ECONNREFUSED;
+    if (probe >= 0) {
+        close(probe);
+    }
+    if (refused) {
+        unlink(path.c_str());
+    }
+}
+
+// Waits up to a second; 1 readable, 0 time-out, -1 failure.
+int waitReadable(int socketFd) {
+    pollfd waiting{socketFd, POLLIN, 0};
+    const int ready = poll(&waiting, 1, 1000);
+    if (ready < 0) {
+        return errno == EINTR ? 0 : -1;
+    }
+    return ready;
+}
+
+}  // namespace
+
+int AuthListener::handleAuthRequests() {
+    std::lock_guard lock(threadMutex_);
+    if (running_.load()) {
+        return 0;
+    }
+    if (thread_.joinable()) {
+        thread_.join();  // a relay that ended after an error
+    }
+    stopListening_ = false;
+    // Listening before we return: the driver's setup code connects at once.
+    if (start() <= 0) {
+        stop();
+        return 0;
+    }
+    running_ = true;
+    thread_ = std::thread(handleAuthRequestsThread);
+    return 0;
+}
+
+void AuthListener::stopAndWait() {
+    std::lock_guard lock(threadMutex_);
+    stopListening_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void AuthListener::setConnectionDeadline(std::chrono::milliseconds deadline) {
+    deadlineMs_ = deadline.count();
+}
+
+void AuthListener::handleAuthRequestsThread() {
+    listen();
+    stop();
+    running_ = false;
+}
+
+int AuthListener::start() {
+    acc = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (acc < 0) {
+        say("ERROR: Failed to create local socket ");
+        return -1;
+    }
+    socketPath = relay_socket::path(kIdentifier);
+    removeStaleSocket(socketPath);
+    struct stat info {};
+    if (!bindTo(acc, socketPath) || lstat(socketPath.c_str(), &info) != 0 ||
+        ::listen(acc, 1) != 0) {
+        say("ERROR: Failed to bind local socket (" + std::to_string(errno) + ")");
+        return -1;
+    }
+    socketInode_ = info.st_ino;
+    return 1;
+}
+
+int AuthListener::listen() {
+    for (;;) {
+        const int ready = waitReadable(acc);
+        if (ready < 0) {
+            return -4;
+        }
+        if (stopListening_) {
+            return -1;
+        }
+        if (ready == 0) {
+            continue;
+        }
+        const int accepted = accept4(acc, nullptr, nullptr, SOCK_CLOEXEC);
+        if (accepted < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) {
+                continue;
+            }
+            say("ERROR: Failed to accept connection (" + std::to_string(errno) + ")");
+            return accepted;
+        }
+        fd = accepted;
+        // Requests may carry what only our own user should see or send.
+        if (relay_socket::peerIsSameUser(fd)) {
+            dispatch();
+        }
+        close(fd);
+        fd = -1;
+    }
+}
+
+int AuthListener::dispatch() {
+    const auto deadline =
+        descriptor_io::deadlineAfter(std::chrono::milliseconds(deadlineMs_.load()));
+    std::string request;
+    const descriptor_io::Result read = descriptor_io::readToEnd(fd, kMaxRequest, deadline, request);
+    if (read == descriptor_io::Result::TooLong) {
+        descriptor_io::writeAll(fd, "ERROR", deadline);
+        return 0;
+    }
+    if (read != descriptor_io::Result::Ok || request.empty()) {
+        return 0;  // silent, broken or closed at once: no reply
+    }
+    char response[kResponseSize] = {};
+    CallSMBlessTool(request.c_str(), response, kResponseSize - 1);
+    descriptor_io::writeAll(fd, response, deadline);
+    return 0;
+}
+
+void AuthListener::stop() {
+    if (acc >= 0) {
+        close(acc);
+        acc = -1;
+        struct stat info {};
+        if (lstat(socketPath.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) &&
+            info.st_ino == socketInode_) {
+            unlink(socketPath.c_str());
+        }
+    }
+    say("OK");
+}
+
+int handleAuthRequests() {
+    return AuthListener::handleAuthRequests();
+}

@@ -1,0 +1,121 @@
+#include "admin/DataSource.h"
+
+#include <odbcinst.h>
+
+#include <QString>
+
+#include "admin/AuthListener.h"
+#include "admin/DsnEditor.h"
+#include "admin/OdbcListing.h"
+#include "admin/SetupProbe.h"
+#include "platform/InstallerFacade.h"
+
+namespace {
+
+constexpr const char* kConfigurationError = "Configuration Error";
+
+std::wstring wide(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toStdWString();
+}
+
+}  // namespace
+
+DataSource::DataSource(IniAccess::Mode mode, const SQLHENV& henv, PaneDialogs& dialogs,
+                       PrivilegedRequest::Sender sender)
+    : ini_(mode), henv_(henv), dialogs_(dialogs), sender_(std::move(sender)) {}
+
+const DataSource::Rows& DataSource::load() {
+    rows_.clear();
+    const SQLUSMALLINT first =
+        mode() == IniAccess::System ? odbc_listing::kFirstSystem : odbc_listing::kFirstUser;
+    for (const auto& entry : odbc_listing::dataSources(henv_, first)) {
+        rows_.push_back({entry.name, ini_.valueOr(entry.name, "Description"), entry.driver});
+    }
+    return rows_;
+}
+
+unsigned short DataSource::request(unsigned short userRequest) const {
+    return mode() == IniAccess::System ? static_cast<unsigned short>(userRequest + 3) : userRequest;
+}
+
+std::optional<std::wstring> DataSource::attributeList(const std::string& dsn, bool allKeys) const {
+    const auto keys = ini_.keys(dsn);
+    if (!keys || keys->empty()) {
+        return std::nullopt;
+    }
+    std::wstring list = wide("DSN=" + dsn) + L'\0';
+    for (const std::string& key : *keys) {
+        if (!allKeys && (equalsIgnoringCase(key, "Driver") || equalsIgnoringCase(key, "Setup"))) {
+            continue;
+        }
+        list += wide(key + "=" + ini_.valueOr(dsn, key)) + L'\0';
+    }
+    return list + L'\0';
+}
+
+bool DataSource::configDataSource(unsigned short userRequest, const std::string& driver,
+                                  const std::wstring& attributes) const {
+    // Without a setup entry of its own, iODBC would hand our window to its
+    // generic setup library, which takes it for a widget of another toolkit.
+    if (!hasSetupEntry(henv_, driver)) {
+        return false;
+    }
+    handleAuthRequests();
+    ini_.setMode();
+    return InstallerFacade::instance().configDataSourceW(static_cast<HWND>(dialogs_.windowHandle()),
+                                                         request(userRequest), wide(driver).c_str(),
+                                                         attributes.c_str()) != FALSE;
+}
+
+bool DataSource::addDSN() {
+    const std::optional<std::string> driver = dialogs_.pickDriver();
+    if (!driver) {
+        return false;
+    }
+    // The setup entry's answer is its own matter (a cancelled dialog too).
+    if (hasSetupEntry(henv_, *driver)) {
+        configDataSource(ODBC_ADD_DSN, *driver, std::wstring(1, L'\0'));
+    } else {
+        dialogs_.runDsnForm("", *driver, mode());
+    }
+    return true;
+}
+
+bool DataSource::configureDSN(size_t row) {
+    if (row >= rows_.size()) {
+        return false;
+    }
+    const std::string name = rows_[row][0];
+    const std::string driver = rows_[row][2];
+    const auto attributes = attributeList(name, false);
+    if (!attributes) {
+        dialogs_.alert(kConfigurationError, "An error occured while trying to configure the DSN.");
+        return false;
+    }
+    if (!configDataSource(ODBC_CONFIG_DSN, driver, *attributes)) {
+        dialogs_.runDsnForm(name, driver, mode());
+    }
+    return true;
+}
+
+bool DataSource::removeDSN(size_t row) {
+    if (row >= rows_.size() ||
+        !dialogs_.confirm("Remove DSN", "Are you sure you want to remove the selected DSN?")) {
+        return false;
+    }
+    const std::string name = rows_[row][0];
+    const std::string driver = rows_[row][2];
+    const auto attributes = attributeList(name, true);
+    if (!attributes) {
+        dialogs_.alert(kConfigurationError, "An error occured while trying to remove the DSN.");
+        return false;
+    }
+    if (!configDataSource(ODBC_REMOVE_DSN, driver, *attributes) && !ini_.removeDsn(name)) {
+        const PrivilegedRequest remove = PrivilegedRequest::configureDsn(
+            name, "", mode() == IniAccess::System, "Remove", "", "");
+        if (!remove.send(sender_)) {
+            dialogs_.alert(kConfigurationError, "An error occured while trying to remove the DSN.");
+        }
+    }
+    return true;
+}

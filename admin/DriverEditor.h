@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "admin/IniAccess.h"
+#include "admin/PrivilegedRequest.h"
+
+// The driver form's logic: one driver entry of odbcinst.ini, the user's
+// shadowing the system's.
+class DriverEditor {
+  public:
+    using Rows = std::vector<std::vector<std::string>>;  // keyword, value
+
+    enum class Outcome { Written, Sent, HelperRefused };
+
+    struct Fields {
+        std::string name;
+        std::string driverPath;
+        std::string setupPath;
+        bool system = true;
+        bool locationFixed = false;  // an existing driver keeps its file
+        Rows rows;
+        bool missing = false;  // the driver's section has no keys
+    };
+
+    DriverEditor(std::string originalName, PrivilegedRequest::Sender sender);
+
+    Fields load() const;
+    // OK is possible exactly while both are filled.
+    static bool canSave(const std::string& name, const std::string& driverPath);
+    // Same name (ignoring case): written in place and keys the form dropped
+    // deleted; a new name: the new entry first, then the old one removed.
+    Outcome save(const Fields& fields) const;
+
+    // Removes a driver (not its DSNs) from the file that holds it, through
+    // the helper when that file is not ours to write. True when it is gone
+    // or the helper took the request.
+    static bool remove(const std::string& name, const PrivilegedRequest::Sender& sender);
+
+  private:
+    bool writeLocally(const Fields& fields, const IniAccess& ini) const;
+    bool removeDroppedKeys(const Fields& fields, const IniAccess& ini) const;
+
+    std::string originalName_;
+    PrivilegedRequest::Sender sender_;
+};

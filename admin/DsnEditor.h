@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "admin/IniAccess.h"
+#include "admin/PrivilegedRequest.h"
+
+// The generic DSN editor's logic: what the form shows for a DSN and how
+// its OK writes it.
+class DsnEditor {
+  public:
+    using Rows = std::vector<std::vector<std::string>>;  // keyword, value
+
+    enum class Outcome {
+        Written,        // the ini files were written here
+        Sent,           // the helper applied the request
+        HelperRefused,  // the helper did not answer "OK"
+        TooLong,        // the request would exceed its limit: nothing sent
+    };
+
+    struct Loaded {
+        std::string name;
+        std::string description;
+        Rows rows;
+        bool missing = false;  // the DSN's section has no keys
+    };
+
+    DsnEditor(std::string originalName, std::string driver, IniAccess::Mode mode,
+              PrivilegedRequest::Sender sender);
+
+    Loaded load() const;
+    // Same name (ignoring case): written in place and keys the form dropped
+    // deleted; a new name: the new entry first, then the old one removed.
+    // When a local write fails, one request to the helper instead.
+    Outcome save(const std::string& name, const std::string& description, const Rows& rows) const;
+
+    const std::string& originalName() const { return originalName_; }
+
+  private:
+    bool writeLocally(const std::string& name, const std::string& description,
+                      const Rows& rows) const;
+    bool removeDroppedKeys(const std::string& name, const Rows& rows) const;
+    Outcome sendRequest(const std::string& name, const std::string& description,
+                        const Rows& rows) const;
+
+    std::string originalName_;
+    std::string driver_;
+    IniAccess ini_;
+    PrivilegedRequest::Sender sender_;
+};
+
+// Keys the editors never show as rows.
+bool isHiddenDsnKey(const std::string& key);

@@ -1,0 +1,103 @@
+#include "admin/IniAccess.h"
+
+#include <strings.h>
+
+#include "platform/InstallerFacade.h"
+
+namespace {
+InstallerFacade& installer() {
+    return InstallerFacade::instance();
+}
+}  // namespace
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+
+void IniAccess::setMode() const {
+    installer().setConfigMode(mode_);
+}
+
+std::optional<std::string> IniAccess::read(const char* section, const char* key,
+                                           const char* file) const {
+    std::string buffer(kBufferSize, '\0');
+    setMode();
+    const int length =
+        installer().getPrivateProfileString(section, key, "", buffer.data(), kBufferSize, file);
+    // A text that fills the buffer may have been cut.
+    if (length < 0 || length >= kBufferSize - 2) {
+        return std::nullopt;
+    }
+    buffer.resize(static_cast<size_t>(length));
+    return buffer;
+}
+
+std::optional<std::string> IniAccess::value(const std::string& section, const std::string& key,
+                                            const char* file) const {
+    return read(section.c_str(), key.c_str(), file);
+}
+
+std::string IniAccess::valueOr(const std::string& section, const std::string& key,
+                               const char* file) const {
+    return value(section, key, file).value_or("");
+}
+
+std::vector<std::string> IniAccess::splitList(const std::string& list) {
+    std::vector<std::string> items;
+    size_t at = 0;
+    while (at < list.size()) {
+        const size_t end = std::min(list.find('\0', at), list.size());
+        if (end > at) {
+            items.push_back(list.substr(at, end - at));
+        }
+        at = end + 1;
+    }
+    return items;
+}
+
+std::optional<std::vector<std::string>> IniAccess::keys(const std::string& section,
+                                                        const char* file) const {
+    const auto list = read(section.c_str(), nullptr, file);
+    if (!list) {
+        return std::nullopt;
+    }
+    return splitList(*list);
+}
+
+std::optional<std::vector<std::string>> IniAccess::sections(const char* file) const {
+    const auto list = read(nullptr, nullptr, file);
+    if (!list) {
+        return std::nullopt;
+    }
+    return splitList(*list);
+}
+
+bool IniAccess::write(const std::string& section, const std::string& key, const std::string& value,
+                      const char* file) const {
+    setMode();
+    return installer().writePrivateProfileString(section.c_str(), key.c_str(), value.c_str(),
+                                                 file) != FALSE;
+}
+
+bool IniAccess::removeKey(const std::string& section, const std::string& key,
+                          const char* file) const {
+    setMode();
+    return installer().writePrivateProfileString(section.c_str(), key.c_str(), nullptr, file) !=
+           FALSE;
+}
+
+bool IniAccess::writeDsn(const std::string& name, const std::string& driver) const {
+    setMode();
+    return installer().writeDSNToIni(name.c_str(), driver.c_str()) != FALSE;
+}
+
+bool IniAccess::removeDsn(const std::string& name) const {
+    setMode();
+    return installer().removeDSNFromIni(name.c_str()) != FALSE;
+}
+
+bool IniAccess::removeDriver(const std::string& name) const {
+    DWORD usage = 0;
+    setMode();
+    return installer().removeDriver(name.c_str(), FALSE, &usage) != FALSE;
+}

@@ -1,0 +1,252 @@
+#include "admin/MainWindow.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+
+#include "admin/DriverFormDialog.h"
+#include "admin/DriverListDialog.h"
+#include "admin/DsnFormDialog.h"
+#include "admin/UiFile.h"
+#include "platform/OdbcPaths.h"
+#include "platform/SystemLog.h"
+
+namespace {
+
+constexpr const char* kNibError = "Error loading nib for main window";
+
+QString qtext(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(PrivilegedRequest::Sender sender) : controller_(*this, std::move(sender)) {}
+
+MainWindow::~MainWindow() = default;
+
+bool MainWindow::load() {
+    root_ = UiFile::load(QStringLiteral("MainWindow"), kNibError);
+    if (!root_) {
+        return false;
+    }
+    try {
+        panes_ = UiFile::outlet<QTabWidget>(root_.get(), "panes");
+        bindPane(user_, "userDSN", {"Name", "Description", "Driver"});
+        bindPane(system_, "systemDSN", {"Name", "Description", "Driver"});
+        bindPane(drivers_, "drivers", {"Name", "Driver"});
+        bindTracing();
+    } catch (const UiFile::MissingOutlet&) {
+        SystemLog::error(kNibError);
+        root_.reset();
+        return false;
+    }
+    connectDsnPane(user_, controller_.userDSN());
+    connectDsnPane(system_, controller_.systemDSN());
+    connectDriverPane();
+    controller_.awakeFromNib();
+    showDsnRows();
+    showDriverRows();
+    showTracing();
+    return true;
+}
+
+void MainWindow::bindPane(Pane& pane, const char* prefix, QStringList headers) {
+    const std::string name(prefix);
+    pane.view = UiFile::outlet<QTableView>(root_.get(), (name + "View").c_str());
+    pane.addButton = UiFile::outlet<QPushButton>(root_.get(), (name + "AddButton").c_str());
+    pane.configButton = UiFile::outlet<QPushButton>(root_.get(), (name + "ConfigButton").c_str());
+    pane.removeButton = UiFile::outlet<QPushButton>(root_.get(), (name + "RemoveButton").c_str());
+    pane.model = std::make_unique<RowsModel>(std::move(headers), QStringLiteral("(NULL)"), false);
+    pane.view->setModel(pane.model.get());
+    QObject::connect(pane.view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                     [&pane] { updateButtons(pane); });
+    updateButtons(pane);
+}
+
+void MainWindow::bindTracing() {
+    QWidget* root = root_.get();
+    enableTracing_ = UiFile::outlet<QCheckBox>(root, "enableTracing");
+    logFileLabel_ = UiFile::outlet<QLabel>(root, "logFileLabel");
+    traceLibraryLabel_ = UiFile::outlet<QLabel>(root, "traceLibraryLabel");
+    logFileField_ = UiFile::outlet<QLineEdit>(root, "logFileField");
+    traceLibraryField_ = UiFile::outlet<QLineEdit>(root, "traceLibraryField");
+    logFileButton_ = UiFile::outlet<QPushButton>(root, "logFileButton");
+    traceLibraryButton_ = UiFile::outlet<QPushButton>(root, "traceLibraryButton");
+    applyButton_ = UiFile::outlet<QPushButton>(root, "applyButton");
+    connect(enableTracing_, &QCheckBox::toggled, this, [this] { toggleFields(); });
+    connect(applyButton_, &QPushButton::clicked, this, [this] { applyTracing(); });
+    connect(logFileButton_, &QPushButton::clicked, this, [this] {
+        const QString path =
+            QFileDialog::getSaveFileName(root_.get(), QStringLiteral("Choose a trace file."),
+                                         qtext(OdbcPaths::currentHome().string()));
+        if (!path.isEmpty()) {
+            logFileField_->setText(path);
+        }
+    });
+    connect(traceLibraryButton_, &QPushButton::clicked, this, [this] {
+        const QString path =
+            QFileDialog::getOpenFileName(root_.get(), QStringLiteral("Choose a library file."),
+                                         qtext(OdbcPaths::driverFolder().string()));
+        if (!path.isEmpty()) {
+            traceLibraryField_->setText(path);
+        }
+    });
+}
+
+void MainWindow::connectDsnPane(Pane& pane, DataSource& source) {
+    const auto act = [this, &pane, &source](auto action) {
+        return [this, &pane, &source, action] {
+            const std::optional<size_t> row = selectedRow(pane);
+            if (action == 0
+                    ? source.addDSN()
+                    : row && (action == 1 ? source.configureDSN(*row) : source.removeDSN(*row))) {
+                controller_.reloadDSNs();
+                showDsnRows();
+            }
+        };
+    };
+    connect(pane.addButton, &QPushButton::clicked, this, act(0));
+    connect(pane.configButton, &QPushButton::clicked, this, act(1));
+    connect(pane.view, &QTableView::doubleClicked, this, act(1));
+    connect(pane.removeButton, &QPushButton::clicked, this, act(2));
+}
+
+void MainWindow::connectDriverPane() {
+    const auto runForm = [this](const std::string& name) {
+        DriverFormDialog form(root_.get(), *this, controller_.sender());
+        if (form.prepare(name)) {
+            form.exec();
+        }
+        controller_.drivers().load();
+        showDriverRows();
+    };
+    connect(drivers_.addButton, &QPushButton::clicked, this, [runForm] { runForm(""); });
+    const auto configure = [this, runForm] {
+        if (const auto row = selectedRow(drivers_)) {
+            runForm(controller_.drivers().rows()[*row][0]);
+        }
+    };
+    connect(drivers_.configButton, &QPushButton::clicked, this, configure);
+    connect(drivers_.view, &QTableView::doubleClicked, this, configure);
+    connect(drivers_.removeButton, &QPushButton::clicked, this, [this] {
+        const auto row = selectedRow(drivers_);
+        if (!row ||
+            !confirm("Remove Driver", "Are you sure you want to remove the selected driver?")) {
+            return;
+        }
+        if (!DriverEditor::remove(controller_.drivers().rows()[*row][0], controller_.sender())) {
+            alert("Configuration Error", "An error occured while trying to configure the driver.");
+        }
+        controller_.drivers().load();
+        showDriverRows();
+    });
+}
+
+std::optional<size_t> MainWindow::selectedRow(const Pane& pane) {
+    const QModelIndexList rows = pane.view->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        return std::nullopt;
+    }
+    return static_cast<size_t>(rows.first().row());
+}
+
+void MainWindow::updateButtons(const Pane& pane) {
+    const bool selected = pane.view->selectionModel()->hasSelection();
+    pane.configButton->setEnabled(selected);
+    pane.removeButton->setEnabled(selected);
+}
+
+void MainWindow::showDsnRows() {
+    user_.model->setRows(controller_.userDSN().rows());
+    system_.model->setRows(controller_.systemDSN().rows());
+    updateButtons(user_);
+    updateButtons(system_);
+}
+
+void MainWindow::showDriverRows() {
+    drivers_.model->setRows(controller_.drivers().rows());
+    updateButtons(drivers_);
+}
+
+void MainWindow::showTracing() {
+    const TracingSettings& settings = controller_.tracing();
+    enableTracing_->setChecked(settings.enabled);
+    logFileField_->setText(qtext(settings.traceFile));
+    traceLibraryField_->setText(qtext(settings.traceLibrary));
+    toggleFields();
+}
+
+void MainWindow::toggleFields() {
+    const bool on = enableTracing_->isChecked();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{logFileLabel_, traceLibraryLabel_, logFileField_,
+                                         traceLibraryField_, logFileButton_, traceLibraryButton_}) {
+        control->setEnabled(on);
+    }
+}
+
+void MainWindow::applyTracing() {
+    TracingSettings& settings = controller_.tracing();
+    settings.enabled = enableTracing_->isChecked();
+    settings.traceFile = logFileField_->text().toStdString();
+    settings.traceLibrary = traceLibraryField_->text().toStdString();
+    settings.apply();
+}
+
+void MainWindow::reloadAll() {
+    controller_.awakeFromNib();
+    showDsnRows();
+    showDriverRows();
+    showTracing();
+}
+
+void MainWindow::applicationDidFinishLaunching() {
+    const IniRepair::Ui ui{[this](const std::string& title, const std::string& message) {
+                               QMessageBox box(QMessageBox::Information, qtext(title),
+                                               qtext(message), QMessageBox::NoButton, root_.get());
+                               QPushButton* fix =
+                                   box.addButton(QStringLiteral("Fix"), QMessageBox::AcceptRole);
+                               box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+                               box.setDefaultButton(fix);
+                               box.exec();
+                               return box.clickedButton() == fix;
+                           },
+                           [this](const std::string& title, const std::string& message) {
+                               QMessageBox::warning(root_.get(), qtext(title), qtext(message));
+                           }};
+    if (controller_.repairUserIni(ui) != IniRepair::Result::NothingToDo) {
+        showDsnRows();
+    }
+}
+
+bool MainWindow::confirm(const std::string& title, const std::string& message) {
+    return QMessageBox::question(root_.get(), qtext(title), qtext(message),
+                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+void MainWindow::alert(const std::string& title, const std::string& message) {
+    QMessageBox::warning(root_.get(), qtext(title), qtext(message));
+}
+
+std::optional<std::string> MainWindow::pickDriver() {
+    return runDriverList(root_.get(), controller_.environment());
+}
+
+void MainWindow::runDsnForm(const std::string& dsn, const std::string& driver,
+                            IniAccess::Mode mode) {
+    DsnFormDialog form(root_.get(), *this, controller_.sender());
+    if (form.prepare(dsn, driver, mode)) {
+        form.exec();
+    }
+}
+
+void* MainWindow::windowHandle() {
+    return root_.get();
+}

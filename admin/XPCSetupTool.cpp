@@ -1,0 +1,177 @@
+#include "admin/XPCSetupTool.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <optional>
+
+#include "platform/Bundle.h"
+#include "platform/PrivilegedRunner.h"
+#include "platform/ServiceMessage.h"
+#include "platform/SystemLog.h"
+
+namespace {
+
+constexpr auto kExchangeTimeout = std::chrono::seconds(120);
+constexpr const char* kDriverIdentifier = "com.vorlanworks.odbcdriver.morvanex";
+
+std::mutex& seamMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::string& socketOverride() {
+    static std::string path;
+    return path;
+}
+
+// The driver bundle's copy of the helper, which pkexec may run.
+std::optional<std::filesystem::path> fallbackProgram() {
+    const std::optional<Bundle> bundle = Bundle::withIdentifier(kDriverIdentifier);
+    if (!bundle) {
+        return std::nullopt;
+    }
+    return bundle->path() / "Contents" / "Library" / "LaunchServices" / "QuillmarkHelper";
+}
+
+bool socketOwnedByRoot(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) && info.st_uid == 0;
+}
+
+class Connection {
+  public:
+    Connection() : fd_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
+    ~Connection() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool connectTo(const std::string& path) const {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (fd_ < 0 || path.size() >= sizeof address.sun_path) {
+            return false;
+        }
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        return connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    int fd() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+}  // namespace
+
+void copyResponse(std::string_view text, char* response, size_t maxResponseLen) {
+    if (response == nullptr || maxResponseLen == 0) {
+        return;
+    }
+    const size_t length = std::min(text.size(), maxResponseLen - 1);
+    std::memcpy(response, text.data(), length);
+    response[length] = '\0';
+}
+
+void XPCSetupTool::setHelperSocketForTesting(std::string path) {
+    std::lock_guard lock(seamMutex());
+    socketOverride() = std::move(path);
+}
+
+std::string XPCSetupTool::helperSocket() {
+    std::lock_guard lock(seamMutex());
+    return socketOverride().empty() ? std::string(kHelperSocket) : socketOverride();
+}
+
+bool XPCSetupTool::appendLog(std::string_view text) const {
+    SystemLog::notice("Client: " + std::string(text));
+    return true;
+}
+
+std::string XPCSetupTool::blessHelperWithLabel(std::string_view label) const {
+    (void)label;  // one helper; its label names the socket's service
+    if (socketOwnedByRoot(helperSocket())) {
+        return {};
+    }
+    const std::optional<std::filesystem::path> program = fallbackProgram();
+    std::string problem;
+    if (program && PrivilegedRunner::current().verifyProgram(*program, problem) == 0) {
+        return {};
+    }
+    return "helper not installed";
+}
+
+bool XPCSetupTool::callSetupTool(std::string_view request, char* response,
+                                 size_t maxResponseLen) const {
+    const std::string problem = blessHelperWithLabel(kHelperLabel);
+    if (!problem.empty()) {
+        appendLog("Failed to bless helper. Error: " + problem);
+        return false;
+    }
+    const std::string socketPath = helperSocket();
+    if (socketOwnedByRoot(socketPath)) {
+        return sendRequestXPC(socketPath, request, response, maxResponseLen);
+    }
+    return sendRequestFallback(request, response, maxResponseLen);
+}
+
+bool XPCSetupTool::sendRequestXPC(const std::string& socketPath, std::string_view request,
+                                  char* response, size_t maxResponseLen) const {
+    Connection connection;
+    if (!connection.connectTo(socketPath)) {
+        appendLog("Failed to create XPC connection.");
+        copyResponse("Failed to create XPC connection", response, maxResponseLen);
+        return false;
+    }
+    appendLog("Sending request: " + std::string(request));
+    const auto deadline = descriptor_io::deadlineAfter(kExchangeTimeout);
+    const ServiceMessage::Fields message{{"request", std::string(request)}};
+    ServiceMessage::Received reply;
+    if (ServiceMessage::send(connection.fd(), message, deadline) == descriptor_io::Result::Ok) {
+        reply = ServiceMessage::receive(connection.fd(), deadline);
+    }
+    const auto text = reply.fields.find("reply");
+    if (reply.result != descriptor_io::Result::Ok || text == reply.fields.end()) {
+        appendLog("XPC connection interupted.");
+        copyResponse("XPC connection interupted", response, maxResponseLen);
+        return false;
+    }
+    appendLog("Received response: " + text->second + ".");
+    copyResponse(text->second, response, maxResponseLen);
+    return text->second == "OK";
+}
+
+bool XPCSetupTool::sendRequestFallback(std::string_view request, char* response,
+                                       size_t maxResponseLen) const {
+    const std::optional<std::filesystem::path> program = fallbackProgram();
+    if (!program) {
+        return false;
+    }
+    appendLog("Sending request: " + std::string(request));
+    const PrivilegedRunner::Outcome outcome = PrivilegedRunner::current().run(*program, request);
+    // The helper's reply is its standard output; nothing there means pkexec
+    // or the helper failed before answering.
+    std::string reply = outcome.spawnError == 0 ? outcome.output : std::string();
+    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) {
+        reply.pop_back();
+    }
+    if (reply.empty()) {
+        reply = "ERROR";
+    }
+    appendLog("Received response: " + reply + ".");
+    copyResponse(reply, response, maxResponseLen);
+    return reply == "OK" && outcome.exitStatus == 0;
+}
+
+bool CallSMBlessTool(const char* request, char* response, size_t maxResponseLen) {
+    const XPCSetupTool tool;
+    return tool.callSetupTool(request ? request : "", response, maxResponseLen);
+}

@@ -1,0 +1,220 @@
+#include "authentication/src/HelperRequest.h"
+
+#include <plist/plist.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "platform/OldStylePlist.h"
+
+namespace {
+
+struct NodeDeleter {
+    void operator()(void* node) const { plist_free(node); }
+};
+using OwnedNode = std::unique_ptr<void, NodeDeleter>;
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+enum class Form { Xml, OldStyle, Refused };
+
+Form formOf(std::string_view text) {
+    const size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos) {
+        return Form::Refused;
+    }
+    switch (text[start]) {
+        case '<':
+            return Form::Xml;
+        case '{':
+            return Form::OldStyle;
+        default:
+            return Form::Refused;  // binary, or no property list at all
+    }
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// libplist's XML reader recurses once per nesting level; counting every
+// opening container tag (comments included) bounds that before it runs.
+int xmlContainerCount(std::string_view text) {
+    int count = 0;
+    for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+        const std::string_view rest = text.substr(at + 1);
+        if (startsWithIgnoringCase(rest, "dict") || startsWithIgnoringCase(rest, "array")) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::string limitError(std::string_view what) {
+    return std::string(what);
+}
+
+}  // namespace
+
+HelperRequest::Parsed HelperRequest::parse(std::string_view text) {
+    if (text.size() > kMaxText) {
+        return {std::nullopt, limitError("request longer than 65536 bytes")};
+    }
+    if (text.find('\0') != std::string_view::npos) {
+        return {std::nullopt, limitError("request holds a NUL character")};
+    }
+    switch (formOf(text)) {
+        case Form::Xml:
+            return parseXmlDictionary(text);
+        case Form::OldStyle: {
+            OldStylePlist::Error error;
+            const std::optional<PropertyList> list =
+                OldStylePlist::parse(text, &error, {kMaxText, kMaxOldStyleDepth});
+            if (!list) {
+                return {std::nullopt, error.describe()};
+            }
+            return fromNode(list->node());
+        }
+        case Form::Refused:
+            break;
+    }
+    return {std::nullopt, limitError("neither an XML nor an old-style property list")};
+}
+
+HelperRequest::Parsed HelperRequest::parseXmlDictionary(std::string_view text) {
+    if (text.size() > kMaxText || text.find('\0') != std::string_view::npos ||
+        formOf(text) != Form::Xml) {
+        return {std::nullopt, limitError("not an XML property list within the limits")};
+    }
+    if (xmlContainerCount(text) > kMaxXmlContainers) {
+        return {std::nullopt, limitError("property list nested too deeply")};
+    }
+    plist_t raw = nullptr;
+    plist_from_xml(text.data(), static_cast<uint32_t>(text.size()), &raw);
+    OwnedNode node(raw);
+    if (!node) {
+        return {std::nullopt, std::string()};
+    }
+    return fromNode(node.get());
+}
+
+namespace {
+
+// A string node's text, or nothing when it holds a NUL (libplist keeps the
+// length apart from the text, so the two can disagree).
+std::optional<std::string> stringOf(plist_t node) {
+    uint64_t length = 0;
+    const char* text = plist_get_string_ptr(node, &length);
+    if (text == nullptr || std::strlen(text) != length) {
+        return std::nullopt;
+    }
+    return std::string(text, length);
+}
+
+}  // namespace
+
+HelperRequest::Parsed HelperRequest::fromNode(void* root) {
+    if (plist_get_node_type(root) != PLIST_DICT) {
+        return {std::nullopt, "not a dictionary"};
+    }
+    HelperRequest request;
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(root, &iter);
+    std::unique_ptr<void, FreeDeleter> ownedIter(iter);
+    for (;;) {
+        char* rawKey = nullptr;
+        plist_t node = nullptr;
+        plist_dict_next_item(root, iter, &rawKey, &node);
+        std::unique_ptr<char, FreeDeleter> key(rawKey);
+        if (!key || node == nullptr) {
+            break;
+        }
+        Value value = Other{};
+        switch (plist_get_node_type(node)) {
+            case PLIST_STRING: {
+                std::optional<std::string> text = stringOf(node);
+                if (!text) {
+                    return {std::nullopt, "a string holds a NUL character"};
+                }
+                value = std::move(*text);
+                break;
+            }
+            case PLIST_DATA: {
+                uint64_t length = 0;
+                const char* bytes = plist_get_data_ptr(node, &length);
+                value = Data{bytes ? std::string(bytes, length) : std::string()};
+                break;
+            }
+            case PLIST_ARRAY: {
+                std::vector<std::string> texts;
+                const uint32_t size = plist_array_get_size(node);
+                bool allText = true;
+                for (uint32_t i = 0; i < size && allText; ++i) {
+                    plist_t element = plist_array_get_item(node, i);
+                    if (plist_get_node_type(element) != PLIST_STRING) {
+                        allText = false;
+                        break;
+                    }
+                    std::optional<std::string> text = stringOf(element);
+                    if (!text) {
+                        return {std::nullopt, "a string holds a NUL character"};
+                    }
+                    texts.push_back(std::move(*text));
+                }
+                if (allText) {
+                    value = std::move(texts);
+                }
+                break;
+            }
+            default:
+                break;
+        }
+        request.values_[key.get()] = std::move(value);
+    }
+    return {std::move(request), std::string()};
+}
+
+std::optional<std::string> HelperRequest::string(const std::string& key) const {
+    const auto found = values_.find(key);
+    if (found == values_.end() || !std::holds_alternative<std::string>(found->second)) {
+        return std::nullopt;
+    }
+    return std::get<std::string>(found->second);
+}
+
+std::optional<std::string> HelperRequest::data(const std::string& key) const {
+    const auto found = values_.find(key);
+    if (found == values_.end() || !std::holds_alternative<Data>(found->second)) {
+        return std::nullopt;
+    }
+    return std::get<Data>(found->second).bytes;
+}
+
+std::optional<std::vector<std::string>> HelperRequest::stringArray(const std::string& key) const {
+    const auto found = values_.find(key);
+    if (found == values_.end() ||
+        !std::holds_alternative<std::vector<std::string>>(found->second)) {
+        return std::nullopt;
+    }
+    return std::get<std::vector<std::string>>(found->second);
+}
+
+std::vector<std::string> HelperRequest::keys() const {
+    std::vector<std::string> result;
+    for (const auto& entry : values_) {
+        result.push_back(entry.first);
+    }
+    return result;
+}

@@ -1,0 +1,375 @@
+#include "authentication/src/SaveParameters.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "authentication/src/HelperStatus.h"
+#include "authentication/src/RequestValidation.h"
+#include "platform/SystemLog.h"
+
+using namespace request_validation;
+namespace status = helper_status;
+
+namespace {
+
+constexpr size_t kMaxLoggedText = 255;
+constexpr const char* kOdbcIni = "odbc.ini";
+constexpr const char* kOdbcinstIni = "odbcinst.ini";
+
+enum class Preference { Text, AbsolutePath, TraceTarget, List };
+struct PreferenceRow {
+    const char* key;
+    Preference kind;
+};
+// The driver's own keys, in the order they are written.
+constexpr PreferenceRow kPreferences[] = {
+    {"TraceFile", Preference::TraceTarget},  {"TraceLevel", Preference::Text},
+    {"TNS_ADMIN", Preference::AbsolutePath}, {"RecentServers", Preference::List},
+    {"RecentDatabases", Preference::List},
+};
+
+std::string limited(std::string text) {
+    if (text.size() > kMaxLoggedText) {
+        text.resize(kMaxLoggedText);
+    }
+    return text;
+}
+
+const PreferenceRow* preferenceRow(std::string_view key) {
+    for (const PreferenceRow& row : kPreferences) {
+        if (key == row.key) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// Every text of the request, arrays included, free of control characters.
+bool textsAreClean(const HelperRequest& request) {
+    for (const std::string& key : request.keys()) {
+        if (hasControlCharacter(key)) {
+            return false;
+        }
+        if (const auto text = request.string(key); text && hasControlCharacter(*text)) {
+            return false;
+        }
+        if (const auto list = request.stringArray(key)) {
+            if (std::any_of(list->begin(), list->end(),
+                            [](const std::string& item) { return hasControlCharacter(item); })) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+std::optional<IniPlan::Scope> scopeOf(const std::string& type) {
+    if (equalsIgnoringCase(type, "User")) {
+        return IniPlan::Scope::User;
+    }
+    if (equalsIgnoringCase(type, "System")) {
+        return IniPlan::Scope::System;
+    }
+    return std::nullopt;
+}
+
+IniStep writeStep(std::string section, std::string key, std::optional<std::string> value,
+                  const char* file) {
+    IniStep step;
+    step.kind = IniStep::Kind::WriteValue;
+    step.section = std::move(section);
+    step.key = std::move(key);
+    step.value = std::move(value);
+    step.file = file;
+    return step;
+}
+
+IniStep removeStep(IniStep::Kind kind, std::string section) {
+    IniStep step;
+    step.kind = kind;
+    step.section = std::move(section);
+    return step;
+}
+
+bool isDsnItem(const Item& item) {
+    return equalsIgnoringCase(item.key, "DSN");
+}
+
+// The DSN items of an Add or Configure: the first item names the DSN, no
+// other does, and every key may be written.
+int checkDsnItems(const std::vector<Item>& items) {
+    const auto dsnItems = std::count_if(items.begin(), items.end(), isDsnItem);
+    if (dsnItems == 0) {
+        return status::kMissingKey;
+    }
+    if (dsnItems > 1 || !isDsnItem(items.front()) || !items.front().value ||
+        !isAcceptableName(*items.front().value)) {
+        return status::kContentRefused;
+    }
+    for (const Item& item : items) {
+        if (!isAcceptableKey(item.key)) {
+            return status::kContentRefused;
+        }
+    }
+    return status::kDone;
+}
+
+void addItemWrites(const std::vector<Item>& items, const std::string& dsn, IniPlan& plan) {
+    for (const Item& item : items) {
+        if (!isDsnItem(item)) {
+            plan.steps.push_back(writeStep(dsn, item.key, item.value, kOdbcIni));
+        }
+    }
+}
+
+// Add: register, then write. Configure: write in place, or, under a new
+// name, register the new DSN first and remove the old one last.
+int planDsnWrites(const HelperRequest& request, const std::string& command,
+                  const std::vector<Item>& items, const std::string& driver, IniPlan& plan) {
+    if (items.empty()) {
+        return status::kDone;
+    }
+    if (const int checked = checkDsnItems(items); checked != status::kDone) {
+        return checked;
+    }
+    const std::string dsn = *items.front().value;
+    const bool add = equalsIgnoringCase(command, "Add");
+    const std::string original = add ? std::string() : request.string("OriginalName").value_or("");
+    const bool rename = !original.empty() && !equalsIgnoringCase(original, dsn);
+    if (rename && !isAcceptableName(original)) {
+        return status::kContentRefused;
+    }
+    if (add || rename) {
+        if (add && driver.empty()) {
+            return status::kMissingKey;
+        }
+        if (!driver.empty() && !isAcceptableName(driver)) {
+            return status::kContentRefused;
+        }
+        IniStep registration;
+        registration.kind = IniStep::Kind::RegisterDsn;
+        registration.section = dsn;
+        registration.driver = driver;
+        registration.driverOf = original;
+        plan.steps.push_back(std::move(registration));
+    }
+    addItemWrites(items, dsn, plan);
+    if (rename) {
+        plan.steps.push_back(removeStep(IniStep::Kind::RemoveDsn, original));
+    }
+    return status::kDone;
+}
+
+// A preference list: its first element is stored, an empty one deletes it.
+int planListValue(const HelperRequest& preferences, const std::string& section,
+                  const std::string& key, IniPlan& plan) {
+    if (!preferences.contains(key)) {
+        return status::kDone;
+    }
+    const auto list = preferences.stringArray(key);
+    if (!list) {
+        return status::kContentRefused;
+    }
+    if (list->empty()) {
+        return status::kDone;
+    }
+    const std::string& first = list->front();
+    plan.steps.push_back(writeStep(section, key,
+                                   first.empty() ? std::nullopt : std::optional<std::string>(first),
+                                   kOdbcinstIni));
+    return status::kDone;
+}
+
+bool acceptablePreference(Preference kind, const std::string& value) {
+    if (hasControlCharacter(value)) {
+        return false;
+    }
+    switch (kind) {
+        case Preference::TraceTarget:
+            // Empty turns tracing off.
+            return value.empty() || value == "stderr" || value.front() == '/';
+        case Preference::AbsolutePath:
+            return value.empty() || value.front() == '/';
+        case Preference::Text:
+        case Preference::List:
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int SaveValue(const HelperRequest& preferences, const std::string& section, const std::string& key,
+              IniPlan& plan) {
+    if (!preferences.contains(key)) {
+        return status::kDone;
+    }
+    const PreferenceRow* row = preferenceRow(key);
+    const auto value = preferences.string(key);
+    if (row == nullptr || !value || !acceptablePreference(row->kind, *value)) {
+        return status::kContentRefused;
+    }
+    plan.steps.push_back(
+        writeStep(section, key, value->empty() ? std::nullopt : std::optional<std::string>(*value),
+                  kOdbcinstIni));
+    return status::kDone;
+}
+
+int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier) {
+    SystemLog::notice("Configure DSN");
+    const auto connection = request.string("ConnectionString");
+    const auto type = request.string("Type");
+    const auto command = request.string("Request");
+    const auto driver = request.string("Driver");
+    if (!connection || !type || !command || !driver || !request.string("Path")) {
+        return status::kMissingKey;
+    }
+    // "Path" is the client's idea of where the user's files are; the files
+    // are always the requesting user's own.
+    const std::optional<IniPlan::Scope> scope = scopeOf(*type);
+    if (!scope) {
+        return status::kContentRefused;
+    }
+    IniPlan plan;
+    plan.scope = *scope;
+    if (equalsIgnoringCase(*command, "Remove")) {
+        if (!isAcceptableName(*connection)) {
+            return status::kContentRefused;
+        }
+        plan.steps.push_back(removeStep(IniStep::Kind::RemoveDsn, *connection));
+        return applier.apply(plan);
+    }
+    if (!equalsIgnoringCase(*command, "Add") && !equalsIgnoringCase(*command, "Configure")) {
+        return status::kUnknownCommand;
+    }
+    const auto items = splitConnectionString(*connection);
+    if (!items) {
+        return status::kContentRefused;
+    }
+    if (const int planned = planDsnWrites(request, *command, *items, *driver, plan);
+        planned != status::kDone) {
+        return planned;
+    }
+    return plan.steps.empty() ? status::kDone : applier.apply(plan);
+}
+
+int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier) {
+    const auto command = request.string("Request");
+    const auto type = request.string("Type");
+    const auto name = request.string("DriverName");
+    if (!command || !type || !name) {
+        return status::kMissingKey;
+    }
+    const std::optional<IniPlan::Scope> scope = scopeOf(*type);
+    if (!scope || !isAcceptableName(*name)) {
+        return status::kContentRefused;
+    }
+    IniPlan plan;
+    plan.scope = *scope;
+    if (equalsIgnoringCase(*command, "Remove")) {
+        plan.steps.push_back(removeStep(IniStep::Kind::RemoveDriver, *name));
+        return applier.apply(plan);
+    }
+    if (!equalsIgnoringCase(*command, "Add") && !equalsIgnoringCase(*command, "Configure")) {
+        return status::kUnknownCommand;
+    }
+    const auto driverPath = request.string("DriverPath");
+    const auto setupPath = request.string("SetupPath");
+    if (!driverPath || driverPath->empty() || !setupPath) {
+        return status::kMissingKey;
+    }
+    if (*scope == IniPlan::Scope::System) {
+        // Every program that loads a system driver runs what these name.
+        std::string problem;
+        if (checkRootOwnedFile(*driverPath, problem) != 0 ||
+            (!setupPath->empty() && checkRootOwnedFile(*setupPath, problem) != 0)) {
+            SystemLog::error("Driver refused: " + limited(problem));
+            return status::kContentRefused;
+        }
+    }
+    const std::string original = equalsIgnoringCase(*command, "Configure")
+                                     ? request.string("OriginalName").value_or("")
+                                     : std::string();
+    const bool rename = !original.empty() && !equalsIgnoringCase(original, *name);
+    if (rename && !isAcceptableName(original)) {
+        return status::kContentRefused;
+    }
+    plan.steps.push_back(writeStep("ODBC Drivers", *name, "Installed", kOdbcinstIni));
+    plan.steps.push_back(writeStep(*name, "Driver", *driverPath, kOdbcinstIni));
+    plan.steps.push_back(writeStep(*name, "Setup", *setupPath, kOdbcinstIni));
+    if (rename) {
+        plan.steps.push_back(removeStep(IniStep::Kind::RemoveDriver, original));
+    }
+    return applier.apply(plan);
+}
+
+int DoUpdatePreferences(const HelperRequest& request, PlanApplier& applier) {
+    SystemLog::notice("Update preferences");
+    const auto section = request.string("ProductName");
+    const auto data = request.data("Preferences");
+    if (!section || !data) {
+        return status::kMissingKey;
+    }
+    if (*section != kDriverSection) {
+        return status::kContentRefused;
+    }
+    const HelperRequest::Parsed preferences = HelperRequest::parseXmlDictionary(*data);
+    if (!preferences.request) {
+        return status::kNotParsed;
+    }
+    for (const std::string& key : preferences.request->keys()) {
+        if (preferenceRow(key) == nullptr) {
+            return status::kContentRefused;
+        }
+    }
+    IniPlan plan;
+    plan.scope = IniPlan::Scope::System;
+    for (const PreferenceRow& row : kPreferences) {
+        const int planned = row.kind == Preference::List
+                                ? planListValue(*preferences.request, *section, row.key, plan)
+                                : SaveValue(*preferences.request, *section, row.key, plan);
+        if (planned != status::kDone) {
+            return planned;
+        }
+    }
+    return plan.steps.empty() ? status::kDone : applier.apply(plan);
+}
+
+int DoGetVersion(std::map<std::string, std::string>& response) {
+    response["Version"] = "3";
+    return status::kDone;
+}
+
+int DoSaveParameters(std::string_view requestText, PlanApplier& applier) {
+    const HelperRequest::Parsed parsed = HelperRequest::parse(requestText);
+    if (!parsed.request) {
+        SystemLog::error("Incorrect format: " + limited(parsed.error) + "\n");
+        return status::kNotParsed;
+    }
+    const HelperRequest& request = *parsed.request;
+    if (!textsAreClean(request)) {
+        return status::kContentRefused;
+    }
+    if (request.string(kCommandKey) == std::optional<std::string>("ConfigureDriver")) {
+        return DoConfigureDriver(request, applier);
+    }
+    const auto command = request.string("Request");
+    if (!command) {
+        SystemLog::error("Unknown command\n");
+        return status::kUnknownCommand;
+    }
+    if (equalsIgnoringCase(*command, "UpdatePreferences")) {
+        return DoUpdatePreferences(request, applier);
+    }
+    if (equalsIgnoringCase(*command, "Add") || equalsIgnoringCase(*command, "Configure") ||
+        equalsIgnoringCase(*command, "Remove")) {
+        return DoConfigureDSN(request, applier);
+    }
+    if (equalsIgnoringCase(*command, "GetVersion")) {
+        std::map<std::string, std::string> response;
+        return DoGetVersion(response);
+    }
+    SystemLog::error("Unknown command: " + limited(*command) + "\n");
+    return status::kUnknownCommand;
+}

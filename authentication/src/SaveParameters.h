@@ -1,0 +1,35 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "authentication/src/HelperRequest.h"
+#include "authentication/src/IniPlan.h"
+
+// Applies a validated plan where it belongs: system files as root, user
+// files as the requesting user. The service provides it; answers a status.
+class PlanApplier {
+  public:
+    virtual ~PlanApplier() = default;
+    virtual int apply(const IniPlan& plan) = 0;
+};
+
+// The command key of Quillmark's requests; only "ConfigureDriver" is read.
+inline constexpr const char* kCommandKey = "com.apple.dts.BetterAuthorizationSample.command";
+// The one odbcinst.ini section UpdatePreferences may change.
+inline constexpr const char* kDriverSection = "Vorlan Tarvex";
+
+// Parses one request text and hands it to its handler; the status of
+// helper_status. Nothing reaches `applier` unless the request passed every
+// check of its handler.
+int DoSaveParameters(std::string_view requestText, PlanApplier& applier);
+
+int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier);
+int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier);
+int DoUpdatePreferences(const HelperRequest& request, PlanApplier& applier);
+int DoGetVersion(std::map<std::string, std::string>& response);
+// Adds the write (or deletion, for an empty text) of one preference to
+// `plan`; an absent key adds nothing. A status other than 0 refuses it.
+int SaveValue(const HelperRequest& preferences, const std::string& section, const std::string& key,
+              IniPlan& plan);

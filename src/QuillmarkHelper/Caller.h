@@ -1,0 +1,42 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Who sent a request: the process at the other end of the connection as
+// the kernel reports it, or the user pkexec names.
+struct Caller {
+    pid_t pid = 0;  // 0 when not known (pkexec's caller)
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups;  // supplementary groups
+
+    static std::optional<Caller> ofPeer(int socketFd);
+    static std::optional<Caller> ofUser(uid_t uid);
+
+    bool inGroup(gid_t group) const;
+    // pkcheck's "PID,START,UID"; empty when the process's start is unknown.
+    std::string processSubject() const;
+};
+
+// Whether a caller may change the ODBC files: root, a member of the
+// administrators group, or whom polkit authorises for the helper's action
+// (pkcheck run with posix_spawn, no shell, an empty environment).
+class Authorisation {
+  public:
+    static constexpr const char* kAction = "com.vorlanworks.quillmark.helper.write";
+
+    Authorisation(std::string adminGroup, std::string pkcheck)
+        : adminGroup_(std::move(adminGroup)), pkcheck_(std::move(pkcheck)) {}
+
+    bool allows(const Caller& caller) const;
+
+  private:
+    bool polkitAllows(const Caller& caller) const;
+
+    std::string adminGroup_;
+    std::string pkcheck_;
+};

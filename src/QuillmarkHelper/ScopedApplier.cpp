@@ -1,0 +1,119 @@
+#include "src/QuillmarkHelper/ScopedApplier.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+
+#include "authentication/src/HelperStatus.h"
+#include "authentication/src/IniPlanRunner.h"
+#include "platform/DescriptorIo.h"
+
+namespace status = helper_status;
+
+namespace {
+
+constexpr auto kChildTimeout = std::chrono::seconds(60);
+
+// iODBC falls back to other files when a named one is missing, so each file
+// of the scope exists before the first call.
+bool ensureFile(const std::string& path, mode_t mode, bool makeFolder) {
+    if (makeFolder) {
+        const std::string folder = std::filesystem::path(path).parent_path().string();
+        if (!folder.empty() && mkdir(folder.c_str(), 0775) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd >= 0) {
+        close(fd);
+        return true;
+    }
+    return errno == EEXIST;
+}
+
+int prepareFiles(IniPlan::Scope scope, const IniLocations& locations) {
+    if (scope == IniPlan::Scope::User) {
+        return ensureFile(locations.userOdbcIni, 0600, true) &&
+                       ensureFile(locations.userOdbcinstIni, 0600, true)
+                   ? status::kDone
+                   : status::kFolderNotCreated;
+    }
+    return ensureFile(locations.systemOdbcIni, 0644, false) &&
+                   ensureFile(locations.systemOdbcinstIni, 0644, false)
+               ? status::kDone
+               : status::kWriteFailed;
+}
+
+// Gives up root for good: afterwards neither uid nor gid can come back.
+bool becomeCaller(const Caller& caller) {
+    return setgroups(caller.groups.size(), caller.groups.data()) == 0 &&
+           setresgid(caller.gid, caller.gid, caller.gid) == 0 &&
+           setresuid(caller.uid, caller.uid, caller.uid) == 0 && geteuid() == caller.uid &&
+           getegid() == caller.gid && (caller.uid == 0 || setresuid(0, 0, 0) != 0);
+}
+
+}  // namespace
+
+int ScopedApplier::applyHere(const IniPlan& plan, const IniLocations& locations) {
+    locations.exportToEnvironment();
+    if (const int prepared = prepareFiles(plan.scope, locations); prepared != status::kDone) {
+        return prepared;
+    }
+    return IniPlanRunner::run(plan);
+}
+
+int ScopedApplier::apply(const IniPlan& plan) {
+    const uid_t self = geteuid();
+    const uid_t owner = plan.scope == IniPlan::Scope::User ? caller_.uid : self;
+    const std::optional<IniLocations> locations = IniLocations::forUser(owner, options_);
+    if (!locations) {
+        return plan.scope == IniPlan::Scope::User ? status::kNotAsUser : status::kWriteFailed;
+    }
+    if (owner == self) {
+        return applyHere(plan, *locations);
+    }
+    if (self != 0) {
+        return status::kNotAsUser;
+    }
+    return applyAsCaller(plan, *locations);
+}
+
+int ScopedApplier::applyAsCaller(const IniPlan& plan, const IniLocations& locations) const {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+        return status::kNotAsUser;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        close(ends[0]);
+        close(ends[1]);
+        return status::kNotAsUser;
+    }
+    if (child == 0) {
+        close(ends[0]);
+        const int result = becomeCaller(caller_) ? applyHere(plan, locations) : status::kNotAsUser;
+        const ssize_t written = write(ends[1], &result, sizeof result);
+        _exit(written == static_cast<ssize_t>(sizeof result) ? 0 : 1);
+    }
+    close(ends[1]);
+    int result = status::kNotAsUser;
+    const auto read =
+        descriptor_io::readExactly(ends[0], reinterpret_cast<char*>(&result), sizeof result,
+                                   descriptor_io::deadlineAfter(kChildTimeout));
+    close(ends[0]);
+    if (read != descriptor_io::Result::Ok) {
+        kill(child, SIGKILL);
+        result = status::kNotAsUser;
+    }
+    int childStatus = 0;
+    while (waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {
+    }
+    return result;
+}

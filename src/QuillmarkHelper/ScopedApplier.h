@@ -1,0 +1,24 @@
+#pragma once
+
+#include "authentication/src/SaveParameters.h"
+#include "src/QuillmarkHelper/Caller.h"
+#include "src/QuillmarkHelper/HelperOptions.h"
+#include "src/QuillmarkHelper/IniLocations.h"
+
+// Applies validated plans for one caller: system changes in this process,
+// user changes in a child that has become the caller (groups, gid, uid)
+// before it opens anything, so no user file is ever written as root.
+class ScopedApplier : public PlanApplier {
+  public:
+    ScopedApplier(Caller caller, const HelperOptions& options)
+        : caller_(std::move(caller)), options_(options) {}
+
+    int apply(const IniPlan& plan) override;
+
+  private:
+    int applyAsCaller(const IniPlan& plan, const IniLocations& locations) const;
+    static int applyHere(const IniPlan& plan, const IniLocations& locations);
+
+    Caller caller_;
+    const HelperOptions& options_;
+};

@@ -1,0 +1,39 @@
+#include <signal.h>
+#include <sys/stat.h>
+#include <syslog.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "src/QuillmarkHelper/HelperOptions.h"
+#include "src/QuillmarkHelper/ServiceLoop.h"
+
+int main(int argc, char** argv) {
+    std::string problem;
+    const std::optional<HelperOptions> options =
+        HelperOptions::parse(std::vector<std::string>(argv + 1, argv + argc), problem);
+    if (!options) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 2;
+    }
+    // pkexec names its caller here; nothing else of the environment is
+    // trusted or kept.
+    const char* pkexecUid = std::getenv("PKEXEC_UID");
+    const std::string requester = pkexecUid ? pkexecUid : "";
+    clearenv();
+    umask(022);
+    signal(SIGPIPE, SIG_IGN);
+    openlog("QuillmarkHelper", LOG_PID | (options->logToStderr ? LOG_PERROR : 0), LOG_AUTHPRIV);
+
+    switch (options->mode) {
+        case HelperOptions::Mode::Inetd:
+            return service_loop::serveInetd(*options);
+        case HelperOptions::Mode::Listen:
+            return service_loop::serveListen(*options);
+        case HelperOptions::Mode::Stdin:
+            return service_loop::serveStdin(*options, requester);
+    }
+    return 1;
+}

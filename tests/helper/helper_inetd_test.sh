@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The helper as systemd runs it (one connection on standard input, under
+# systemd-socket-activate), as pkexec runs it (--stdin), and as installed:
+# the units name the installed program and systemd-analyze accepts them.
+# ctest-timeout: 120
+set -euo pipefail
+# shellcheck source=/dev/null
+source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
+trap 'world_destroy; [ -n "${ACTIVATOR:-}" ] && kill "$ACTIVATOR" 2>/dev/null; true' EXIT
+helper_world
+
+version=$(xml_request Request GetVersion)
+systemd-socket-activate -l "$SOCKET" -a --inetd "$MORVANEX_HELPER_PATH" --inetd \
+  2>>"$WORLD/helper.log" &
+ACTIVATOR=$!
+for _ in $(seq 100); do [ -S "$SOCKET" ] && break; sleep 0.05; done
+chmod 666 "$SOCKET"
+expect_eq "inetd, root" "$(send as_root "$version")" "OK"
+expect_eq "inetd, outside the group" "$(send as_nobody "$version")" "ERROR 5370"
+expect_eq "inetd, broken text" "$(send as_root "{ Request = ")" "ERROR 5371"
+kill "$ACTIVATOR"
+ACTIVATOR=
+
+# --stdin: the reply on standard output, status 0 only for OK.
+stdin_run() {
+  local out status
+  out=$(printf '%s' "$1" | "$MORVANEX_HELPER_PATH" --stdin) && status=0 || status=$?
+  echo "$out $status"
+}
+expect_eq "stdin, version" "$(stdin_run "$version")" "OK 0"
+expect_eq "stdin, no property list" "$(stdin_run "Request=GetVersion")" "ERROR 5371 1"
+expect_eq "stdin, refused name" \
+  "$(stdin_run "$(xml_request Request Remove Type System ConnectionString '[x]' Driver '' Path '')")" \
+  "ERROR 5368 1"
+if "$MORVANEX_HELPER_PATH" --stdin --pkcheck /bin/true </dev/null >/dev/null 2>&1; then
+  fail "--stdin accepted another option"
+fi
+
+# Installed with a prefix of our own.
+prefix=$WORLD/prefix
+cmake --install "$MORVANEX_BINARY_DIR" --prefix "$prefix" --component helper >/dev/null
+units=$prefix/lib/systemd/system
+grep -qx "ExecStart=$prefix/libexec/quillmark/QuillmarkHelper --inetd" "$units/quillmark-helper@.service" ||
+  fail "unit names another program: $(cat "$units/quillmark-helper@.service")"
+[ -f "$prefix/lib/morvanex/morvanex.bundle/Contents/Library/LaunchServices/QuillmarkHelper" ] &&
+  [ ! -L "$prefix/lib/morvanex/morvanex.bundle/Contents/Library/LaunchServices/QuillmarkHelper" ] ||
+  fail "fallback program not installed as a file"
+verify=$(systemd-analyze verify "$units/quillmark-helper.socket" "$units/quillmark-helper@.service" 2>&1)
+[ -z "$verify" ] || fail "systemd-analyze verify: $verify"
+echo PASS

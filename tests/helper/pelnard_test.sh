@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# pelnard on sandbox ini files: its usage errors, the entry it writes (the
+# same after a second run), and a run that cannot write: three messages
+# and exit status 2.
+# ctest-timeout: 60
+set -uo pipefail
+: "${MORVANEX_PELNARD_PATH:?MORVANEX_PELNARD_PATH not set}"
+export LC_ALL=C.UTF-8
+unset LANG LANGUAGE
+# shellcheck source=/dev/null
+source "$MORVANEX_SOURCE_DIR/scripts/odbc-sandbox.sh"
+source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support_ini.sh"
+sandbox_create
+trap sandbox_destroy EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# run ARGS...: output and status on one line each.
+run() { "$MORVANEX_PELNARD_PATH" "$@"; echo "status $?"; }
+
+USAGE=(
+  "Incorrect usage.|"
+  "Incorrect usage.|morvanex|pemberix"
+  "Incorrect driver name.|MORVANEX"
+  "Incorrect driver name.|tarvex"
+)
+for line in "${USAGE[@]}"; do
+  IFS='|' read -r -a fields <<<"$line"
+  got=$(run "${fields[@]:1}")
+  [ "$got" = "${fields[0]}
+status 1" ] || fail "pelnard ${fields[*]:1}: $got"
+done
+
+inst=$SYSODBCINSTINI
+got=$(run morvanex)
+[ "$got" = "Installing the driver in $inst...
+status 0" ] || fail "first run: $got"
+first=$(cat "$inst")
+[ "$(ini_value "$inst" "ODBC Drivers" "Vorlan Tarvex")" = Installed ] || fail "not listed: $first"
+case "$(ini_value "$inst" "Vorlan Tarvex" Driver)" in
+  /*/lib/morvanex/morvanex.bundle/Contents/MacOS/morvanex.so) ;;
+  *) fail "driver path: $first" ;;
+esac
+[ "$(ini_value "$inst" "Vorlan Tarvex" Setup)" = "" ] || fail "setup: $first"
+run morvanex >/dev/null
+[ "$(cat "$inst")" = "$first" ] || fail "second run changed the file: $(cat "$inst")"
+
+# A user who may not write the file.
+if [ "$(id -u)" = 0 ]; then
+  chmod 755 "$SANDBOX" "$SANDBOX/system"
+  chmod 444 "$inst"
+  got=$(setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$MORVANEX_PELNARD_PATH" pemberix)
+  status=$?
+  [ $status = 2 ] || fail "read-only run: status $status"
+  for keyword in Installed Driver Setup; do
+    grep -Eq "^Problem adding $keyword keyword to odbcinst.ini  error code: [0-9]+$" <<<"$got" ||
+      fail "no $keyword message in: $got"
+  done
+  [ "$(cat "$inst")" = "$first" ] || fail "read-only file changed"
+fi
+echo PASS

@@ -1,0 +1,139 @@
+// The repair of a legacy per-user odbc.ini, with the legacy and the target
+// paths injected: the target is the sandbox's user odbc.ini, which iODBC
+// reads as the user's file.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "admin/IniAccess.h"
+#include "admin/IniRepair.h"
+#include "platform/InstallerFacade.h"
+#include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kLegacy =
+    "[ODBC Data Sources]\nShared = Recorder\nHidden = Recorder\n\n"
+    "[Shared]\nServer = hidden\nPort = 1\n\n[Hidden]\nDatabase = h\n\n[Unlisted]\nKey = u\n";
+const std::string kEarlier =
+    "[ODBC Data Sources]\nShared = Recorder\nMine = Recorder\n\n"
+    "[Shared]\nServer = earlier\nUser = me\n\n[Mine]\nDatabase = m\n";
+
+struct Repaired {
+    IniRepair::Result result;
+    std::vector<std::string> asked;
+    std::vector<std::string> warnings;
+};
+
+class IniRepairTest : public ::testing::Test {
+  protected:
+    Repaired run(bool fix) const {
+        Repaired out{};
+        IniRepair::Ui ui{[&](const std::string& title, const std::string&) {
+                             out.asked.push_back(title);
+                             return fix;
+                         },
+                         [&](const std::string&, const std::string& message) {
+                             out.warnings.push_back(message);
+                         }};
+        out.result = IniRepair(legacy, target, ui).run();
+        return out;
+    }
+    std::string read(const fs::path& path) const { return OdbcSandbox::readFile(path); }
+
+    OdbcSandbox sandbox;
+    ScopedEnv lang{"LANG", "C.UTF-8"};
+    fs::path legacy = sandbox.home() / ".odbc.ini";
+    fs::path target = sandbox.odbcIni(OdbcSandbox::Scope::User);
+};
+
+TEST_F(IniRepairTest, NothingToDoAndCancel) {
+    EXPECT_EQ(run(true).result, IniRepair::Result::NothingToDo);  // no legacy file
+    fs::create_symlink(target, legacy);
+    const Repaired linked = run(true);
+    EXPECT_EQ(linked.result, IniRepair::Result::NothingToDo);
+    EXPECT_TRUE(linked.asked.empty());
+    fs::remove(legacy);
+    OdbcSandbox::writeFile(legacy, kLegacy);
+    const Repaired cancelled = run(false);
+    EXPECT_EQ(cancelled.result, IniRepair::Result::Cancelled);
+    EXPECT_EQ(cancelled.asked, std::vector<std::string>{"Invisible ~/.odbc.ini file detected"});
+    EXPECT_EQ(read(legacy), kLegacy);
+}
+
+TEST_F(IniRepairTest, MovesIntoAMissingFolderOrFile) {
+    for (const bool folderMissing : {true, false}) {
+        SCOPED_TRACE(folderMissing);
+        fs::remove_all(target.parent_path());
+        if (!folderMissing) {
+            fs::create_directories(target.parent_path());
+        }
+        OdbcSandbox::writeFile(legacy, kLegacy);
+        EXPECT_EQ(run(true).result, IniRepair::Result::Moved);
+        EXPECT_EQ(read(target), kLegacy);
+        EXPECT_FALSE(fs::exists(legacy));
+    }
+}
+
+TEST_F(IniRepairTest, MergesEverySectionAndKey) {
+    OdbcSandbox::writeFile(legacy, kLegacy);
+    OdbcSandbox::writeFile(target, kEarlier);
+    const Repaired merged = run(true);
+    ASSERT_EQ(merged.result, IniRepair::Result::Merged)
+        << ::testing::PrintToString(merged.warnings);
+    EXPECT_FALSE(fs::exists(legacy));
+    const IniAccess user(IniAccess::User);
+    const std::vector<std::array<std::string, 3>> expected = {
+        {"ODBC Data Sources", "Shared", "Recorder"},
+        {"ODBC Data Sources", "Hidden", "Recorder"},
+        {"ODBC Data Sources", "Mine", "Recorder"},
+        {"Shared", "Server", "hidden"},
+        {"Shared", "Port", "1"},
+        {"Shared", "User", "me"},
+        {"Hidden", "Database", "h"},
+        {"Unlisted", "Key", "u"},
+        {"Mine", "Database", "m"}};
+    for (const auto& [section, key, value] : expected) {
+        EXPECT_EQ(user.valueOr(section, key, "odbc.ini"), value) << section << "/" << key;
+    }
+    for (const auto& entry : fs::directory_iterator(target.parent_path())) {
+        EXPECT_EQ(entry.path().filename().string().find("odbc2"), std::string::npos);
+        EXPECT_EQ(entry.path().filename().string().find("odbc3"), std::string::npos);
+    }
+}
+
+TEST_F(IniRepairTest, RefusesToCutOrLoseAndLeavesBothFiles) {
+    const std::string tooLong = "[ODBC Data Sources]\nBig = Recorder\n\n[Big]\nValue = " +
+                                std::string(IniAccess::kBufferSize, 'v') + "\n";
+    struct Case {
+        const char* label;
+        std::string legacyText;
+        bool refuseWrites;
+    };
+    for (const Case& c : {Case{"a value too long to read whole", tooLong, false},
+                          Case{"a refused write", kLegacy, true}}) {
+        SCOPED_TRACE(c.label);
+        OdbcSandbox::writeFile(legacy, c.legacyText);
+        OdbcSandbox::writeFile(target, kEarlier);
+        if (c.refuseWrites) {
+            InstallerFacade::instance().setRefusal([](std::string_view function) {
+                return function == "SQLWritePrivateProfileString";
+            });
+        }
+        const Repaired failed = run(true);
+        InstallerFacade::instance().setRefusal(nullptr);
+        EXPECT_EQ(failed.result, IniRepair::Result::Failed);
+        ASSERT_EQ(failed.warnings.size(), 1u);
+        EXPECT_NE(failed.warnings[0].find("Failed to merge invisible"), std::string::npos);
+        EXPECT_EQ(read(legacy), c.legacyText);
+        EXPECT_EQ(read(target), kEarlier);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// Quillmark's windows rendered offscreen over the ini sandbox: every pane
+// of the main window lists what the files hold, the forms load their
+// entries and keep OK to their rules; a PNG of each under the build folder.
+// ctest-timeout: 120
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+
+#include <clocale>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "admin/AuthListener.h"
+#include "admin/DriverFormDialog.h"
+#include "admin/DsnFormDialog.h"
+#include "admin/MainWindow.h"
+#include "tests/quillmark/ScriptedDialogs.h"
+#include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Scope = OdbcSandbox::Scope;
+
+fs::path pictures() {
+    const fs::path folder = fs::path(MORVANEX_BINARY_DIR) / "screenshots" / "quillmark";
+    fs::create_directories(folder);
+    return folder;
+}
+
+void save(QWidget* widget, const char* name) {
+    const fs::path file = pictures() / name;
+    ASSERT_TRUE(widget->grab().save(QString::fromStdString(file.string()), "PNG")) << file;
+}
+
+template <typename T>
+T* child(QWidget* root, const char* name) {
+    T* found = root->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+class QuillmarkWindows : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("LANG", "C.UTF-8", 1);
+        // Qt takes the process locale when it starts; keep ours as it was.
+        const std::string locale = std::setlocale(LC_ALL, nullptr);
+        static int argc = 1;
+        static char name[] = "QuillmarkWindows_test";
+        static char* argv[] = {name, nullptr};
+        application = new QApplication(argc, argv);
+        std::setlocale(LC_ALL, locale.c_str());
+    }
+    static void TearDownTestSuite() {
+        delete application;
+        application = nullptr;
+    }
+    void SetUp() override {
+        sandbox.addDriver("Recorder", {{"Driver", QUILLMARK_RECORDING_SETUP}, {"Threads", "2"}});
+        sandbox.addDsn("Sales", "Recorder",
+                       {{"Description", "Quarterly figures"}, {"Server", "db1"}});
+        sandbox.addDsn("Données€", "Recorder", {{"Description", "accents"}});
+        sandbox.addDsn("Warehouse", "Recorder", {{"Description", "stock"}, {"Port", "5432"}},
+                       Scope::System);
+        sandbox.setKey(sandbox.odbcIni(Scope::User), "ODBC", "Trace", "1");
+        sandbox.setKey(sandbox.odbcIni(Scope::User), "ODBC", "TraceFile", "/tmp/odbc.trace");
+    }
+    void TearDown() override { AuthListener::stopAndWait(); }
+
+    static QApplication* application;
+    OdbcSandbox sandbox;
+    ScriptedDialogs dialogs;
+    PrivilegedRequest::Sender refuse = [](const std::string&) { return false; };
+};
+
+QApplication* QuillmarkWindows::application = nullptr;
+
+TEST_F(QuillmarkWindows, MainWindowPanes) {
+    MainWindow main(refuse);
+    ASSERT_TRUE(main.load());
+    main.window()->resize(720, 420);
+    main.window()->show();
+    struct Pane {
+        const char* view;
+        int rows;
+        const char* picture;
+    };
+    const Pane panes[] = {{"userDSNView", 2, "main-user-dsn.png"},
+                          {"systemDSNView", 1, "main-system-dsn.png"},
+                          {"driversView", 1, "main-drivers.png"},
+                          {nullptr, 0, "main-tracing.png"}};
+    for (int tab = 0; tab < 4; ++tab) {
+        SCOPED_TRACE(tab);
+        main.panes()->setCurrentIndex(tab);
+        if (panes[tab].view != nullptr) {
+            auto* view = child<QTableView>(main.window(), panes[tab].view);
+            ASSERT_NE(view, nullptr);
+            EXPECT_EQ(view->model()->rowCount(), panes[tab].rows);
+        }
+        save(main.window(), panes[tab].picture);
+    }
+    EXPECT_EQ(child<QTableView>(main.window(), "userDSNView")->model()->index(0, 0).data(),
+              QStringLiteral("Données€"));
+    auto* configure = child<QPushButton>(main.window(), "userDSNConfigButton");
+    EXPECT_FALSE(configure->isEnabled());
+    child<QTableView>(main.window(), "userDSNView")->selectRow(1);
+    EXPECT_TRUE(configure->isEnabled());
+
+    auto* tracing = child<QCheckBox>(main.window(), "enableTracing");
+    EXPECT_TRUE(tracing->isChecked());
+    EXPECT_EQ(child<QLineEdit>(main.window(), "logFileField")->text(), "/tmp/odbc.trace");
+    tracing->setChecked(false);
+    EXPECT_FALSE(child<QPushButton>(main.window(), "logFileButton")->isEnabled());
+}
+
+TEST_F(QuillmarkWindows, DsnFormLoadsAndSaves) {
+    QWidget parent;
+    DsnFormDialog form(&parent, dialogs, refuse);
+    ASSERT_TRUE(form.prepare("Sales", "Recorder", IniAccess::User));
+    QDialog* panel = form.panel();
+    EXPECT_EQ(child<QLineEdit>(panel, "descriptionField")->text(), "Quarterly figures");
+    EXPECT_EQ(child<QTableView>(panel, "view")->model()->rowCount(), 1);
+    child<QPushButton>(panel, "addKeywordButton")->click();
+    panel->resize(520, 400);
+    save(panel, "dsn-form.png");
+    auto* name = child<QLineEdit>(panel, "dsnField");
+    auto* ok = child<QPushButton>(panel, "okButton");
+    name->clear();
+    EXPECT_FALSE(ok->isEnabled());
+    name->setText("Sales2");
+    EXPECT_TRUE(ok->isEnabled());
+    ok->click();
+    const IniAccess user(IniAccess::User);
+    EXPECT_EQ(user.valueOr("Sales2", "Keyword"), "Value");
+    EXPECT_EQ(user.valueOr("Sales2", "Server"), "db1");
+    EXPECT_TRUE(user.keys("Sales")->empty());
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(QuillmarkWindows, DriverFormRules) {
+    QWidget parent;
+    DriverFormDialog existing(&parent, dialogs, refuse);
+    ASSERT_TRUE(existing.prepare("Recorder"));
+    QDialog* panel = existing.panel();
+    EXPECT_FALSE(child<QRadioButton>(panel, "systemRadio")->isEnabled());
+    EXPECT_TRUE(child<QRadioButton>(panel, "systemRadio")->isChecked());
+    EXPECT_EQ(child<QTableView>(panel, "view")->model()->rowCount(), 1);
+    panel->resize(560, 440);
+    save(panel, "driver-form.png");
+
+    DriverFormDialog fresh(&parent, dialogs, refuse);
+    ASSERT_TRUE(fresh.prepare(""));
+    QDialog* blank = fresh.panel();
+    auto* ok = child<QPushButton>(blank, "okButton");
+    EXPECT_FALSE(ok->isEnabled());
+    child<QLineEdit>(blank, "nameField")->setText("Added");
+    child<QLineEdit>(blank, "setupPathField")->setText("/lib/setup.so");
+    EXPECT_FALSE(ok->isEnabled());
+    child<QLineEdit>(blank, "driverPathField")->setText("/lib/added.so");
+    EXPECT_TRUE(ok->isEnabled());
+    child<QRadioButton>(blank, "userRadio")->setChecked(true);
+    ok->click();
+    EXPECT_NE(OdbcSandbox::readFile(sandbox.odbcinstIni(Scope::User)).find("[Added]"),
+              std::string::npos);
+}
+
+}  // namespace

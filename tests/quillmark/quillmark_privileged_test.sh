@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Quillmark's DSN editor run as an unprivileged administrator: renaming a
+# system DSN it may not write sends exactly one request to the helper on
+# its own socket, and the listing shows the rename once the helper said OK.
+# Without the helper's answer, nothing is shown as done.
+# ctest-timeout: 120
+set -euo pipefail
+export MORVANEX_HELPER_CLIENT=${MORVANEX_HELPER_CLIENT:-unused}
+# shellcheck source=/dev/null
+source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
+CLIENT=$MORVANEX_BINARY_DIR/tests/tools/quillmark_edit_client
+
+helper_world
+trap world_destroy EXIT
+printf '[ODBC Data Sources]\nOld = Vorlan Tarvex\n\n[Old]\nDriver = /usr/lib/morvanex.so\nServer = a\n' \
+  >"$WORLD/system/odbc.ini"
+export ODBCINI=$WORLD/user/odbc.ini ODBCINSTINI=$WORLD/user/odbcinst.ini
+export SYSODBCINI=$WORLD/system/odbc.ini SYSODBCINSTINI=$WORLD/system/odbcinst.ini
+export HOME=$WORLD/user
+
+edit() { as_admin timeout 60 "$CLIENT" "$SOCKET" Old New "Vorlan Tarvex" Server=b; }
+
+# No helper listening: the request is not answered OK, and the file stays.
+got=$(edit)
+[ "$(head -1 <<<"$got")" = HelperRefused ] || fail "without a helper: $got"
+grep -q '^\[Old\]' "$WORLD/system/odbc.ini" || fail "old DSN lost without a helper"
+
+helper_start
+got=$(edit)
+[ "$got" = "$(printf 'Sent\nNew')" ] || fail "through the helper: $got; helper: $(cat "$WORLD/helper.log")"
+grep -q '^\[New\]' "$WORLD/system/odbc.ini" || fail "new DSN not written"
+grep -q '^\[Old\]' "$WORLD/system/odbc.ini" && fail "old DSN not removed"
+[ "$(ini_value "$WORLD/system/odbc.ini" New Server)" = b ] || fail "Server not written"
+count=$(grep -c "Configure DSN" "$WORLD/helper.log" || true)
+[ "$count" = 1 ] || fail "expected one request, the helper saw $count"
+echo OK

@@ -1,0 +1,64 @@
+// pelnard: registers one driver of its table in the system odbcinst.ini.
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "platform/InstallerFacade.h"
+#include "platform/OdbcPaths.h"
+#include "utilities/pelnard/DriverTable.h"
+
+namespace {
+
+constexpr UWORD kSystemMode = ODBC_SYSTEM_DSN;
+
+// The installer's own code for the last failure.
+int installerErrorCode(InstallerFacade& installer) {
+    DWORD code = 0;
+    char message[SQL_MAX_MESSAGE_LENGTH] = {};
+    WORD length = 0;
+    installer.installerError(1, &code, message, sizeof message, &length);
+    return static_cast<int>(code);
+}
+
+// Sets system mode, then writes one value; false when the write failed.
+bool writeSystemValue(InstallerFacade& installer, const char* section, const char* key,
+                      const char* value, const char* failure) {
+    if (!installer.setConfigMode(kSystemMode)) {
+        std::printf("Problem setting config mode to ODBC_SYSTEM_DSN  error code: %d\n",
+                    installerErrorCode(installer));
+    }
+    if (installer.writePrivateProfileString(section, key, value, "odbcinst.ini")) {
+        return true;
+    }
+    std::printf("%s  error code: %d\n", failure, installerErrorCode(installer));
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::printf("Incorrect usage.\n");
+        return 1;
+    }
+    const std::optional<DriverTableRow> row = findDriver(argv[1]);
+    if (!row) {
+        std::printf("Incorrect driver name.\n");
+        return 1;
+    }
+    const std::string driverPath = driverLibraryPath(PELNARD_INSTALL_PREFIX, *row);
+    std::printf("Installing the driver in %s...\n",
+                OdbcPaths::current().odbcinstIni(OdbcPaths::Scope::System).c_str());
+
+    InstallerFacade& installer = InstallerFacade::instance();
+    bool written = writeSystemValue(installer, "ODBC Drivers", row->displayName, "Installed",
+                                    "Problem adding Installed keyword to odbcinst.ini");
+    written = writeSystemValue(installer, row->displayName, "Driver", driverPath.c_str(),
+                               "Problem adding Driver keyword to odbcinst.ini") &&
+              written;
+    written = writeSystemValue(installer, row->displayName, "Setup", "",
+                               "Problem adding Setup keyword to odbcinst.ini") &&
+              written;
+    // A failed write must show in the status, not only on the screen.
+    return written ? 0 : 2;
+}
