@@ -80,9 +80,12 @@ TEST(HelperRequestParse, RefusedTexts) {
     for (int i = 0; i < HelperRequest::kMaxXmlContainers + 1; ++i) {
         deep += "<array>";
     }
+    static constexpr char kNulText[] =
+        "<plist><dict><key>Request</key><string>Add\0x</string></dict></plist>";
+    const std::string nulRequest(kNulText, sizeof kNulText - 1);
     const std::string cases[] = {
         "bplist00\x01\x02",
-        std::string("<plist><dict><key>Request</key><string>Add\0x</string></dict></plist>", 71),
+        nulRequest,
         deep,
         std::string(HelperRequest::kMaxText + 1, ' '),
         "<plist><array><string>a</string></array></plist>",
