@@ -4,8 +4,10 @@
 # The cluster lives in $MORVANEX_PG_DIR (default /tmp/morvanex-pg-$UID),
 # listens on a free port of 127.0.0.1 with trust authentication, and writes
 # its connection settings to $MORVANEX_PG_DIR/env (PGHOST, PGPORT, PGUSER,
-# PGDATABASE lines, and a role that must give its password:
-# MORVANEX_PG_PW_USER / MORVANEX_PG_PW_PASSWORD). As root, initdb and the server run as an unprivileged
+# PGDATABASE lines, and roles that must give their passwords:
+# MORVANEX_PG_PW_USER / MORVANEX_PG_PW_PASSWORD, and MORVANEX_PG_SEMI_USER /
+# MORVANEX_PG_SEMI_PASSWORD, whose password holds ";" and "}" and is
+# quoted for the shell in that file). As root, initdb and the server run as an unprivileged
 # user (postgres).
 set -euo pipefail
 
@@ -16,6 +18,8 @@ ENV_FILE=$PG_DIR/env
 LOG_FILE=$PG_DIR/server.log
 PW_USER=morvanex_pw
 PW_PASSWORD=morvanex-secret
+SEMI_USER=morvanex_semi
+SEMI_PASSWORD='semi;colon}pw'
 
 die() { echo "pg-cluster: $*" >&2; exit 1; }
 
@@ -56,9 +60,10 @@ start() {
   if [ "$(id -u)" = 0 ]; then chown "$RUN_USER" "$PG_DIR"; fi
   as_user "$PG_BIN/initdb" -D "$DATA_DIR" -U postgres --auth=trust -E UTF8 --locale=C.UTF-8 \
     >"$PG_DIR/initdb.log" 2>&1 || { cat "$PG_DIR/initdb.log" >&2; die "initdb failed"; }
-  # Every role is trusted except one, which lets tests see a refused login.
+  # Every role is trusted except two, which let tests see a refused login
+  # and a password that connection text must carry in braces.
   local hba=$DATA_DIR/pg_hba.conf
-  { echo "host all $PW_USER 127.0.0.1/32 scram-sha-256"; cat "$hba"; } >"$hba.new"
+  { echo "host all $PW_USER,$SEMI_USER 127.0.0.1/32 scram-sha-256"; cat "$hba"; } >"$hba.new"
   cat "$hba.new" >"$hba" && rm -f "$hba.new"
   local port
   port=$(free_port)
@@ -67,8 +72,9 @@ start() {
     start >/dev/null || { cat "$LOG_FILE" >&2; die "server did not start"; }
   PGHOST=127.0.0.1 PGPORT=$port PGUSER=postgres PGDATABASE=postgres \
     "$PG_BIN/psql" -X -q -v ON_ERROR_STOP=1 \
-    -c "CREATE ROLE $PW_USER LOGIN PASSWORD '$PW_PASSWORD'" >/dev/null ||
-    die "could not create the password role"
+    -c "CREATE ROLE $PW_USER LOGIN PASSWORD '$PW_PASSWORD'" \
+    -c "CREATE ROLE $SEMI_USER LOGIN PASSWORD '$SEMI_PASSWORD'" >/dev/null ||
+    die "could not create the password roles"
   cat >"$ENV_FILE" <<ENV
 PGHOST=127.0.0.1
 PGPORT=$port
@@ -76,6 +82,8 @@ PGUSER=postgres
 PGDATABASE=postgres
 MORVANEX_PG_PW_USER=$PW_USER
 MORVANEX_PG_PW_PASSWORD=$PW_PASSWORD
+MORVANEX_PG_SEMI_USER=$SEMI_USER
+MORVANEX_PG_SEMI_PASSWORD='$SEMI_PASSWORD'
 ENV
   chmod 644 "$ENV_FILE"
   echo "pg-cluster: started on 127.0.0.1:$port ($PG_DIR)"

@@ -12,6 +12,7 @@
 
 #include "driver/adapter/ODBCRepeaterStatement.h"
 #include "driver/adapter/SqlTextScanner.h"
+#include "driver/core/ConnectionText.h"
 #include "driver/core/Environment.h"
 #include "driver/core/Keychain.h"
 #include "driver/core/MutexEnvironment.h"
@@ -62,22 +63,18 @@ std::string upperCase(std::string text) {
     return text;
 }
 
-// A connection-string value as the adapted driver must receive it: a value
-// holding ";" or a brace goes in braces, with "}" doubled, so that it can
-// neither end its item early nor add items of its own.
-std::string connectValue(const std::string& value) {
-    if (value.find_first_of(";{}") == std::string::npos) {
-        return value;
+// The text for the adapted driver. An empty user or password is left out:
+// "UID=;" would override the adapted DSN's own setting with nothing.
+std::string adaptedConnectText(const std::string& dsn, const std::string& user,
+                               const std::string& password) {
+    std::string text = connectionTextItem("DSN", dsn);
+    if (!user.empty()) {
+        text += connectionTextItem("UID", user);
     }
-    std::string braced = "{";
-    for (char c : value) {
-        braced += c;
-        if (c == '}') {
-            braced += '}';
-        }
+    if (!password.empty()) {
+        text += connectionTextItem("PWD", password);
     }
-    braced += '}';
-    return braced;
+    return text;
 }
 
 const char* flag(bool value) {
@@ -246,8 +243,7 @@ ODBCRepeaterConnection::AttemptOutcome ODBCRepeaterConnection::attemptConnection
             }
         }
         trace(std::string("// Attempting connection: ") + flag(keychainRan));
-        const std::string text = "DSN=" + connectValue(adaptedDsn_) + ";UID=" + connectValue(user) +
-                                 ";PWD=" + connectValue(secret) + ";";
+        const std::string text = adaptedConnectText(adaptedDsn_, user, secret);
         const SQLRETURN rc = nativeDriverConnect(nativeConnection_, nullptr,
                                                  reinterpret_cast<const SQLCHAR*>(text.c_str()),
                                                  SQL_NTS, nullptr, 0, nullptr);

@@ -222,10 +222,14 @@ class QualifierStripper {
 
 // --- quoteIdentifiers -------------------------------------------------------
 
-constexpr std::string_view kQuoteWordEnd = " \t\n\v\f\r(),.;<=>";
+// The operators + - * / % ! | & ^ ~ end a word and are copied bare: glued to
+// a word they would otherwise be quoted into it ("*10" read as an alias).
+constexpr std::string_view kQuoteWordEnd = " \t\n\v\f\r(),.;<=>+-*/%!|&^~";
 // ";" separates as well: a word made of it alone would otherwise be quoted
 // into an identifier and break the statement.
-constexpr std::string_view kQuoteSeparator{" \t\n\v\f\r(),.<=>;\0", 15};
+constexpr std::string_view kQuoteSeparator{" \t\n\v\f\r(),.<=>;\0+-*/%!|&^~", 25};
+// What a sign follows when it belongs to the number behind it (-3 in x*-3).
+constexpr std::string_view kBeforeSignedNumber = "+-*/%!|&^~(<=>";
 
 // Words left bare, after "SELECT"; a word that is the beginning of one of
 // them (T for TABLE) stays bare as well.
@@ -293,17 +297,51 @@ class IdentifierQuoter {
             closing_ = c == '{' ? '}' : c;
             out_.push_back(c);
         } else if (inWord_) {
-            if (isOneOf(c, kQuoteWordEnd)) {
+            if (isOneOf(c, kQuoteWordEnd) && !isExponentSign(i)) {
                 writeWord(i, false);
                 out_.push_back(c);
             }
-        } else if (isOneOf(c, kQuoteSeparator)) {
+        } else if (isOneOf(c, kQuoteSeparator) && !isLeadingSign(i)) {
             out_.push_back(c);
         } else {
             inWord_ = true;
             wordStart_ = i;
         }
         return i + 1;
+    }
+
+    // The sign of an exponent inside a number word (1e-5).
+    bool isExponentSign(std::size_t i) const {
+        if (text_[i] != '+' && text_[i] != '-') {
+            return false;
+        }
+        const std::string_view word = text_.substr(wordStart_, i - wordStart_);
+        if (word.size() < 2 || (word.back() != 'e' && word.back() != 'E')) {
+            return false;
+        }
+        const std::string_view mantissa = word.substr(0, word.size() - 1);
+        return mantissa.find_first_of("0123456789") != std::string_view::npos &&
+               isNumberWord(mantissa);
+    }
+
+    // A sign that begins a number: right before its digits, at the start of
+    // the text or after an operator or an opening parenthesis.
+    bool isLeadingSign(std::size_t i) const {
+        if (text_[i] != '+' && text_[i] != '-') {
+            return false;
+        }
+        const char next = charOrNul(text_, i + 1);
+        const bool digitFollows =
+            (next >= '0' && next <= '9') ||
+            (next == '.' && charOrNul(text_, i + 2) >= '0' && charOrNul(text_, i + 2) <= '9');
+        if (!digitFollows) {
+            return false;
+        }
+        std::size_t before = i;
+        while (before > 0 && isSpaceChar(text_[before - 1])) {
+            --before;
+        }
+        return before == 0 || isOneOf(text_[before - 1], kBeforeSignedNumber);
     }
 
     std::size_t stepInRun(std::size_t i, char c) {

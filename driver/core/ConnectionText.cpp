@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/adapter/SqlTextScanner.h"
 #include "platform/InstallerFacade.h"
 
 namespace {
@@ -31,12 +30,10 @@ SQLSMALLINT normalLength(SQLSMALLINT length) {
 
 // Multibyte text of the wide text under the current locale: at most `limit`
 // bytes, ending before a character that cannot be converted or would not fit.
-// `used` receives the wide characters taken.
-std::string narrow(std::wstring_view wide, std::size_t limit, std::size_t* used = nullptr) {
+std::string narrow(std::wstring_view wide, std::size_t limit) {
     std::string out;
     std::mbstate_t state{};
     char bytes[MB_LEN_MAX];
-    std::size_t taken = 0;
     for (wchar_t c : wide) {
         if (c == L'\0') {
             break;
@@ -46,10 +43,6 @@ std::string narrow(std::wstring_view wide, std::size_t limit, std::size_t* used 
             break;
         }
         out.append(bytes, n);
-        ++taken;
-    }
-    if (used != nullptr) {
-        *used = taken;
     }
     return out;
 }
@@ -104,18 +97,66 @@ bool isSemicolonForm(const Char* text, SQLSMALLINT length) {
            holdsSemicolon(std::basic_string_view<Char>(text, stretch));
 }
 
-// Non-empty items between ";" separators.
-template <typename Char>
-std::vector<std::basic_string_view<Char>> semicolonItems(std::basic_string_view<Char> text) {
-    std::vector<std::basic_string_view<Char>> items;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find(static_cast<Char>(';')), text.size());
-        if (end > 0) {
-            items.push_back(text.substr(0, end));
+// Index just past the "}" that closes the braced value opened at `open`
+// ("}}" stands for a "}" inside it); the text's end when none closes it.
+std::size_t bracedValueEnd(std::string_view text, std::size_t open) {
+    std::size_t at = open + 1;
+    while (at < text.size()) {
+        if (text[at] == '}') {
+            if (at + 1 < text.size() && text[at + 1] == '}') {
+                at += 2;
+                continue;
+            }
+            return at + 1;
         }
-        text.remove_prefix(std::min(end + 1, text.size()));
+        ++at;
+    }
+    return text.size();
+}
+
+// End of the item that begins at `at`: the next ";" outside a braced value.
+// A value is braced when "{" follows the item's first "=" at once.
+std::size_t itemEnd(std::string_view text, std::size_t at) {
+    const std::size_t semicolon = std::min(text.find(';', at), text.size());
+    const std::size_t equals = text.find('=', at);
+    if (equals >= semicolon || equals + 1 >= text.size() || text[equals + 1] != '{') {
+        return semicolon;
+    }
+    return std::min(text.find(';', bracedValueEnd(text, equals + 1)), text.size());
+}
+
+// Non-empty items between ";" separators, a braced value kept whole; at most
+// the first kWorkLimit bytes are read.
+std::vector<std::string_view> semicolonItems(std::string_view text) {
+    text = text.substr(0, kWorkLimit);
+    std::vector<std::string_view> items;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = itemEnd(text, at);
+        if (end > at) {
+            items.push_back(text.substr(at, end - at));
+        }
+        at = end + 1;
     }
     return items;
+}
+
+// A value as written behind its "=": a braced one loses its braces and has
+// "}}" read as "}".
+std::string itemValue(std::string_view written) {
+    if (written.empty() || written.front() != '{') {
+        return std::string(written);
+    }
+    const std::size_t end = bracedValueEnd(written, 0);
+    const bool closed = end >= 2 && written[end - 1] == '}';
+    std::string value;
+    for (std::size_t at = 1; at < (closed ? end - 1 : end); ++at) {
+        value.push_back(written[at]);
+        if (written[at] == '}') {
+            ++at;  // the second "}" of a doubled one
+        }
+    }
+    return value;
 }
 
 // Items of an attribute list up to its empty item, all within `length`.
@@ -135,18 +176,6 @@ std::vector<std::basic_string_view<Char>> listItems(const Char* text, std::size_
         pos = end + 1;
     }
     return items;
-}
-
-// The items of a text by the form test; semicolon-form text is cut to
-// `semicolonLimit` characters before it is split.
-template <typename Char>
-std::vector<std::basic_string_view<Char>> connectionItems(const Char* text, SQLSMALLINT length,
-                                                          std::size_t semicolonLimit) {
-    if (isSemicolonForm(text, length)) {
-        std::basic_string_view<Char> stretch(text, stretchLength(text, length));
-        return semicolonItems(stretch.substr(0, semicolonLimit));
-    }
-    return listItems(text, static_cast<std::size_t>(length));
 }
 
 std::string joinItems(const std::vector<std::string_view>& items) {
@@ -172,11 +201,14 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
 }
 
 // Key and value of an item the way strtok_r on "=" splits it: runs of "="
-// separate tokens, the key is the first token, the value the second.
+// separate tokens, the key is the first token, the value the second; a
+// braced value is read whole.
 void insertPair(ConnectionStringMap& map, std::string_view item) {
-    auto nextToken = [&item]() {
-        const std::size_t begin = std::min(item.find_first_not_of('='), item.size());
-        item.remove_prefix(begin);
+    auto skipEquals = [&item]() {
+        item.remove_prefix(std::min(item.find_first_not_of('='), item.size()));
+    };
+    auto nextToken = [&item, &skipEquals]() {
+        skipEquals();
         const std::size_t end = std::min(item.find('='), item.size());
         std::string_view token = item.substr(0, end);
         item.remove_prefix(end);
@@ -186,8 +218,24 @@ void insertPair(ConnectionStringMap& map, std::string_view item) {
     if (key.empty()) {
         return;
     }
-    const std::string_view value = nextToken();
-    map.emplace(std::string(key), std::string(value));
+    skipEquals();
+    map.emplace(std::string(key),
+                !item.empty() && item.front() == '{' ? itemValue(item) : std::string(nextToken()));
+}
+
+// The value of the first item that begins with `key` in normalised text.
+std::string attributeValue(std::string_view text, const SQLWCHAR* key) {
+    const std::string narrowKey = narrow(key, kKeyLimit);
+    for (std::string_view item : semicolonItems(text)) {
+        if (!startsWithNoCase(item.substr(0, kKeyLimit), narrowKey)) {
+            continue;
+        }
+        // The value starts behind the key and its "="; an item too short for
+        // that has none.
+        return item.size() < narrowKey.size() + 1 ? std::string()
+                                                  : itemValue(item.substr(narrowKey.size() + 1));
+    }
+    return {};
 }
 
 std::string maskItems(const std::vector<std::string_view>& items) {
@@ -247,15 +295,8 @@ std::string makeConnectionStringW(const SQLWCHAR* text, SQLSMALLINT length) {
 }
 
 std::string maskConnectionString(const char* text, SQLSMALLINT length) {
-    if (text == nullptr) {
-        return {};
-    }
-    length = normalLength(length);
-    if (length == SQL_NTS || findCharBounded(text, ';', length) != nullptr) {
-        const std::string_view stretch(text, stretchLength(text, length));
-        return maskItems(semicolonItems(stretch.substr(0, kWorkLimit)));
-    }
-    return maskItems(listItems(text, static_cast<std::size_t>(length)));
+    // The items the connect will read, so that no password escapes the mask.
+    return maskItems(semicolonItems(makeConnectionString(text, length)));
 }
 
 std::string maskConnectionString(const SQLCHAR* text, SQLSMALLINT length) {
@@ -263,20 +304,13 @@ std::string maskConnectionString(const SQLCHAR* text, SQLSMALLINT length) {
 }
 
 std::string maskConnectionStringW(const SQLWCHAR* text) {
-    if (text == nullptr) {
-        return {};
-    }
-    const std::string narrowed = narrow(text, kWorkLimit);
-    return maskConnectionString(narrowed.c_str(), SQL_NTS);
+    return maskItems(semicolonItems(makeConnectionStringW(text, SQL_NTS)));
 }
 
 void parseConnectionString(const char* text, SQLSMALLINT length, ConnectionStringMap& map) {
-    if (text == nullptr) {
-        return;
-    }
-    length = normalLength(length);
-    for (std::string_view item : connectionItems(text, length, kWorkLimit)) {
-        insertPair(map, item.substr(0, kWorkLimit));
+    const std::string normal = makeConnectionString(text, length);
+    for (std::string_view item : semicolonItems(normal)) {
+        insertPair(map, item);
     }
 }
 
@@ -288,18 +322,9 @@ void parseConnectionString(const std::string& text, ConnectionStringMap& map) {
 }
 
 void parseConnectionStringW(const SQLWCHAR* text, SQLSMALLINT length, ConnectionStringMap& map) {
-    if (text == nullptr) {
-        return;
-    }
-    length = normalLength(length);
-    if (isSemicolonForm(text, length)) {
-        const std::string narrowed =
-            narrow(std::wstring_view(text, stretchLength(text, length)), kWorkLimit);
-        parseConnectionString(narrowed.c_str(), SQL_NTS, map);
-        return;
-    }
-    for (std::wstring_view item : listItems(text, static_cast<std::size_t>(length))) {
-        insertPair(map, narrow(item, kWorkLimit));
+    const std::string normal = makeConnectionStringW(text, length);
+    for (std::string_view item : semicolonItems(normal)) {
+        insertPair(map, item);
     }
 }
 
@@ -316,7 +341,7 @@ std::string setConnectionStringValue(const std::string& connectionString, const 
     }
     std::string out;
     for (const auto& [k, v] : map) {
-        out.append(k).append("=").append(v).push_back(';');
+        out.append(connectionTextItem(k, v));
     }
     return out;
 }
@@ -325,26 +350,32 @@ std::string getAttributeValueW(const SQLWCHAR* text, SQLSMALLINT length, const S
     if (text == nullptr || key == nullptr) {
         return {};
     }
-    length = normalLength(length);
-    std::size_t keyChars = 0;
-    const std::string narrowKey = narrow(std::wstring_view(key), kKeyLimit, &keyChars);
-    for (std::wstring_view item : connectionItems(text, length, std::wstring_view::npos)) {
-        if (!startsWithNoCase(narrow(item, kKeyLimit), narrowKey)) {
-            continue;
-        }
-        // The value starts behind the key and its "="; an item too short for
-        // that has none.
-        if (item.size() < keyChars + 1) {
-            return {};
-        }
-        return narrow(item.substr(keyChars + 1), kWorkLimit);
-    }
-    return {};
+    return attributeValue(makeConnectionStringW(text, length), key);
 }
 
 std::string getAttributeValue(const std::string& text, const SQLWCHAR* key) {
-    const std::wstring wide = widen(text, kWideLimit);
-    return getAttributeValueW(wide.c_str(), SQL_NTS, key);
+    return key == nullptr ? std::string() : attributeValue(text, key);
+}
+
+std::string connectionTextValue(std::string_view value) {
+    if (value.find_first_of(";{}") == std::string_view::npos) {
+        return std::string(value);
+    }
+    std::string braced = "{";
+    for (char c : value) {
+        braced.push_back(c);
+        if (c == '}') {
+            braced.push_back('}');
+        }
+    }
+    braced.push_back('}');
+    return braced;
+}
+
+std::string connectionTextItem(std::string_view key, std::string_view value) {
+    std::string item(key);
+    item.append("=").append(connectionTextValue(value)).push_back(';');
+    return item;
 }
 
 UWORD selectDsnConfigModeW(const SQLWCHAR* dsn) {

@@ -177,6 +177,12 @@ TEST_F(DialectPostgres, RewrittenExpressionsGiveMySqlResults) {
         {"SELECT id, DAYOFWEEK(born) FROM " + t() + " WHERE id < 3 ORDER BY id",
          {{"1", "1"}, {"2", "7"}}},
         {"SELECT DAYOFWEEK(born) * 10 FROM " + t() + " WHERE id = 2", {{"70"}}},
+        // Operators glued to their operands are operators, not names.
+        {"SELECT DAYOFWEEK(born)*10 FROM " + t() + " WHERE id = 2", {{"70"}}},
+        {"SELECT COUNT(*)*2 FROM " + t(), {{"6"}}},
+        {"SELECT id*2, `id`*-3 FROM " + t() + " WHERE id!=1 AND id-1>0 ORDER BY id",
+         {{"4", "-6"}, {"6", "-9"}}},
+        {"SELECT id FROM " + t() + " WHERE id*1e-1<2.5E-1 ORDER BY id", {{"1"}, {"2"}}},
         {"SELECT EXTRACT(SECOND FROM ts) FROM " + t() + " WHERE id = 1", {{"30"}}},
         // MySQL's zero dates select the NULL dates.
         {"SELECT id FROM " + t() + " WHERE born='0000-00-00'", {{"3"}}},

@@ -263,6 +263,15 @@ TEST(SqlTextScanner, QuoteIdentifiersQuotesBareWordsOnly) {
         {"SELECT 12abc", false, '\\', "SELECT \"12abc\""},
         {"SELECT 1e", false, '\\', "SELECT \"1e\""},
         {"select \"Mixed Case\" from t", false, '\\', "select \"Mixed Case\" from t"},
+        // Operators end words and stay bare; signs inside numbers stay.
+        {"SELECT DAYOFWEEK(born)*10 FROM t", false, '\\', "SELECT DAYOFWEEK(\"born\")*10 FROM t"},
+        {"SELECT COUNT(*)*2", false, '\\', "SELECT COUNT(*)*2"},
+        {"SELECT id*2, x-1>0, qty!=1", false, '\\', "SELECT \"id\"*2, \"x\"-1>0, \"qty\"!=1"},
+        {"SELECT nm||'x', ~bits, qty%num/2&3|4^5", false, '\\',
+         "SELECT \"nm\"||'x', ~\"bits\", \"qty\"%\"num\"/2&3|4^5"},
+        {"SELECT 1e-5*-3, 2.5E+3-+.5, (-7), x1e-5", false, '\\',
+         "SELECT 1e-5*-3, 2.5E+3-+.5, (-7), \"x1e\"-5"},
+        {"SELECT `id`*2", true, '\\', "SELECT `id`*2"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(quoteIdentifiers(c.text, '"', c.backquotes, c.escape, true), c.expected)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The MySQL face behind iODBC: a DSN of the built driver whose DriverDSN
 # names a pemberix.so DSN on the private PostgreSQL cluster. SQLConnect and
-# SQLDriverConnect succeed, iodbctest runs a query and shows its row, the
+# SQLDriverConnect succeed (with a braced password, and without a UID, where
+# the adapted DSN's user connects), iodbctest runs a query and shows its row, the
 # connection and statement trace goes to TraceFile, and a missing database
 # reads as a MySQL client's "Access denied".
 # ctest-fixture: postgres
@@ -73,6 +74,24 @@ for library in "$MORVANEX_DRIVER_PATH" "$MORVANEX_DRIVER_A_PATH"; do
   if grep -q hunter2 <<<"$trace"; then
     fail "$name driverconnect: the password is in the trace"
   fi
+
+  # A password holding ";" and "}" travels in braces and is masked whole.
+  braced=$(sed 's/}/}}/g' <<<"$MORVANEX_PG_SEMI_PASSWORD")
+  output=$("$client" driverconnect "DSN=MX;UID=$MORVANEX_PG_SEMI_USER;PWD={$braced}" 2>&1) ||
+    fail "$name: braced password: $output"
+  expect_in "$name braced password" "$output" "SQLDriverConnect rc=0"
+  trace=$(take_trace)
+  expect_in "$name braced password" "$trace" "DSN=MX;UID=$MORVANEX_PG_SEMI_USER;PWD=****;"
+  if grep -F -e "colon}" -e "semi;colon" <<<"$trace"; then
+    fail "$name braced password: the password is in the trace (lines above)"
+  fi
+
+  # Without a UID the adapted DSN's own Username connects, not the system user.
+  output=$("$MORVANEX_BINARY_DIR/tests/tools/odbc_sql_client" "DSN=MX" \
+    "SELECT current_setting('session_authorization')" 2>&1) ||
+    fail "$name no UID: $output"
+  expect_in "$name no UID" "$output" "$PGUSER"
+  take_trace >/dev/null
 
   output=$(printf 'select 41 + 1 as answer\nquit\n' |
     uninstrumented iodbctest "DSN=MX;UID=$PGUSER") || fail "$name iodbctest: $output"

@@ -14,6 +14,7 @@
 #include "driver/core/MemoryRecordset.h"
 #include "driver/core/Statement.h"
 #include "driver/core/TextEncoding.h"
+#include "platform/PreferredLanguages.h"
 #include "tests/api/ConnectionTestDoubles.h"
 #include "tests/api/TraceTestBuffers.h"
 
@@ -300,6 +301,12 @@ TEST(ResultSetCalls, DescribeColWFitsTheNameToTheCallersCharacters) {
 }
 
 TEST(ResultSetCalls, DescribeColWTraceAndNameReading) {
+    // The language encoding follows the language variables: fixed here, so
+    // that the host's LANG or LANGUAGE cannot change it.
+    setPreferredLanguagesOverride(std::vector<std::string>{"en"});
+    struct Restore {
+        ~Restore() { setPreferredLanguagesOverride(std::nullopt); }
+    } restore;
     struct Case {
         const char* name;
         bool wideApi;

@@ -78,6 +78,10 @@ TEST(ConnectionText, MaskConnectionStringHidesEveryPasswordItem) {
         {std::string("DSN=a\0PWD=secret", 16), 6, "DSN=a;"},
         {"A=1;B=2;PWD=secret", 5, "A=1;B;"},
         {"A=1", 0, ""},
+        // Read as the connect reads it: the list items joined by ";".
+        {std::string("DSN=x\0UID=u;PWD=secret\0", 23), 23, "DSN=x;UID=u;PWD=****;"},
+        {"DSN=a;PWD={se;cret}};x};UID=b", SQL_NTS, "DSN=a;PWD=****;UID=b;"},
+        {"PWD={secret;UID=b", SQL_NTS, "PWD=****;"},
     };
     for (const TextCase& c : cases) {
         const std::string masked = maskConnectionString(c.text.data(), c.length);
@@ -103,6 +107,10 @@ TEST(ConnectionText, ParseConnectionStringKeepsFirstValuesAndSplitsAtEquals) {
         {"==lead=v;==;A==1", SQL_NTS, {{"lead", "v"}, {"A", "1"}}},
         {std::string("A=1\0B=2SECRET", 13), 7, {{"A", "1"}, {"B", "2"}}},
         {"A=1", 0, {}},
+        {std::string("DSN=x\0UID=u;PWD=secret\0", 23),
+         23,
+         {{"DSN", "x"}, {"UID", "u"}, {"PWD", "secret"}}},
+        {"PWD={a;b=}}c};UID=u;X={}", SQL_NTS, {{"PWD", "a;b=}c"}, {"UID", "u"}, {"X", ""}}},
     };
     for (const Case& c : cases) {
         ConnectionStringMap map;
@@ -130,13 +138,17 @@ TEST(ConnectionText, OversizeSemicolonTextIsReadUpToTheBound) {
     // Widening keeps a slot for the terminator; narrowing stops at 4,095 bytes.
     EXPECT_EQ(getAttributeValue("K=" + std::string(4094, 'v'), L"K"), std::string(4093, 'v'));
     const std::wstring wide = L"K=" + std::wstring(6000, L'v');
-    EXPECT_EQ(getAttributeValueW(wide.c_str(), SQL_NTS, L"K"), std::string(4095, 'v'));
+    EXPECT_EQ(getAttributeValueW(wide.c_str(), SQL_NTS, L"K"), std::string(4093, 'v'));
 }
 
 TEST(ConnectionText, SetConnectionStringValueMatchesKeysWithoutCase) {
     EXPECT_EQ(setConnectionStringValue("dsn=a;UID=b;", "DSN", "c"), "UID=b;dsn=c;");
     EXPECT_EQ(setConnectionStringValue("A=1;", "B", "2"), "A=1;B=2;");
     EXPECT_EQ(setConnectionStringValue("A=1;a=2;", "A", "3"), "A=3;a=2;");
+    // A value holding ";" or braces is written in braces and reads back whole.
+    const std::string written = setConnectionStringValue("A=1;", "PWD", "x;}{y");
+    EXPECT_EQ(written, "A=1;PWD={x;}}{y};");
+    EXPECT_EQ(getAttributeValue(written, L"PWD"), "x;}{y");
 }
 
 TEST(ConnectionText, GetAttributeValueMatchesItemsByPrefix) {
@@ -159,6 +171,9 @@ TEST(ConnectionText, GetAttributeValueMatchesItemsByPrefix) {
         {std::string("A=1\0UID=b", 9), 9, L"UID", "b"},
         {std::string("A=1\0UID=b", 9), 4, L"UID", ""},
         {"A=1;UID=b", -9, L"uid", "b"},
+        {"PWD={a;UID=x}};b};UID=u", SQL_NTS, L"UID", "u"},
+        {"PWD={a;UID=x}};b};UID=u", SQL_NTS, L"PWD", "a;UID=x};b"},
+        {std::string("DSN=x\0UID=u;PWD=secret\0", 23), 23, L"PWD", "secret"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(getAttributeValueW(widenAscii(c.text).data(), c.length, c.key), c.expected)
@@ -171,11 +186,11 @@ TEST(ConnectionText, GetAttributeValueMatchesItemsByPrefix) {
     EXPECT_EQ(getAttributeValueW(nullptr, SQL_NTS, L"DSN"), "");
 }
 
-TEST(ConnectionText, ConversionsFollowTheLocaleAndStopAtAnUnconvertibleCharacter) {
+TEST(ConnectionText, WideConversionsFollowTheLocaleAndStopAtAnUnconvertibleCharacter) {
     const std::string text = "DSN=caf\xc3\xa9;X=1";
     {
         LocaleGuard locale("C");
-        EXPECT_EQ(getAttributeValue(text, L"DSN"), "caf");
+        EXPECT_EQ(getAttributeValue(text, L"DSN"), "caf\xc3\xa9") << "narrow text is read as is";
         EXPECT_EQ(getAttributeValueW(L"DSN=caf\u00e9", SQL_NTS, L"DSN"), "caf");
     }
     LocaleGuard locale("C.UTF-8");
