@@ -346,7 +346,9 @@ BOOL ConfigDsn::failure(const char* title, UWORD mode) {
 
 BOOL ConfigDsn::wizardNotShown() {
     // A request that did nothing must not read as done.
-    std::string message = "No display is available for the DSN wizard.";
-    InstallerFacade::instance().postInstallerError(ODBC_ERROR_REQUEST_FAILED, message.data());
+    // The installer keeps the pointer, not a copy: the text must outlive
+    // the call.
+    static char message[] = "No display is available for the DSN wizard.";
+    InstallerFacade::instance().postInstallerError(ODBC_ERROR_REQUEST_FAILED, message);
     return FALSE;
 }
