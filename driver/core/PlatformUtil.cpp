@@ -223,7 +223,9 @@ std::string getBundleVersion(const char* bundleIdentifier) {
 }
 
 bool getSandboxContainerId() {
-    return std::getenv("APP_SANDBOX_CONTAINER_ID") != nullptr;
+    // A Flatpak host: its id in the environment, its info file at the root.
+    const char* id = std::getenv("FLATPAK_ID");
+    return (id != nullptr && *id != '\0') || ::access("/.flatpak-info", F_OK) == 0;
 }
 
 bool isTranslated() {

@@ -415,6 +415,14 @@ std::int64_t utf8ToWide(std::string_view text, void* dest, std::int64_t destByte
     return utf8ToWide(text.data(), static_cast<std::int64_t>(text.size()), dest, destBytes);
 }
 
+std::wstring utf8ToWideString(std::string_view text) {
+    // A UTF-8 byte never yields more than one wide character.
+    std::wstring wide(text.size() + 1, L'\0');
+    utf8ToWide(text, wide.data(), static_cast<std::int64_t>(wide.size() * sizeof(wchar_t)));
+    wide.resize(std::wcslen(wide.c_str()));
+    return wide;
+}
+
 std::int64_t utf8ToWide(const char* text, void* dest, std::int64_t destBytes) {
     return utf8ToWide(text, SQL_NTS, dest, destBytes);
 }

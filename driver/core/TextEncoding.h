@@ -73,6 +73,8 @@ std::string wideToUtf8ViaLatin1(const SQLWCHAR* text, std::int64_t length, SQLIN
 std::int64_t utf8ToWide(std::string_view text, void* dest, std::int64_t destBytes);
 std::int64_t utf8ToWide(const char* text, void* dest, std::int64_t destBytes);
 std::int64_t utf8ToWide(const char* text, std::int64_t length, void* dest, std::int64_t destBytes);
+// UTF-8 as a whole wide string, sized to the text (a NUL ends it early).
+std::wstring utf8ToWideString(std::string_view text);
 
 // 16-bit wide text (units in host order, any alignment; a count or SQL_NTS,
 // stopping at a zero unit) as UTF-8. Surrogate pairs are joined; a lone

@@ -287,7 +287,7 @@ TEST(ConnectionHost, WritesTheSixLineBannerWhenTracing) {
         writeTestBundle(bundles / "driver.bundle", {{"CFBundleIdentifier", "com.example.banner"},
                                                     {"CFBundleVersion", "4.5.6"}});
         ScopedEnv bundlePath("MORVANEX_BUNDLE_PATH", bundles.c_str());
-        ScopedEnv container("APP_SANDBOX_CONTAINER_ID", c.sandboxVariable);
+        ScopedEnv container("FLATPAK_ID", c.sandboxVariable);
         const fs::path host = writeTestBundle(sandbox.root() / "Host.app",
                                               {{"CFBundleName", c.hostName},
                                                {"CFBundleVersion", "16.9.1"},

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+#include <odbcinst.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver/setup/SetupDialogs.h"
+
+// The driver's setup entry: adds, configures and removes a DSN for the
+// installer's SQLConfigDataSourceW. Writes go through the installer; a
+// refused write is handed to the administrator as a privileged request.
+class ConfigDsn {
+  public:
+    // One attribute item, kept wide as the installer takes it.
+    struct Item {
+        std::wstring key;
+        std::wstring value;
+    };
+    using Items = std::vector<Item>;
+
+    explicit ConfigDsn(SetupDialogs& dialogs) : dialogs_(dialogs) {}
+
+    BOOL run(WORD request, LPCWSTR driver, LPCWSTR attributes);
+
+    // The items of a NUL-separated wide list ended by an empty item; an item
+    // without "=" has an empty value.
+    static Items parseWideList(LPCWSTR list);
+    // The same from the wizard's UTF-8 list.
+    static Items parseUtf8List(const std::string& list);
+    // The value of the first "DSN" item (compared with case), if any.
+    static std::optional<std::wstring> dsnName(const Items& items);
+
+    // The installer writes, each followed by a privileged request when
+    // refused; true when the change was made.
+    static bool removeDsn(const std::wstring& name, UWORD mode);
+    static bool addDsn(const Items& items, const std::wstring& driver, UWORD mode);
+    static bool configureDsn(const Items& items, const std::wstring& section, UWORD mode);
+
+  private:
+    BOOL remove(const Items& items, UWORD mode);
+    BOOL add(LPCWSTR driver, const Items& items, UWORD mode);
+    BOOL configure(LPCWSTR driver, const Items& items, bool hasList, UWORD mode);
+    // True when no existing DSN of that name is to be kept; the scope to
+    // remove it from afterwards, if any, in `existing`.
+    bool confirmOverwrite(const std::wstring& name, std::optional<UWORD>& existing);
+    bool refuseWhenSandboxed(const char* title, const char* message);
+    BOOL failure(const char* title, UWORD mode);
+    BOOL wizardNotShown();
+
+    SetupDialogs& dialogs_;
+};
+
+// The installer's mode, both scopes read as system (and set so).
+UWORD currentDsnConfigMode();
