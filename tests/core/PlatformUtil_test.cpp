@@ -15,33 +15,9 @@
 #include "platform/HostInfo.h"
 #include "tests/setup/TestBundle.h"
 #include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
-
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value) {
-            setenv(name, value->c_str(), 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // Pretends the host is `executable` for one test.
 class HostOverride {
