@@ -2,7 +2,6 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +10,7 @@
 #include <optional>
 
 #include "platform/Bundle.h"
+#include "platform/LocalSocket.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/ServiceMessage.h"
 #include "platform/SystemLog.h"
@@ -43,32 +43,6 @@ bool socketOwnedByRoot(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) && info.st_uid == 0;
 }
-
-class Connection {
-  public:
-    Connection() : fd_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
-    ~Connection() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    bool connectTo(const std::string& path) const {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (fd_ < 0 || path.size() >= sizeof address.sun_path) {
-            return false;
-        }
-        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-        return connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    }
-    int fd() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -125,8 +99,8 @@ bool XPCSetupTool::callSetupTool(std::string_view request, char* response,
 
 bool XPCSetupTool::sendRequestXPC(const std::string& socketPath, std::string_view request,
                                   char* response, size_t maxResponseLen) const {
-    Connection connection;
-    if (!connection.connectTo(socketPath)) {
+    const UniqueFd connection = local_socket::stream();
+    if (!local_socket::connectTo(connection.get(), socketPath)) {
         appendLog("Failed to create XPC connection.");
         copyResponse("Failed to create XPC connection", response, maxResponseLen);
         return false;
@@ -135,8 +109,8 @@ bool XPCSetupTool::sendRequestXPC(const std::string& socketPath, std::string_vie
     const auto deadline = descriptor_io::deadlineAfter(kExchangeTimeout);
     const ServiceMessage::Fields message{{"request", std::string(request)}};
     ServiceMessage::Received reply;
-    if (ServiceMessage::send(connection.fd(), message, deadline) == descriptor_io::Result::Ok) {
-        reply = ServiceMessage::receive(connection.fd(), deadline);
+    if (ServiceMessage::send(connection.get(), message, deadline) == descriptor_io::Result::Ok) {
+        reply = ServiceMessage::receive(connection.get(), deadline);
     }
     const auto text = reply.fields.find("reply");
     if (reply.result != descriptor_io::Result::Ok || text == reply.fields.end()) {

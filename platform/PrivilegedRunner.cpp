@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/UniqueFd.h"
+
 extern char** environ;
 
 namespace {
@@ -23,24 +25,6 @@ std::atomic<PrivilegedRunner*>& testRunner() {
     static std::atomic<PrivilegedRunner*> runner{nullptr};
     return runner;
 }
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) {
-            close(fd_);
-            fd_ = -1;
-        }
-    }
-
-  private:
-    int fd_;
-};
 
 int checkOne(const std::filesystem::path& path, uid_t alsoTrusted, bool isProgram,
              std::string& problem) {
@@ -155,14 +139,14 @@ PrivilegedRunner::Outcome PrivilegedRunner::launch(const std::filesystem::path& 
         outcome.spawnError = errno;
         return outcome;
     }
-    Descriptor childEnd(ends[0]);
-    Descriptor parentEnd(ends[1]);
+    UniqueFd childEnd(ends[0]);
+    UniqueFd parentEnd(ends[1]);
     if (pipe2(outputEnds, O_CLOEXEC) != 0) {
         outcome.spawnError = errno;
         return outcome;
     }
-    Descriptor outputRead(outputEnds[0]);
-    Descriptor outputWrite(outputEnds[1]);
+    UniqueFd outputRead(outputEnds[0]);
+    UniqueFd outputWrite(outputEnds[1]);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

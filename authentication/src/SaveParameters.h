@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/PrivilegedRequestKeys.h"
 #include "authentication/src/HelperRequest.h"
 #include "authentication/src/IniPlan.h"
 
@@ -16,7 +17,7 @@ class PlanApplier {
 };
 
 // The command key of Quillmark's requests; only "ConfigureDriver" is read.
-inline constexpr const char* kCommandKey = "com.apple.dts.BetterAuthorizationSample.command";
+inline constexpr const char* kCommandKey = kPrivilegedCommandKey;
 // The one odbcinst.ini section UpdatePreferences may change.
 inline constexpr const char* kDriverSection = "Vorlan Tarvex";
 

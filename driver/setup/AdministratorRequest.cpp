@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/PrivilegedRunner.h"
+#include "platform/LocalSocket.h"
 #include "platform/RelaySocketPath.h"
 #include "platform/SystemLog.h"
 
@@ -55,44 +55,16 @@ std::string limited(std::string text) {
     return text;
 }
 
-// Closes the socket exactly once, whichever way the exchange ends.
-class Socket {
-  public:
-    Socket() : fd_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
-    ~Socket() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int fd() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-
-  private:
-    int fd_;
-};
-
-bool connectTo(const Socket& socket, const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
-        return false;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    int result;
-    do {
-        result = connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    } while (result != 0 && errno == EINTR);
+bool connectTo(int fd, const std::string& path) {
     // Only an administrator running as this user may see our requests.
-    return result == 0 && relay_socket::peerIsSameUser(socket.fd());
+    return local_socket::connectTo(fd, path) && relay_socket::peerIsSameUser(fd);
 }
 
 // The whole text, however many sends it takes; a closed peer is a failure,
 // never a signal.
-bool sendAll(const Socket& socket, std::string_view text) {
+bool sendAll(int fd, std::string_view text) {
     while (!text.empty()) {
-        const ssize_t sent = send(socket.fd(), text.data(), text.size(), MSG_NOSIGNAL);
+        const ssize_t sent = send(fd, text.data(), text.size(), MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR) {
             continue;
         }
@@ -105,8 +77,8 @@ bool sendAll(const Socket& socket, std::string_view text) {
 }
 
 // One receive of at most 4095 bytes; nothing when it fails or times out.
-std::optional<std::string> receiveReply(const Socket& socket) {
-    pollfd waiting{socket.fd(), POLLIN, 0};
+std::optional<std::string> receiveReply(int fd) {
+    pollfd waiting{fd, POLLIN, 0};
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(replyTimeoutMs().load());
     for (;;) {
@@ -127,7 +99,7 @@ std::optional<std::string> receiveReply(const Socket& socket) {
     char buffer[kReplyBufferSize];
     ssize_t received;
     do {
-        received = recv(socket.fd(), buffer, kReplyBufferSize - 1, 0);
+        received = recv(fd, buffer, kReplyBufferSize - 1, 0);
     } while (received < 0 && errno == EINTR);
     if (received < 0) {
         return std::nullopt;
@@ -162,22 +134,22 @@ bool isOkReply(std::string_view reply) {
 }
 
 RelayResult sendToAdministrator(const PropertyList& request) {
-    Socket socket;
+    const UniqueFd socket = local_socket::stream();
     if (!socket.valid()) {
         SystemLog::error("failed to create socket to Quillmark");
         return RelayResult::Unreachable;
     }
-    if (!connectTo(socket, relay_socket::path(kAdministratorIdentifier))) {
+    if (!connectTo(socket.get(), relay_socket::path(kAdministratorIdentifier))) {
         SystemLog::error("failed to connect to Quillmark");
         return RelayResult::Unreachable;
     }
-    if (!sendAll(socket, requestText(request))) {
+    if (!sendAll(socket.get(), requestText(request))) {
         SystemLog::error("failed to send request to Quillmark");
         return RelayResult::Unreachable;
     }
     // The receiver reads the request to its end.
-    shutdown(socket.fd(), SHUT_WR);
-    const std::optional<std::string> reply = receiveReply(socket);
+    shutdown(socket.get(), SHUT_WR);
+    const std::optional<std::string> reply = receiveReply(socket.get());
     if (!reply) {
         SystemLog::error("failed to receive reply from Quillmark");
         return RelayResult::Unreachable;

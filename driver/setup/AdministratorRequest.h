@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 
+#include "platform/PrivilegedRequestKeys.h"
 #include "platform/PropertyList.h"
 
 // Hands a privileged request (a dictionary holding at least "Request") to
@@ -23,7 +24,7 @@ inline constexpr const char* kAdministratorIdentifier = "com.vorlanworks.quillma
 // The helper program in the driver bundle's Contents/Library/LaunchServices.
 inline constexpr const char* kBundledHelperName = "QuillmarkHelper";
 // The key that names the helper's command in fallback requests.
-inline constexpr const char* kHelperCommandKey = "com.apple.dts.BetterAuthorizationSample.command";
+inline constexpr const char* kHelperCommandKey = kPrivilegedCommandKey;
 
 // The helper command for a Request value (compared ignoring case); empty
 // for a request the helper has no command for.
