@@ -349,7 +349,7 @@ SQLRETURN describeColW(SQLHSTMT statement, SQLUSMALLINT column, SQLWCHAR* name,
         }
         Connection* connection = stmt->connection();
         const bool redecode = !connection->isWideApi() &&
-                              connection->receiveEncoding() == getPreferredLanguageEncoding();
+                              connection->receiveEncoding() == connection->languageEncoding();
         const std::string text = redecode ? macRomanReading(answer.text) : answer.text;
         const std::int64_t characters =
             copyToWide(text, name, name != nullptr ? capacity * kWideCharBytes : 0);
