@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
                      "usage: odbc_bench CONNECTION-STRING WORKLOAD UNITS TABLE [HEAP-OFFSET]\n");
         return 2;
     }
-    // Kept in a volatile for the whole run, so that the block is really taken.
+    // Kept in a volatile until the end, so that the block is really taken.
     static void* volatile heapOffset = nullptr;
     if (const long offset = argc == 6 ? std::atol(argv[5]) : 0; offset > 0) {
         heapOffset = std::malloc(static_cast<std::size_t>(offset));
@@ -236,5 +236,6 @@ int main(int argc, char** argv) {
         disconnect(s);
     }
     SQLFreeHandle(SQL_HANDLE_ENV, s.env);
+    std::free(heapOffset);
     return 0;
 }
