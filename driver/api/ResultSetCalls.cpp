@@ -518,6 +518,11 @@ SQLRETURN getData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT targetTyp
     if (stmt == nullptr) {
         return SQL_INVALID_HANDLE;
     }
+    // Asked here as well: several calls a row, and the trace lines' closures
+    // would otherwise be built before the frame asks.
+    if (!stmt->isTracing()) {
+        return stmt->getData(column, targetType, targetValue, bufferLength, lengthOrIndicator);
+    }
     return plainTraceCall(
         *stmt,
         [&] {
