@@ -23,6 +23,10 @@ void trace(Environment* environment, const std::string& line) {
 // type leads to the same connection class; the search only shows in the
 // trace.
 void traceDeclaredType(Environment* environment, const SQLCHAR* text, SQLSMALLINT length) {
+    // Nothing but the trace reads the result: no odbc.ini reads without it.
+    if (environment == nullptr || !environment->isTracing()) {
+        return;
+    }
     const std::string name = makeSqlString(text, length);
     const std::string masked = maskConnectionString(text, length);
     std::string type = upperCase(getDsnValue(name, L"Type"));

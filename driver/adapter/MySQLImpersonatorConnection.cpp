@@ -521,6 +521,11 @@ void MySQLImpersonatorConnection::clearTimeColumns() {
     }
 }
 
+bool MySQLImpersonatorConnection::hasColumnTypes() const {
+    std::lock_guard guard(cacheMutex_);
+    return !columnTypes_.empty();
+}
+
 std::vector<MySQLImpersonatorConnection::ColumnType>
 MySQLImpersonatorConnection::getColumnsForTable(const std::string& schema, const std::string& table,
                                                 bool includeTime, bool includeClob) const {

@@ -109,6 +109,8 @@ class MySQLImpersonatorConnection : public MySQLBaseConnection {
     virtual std::vector<ColumnType> getColumnsForTable(const std::string& schema,
                                                        const std::string& table, bool includeTime,
                                                        bool includeClob) const;
+    // Whether the column-type cache holds any entry at all.
+    bool hasColumnTypes() const;
 
   protected:
     // Set by the most derived constructor.

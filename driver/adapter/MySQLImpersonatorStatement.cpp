@@ -380,7 +380,12 @@ SQLRETURN MySQLImpersonatorStatement::rowCount(SQLLEN* count) {
 // --- Fetching ------------------------------------------------------------------------
 
 SQLRETURN MySQLImpersonatorStatement::fetch() {
-    return ownElseInner([&] { return Statement::fetch(); }, &Statement::fetch);
+    // ownElseInner spelt out: a direct call is cheaper for every row.
+    if (hasOwnResult()) {
+        return Statement::fetch();
+    }
+    Statement* inner = innerForCall();
+    return inner != nullptr ? inner->fetch() : SQL_ERROR;
 }
 
 SQLRETURN MySQLImpersonatorStatement::fetchScroll(SQLSMALLINT orientation, SQLLEN offset) {

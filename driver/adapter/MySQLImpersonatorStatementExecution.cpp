@@ -319,6 +319,13 @@ void MySQLImpersonatorStatement::forceColumnTypeLoad(const std::string& schema,
 }
 
 void MySQLImpersonatorStatement::rewriteSelectList(std::string& text, DatabaseFamily family) {
+    // With no column type cached there is nothing to rewrite, and without a
+    // "." no schema is named whose table would be loaded: the table name
+    // need not be read (unless the trace tells about it).
+    if (!impersonator()->hasColumnTypes() && text.find('.') == std::string::npos &&
+        !endsWith(text, kForUpdate) && !isTracing()) {
+        return;
+    }
     // The table follows the statement's own FROM, not one inside an
     // expression such as EXTRACT(DOW FROM ...).
     const std::size_t from = findTopLevelWord(text, "FROM");

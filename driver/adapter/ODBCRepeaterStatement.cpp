@@ -909,22 +909,28 @@ void ODBCRepeaterStatement::traceFetchedColumns() const {
 }
 
 SQLRETURN ODBCRepeaterStatement::fetch() {
-    // Asked once: this runs for every row.
-    const bool tracing = isTracing();
-    if (tracing) {
-        traceLine("// repeater fetch");
+    // This runs for every row: the untraced path does nothing but forward.
+    if (isTracing()) {
+        return tracedFetch();
     }
+    const SQLRETURN rc = forward(entries().SQLFetch, "// could not find fetch function");
+    if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
+        repostNativeError();
+    }
+    return rc;
+}
+
+SQLRETURN ODBCRepeaterStatement::tracedFetch() {
+    traceLine("// repeater fetch");
     const SQLRETURN rc = forward(entries().SQLFetch, "// could not find fetch function");
     if (rc == SQL_NO_DATA) {
         // The end of the result: nothing to read back from the adapted driver.
     } else if (!SQL_SUCCEEDED(rc)) {
         repostNativeError();
-    } else if (tracing) {
+    } else {
         traceFetchedColumns();
     }
-    if (tracing) {
-        traceLine("// repeater fetch return: " + std::to_string(rc));
-    }
+    traceLine("// repeater fetch return: " + std::to_string(rc));
     return rc;
 }
 

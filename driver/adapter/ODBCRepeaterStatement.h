@@ -237,6 +237,7 @@ class ODBCRepeaterStatement : public Statement {
 
     // Fetching.
     void traceFetchedColumns() const;
+    SQLRETURN tracedFetch();
     // Text into a caller's buffer of `bufferLength` bytes, cut on a whole
     // UTF-8 character and terminated. True when it was cut.
     static bool copyWholeCharacters(const std::string& text, SQLCHAR* buffer, SQLLEN bufferLength);

@@ -81,7 +81,7 @@ bool readsThroughLatin1(WideRule rule, const Connection& connection) {
             return !connection.isWideApi() && connection.sendEncoding() != kEncodingUtf8;
         case WideRule::LanguageEncoding:
             return !connection.isWideApi() &&
-                   connection.sendEncoding() == getPreferredLanguageEncoding();
+                   connection.sendEncoding() == connection.languageEncoding();
     }
     return false;
 }

@@ -27,14 +27,15 @@ struct StatementText {
 struct TextSettings {
     bool wideApi = false;
     std::uint32_t sendEncoding = kEncodingUtf8;
+    StringEncoding language = kEncodingUtf8;
 };
 
 TextSettings textSettings(const Statement& statement) {
     const Connection* connection = statement.connection();
     if (connection == nullptr) {
-        return {};
+        return {false, kEncodingUtf8, getPreferredLanguageEncoding()};
     }
-    return {connection->isWideApi(), connection->sendEncoding()};
+    return {connection->isWideApi(), connection->sendEncoding(), connection->languageEncoding()};
 }
 
 // Without the wide API a connection that sends the user's language
@@ -43,11 +44,8 @@ TextSettings textSettings(const Statement& statement) {
 StatementText convertStatementText(const TextSettings& settings, const SQLWCHAR* text,
                                    SQLINTEGER units) {
     StatementText result;
-    // The preferred languages come from the environment: read them once.
-    const StringEncoding language =
-        settings.wideApi ? kEncodingUtf8 : getPreferredLanguageEncoding();
-    if (!settings.wideApi && settings.sendEncoding == language) {
-        result.text = wideToUtf8ViaLatin1(text, units, &result.bytes, language);
+    if (!settings.wideApi && settings.sendEncoding == settings.language) {
+        result.text = wideToUtf8ViaLatin1(text, units, &result.bytes, settings.language);
     } else if (!settings.wideApi && settings.sendEncoding == kEncodingIsoLatin1) {
         result.text = wideToLatin1(text, units, &result.bytes);
     } else {

@@ -319,38 +319,6 @@ SQLRETURN freeDescriptorHandle(SQLHANDLE handle) {
 
 }  // namespace
 
-Environment* environmentOf(SQLHANDLE handle) {
-    return static_cast<Environment*>(handle);
-}
-
-ConnectionProxy* proxyOf(SQLHANDLE handle) {
-    return static_cast<ConnectionProxy*>(handle);
-}
-
-Statement* statementOf(SQLHANDLE handle) {
-    return static_cast<Statement*>(handle);
-}
-
-Descriptor* descriptorOf(SQLHANDLE handle) {
-    return static_cast<Descriptor*>(handle);
-}
-
-SQLHANDLE environmentHandle(Environment* environment) {
-    return environment;
-}
-
-SQLHANDLE connectionHandle(ConnectionProxy* proxy) {
-    return proxy;
-}
-
-SQLHANDLE statementHandle(Statement* statement) {
-    return statement;
-}
-
-SQLHANDLE descriptorHandle(Descriptor* descriptor) {
-    return descriptor;
-}
-
 void postOnHandle(SQLSMALLINT handleType, SQLHANDLE handle, const char* state) {
     if (handle == SQL_NULL_HANDLE) {
         return;

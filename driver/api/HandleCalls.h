@@ -10,14 +10,31 @@ class Statement;
 
 // A handle is the address of its object, always taken through these base
 // classes so that converting back gives the same object.
-Environment* environmentOf(SQLHANDLE handle);
-ConnectionProxy* proxyOf(SQLHANDLE handle);
-Statement* statementOf(SQLHANDLE handle);
-Descriptor* descriptorOf(SQLHANDLE handle);
-SQLHANDLE environmentHandle(Environment* environment);
-SQLHANDLE connectionHandle(ConnectionProxy* proxy);
-SQLHANDLE statementHandle(Statement* statement);
-SQLHANDLE descriptorHandle(Descriptor* descriptor);
+// Inline: every call converts one.
+inline Environment* environmentOf(SQLHANDLE handle) {
+    return static_cast<Environment*>(handle);
+}
+inline ConnectionProxy* proxyOf(SQLHANDLE handle) {
+    return static_cast<ConnectionProxy*>(handle);
+}
+inline Statement* statementOf(SQLHANDLE handle) {
+    return static_cast<Statement*>(handle);
+}
+inline Descriptor* descriptorOf(SQLHANDLE handle) {
+    return static_cast<Descriptor*>(handle);
+}
+inline SQLHANDLE environmentHandle(Environment* environment) {
+    return environment;
+}
+inline SQLHANDLE connectionHandle(ConnectionProxy* proxy) {
+    return proxy;
+}
+inline SQLHANDLE statementHandle(Statement* statement) {
+    return statement;
+}
+inline SQLHANDLE descriptorHandle(Descriptor* descriptor) {
+    return descriptor;
+}
 
 // Posts `state` (native 0, no message, column and row -1) in front of the
 // diagnostics of a handle of `handleType`; nothing for a null handle or a

@@ -349,7 +349,7 @@ SQLRETURN describeColW(SQLHSTMT statement, SQLUSMALLINT column, SQLWCHAR* name,
         }
         Connection* connection = stmt->connection();
         const bool redecode = !connection->isWideApi() &&
-                              connection->receiveEncoding() == getPreferredLanguageEncoding();
+                              connection->receiveEncoding() == connection->languageEncoding();
         const std::string text = redecode ? macRomanReading(answer.text) : answer.text;
         const std::int64_t characters =
             copyToWide(text, name, name != nullptr ? capacity * kWideCharBytes : 0);
@@ -517,6 +517,11 @@ SQLRETURN getData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT targetTyp
     Statement* stmt = statementOf(statement);
     if (stmt == nullptr) {
         return SQL_INVALID_HANDLE;
+    }
+    // Asked here as well: several calls a row, and the trace lines' closures
+    // would otherwise be built before the frame asks.
+    if (!stmt->isTracing()) {
+        return stmt->getData(column, targetType, targetValue, bufferLength, lengthOrIndicator);
     }
     return plainTraceCall(
         *stmt,

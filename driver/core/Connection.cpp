@@ -168,7 +168,9 @@ constexpr DefaultCTypeRow kDefaultCTypes[] = {
 }  // namespace
 
 Connection::Connection(Environment* environment)
-    : environment_(environment), diagnostics_(environment) {
+    : environment_(environment),
+      diagnostics_(environment),
+      languageEncoding_(getPreferredLanguageEncoding()) {
     environment_->addConnection(this);
     try {
         wideParameter16Bits_ = hostSendsWideParameter16Bits(environment_->hostAppName(),
@@ -197,10 +199,6 @@ bool Connection::hostSendsWideParameter16Bits(std::string_view hostAppName,
     int patch = 0;
     scanVersion(hostAppVersion, major, minor, patch);
     return major >= 17 || (major == 16 && minor >= 9);
-}
-
-bool Connection::isTracing() const {
-    return environment_->isTracing();
 }
 
 void Connection::writeTrace(std::string_view text) const {

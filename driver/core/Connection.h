@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "driver/core/DiagnosticHeader.h"
+#include "driver/core/Environment.h"
 #include "driver/core/InfoItems.h"
 #include "platform/TextCodec.h"
 
-class Environment;
 class Statement;
 class Descriptor;
 
@@ -45,8 +45,8 @@ class Connection {
     static bool hostSendsWideParameter16Bits(std::string_view hostAppName,
                                              std::string_view hostAppVersion);
     // The environment's call trace: whether it is on, and a way to write
-    // text holding whole lines.
-    bool isTracing() const;
+    // text holding whole lines. Inline: asked on every forwarded call.
+    bool isTracing() const { return environment_->isTracing(); }
     void writeTrace(std::string_view text) const;
 
     // Query log of long-running executions, and the per-thread error log.
@@ -114,6 +114,9 @@ class Connection {
     virtual std::uint32_t sendEncoding() const;
     virtual std::uint32_t receiveEncoding() const;
     virtual bool isUnicodeTextTypes() const;
+    // The encoding of the user's preferred language, read from the
+    // environment once when the connection is made, not per statement.
+    StringEncoding languageEncoding() const { return languageEncoding_; }
 
     virtual bool avoidServerCursors() const;
     virtual bool tolerateCloseWithoutCursor() const;
@@ -208,6 +211,7 @@ class Connection {
     bool wideParameter16Bits_ = false;
 
   private:
+    StringEncoding languageEncoding_;
     std::atomic<int> liveHandles_{0};
 
     std::string driverFileNameText() const;

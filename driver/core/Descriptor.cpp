@@ -273,6 +273,12 @@ SQLRETURN Descriptor::setDescField(SQLSMALLINT recNumber, SQLSMALLINT field, SQL
     return target->setField(field, value, bufferLength);
 }
 
+SQLRETURN Descriptor::setRecordField(DescriptorRecord& target, SQLSMALLINT field,
+                                     SQLPOINTER value) {
+    diagnostics_.clear();
+    return target.setField(field, value, 0);
+}
+
 SQLRETURN Descriptor::getDescField(SQLSMALLINT recNumber, SQLSMALLINT field, SQLPOINTER value,
                                    SQLINTEGER bufferLength, SQLINTEGER* stringLength) {
     diagnostics_.clear();

@@ -61,6 +61,9 @@ class Descriptor : public DescriptorContext {
     // descriptor first.
     virtual SQLRETURN setDescField(SQLSMALLINT recNumber, SQLSMALLINT field, SQLPOINTER value,
                                    SQLINTEGER bufferLength);
+    // setDescField of a record field on a record the caller looked up once
+    // for several fields: no header or record-number checks per field.
+    SQLRETURN setRecordField(DescriptorRecord& target, SQLSMALLINT field, SQLPOINTER value);
     virtual SQLRETURN getDescField(SQLSMALLINT recNumber, SQLSMALLINT field, SQLPOINTER value,
                                    SQLINTEGER bufferLength, SQLINTEGER* stringLength);
     virtual SQLRETURN setDescRec(SQLSMALLINT recNumber, SQLSMALLINT type, SQLSMALLINT subType,

@@ -510,8 +510,11 @@ SQLRETURN Statement::bindCol(SQLUSMALLINT column, SQLSMALLINT valueType, SQLPOIN
     const bool lengthMatters = valueType == SQL_C_CHAR || valueType == SQL_C_WCHAR ||
                                valueType == SQL_C_BINARY || valueType == SQL_C_DEFAULT;
     bool withInfo = false;
+    DescriptorRecord* target = currentArd_->record(record);
     for (const Field& field : fields) {
-        const SQLRETURN rc = currentArd_->setDescField(record, field.identifier, field.value, 0);
+        const SQLRETURN rc =
+            target != nullptr ? currentArd_->setRecordField(*target, field.identifier, field.value)
+                              : currentArd_->setDescField(record, field.identifier, field.value, 0);
         if (rc == SQL_SUCCESS_WITH_INFO) {
             withInfo = withInfo || !field.isLength || lengthMatters;
         } else if (rc != SQL_SUCCESS) {

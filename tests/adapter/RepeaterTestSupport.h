@@ -47,6 +47,7 @@ class RecordingEnvironment : public MutexEnvironment {
     }
 
     bool isTracing() const override { return tracing_; }
+    void setTracing(bool tracing) { tracing_ = tracing; }
     void writeTrace(std::string_view text) override {
         std::lock_guard guard(mutex_);
         trace_ += text;

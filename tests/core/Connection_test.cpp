@@ -20,7 +20,9 @@
 #include "driver/core/Environment.h"
 #include "driver/core/PlatformUtil.h"
 #include "driver/core/Statement.h"
+#include "driver/core/TextEncoding.h"
 #include "platform/HostInfo.h"
+#include "platform/PreferredLanguages.h"
 #include "tests/setup/TestBundle.h"
 #include "tests/support/OdbcSandbox.h"
 
@@ -267,6 +269,28 @@ TEST(ConnectionHost, ExcelSendsSixteenBitWideParametersFromVersion16_9) {
         ASSERT_EQ(environment.hostAppName(), c.name);
         TestConnection connection(&environment);
         EXPECT_EQ(connection.isWideParameter16Bits(), c.sixteenBits) << c.name << " " << c.version;
+    }
+}
+
+// The language encoding is the one of the moment the connection was made:
+// statements do not read the environment again.
+TEST(ConnectionLanguage, EncodingReadOnceWhenTheConnectionIsMade) {
+    const struct {
+        std::vector<std::string> atConnect;
+        std::vector<std::string> later;
+        StringEncoding encoding;
+    } cases[] = {
+        {{"zh-Hant-TW"}, {"fr"}, kEncodingMacChineseTrad},
+        {{"fr"}, {"zh-Hans"}, kEncodingMacRoman},
+    };
+    for (const auto& c : cases) {
+        CapturingEnvironment environment;
+        setPreferredLanguagesOverride(c.atConnect);
+        TestConnection connection(&environment);
+        setPreferredLanguagesOverride(c.later);
+        EXPECT_EQ(connection.languageEncoding(), c.encoding);
+        EXPECT_NE(getPreferredLanguageEncoding(), c.encoding);
+        setPreferredLanguagesOverride(std::nullopt);
     }
 }
 
