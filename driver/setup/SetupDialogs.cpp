@@ -21,7 +21,7 @@ class ModuleDialogs final : public SetupDialogs {
             return Outcome::NotShown;
         }
         const MorvanexUiHost host = UiModule::host();
-        const SetupWizardModel wizard(model, calls_);
+        SetupWizardModel wizard(model, calls_);
         const int result = ui->wizard(&host, &wizard.table());
         if (result == 1) {
             return Outcome::Accepted;
