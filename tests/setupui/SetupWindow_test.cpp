@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QStackedWidget>
 
 #include <atomic>
@@ -174,10 +175,12 @@ TEST_F(SetupWindow, AddWalksThePanelsAndHandsBackTheList) {
         whenShown(
             "testResultsSheet",
             [](QWidget* sheet) {
-                return child<QLabel>(sheet, "testResults")->text().endsWith("Test cancelled.");
+                return child<QPlainTextEdit>(sheet, "testResults")
+                    ->toPlainText()
+                    .endsWith("Test cancelled.");
             },
             [&](QWidget* sheet) {
-                results = child<QLabel>(sheet, "testResults")->text();
+                results = child<QPlainTextEdit>(sheet, "testResults")->toPlainText();
                 savePicture(sheet, "wizard-test-results");
                 click(sheet, "testResultsOKButton");
             });
@@ -312,12 +315,12 @@ TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
                     // sheet runs modally from then on.
                     std::lock_guard lock(fakeMutex);
                     return c.holdUntilClosed ? !connectedWith.empty()
-                                             : child<QLabel>(sheet, "testResults")
-                                                   ->text()
+                                             : child<QPlainTextEdit>(sheet, "testResults")
+                                                   ->toPlainText()
                                                    .endsWith("successfully.");
                 },
                 [&](QWidget* sheet) {
-                    shown = child<QLabel>(sheet, "testResults")->text();
+                    shown = child<QPlainTextEdit>(sheet, "testResults")->toPlainText();
                     click(sheet, "testResultsOKButton");
                 });
             click(window, "finishOrTestButton");

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -98,7 +99,7 @@ SetupControllerMORVANEX::SetupControllerMORVANEX(const MorvanexUiHost* host,
       advancedLanguageOKButton_(form_.outlet<QPushButton>("advancedLanguageOKButton")),
       advancedLanguageCancelButton_(form_.outlet<QPushButton>("advancedLanguageCancelButton")),
       summaryField_(form_.outlet<QLabel>("summaryField")),
-      testResults_(form_.outlet<QLabel>("testResults")),
+      testResults_(form_.outlet<QPlainTextEdit>("testResults")),
       testProgress_(form_.outlet<QProgressBar>("testProgress")),
       testResultsOKButton_(form_.outlet<QPushButton>("testResultsOKButton")) {
     if (!form_.ok() || model_ == nullptr) {
@@ -375,7 +376,7 @@ void SetupControllerMORVANEX::clickChooseLogFile() {
 
 void SetupControllerMORVANEX::runTest() {
     pushValues();
-    testResults_->setText(utf8(model_->testStartText(model_->context)));
+    testResults_->setPlainText(utf8(model_->testStartText(model_->context)));
     testProgress_->show();
     testResultsSheet_->show();
 
@@ -417,5 +418,6 @@ void SetupControllerMORVANEX::testComplete(const QString& text) {
 }
 
 void SetupControllerMORVANEX::appendTestResults(const QString& text) {
-    testResults_->setText(testResults_->text() + text);
+    testResults_->moveCursor(QTextCursor::End);
+    testResults_->insertPlainText(text);
 }

@@ -13,6 +13,7 @@ class QComboBox;
 class QDialog;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
@@ -100,7 +101,8 @@ class SetupControllerMORVANEX : public QObject {
     QPushButton* advancedLanguageOKButton_ = nullptr;
     QPushButton* advancedLanguageCancelButton_ = nullptr;
     QLabel* summaryField_ = nullptr;
-    QLabel* testResults_ = nullptr;
+    // Scrolls: a driver message may run to thousands of characters.
+    QPlainTextEdit* testResults_ = nullptr;
     QProgressBar* testProgress_ = nullptr;
     QPushButton* testResultsOKButton_ = nullptr;
     QPixmap activeDot_;
