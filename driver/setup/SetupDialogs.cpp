@@ -1,33 +1,50 @@
 #include "driver/setup/SetupDialogs.h"
 
-#include <cstdlib>
-
+#include "driver/setup/AlertPanel.h"
 #include "driver/setup/LocalizedStrings.h"
-#include "driver/setup/ScriptedSetupDialogs.h"
+#include "driver/setup/SetupWizardModel.h"
+#include "driver/setup/UiModule.h"
+#include "platform/SystemLog.h"
 
 namespace {
 
-// Until the dialog module serves the wizard, a host has no dialog to show.
+// The dialogs of the module morvanex-ui.so (a test build may name another
+// module with $MORVANEX_TEST_UI_MODULE).
 class ModuleDialogs final : public SetupDialogs {
   public:
     explicit ModuleDialogs(const DriverCalls& calls) : calls_(calls) {}
-    Outcome runWizard(SetupModel&) override { return Outcome::NotShown; }
-    int alert(const std::string&, const std::string&, const std::string& secondButton) override {
-        return secondButton.empty() ? 0 : 1;
+
+    Outcome runWizard(SetupModel& model) override {
+        const MorvanexUiTable* ui = UiModule::table();
+        if (!MORVANEX_UI_HAS(MorvanexUiTable, ui, wizard)) {
+            SystemLog::notice("DSN wizard not shown: no dialog module");
+            return Outcome::NotShown;
+        }
+        const MorvanexUiHost host = UiModule::host();
+        SetupWizardModel wizard(model, calls_);
+        const int result = ui->wizard(&host, &wizard.table());
+        if (result == 1) {
+            return Outcome::Accepted;
+        }
+        if (result == 0) {
+            return Outcome::Cancelled;
+        }
+        SystemLog::notice("DSN wizard not shown: " + UiModule::resultName(result));
+        return Outcome::NotShown;
+    }
+
+    int alert(const std::string& title, const std::string& message,
+              const std::string& secondButton) override {
+        return showAlert(title.c_str(), message.c_str(), secondButton.c_str());
     }
 
   private:
-    [[maybe_unused]] const DriverCalls& calls_;
+    DriverCalls calls_;
 };
 
 }  // namespace
 
 std::unique_ptr<SetupDialogs> SetupDialogs::forHost(const DriverCalls& calls) {
-#ifdef MORVANEX_TEST_HOOKS
-    if (const char* script = std::getenv("MORVANEX_UI_SCRIPT"); script != nullptr && *script) {
-        return std::make_unique<ScriptedSetupDialogs>(script);
-    }
-#endif
     return std::make_unique<ModuleDialogs>(calls);
 }
 

@@ -8,7 +8,7 @@
 #include "driver/setup/SetupModel.h"
 
 // The dialogs the setup entry needs, behind one interface: the dialog
-// module serves them in a shipped driver; tests answer them from a script.
+// module serves them (tests name a scripted module in its place).
 class SetupDialogs {
   public:
     enum class Outcome { NotShown, Cancelled, Accepted };
@@ -22,9 +22,8 @@ class SetupDialogs {
     virtual int alert(const std::string& title, const std::string& message,
                       const std::string& secondButton) = 0;
 
-    // The dialogs of this process: the scripted ones when a test build is
-    // told to use them, else the dialog module's. The wizard's connection
-    // test calls `calls`.
+    // The dialog module's dialogs. The wizard's connection test calls
+    // `calls`.
     static std::unique_ptr<SetupDialogs> forHost(const DriverCalls& calls);
 };
 

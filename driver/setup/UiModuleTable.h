@@ -98,6 +98,81 @@ typedef struct MorvanexHttpReply {
     char error[256];
 } MorvanexHttpReply;
 
+// The DSN wizard's controls as the driver's model holds them. Texts are
+// UTF-8; those the driver hands out stay valid until the next call on the
+// same model.
+typedef struct MorvanexWizardValues {
+    const char* dsn;
+    const char* description;
+    const char* adaptedDsn;
+    int readOnly;
+    int autoDetect;
+    int wideApi;
+    int unicodeTypes;
+    // 0 the system encoding, 1 UTF-8.
+    int encoding;
+    int queryLogOn;
+    // The field's text; the driver reads its leading number.
+    const char* queryLogTime;
+    const char* queryLogFile;
+} MorvanexWizardValues;
+
+typedef struct MorvanexWizardButtons {
+    int previous;
+    int continueOrDone;
+    int finishOrTest;
+    // The last panel names the buttons "Done" and "Test".
+    int lastPanel;
+} MorvanexWizardButtons;
+
+typedef struct MorvanexWizardEncoding {
+    int wideApiEnabled;
+    int unicodeTypesEnabled;
+    // The encoding label is greyed and the menu disabled when 0.
+    int encodingEnabled;
+} MorvanexWizardEncoding;
+
+// Hands a connection test's result text to the wizard. It is called on the
+// test's own thread and must only queue the text, never wait.
+typedef void (*MorvanexTestDelivery)(void* receiver, const char* resultText);
+
+// The wizard's model, kept by the driver: every rule of the wizard is
+// decided there; the window only shows what it answers. All entries are
+// called on the dialog's thread.
+typedef struct MorvanexWizardModel {
+    uint32_t size;
+    void* context;
+    void (*values)(void* context, MorvanexWizardValues* out);
+    void (*setValues)(void* context, const MorvanexWizardValues* in);
+    // Panels are numbered 1 to 4.
+    void (*buttons)(void* context, int panel, MorvanexWizardButtons* out);
+    // 0 when the values keep the wizard on `panel` (an invalid DSN name).
+    int (*mayLeave)(void* context, int panel);
+    // Clears the language boxes the rules disable (read the values again)
+    // and says what is enabled.
+    void (*encodingOptions)(void* context, MorvanexWizardEncoding* out);
+    int (*queryLogOptionsEnabled)(void* context);
+    // The language settings the wizard opened with come back.
+    void (*restoreLanguageSettings)(void* context);
+    // The offered adapted DSNs and the encodings menu's items, in order;
+    // null past the end.
+    const char* (*adaptedDsnName)(void* context, size_t index);
+    const char* (*encodingName)(void* context, size_t index);
+    const char* (*summary)(void* context);
+    // The results sheet's first lines.
+    const char* (*testStartText)(void* context);
+    // Starts the connection test with the values last set and the login's
+    // user ID and password (null when the login was cancelled). 1 when a
+    // worker started: its result reaches `deliver` unless cancelTest comes
+    // first. 0 when none started, with the text to show in *text.
+    int (*startTest)(void* context, const char* userId, const char* password,
+                     MorvanexTestDelivery deliver, void* receiver, const char** text);
+    // Drops the running test's delivery; the worker ends on its own.
+    void (*cancelTest)(void* context);
+    void (*about)(void* context);
+    void (*checkUpdates)(void* context);
+} MorvanexWizardModel;
+
 typedef struct MorvanexUiTable {
     uint32_t abiVersion;
     uint32_t size;
@@ -112,7 +187,9 @@ typedef struct MorvanexUiTable {
     int (*httpPost)(const MorvanexUiHost* host, const MorvanexHttpRequest* request,
                     MorvanexHttpReply* reply);
     void (*freeReply)(MorvanexHttpReply* reply);
-    // The DSN wizard is appended here.
+    // The DSN wizard, modal: 1 Done, 0 Cancel, MORVANEX_UI_NOT_SHOWN. The
+    // model holds the values on screen afterwards.
+    int (*wizard)(const MorvanexUiHost* host, const MorvanexWizardModel* model);
 } MorvanexUiTable;
 
 // The module's one export: its table when it speaks `abiVersion`, else null.

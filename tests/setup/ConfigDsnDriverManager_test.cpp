@@ -1,7 +1,7 @@
 // The setup entry as a host reaches it: SQLConfigDataSourceW of iODBC's
 // installer library loads the built morvanex.so as the setup library of
 // the driver "morvanex", in the ini sandbox, with the dialogs answered from
-// a script.
+// a script by the scripted dialog module.
 #include <gtest/gtest.h>
 
 #include <odbcinst.h>
@@ -23,6 +23,7 @@ class ConfigDsnDriverManager : public ::testing::Test {
     ConfigDsnDriverManager()
         : language_("LANGUAGE", "en"),
           flatpak_("FLATPAK_ID", std::nullopt),
+          module_("MORVANEX_TEST_UI_MODULE", std::getenv("MORVANEX_UI_SCRIPT_PATH")),
           script_("MORVANEX_UI_SCRIPT", (sandbox_.root() / "script").string()),
           journal_("MORVANEX_UI_JOURNAL", (sandbox_.root() / "journal").string()) {
         sandbox_.addDriver("morvanex",
@@ -80,6 +81,7 @@ class ConfigDsnDriverManager : public ::testing::Test {
     OdbcSandbox sandbox_;
     ScopedEnv language_;
     ScopedEnv flatpak_;
+    ScopedEnv module_;
     ScopedEnv script_;
     ScopedEnv journal_;
 };

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "driver/setup/ConfigDsn.h"
-#include "driver/setup/ScriptedSetupDialogs.h"
 #include "platform/InstallerFacade.h"
 #include "platform/OdbcPaths.h"
 #include "tests/setup/RelayTestServer.h"
@@ -35,6 +34,7 @@ class ConfigDsnRequest : public ::testing::Test {
     ConfigDsnRequest()
         : language_("LANGUAGE", "en"),
           flatpak_("FLATPAK_ID", std::nullopt),
+          module_("MORVANEX_TEST_UI_MODULE", std::getenv("MORVANEX_UI_SCRIPT_PATH")),
           script_("MORVANEX_UI_SCRIPT", (sandbox_.root() / "script").string()) {
         std::filesystem::create_directories(sandbox_.root() / "run");
         // The installer writes a DSN only for a registered driver.
@@ -49,7 +49,10 @@ class ConfigDsnRequest : public ::testing::Test {
     OdbcSandbox sandbox_;
     ScopedEnv language_;
     ScopedEnv flatpak_;
+    ScopedEnv module_;
     ScopedEnv script_;
+    // The dialogs as a shipped driver reaches them: through the module.
+    std::unique_ptr<SetupDialogs> dialogs_ = SetupDialogs::forHost(DriverCalls{});
 };
 
 TEST_F(ConfigDsnRequest, RefusedSystemAddSendsTheDictionaryAndNeedsOk) {
@@ -65,9 +68,9 @@ TEST_F(ConfigDsnRequest, RefusedSystemAddSendsTheDictionaryAndNeedsOk) {
         InstallerFacade::instance().setRefusal(
             [](std::string_view function) { return function.rfind("SQLWrite", 0) == 0; });
         RelayTestServer relay(RelayTestServer::Behaviour::Reply, c.reply);
-        ScriptedSetupDialogs dialogs(script.string());
+        ScopedEnv scriptOfCase("MORVANEX_UI_SCRIPT", script.string());
         InstallerFacade::instance().setConfigMode(ODBC_SYSTEM_DSN);
-        EXPECT_EQ(ConfigDsn(dialogs).run(ODBC_ADD_DSN, L"morvanex", L"DSN=x\0\0"), c.result);
+        EXPECT_EQ(ConfigDsn(*dialogs_).run(ODBC_ADD_DSN, L"morvanex", L"DSN=x\0\0"), c.result);
 
         const std::optional<PropertyList> request = PropertyList::parse(relay.received());
         ASSERT_TRUE(request);
@@ -94,9 +97,8 @@ TEST_F(ConfigDsnRequest, FailedRemovalAfterAnAddKeepsTheNewDsn) {
     InstallerFacade::instance().setRefusal(
         [](std::string_view function) { return function == "SQLRemoveDSNFromIniW"; });
     RelayTestServer relay(RelayTestServer::Behaviour::Reply, "ERROR 1");
-    ScriptedSetupDialogs dialogs((sandbox_.root() / "script").string());
     InstallerFacade::instance().setConfigMode(ODBC_SYSTEM_DSN);
-    EXPECT_FALSE(ConfigDsn(dialogs).run(ODBC_ADD_DSN, L"morvanex", L"DSN=x\0\0"));
+    EXPECT_FALSE(ConfigDsn(*dialogs_).run(ODBC_ADD_DSN, L"morvanex", L"DSN=x\0\0"));
     const std::optional<PropertyList> request = PropertyList::parse(relay.received());
     ASSERT_TRUE(request);
     EXPECT_EQ(request->string("Request"), "Remove");

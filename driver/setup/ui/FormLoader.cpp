@@ -1,6 +1,7 @@
 #include "driver/setup/ui/FormLoader.h"
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QUiLoader>
@@ -55,6 +56,10 @@ QString FormLoader::localize(const QString& english) const {
 
 void FormLoader::localizeTexts() {
     root_->setWindowTitle(localize(root_->windowTitle()));
+    // Sheets are dialogs inside the form.
+    for (QDialog* sheet : root_->findChildren<QDialog*>()) {
+        sheet->setWindowTitle(localize(sheet->windowTitle()));
+    }
     for (QLabel* label : root_->findChildren<QLabel*>()) {
         label->setText(localize(label->text()));
     }

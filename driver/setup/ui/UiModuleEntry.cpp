@@ -10,6 +10,7 @@
 #include "driver/setup/ui/CocoaLoginMORVANEX.h"
 #include "driver/setup/ui/CurlTransport.h"
 #include "driver/setup/ui/GuiThread.h"
+#include "driver/setup/ui/SetupControllerMORVANEX.h"
 
 namespace {
 
@@ -89,6 +90,17 @@ int login(const MorvanexUiHost* host, MorvanexLoginFields* fields) {
     });
 }
 
+int wizard(const MorvanexUiHost* host, const MorvanexWizardModel* model) {
+    if (!MORVANEX_UI_HAS(MorvanexWizardModel, model, checkUpdates)) {
+        logToHost(host, "DSN wizard not shown: the driver's model is too old");
+        return MORVANEX_UI_NOT_SHOWN;
+    }
+    return guardedDialog(host, [=] {
+        SetupControllerMORVANEX controller(host, model);
+        return controller.runModal();
+    });
+}
+
 int httpPost(const MorvanexUiHost*, const MorvanexHttpRequest* request, MorvanexHttpReply* reply) {
     try {
         return CurlTransport::post(request, reply);
@@ -98,8 +110,14 @@ int httpPost(const MorvanexUiHost*, const MorvanexHttpRequest* request, Morvanex
 }
 
 const MorvanexUiTable kTable = {
-    MORVANEX_UI_ABI_VERSION,   sizeof(MorvanexUiTable), &alert, &about, &login, &httpPost,
+    MORVANEX_UI_ABI_VERSION,
+    sizeof(MorvanexUiTable),
+    &alert,
+    &about,
+    &login,
+    &httpPost,
     &CurlTransport::freeReply,
+    &wizard,
 };
 
 }  // namespace

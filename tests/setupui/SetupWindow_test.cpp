@@ -1,0 +1,351 @@
+// The DSN wizard as the setup entry opens it: the driver's own model lent
+// to the built dialog module, clicked through offscreen, with a picture of
+// each panel under the build folder.
+// ctest-timeout: 120
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "driver/setup/SetupDialogs.h"
+#include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/ui/UiTestSupport.h"
+
+namespace {
+
+using ui_test::click;
+using ui_test::savePicture;
+using ui_test::whenModal;
+
+template <typename Widget>
+Widget* child(QWidget* parent, const char* name) {
+    auto* widget = parent->findChild<Widget*>(QString::fromLatin1(name));
+    if (widget == nullptr) {
+        ADD_FAILURE() << "no widget " << name;
+        throw std::runtime_error(name);
+    }
+    return widget;
+}
+
+int panelShown(QWidget* window) {
+    return child<QStackedWidget>(window, "panel")->currentIndex() + 1;
+}
+
+// Runs `action` on the modal dialog of that name once `ready` holds for it.
+void whenShown(const char* name, std::function<bool(QWidget*)> ready,
+               std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal->objectName() == QLatin1String(name) && ready(modal)) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        }
+    });
+    timer->start();
+}
+
+void typeInto(QLineEdit* field, const QString& text) {
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}
+
+std::string attributeText(const std::optional<std::string>& list) {
+    std::string text = list.value_or("(none)");
+    std::replace(text.begin(), text.end(), '\0', '|');
+    return text;
+}
+
+// The driver calls of the connection test: a connect that succeeds, held
+// while `holdConnect` is set, recording the text it was given.
+std::mutex fakeMutex;
+std::string connectedWith;
+std::atomic<bool> holdConnect{false};
+std::atomic<int> handlesFreed{0};
+int fakeHandle;
+
+SQLRETURN fakeAlloc(SQLSMALLINT, SQLHANDLE, SQLHANDLE* out) {
+    *out = &fakeHandle;
+    return SQL_SUCCESS;
+}
+SQLRETURN fakeSetEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER) {
+    return SQL_SUCCESS;
+}
+SQLRETURN fakeConnect(SQLHDBC, SQLHWND, SQLCHAR* text, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
+                      SQLSMALLINT*, SQLUSMALLINT) {
+    {
+        std::lock_guard lock(fakeMutex);
+        connectedWith = reinterpret_cast<const char*>(text);
+    }
+    while (holdConnect) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return SQL_SUCCESS;
+}
+SQLRETURN fakeDiag(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLCHAR*, SQLINTEGER*, SQLCHAR*,
+                   SQLSMALLINT, SQLSMALLINT*) {
+    return SQL_NO_DATA;
+}
+SQLRETURN fakeInfo(SQLHDBC, SQLUSMALLINT type, SQLPOINTER out, SQLSMALLINT size, SQLSMALLINT*) {
+    std::snprintf(static_cast<char*>(out), size, "info%d", type);
+    return SQL_SUCCESS;
+}
+SQLRETURN fakeDisconnect(SQLHDBC) {
+    return SQL_SUCCESS;
+}
+SQLRETURN fakeFree(SQLSMALLINT, SQLHANDLE) {
+    ++handlesFreed;
+    return SQL_SUCCESS;
+}
+const DriverCalls fakeCalls{fakeAlloc, fakeSetEnvAttr, fakeConnect, fakeDiag,
+                            fakeInfo,  fakeDisconnect, fakeFree};
+
+class SetupWindow : public ::testing::Test {
+  protected:
+    OdbcSandbox sandbox_;
+    ScopedEnv language_{"LANGUAGE", "en"};
+    ScopedEnv platform_{"QT_QPA_PLATFORM", "offscreen"};
+    ScopedEnv module_{"MORVANEX_TEST_UI_MODULE", MORVANEX_UI_TEST_MODULE};
+    ScopedEnv bundles_{"MORVANEX_BUNDLE_PATH", std::string(MORVANEX_BINARY_DIR) + "/bundles"};
+    std::unique_ptr<SetupDialogs> dialogs_ = SetupDialogs::forHost(DriverCalls{});
+};
+
+TEST_F(SetupWindow, AddWalksThePanelsAndHandsBackTheList) {
+    sandbox_.addDsn("pgB", "x", {}, OdbcSandbox::Scope::System);
+    sandbox_.addDsn("pga", "x", {}, OdbcSandbox::Scope::System);
+    std::vector<int> panels;
+    bool continueNeedsName = false;
+    QString invalidTitle;
+    int panelAfterInvalid = 0;
+    QString offeredFirst;
+    bool languageRestored = false;
+    QString results;
+    QString summary;
+    whenModal([&](QWidget* window) {
+        savePicture(window, "wizard-add-1");
+        panels.push_back(panelShown(window));
+        click(window, "continueOrDoneButton");
+        panels.push_back(panelShown(window));
+        continueNeedsName = !child<QPushButton>(window, "continueOrDoneButton")->isEnabled();
+        auto* name = child<QLineEdit>(window, "dsnName");
+        QTest::keyClicks(name, "Sales;1");
+        whenModal([&](QWidget* alert) {
+            invalidTitle = child<QLabel>(alert, "titleField")->text();
+            click(alert, "okButton");
+        });
+        click(window, "continueOrDoneButton");
+        panelAfterInvalid = panelShown(window);
+        typeInto(name, "Sales");
+        QTest::keyClicks(child<QLineEdit>(window, "descriptionField"), "Main ledger");
+        savePicture(window, "wizard-add-2");
+        click(window, "continueOrDoneButton");
+        panels.push_back(panelShown(window));
+
+        auto* adapted = child<QComboBox>(window, "adaptedDSNField");
+        offeredFirst = adapted->currentText();
+        typeInto(adapted->lineEdit(), "pg15");
+        // The language sheet's Cancel puts back the opening values.
+        whenModal([&](QWidget* sheet) {
+            QTest::mouseClick(child<QCheckBox>(sheet, "autoDetectCheckbox"), Qt::LeftButton);
+            QTest::mouseClick(child<QCheckBox>(sheet, "wideAPICheckbox"), Qt::LeftButton);
+            savePicture(sheet, "wizard-language-sheet");
+            click(sheet, "advancedLanguageCancelButton");
+        });
+        click(window, "advancedLanguageButton");
+        auto* wide = child<QCheckBox>(window, "wideAPICheckbox");
+        languageRestored = child<QCheckBox>(window, "autoDetectCheckbox")->isChecked() &&
+                           !wide->isChecked() && !wide->isEnabled();
+        savePicture(window, "wizard-add-3");
+        click(window, "continueOrDoneButton");
+        panels.push_back(panelShown(window));
+        summary = child<QLabel>(window, "summaryField")->text();
+        savePicture(window, "wizard-add-4");
+
+        // Test with no user ID: nothing starts.
+        whenModal([&](QWidget* login) { click(login, "okButton"); });
+        whenShown(
+            "testResultsSheet",
+            [](QWidget* sheet) {
+                return child<QPlainTextEdit>(sheet, "testResults")
+                    ->toPlainText()
+                    .endsWith("Test cancelled.");
+            },
+            [&](QWidget* sheet) {
+                results = child<QPlainTextEdit>(sheet, "testResults")->toPlainText();
+                savePicture(sheet, "wizard-test-results");
+                click(sheet, "testResultsOKButton");
+            });
+        click(window, "finishOrTestButton");
+        click(window, "continueOrDoneButton");
+    });
+    const SetupDialogResult result = runSetupDialog(*dialogs_, std::nullopt, "");
+    EXPECT_EQ(result.outcome, SetupDialogs::Outcome::Accepted);
+    EXPECT_EQ(panels, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_TRUE(continueNeedsName);
+    EXPECT_EQ(invalidTitle, "The DSN name you have entered is invalid.");
+    EXPECT_EQ(panelAfterInvalid, 2);
+    EXPECT_EQ(offeredFirst, "pga");
+    EXPECT_TRUE(languageRestored);
+    EXPECT_TRUE(
+        summary.contains("Data Source Name: Sales\nDescription: Main ledger\n"
+                         "Adapted DSN: pg15\n"))
+        << summary.toStdString();
+    EXPECT_EQ(results,
+              "Attempting to connect to adapted DSN pg15 ...\n\nUser ID is required for test.\n\n"
+              "Test cancelled.");
+    EXPECT_EQ(attributeText(result.attributes),
+              "DSN=Sales|Description=Main ledger|DriverDSN=pg15|ReadOnly=|AutoDetectEncoding=|"
+              "WideAPI=|UnicodeTextTypes=|MultiByteEncoding=|QueryLog_On=|QueryLogTime=|"
+              "QueryLogFile=||");
+}
+
+TEST_F(SetupWindow, ConfigureShowsTheDsnAndReturnsTheChange) {
+    sandbox_.addDsn("Orders", "morvanex",
+                    {{"Description", "old"},
+                     {"DriverDSN", "pg"},
+                     {"ReadOnly", "Yes"},
+                     {"WideAPI", "Yes"},
+                     {"QueryLog_On", "Yes"},
+                     {"QueryLogTime", "250"},
+                     {"QueryLogFile", "/var/tmp/q.log"}},
+                    OdbcSandbox::Scope::User);
+    struct Shown {
+        const char* field;
+        QString text;
+    };
+    const Shown expected[] = {{"dsnName", "Orders"},
+                              {"descriptionField", "old"},
+                              {"logQueryTime", "250"},
+                              {"logFileName", "/var/tmp/q.log"}};
+    std::vector<QString> shown;
+    bool boxes = false;
+    whenModal([&](QWidget* window) {
+        for (const Shown& e : expected) {
+            shown.push_back(child<QLineEdit>(window, e.field)->text());
+        }
+        boxes = child<QCheckBox>(window, "readOnlyCheckbox")->isChecked() &&
+                child<QCheckBox>(window, "logLongQueries")->isChecked() &&
+                child<QCheckBox>(window, "wideAPICheckbox")->isChecked() &&
+                !child<QCheckBox>(window, "autoDetectCheckbox")->isChecked() &&
+                child<QComboBox>(window, "adaptedDSNField")->currentText() == "pg";
+        click(window, "continueOrDoneButton");
+        typeInto(child<QLineEdit>(window, "descriptionField"), "new");
+        click(window, "finishOrTestButton");
+        savePicture(window, "wizard-configure-4");
+        click(window, "continueOrDoneButton");
+    });
+    const SetupDialogResult result = runSetupDialog(*dialogs_, "Orders", "");
+    EXPECT_EQ(result.outcome, SetupDialogs::Outcome::Accepted);
+    for (std::size_t i = 0; i < std::size(expected) && i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i], expected[i].text) << expected[i].field;
+    }
+    EXPECT_TRUE(boxes);
+    EXPECT_EQ(attributeText(result.attributes),
+              "DSN=Orders|Description=new|DriverDSN=pg|ReadOnly=Yes|AutoDetectEncoding=|"
+              "WideAPI=Yes|UnicodeTextTypes=|MultiByteEncoding=|QueryLog_On=Yes|"
+              "QueryLogTime=250|QueryLogFile=/var/tmp/q.log||");
+}
+
+TEST_F(SetupWindow, CancelAndUnchangedDoneHandBackNothing) {
+    sandbox_.addDsn("Kept", "morvanex", {{"DriverDSN", "pg"}}, OdbcSandbox::Scope::User);
+    struct Case {
+        std::vector<const char*> presses;
+        SetupDialogs::Outcome outcome;
+    };
+    const Case cases[] = {
+        {{"continueOrDoneButton", "cancelButton"}, SetupDialogs::Outcome::Cancelled},
+        {{"continueOrDoneButton", "finishOrTestButton", "continueOrDoneButton"},
+         SetupDialogs::Outcome::Accepted}};
+    for (const Case& c : cases) {
+        whenModal([&](QWidget* window) {
+            for (const char* press : c.presses) {
+                click(window, press);
+            }
+        });
+        const SetupDialogResult result = runSetupDialog(*dialogs_, "Kept", "");
+        EXPECT_EQ(result.outcome, c.outcome) << c.presses.back();
+        EXPECT_FALSE(result.attributes) << c.presses.back();
+    }
+}
+
+TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
+    sandbox_.addDsn("Kept", "morvanex", {{"DriverDSN", "pg"}}, OdbcSandbox::Scope::User);
+    const auto dialogs = SetupDialogs::forHost(fakeCalls);
+    struct Case {
+        bool holdUntilClosed;
+        QString shown;
+    };
+    const Case cases[] = {
+        {false,
+         "Attempting to connect to adapted DSN pg ...\n\nAdapted driver version: info566 "
+         "info567\n\nDatabase version: info568 info569\n\nTest completed successfully."},
+        {true, "Attempting to connect to adapted DSN pg ...\n\n"},
+    };
+    for (const Case& c : cases) {
+        holdConnect = c.holdUntilClosed;
+        handlesFreed = 0;
+        {
+            std::lock_guard lock(fakeMutex);
+            connectedWith.clear();
+        }
+        QString shown;
+        whenModal([&](QWidget* window) {
+            click(window, "continueOrDoneButton");
+            // Typed but never moved off: the test must still see it.
+            QTest::keyClicks(child<QLineEdit>(window, "descriptionField"), "typed");
+            click(window, "finishOrTestButton");
+            whenModal([&](QWidget* login) {
+                QTest::keyClicks(child<QLineEdit>(login, "userIDField"), "sam");
+                QTest::keyClicks(child<QLineEdit>(login, "passwordField"), "se;cret");
+                click(login, "okButton");
+            });
+            whenShown(
+                "testResultsSheet",
+                [&](QWidget* sheet) {
+                    // A held test has begun once the fake saw its text; the
+                    // sheet runs modally from then on.
+                    std::lock_guard lock(fakeMutex);
+                    return c.holdUntilClosed ? !connectedWith.empty()
+                                             : child<QPlainTextEdit>(sheet, "testResults")
+                                                   ->toPlainText()
+                                                   .endsWith("successfully.");
+                },
+                [&](QWidget* sheet) {
+                    shown = child<QPlainTextEdit>(sheet, "testResults")->toPlainText();
+                    click(sheet, "testResultsOKButton");
+                });
+            click(window, "finishOrTestButton");
+            click(window, "continueOrDoneButton");
+        });
+        const SetupDialogResult result = runSetupDialog(*dialogs, "Kept", "");
+        // The worker ends after the window is gone; its result goes nowhere.
+        holdConnect = false;
+        while (handlesFreed < 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(result.outcome, SetupDialogs::Outcome::Accepted);
+        EXPECT_EQ(shown, c.shown);
+        std::lock_guard lock(fakeMutex);
+        EXPECT_NE(connectedWith.find("Description=typed;"), std::string::npos) << connectedWith;
+        EXPECT_NE(connectedWith.find("UID=sam;PWD={se;cret};"), std::string::npos) << connectedWith;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ui_test::setPrivateEnvironment();
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
