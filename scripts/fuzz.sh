@@ -25,7 +25,7 @@ fi
 
 mkdir -p "$BUILD"
 echo "=== fuzz build ==="
-if ! cmake -S "$ROOT" -B "$BUILD" -DMORVANEX_FUZZ=ON -DCMAKE_BUILD_TYPE=Fuzz \
+if ! cmake -S "$ROOT" -B "$BUILD" -DMORVANEX_FUZZ=ON -DMORVANEX_TEST_HOOKS=ON -DCMAKE_BUILD_TYPE=Fuzz \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" "${launcher[@]}" \
     >"$BUILD/configure.log" 2>&1; then

@@ -30,7 +30,7 @@ run_suite() {
   local name=$1 dir=$2
   shift 2
   echo "=== $name build ==="
-  if ! cmake -S "$ROOT" -B "$dir" -DMORVANEX_WERROR=$WERROR "$@" >"$dir.configure.log" 2>&1; then
+  if ! cmake -S "$ROOT" -B "$dir" -DMORVANEX_WERROR=$WERROR -DMORVANEX_TEST_HOOKS=ON "$@" >"$dir.configure.log" 2>&1; then
     cat "$dir.configure.log"
     status=1
     return

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "driver/core/StringOutput.h"
 #include "platform/Bundle.h"
@@ -68,10 +69,14 @@ void openHelp(void*, const char* page) {
     }
 }
 
-// The Resources folder lent with the host table of this thread's call.
-std::string& resourcesFolder() {
-    thread_local std::string folder;
-    return folder;
+// Texts lent to the module for the life of the process: a nested dialog
+// (an alert over the wizard) makes a new host table while the outer one is
+// still in use, so a text handed out must never move or change.
+const char* lastingText(const std::string& text) {
+    static std::mutex mutex;
+    static std::set<std::string> texts;
+    std::lock_guard lock(mutex);
+    return texts.insert(text).first->c_str();
 }
 
 }  // namespace
@@ -109,13 +114,11 @@ const MorvanexUiTable* UiModule::table() {
 }
 
 MorvanexUiHost UiModule::host() {
-    std::string& folder = resourcesFolder();
     auto bundle = driverBundle();
-    folder = bundle ? bundle->resourcesPath().string() : std::string();
     MorvanexUiHost host{};
     host.abiVersion = MORVANEX_UI_ABI_VERSION;
     host.size = sizeof(MorvanexUiHost);
-    host.resourcesPath = folder.c_str();
+    host.resourcesPath = lastingText(bundle ? bundle->resourcesPath().string() : std::string());
     host.log = &logLine;
     host.localize = &localize;
     host.openHelp = &openHelp;
