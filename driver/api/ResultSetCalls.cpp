@@ -420,7 +420,8 @@ SQLRETURN bindCol(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT targetTyp
         noLines);
 }
 
-SQLRETURN fetch(SQLHSTMT statement) {
+// Hot: see SQLFetch.
+[[gnu::hot]] SQLRETURN fetch(SQLHSTMT statement) {
     Statement* stmt = statementOf(statement);
     if (stmt == nullptr) {
         return SQL_INVALID_HANDLE;
