@@ -10,10 +10,10 @@
 #include <QStackedWidget>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 
 #include "driver/setup/SetupDialogs.h"
+#include "tests/setup/FakeDriverCalls.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/ui/UiTestSupport.h"
@@ -64,50 +64,6 @@ std::string attributeText(const std::optional<std::string>& list) {
     std::replace(text.begin(), text.end(), '\0', '|');
     return text;
 }
-
-// The driver calls of the connection test: a connect that succeeds, held
-// while `holdConnect` is set, recording the text it was given.
-std::mutex fakeMutex;
-std::string connectedWith;
-std::atomic<bool> holdConnect{false};
-std::atomic<int> handlesFreed{0};
-int fakeHandle;
-
-SQLRETURN fakeAlloc(SQLSMALLINT, SQLHANDLE, SQLHANDLE* out) {
-    *out = &fakeHandle;
-    return SQL_SUCCESS;
-}
-SQLRETURN fakeSetEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER) {
-    return SQL_SUCCESS;
-}
-SQLRETURN fakeConnect(SQLHDBC, SQLHWND, SQLCHAR* text, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
-                      SQLSMALLINT*, SQLUSMALLINT) {
-    {
-        std::lock_guard lock(fakeMutex);
-        connectedWith = reinterpret_cast<const char*>(text);
-    }
-    while (holdConnect) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return SQL_SUCCESS;
-}
-SQLRETURN fakeDiag(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLCHAR*, SQLINTEGER*, SQLCHAR*,
-                   SQLSMALLINT, SQLSMALLINT*) {
-    return SQL_NO_DATA;
-}
-SQLRETURN fakeInfo(SQLHDBC, SQLUSMALLINT type, SQLPOINTER out, SQLSMALLINT size, SQLSMALLINT*) {
-    std::snprintf(static_cast<char*>(out), size, "info%d", type);
-    return SQL_SUCCESS;
-}
-SQLRETURN fakeDisconnect(SQLHDBC) {
-    return SQL_SUCCESS;
-}
-SQLRETURN fakeFree(SQLSMALLINT, SQLHANDLE) {
-    ++handlesFreed;
-    return SQL_SUCCESS;
-}
-const DriverCalls fakeCalls{fakeAlloc, fakeSetEnvAttr, fakeConnect, fakeDiag,
-                            fakeInfo,  fakeDisconnect, fakeFree};
 
 class SetupWindow : public ::testing::Test {
   protected:
@@ -279,7 +235,7 @@ TEST_F(SetupWindow, CancelAndUnchangedDoneHandBackNothing) {
 
 TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
     sandbox_.addDsn("Kept", "morvanex", {{"DriverDSN", "pg"}}, OdbcSandbox::Scope::User);
-    const auto dialogs = SetupDialogs::forHost(fakeCalls);
+    const auto dialogs = SetupDialogs::forHost(fake_driver::calls);
     struct Case {
         bool holdUntilClosed;
         QString shown;
@@ -291,12 +247,8 @@ TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
         {true, "Attempting to connect to adapted DSN pg ...\n\n"},
     };
     for (const Case& c : cases) {
-        holdConnect = c.holdUntilClosed;
-        handlesFreed = 0;
-        {
-            std::lock_guard lock(fakeMutex);
-            connectedWith.clear();
-        }
+        fake_driver::answer(SQL_SUCCESS);
+        fake_driver::holdConnect = c.holdUntilClosed;
         QString shown;
         whenModal([&](QWidget* window) {
             click(window, "continueOrDoneButton");
@@ -313,8 +265,7 @@ TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
                 [&](QWidget* sheet) {
                     // A held test has begun once the fake saw its text; the
                     // sheet runs modally from then on.
-                    std::lock_guard lock(fakeMutex);
-                    return c.holdUntilClosed ? !connectedWith.empty()
+                    return c.holdUntilClosed ? !fake_driver::connectionText().empty()
                                              : child<QPlainTextEdit>(sheet, "testResults")
                                                    ->toPlainText()
                                                    .endsWith("successfully.");
@@ -328,14 +279,14 @@ TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
         });
         const SetupDialogResult result = runSetupDialog(*dialogs, "Kept", "");
         // The worker ends after the window is gone; its result goes nowhere.
-        holdConnect = false;
-        while (handlesFreed < 2) {
+        fake_driver::holdConnect = false;
+        while (fake_driver::frees < 2) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         QCoreApplication::processEvents();
         EXPECT_EQ(result.outcome, SetupDialogs::Outcome::Accepted);
         EXPECT_EQ(shown, c.shown);
-        std::lock_guard lock(fakeMutex);
+        const std::string connectedWith = fake_driver::connectionText();
         EXPECT_NE(connectedWith.find("Description=typed;"), std::string::npos) << connectedWith;
         EXPECT_NE(connectedWith.find("UID=sam;PWD={se;cret};"), std::string::npos) << connectedWith;
     }
