@@ -12,6 +12,7 @@
 
 #include "admin/XPCSetupTool.h"
 #include "platform/DescriptorIo.h"
+#include "platform/LocalSocket.h"
 #include "platform/RelaySocketPath.h"
 
 std::mutex AuthListener::threadMutex_;
@@ -33,17 +34,6 @@ void say(const std::string& line) {
     std::fflush(stdout);
 }
 
-bool bindTo(int socketFd, const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
-        errno = ENAMETOOLONG;
-        return false;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return bind(socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-}
-
 // A socket file of our own that nobody listens on any more is an earlier
 // run's; anything else at the path is left alone.
 void removeStaleSocket(const std::string& path) {
@@ -51,18 +41,8 @@ void removeStaleSocket(const std::string& path) {
     if (lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != getuid()) {
         return;
     }
-    const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), std::min(path.size() + 1, sizeof address.sun_path));
-    const bool refused =
-        probe >= 0 &&
-        connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
-        errno == ECONNREFUSED;
-    if (probe >= 0) {
-        close(probe);
-    }
-    if (refused) {
+    const UniqueFd probe = local_socket::stream();
+    if (probe.valid() && !local_socket::connectTo(probe.get(), path) && errno == ECONNREFUSED) {
         unlink(path.c_str());
     }
 }
@@ -125,7 +105,7 @@ int AuthListener::start() {
     socketPath = relay_socket::path(kIdentifier);
     removeStaleSocket(socketPath);
     struct stat info {};
-    if (!bindTo(acc, socketPath) || lstat(socketPath.c_str(), &info) != 0 ||
+    if (!local_socket::bindTo(acc, socketPath) || lstat(socketPath.c_str(), &info) != 0 ||
         ::listen(acc, 1) != 0) {
         say("ERROR: Failed to bind local socket (" + std::to_string(errno) + ")");
         return -1;

@@ -16,6 +16,7 @@
 #include "authentication/src/HelperStatus.h"
 #include "authentication/src/SaveParameters.h"
 #include "platform/DescriptorIo.h"
+#include "platform/LocalSocket.h"
 #include "platform/ServiceMessage.h"
 #include "platform/SystemLog.h"
 #include "src/QuillmarkHelper/Caller.h"
@@ -90,19 +91,13 @@ int serveConnection(int in, int out, const HelperOptions& options) {
 }
 
 int createListener(const std::string& path, ino_t& inode) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
-        return -1;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return -1;
     }
     struct stat info {};
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        chmod(path.c_str(), 0666) != 0 || lstat(path.c_str(), &info) != 0 || listen(fd, 16) != 0) {
+    if (!local_socket::bindTo(fd, path) || chmod(path.c_str(), 0666) != 0 ||
+        lstat(path.c_str(), &info) != 0 || listen(fd, 16) != 0) {
         close(fd);
         return -1;
     }

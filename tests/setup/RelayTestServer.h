@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "driver/setup/AdministratorRequest.h"
+#include "platform/LocalSocket.h"
 #include "platform/RelaySocketPath.h"
 
 // Stands in for the administrator application's relay: listens on its
@@ -30,13 +31,8 @@ class RelayTestServer {
           reply_(std::move(reply)),
           path_(relay_socket::path(kAdministratorIdentifier)) {
         listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
         unlink(path_.c_str());
-        if (listener_ < 0 ||
-            bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            listen(listener_, 1) != 0) {
+        if (listener_ < 0 || !local_socket::bindTo(listener_, path_) || listen(listener_, 1) != 0) {
             throw std::runtime_error("cannot listen on " + path_);
         }
         thread_ = std::thread([this] { serve(); });

@@ -6,15 +6,14 @@
 //
 // "listening" on stdout tells the test that the socket is ready.
 #include <sys/socket.h>
-#include <sys/un.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <string>
 
 #include "driver/setup/AdministratorRequest.h"
+#include "platform/LocalSocket.h"
 #include "platform/PropertyList.h"
 #include "platform/RelaySocketPath.h"
 #include "platform/UniqueFd.h"
@@ -22,16 +21,9 @@
 namespace {
 
 UniqueFd listenAt(const std::string& path) {
-    sockaddr_un address{};
-    if (path.size() >= sizeof address.sun_path) {
-        return {};
-    }
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    UniqueFd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    UniqueFd listener = local_socket::stream();
     unlink(path.c_str());
-    if (!listener.valid() ||
-        bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (!listener.valid() || !local_socket::bindTo(listener.get(), path) ||
         listen(listener.get(), 1) != 0) {
         return {};
     }
