@@ -1,0 +1,108 @@
+#include "platform/IniSyntax.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::string_view kReservedSections[] = {"ODBC", "ODBC Data Sources", "ODBC Drivers",
+                                                  "Default"};
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool isControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f;
+}
+
+IniSyntax::Problem controlProblem(std::string_view text) {
+    if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
+        return IniSyntax::Problem::LineBreakOrNul;
+    }
+    return IniSyntax::hasControlCharacter(text) ? IniSyntax::Problem::ControlCharacter
+                                                : IniSyntax::Problem::None;
+}
+
+bool hasOuterBlank(std::string_view text) {
+    return !text.empty() && (isBlank(text.front()) || isBlank(text.back()));
+}
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+IniSyntax::Problem IniSyntax::sectionProblem(std::string_view name) {
+    if (name.empty()) {
+        return Problem::Empty;
+    }
+    if (const Problem control = controlProblem(name); control != Problem::None) {
+        return control;
+    }
+    if (hasOuterBlank(name)) {
+        return Problem::OuterBlank;
+    }
+    return name.find_first_of("[]") == std::string_view::npos ? Problem::None : Problem::Bracket;
+}
+
+IniSyntax::Problem IniSyntax::keyProblem(std::string_view key) {
+    if (const Problem problem = sectionProblem(key); problem != Problem::None) {
+        return problem;
+    }
+    if (key.find('=') != std::string_view::npos) {
+        return Problem::EqualsSign;
+    }
+    return key.front() == ';' || key.front() == '#' ? Problem::CommentStart : Problem::None;
+}
+
+IniSyntax::Problem IniSyntax::valueProblem(std::string_view value) {
+    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos
+               ? Problem::None
+               : Problem::LineBreakOrNul;
+}
+
+IniSyntax::Problem IniSyntax::strictValueProblem(std::string_view value) {
+    if (const Problem control = controlProblem(value); control != Problem::None) {
+        return control;
+    }
+    return hasOuterBlank(value) ? Problem::OuterBlank : Problem::None;
+}
+
+bool IniSyntax::hasControlCharacter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), isControl);
+}
+
+bool IniSyntax::sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lowerAscii(x) == lowerAscii(y);
+           });
+}
+
+bool IniSyntax::isReservedSection(std::string_view name) {
+    return std::any_of(std::begin(kReservedSections), std::end(kReservedSections),
+                       [name](std::string_view reserved) { return sameName(name, reserved); });
+}
+
+const char* IniSyntax::describe(Problem problem) {
+    switch (problem) {
+        case Problem::None:
+            return "acceptable";
+        case Problem::Empty:
+            return "empty";
+        case Problem::LineBreakOrNul:
+            return "holds a line break or NUL";
+        case Problem::ControlCharacter:
+            return "holds a control character";
+        case Problem::OuterBlank:
+            return "begins or ends with white space";
+        case Problem::Bracket:
+            return "holds \"[\" or \"]\"";
+        case Problem::EqualsSign:
+            return "holds \"=\"";
+        case Problem::CommentStart:
+            return "begins like a comment";
+    }
+    return "not acceptable";
+}
