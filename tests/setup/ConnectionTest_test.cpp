@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -13,6 +14,23 @@
 #include "tests/support/ScopedEnv.h"
 
 namespace {
+
+size_t threadCount() {
+    const auto tasks = std::filesystem::directory_iterator("/proc/self/task");
+    return static_cast<size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+// The detached workers have ended when the process is back to `count` threads.
+bool waitForThreadCount(size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (threadCount() > count) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 TEST(ConnectionTest, ReturnCodesAndMessages) {
     ScopedEnv language("LANGUAGE", "en");
@@ -74,6 +92,7 @@ TEST(ConnectionTest, PasswordNeverInTheResults) {
 }
 
 TEST(ConnectionTest, ResultDeliveredOnlyWhileTheTicketLives) {
+    const size_t threadsBefore = threadCount();
     fake_driver::answer(SQL_SUCCESS);
     std::atomic<int> delivered{0};
     auto ticket = ConnectionTest::start(
@@ -85,6 +104,7 @@ TEST(ConnectionTest, ResultDeliveredOnlyWhileTheTicketLives) {
     EXPECT_EQ(delivered, 1);
 
     // A receiver that went away before the worker ended gets nothing.
+    ASSERT_TRUE(waitForThreadCount(threadsBefore));
     fake_driver::holdConnect = true;
     fake_driver::frees = 0;
     std::atomic<int> late{0};
@@ -95,7 +115,9 @@ TEST(ConnectionTest, ResultDeliveredOnlyWhileTheTicketLives) {
     for (int i = 0; i < 500 && fake_driver::frees < 2; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The worker's last act is the delivery check: once its thread is gone,
+    // nothing can arrive any more.
+    EXPECT_TRUE(waitForThreadCount(threadsBefore));
     EXPECT_EQ(fake_driver::frees.load(), 2);
     EXPECT_EQ(late, 0);
 }

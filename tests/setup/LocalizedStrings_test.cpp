@@ -217,7 +217,10 @@ class HelpPages : public BuiltBundle {
   protected:
     HelpPages() {
         fs::create_directories(sandbox_.root() / "bin");
-        OdbcSandbox::writeFile(xdgOpen_, "#!/bin/sh\necho \"$1\" > '" + opened_.string() + "'\n");
+        // Written aside and renamed, so the file is whole once it exists.
+        OdbcSandbox::writeFile(xdgOpen_, "#!/bin/sh\necho \"$1\" > '" + opened_.string() +
+                                             ".part' && /bin/mv '" + opened_.string() + ".part' '" +
+                                             opened_.string() + "'\n");
         chmod(xdgOpen_.c_str(), 0755);
     }
 
@@ -225,7 +228,6 @@ class HelpPages : public BuiltBundle {
         for (int i = 0; i < 500 && !fs::exists(opened_); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return fs::exists(opened_) ? OdbcSandbox::readFile(opened_) : "";
     }
 

@@ -16,6 +16,7 @@
 #include "driver/setup/UpdateCheck.h"
 #include "platform/SystemLog.h"
 #include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace fs = std::filesystem;
 
@@ -192,13 +193,13 @@ class LoopbackServer {
 };
 
 TEST(UpdateCheck, ExchangeThroughTheDialogModule) {
-    setenv("MORVANEX_TEST_UI_MODULE", std::getenv("MORVANEX_UI_PATH"), 1);
+    ScopedEnv module("MORVANEX_TEST_UI_MODULE", std::getenv("MORVANEX_UI_PATH"));
     UpdateRequest request;
     request.productId = 10;
     request.currentVersion = "1.0.0";
     {
         LoopbackServer server("<x><Result xsi:type=\"xsd:string\">UP_TO_DATE</Result></x>");
-        setenv("MORVANEX_TEST_UPDATE_URL", server.url().c_str(), 1);
+        ScopedEnv url("MORVANEX_TEST_UPDATE_URL", server.url());
         std::string result;
         EXPECT_EQ(requestUpdateVersion(request, result), 0);
         EXPECT_EQ(result, "UP_TO_DATE");
@@ -218,15 +219,14 @@ TEST(UpdateCheck, ExchangeThroughTheDialogModule) {
     {
         // A server that never answers: the shortened whole-request time-out.
         LoopbackServer silent("");
-        setenv("MORVANEX_TEST_UPDATE_URL", silent.url().c_str(), 1);
-        setenv("MORVANEX_TEST_UPDATE_TIMEOUT_MS", "300", 1);
+        ScopedEnv url("MORVANEX_TEST_UPDATE_URL", silent.url());
+        ScopedEnv timeout("MORVANEX_TEST_UPDATE_TIMEOUT_MS", "300");
         SystemLog::Capture log;
         std::string result = "unchanged";
         EXPECT_EQ(requestUpdateVersion(request, result), 1);
         EXPECT_EQ(result, "unchanged");
         ASSERT_FALSE(log.texts().empty());
         EXPECT_TRUE(log.texts().back().starts_with("get version update - no web service reply"));
-        unsetenv("MORVANEX_TEST_UPDATE_TIMEOUT_MS");
     }
 }
 

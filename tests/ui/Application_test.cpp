@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <clocale>
@@ -30,19 +31,10 @@ TEST(Application, MadeWhenNoneExistsAndDialogsHandedToItsThread) {
     ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
     RecordingHost host;
 
-    // No application yet: the module makes one; a helper reaches its loop
-    // once it exists.
-    std::thread helper([] {
-        while (QCoreApplication::instance() == nullptr) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        // Let the constructor finish before posting to the application.
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &pressOkWhenShown,
-                                  Qt::QueuedConnection);
-    });
+    // No application yet: the module makes one; a routine run by its
+    // constructor arms the OK press, which fires once the dialog's loop runs.
+    qAddPreRoutine([] { QTimer::singleShot(0, &pressOkWhenShown); });
     EXPECT_EQ(table->alert(&host.host, "Made", "here", nullptr), 0);
-    helper.join();
     ASSERT_NE(qobject_cast<QApplication*>(QCoreApplication::instance()), nullptr);
     EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
 
