@@ -16,8 +16,6 @@
 #include <QTimer>
 
 #include <chrono>
-#include <clocale>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,10 +27,10 @@
 #include "admin/DriverListDialog.h"
 #include "admin/DsnFormDialog.h"
 #include "admin/MainWindow.h"
+#include "tests/quillmark/OffscreenWindows.h"
 #include "tests/quillmark/ScriptedDialogs.h"
 #include "tests/support/OdbcSandbox.h"
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -41,20 +39,6 @@ using Scope = OdbcSandbox::Scope;
 using Keys = std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>;
 
 constexpr auto kNone = Qt::NoModifier;
-
-void save(QWidget* widget, const char* name) {
-    const fs::path folder = fs::path(MORVANEX_BINARY_DIR) / "screenshots" / "quillmark";
-    fs::create_directories(folder);
-    const fs::path file = folder / name;
-    ASSERT_TRUE(widget->grab().save(QString::fromStdString(file.string()), "PNG")) << file;
-}
-
-template <typename T>
-T* child(QWidget* root, const char* name) {
-    T* found = root->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
 
 // Shows the window, makes it the active one and types into whatever has
 // the focus, as a user would.
@@ -77,22 +61,10 @@ Ending endingOf(const QDialog* panel) {
     return panel->result() == QDialog::Accepted ? Ending::Accepted : Ending::Rejected;
 }
 
-class QuillmarkKeyboard : public ::testing::Test {
+class QuillmarkKeyboard : public ::testing::Test, protected OffscreenWindows {
   protected:
-    static void SetUpTestSuite() {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("LANG", "C.UTF-8", 1);
-        const std::string locale = std::setlocale(LC_ALL, nullptr);
-        static int argc = 1;
-        static char name[] = "QuillmarkKeyboard_test";
-        static char* argv[] = {name, nullptr};
-        application = new QApplication(argc, argv);
-        std::setlocale(LC_ALL, locale.c_str());
-    }
-    static void TearDownTestSuite() {
-        delete application;
-        application = nullptr;
-    }
+    static void SetUpTestSuite() { OffscreenWindows::start(); }
+    static void TearDownTestSuite() { OffscreenWindows::stop(); }
     void SetUp() override {
         sandbox.addDriver("Alpha", {{"Driver", QUILLMARK_RECORDING_SETUP}});
         sandbox.addDriver("Recorder", {{"Driver", QUILLMARK_RECORDING_SETUP}});
@@ -100,13 +72,10 @@ class QuillmarkKeyboard : public ::testing::Test {
     }
     void TearDown() override { AuthListener::stopAndWait(); }
 
-    static QApplication* application;
     OdbcSandbox sandbox;
     ScriptedDialogs dialogs;
     PrivilegedRequest::Sender refuse = [](const std::string&) { return false; };
 };
-
-QApplication* QuillmarkKeyboard::application = nullptr;
 
 TEST_F(QuillmarkKeyboard, DriverPickerFromTheKeyboard) {
     struct Case {
