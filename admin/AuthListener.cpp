@@ -1,19 +1,20 @@
 #include "admin/AuthListener.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "admin/XPCSetupTool.h"
 #include "platform/DescriptorIo.h"
 #include "platform/LocalSocket.h"
 #include "platform/RelaySocketPath.h"
+#include "platform/SystemLog.h"
 
 std::mutex AuthListener::threadMutex_;
 std::thread AuthListener::thread_;
@@ -24,14 +25,16 @@ int AuthListener::acc = -1;
 int AuthListener::fd = -1;
 std::string AuthListener::socketPath;
 unsigned long AuthListener::socketInode_ = 0;
+UniqueFd AuthListener::wake_;
 
 namespace {
 
 constexpr size_t kResponseSize = 4096;
 
+// Quillmark is a desktop program: its standard output is the user's, so
+// the relay's failures go to the system log.
 void say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    SystemLog::error(line);
 }
 
 // A socket file of our own that nobody listens on any more is an earlier
@@ -47,14 +50,15 @@ void removeStaleSocket(const std::string& path) {
     }
 }
 
-// Waits up to a second; 1 readable, 0 time-out, -1 failure.
-int waitReadable(int socketFd) {
-    pollfd waiting{socketFd, POLLIN, 0};
-    const int ready = poll(&waiting, 1, 1000);
+// Waits up to a second for a connection or the wake-up of stopAndWait;
+// 1 a connection, 0 time-out or woken, -1 failure.
+int waitReadable(int socketFd, int wakeFd) {
+    pollfd waiting[2] = {{socketFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    const int ready = poll(waiting, wakeFd >= 0 ? 2 : 1, 1000);
     if (ready < 0) {
         return errno == EINTR ? 0 : -1;
     }
-    return ready;
+    return (waiting[0].revents & POLLIN) != 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -68,6 +72,7 @@ int AuthListener::handleAuthRequests() {
         thread_.join();  // a relay that ended after an error
     }
     stopListening_ = false;
+    wake_.reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     // Listening before we return: the driver's setup code connects at once.
     if (start() <= 0) {
         stop();
@@ -81,6 +86,11 @@ int AuthListener::handleAuthRequests() {
 void AuthListener::stopAndWait() {
     std::lock_guard lock(threadMutex_);
     stopListening_ = true;
+    if (wake_.valid()) {
+        // Ends the relay's wait now rather than at its next second.
+        const uint64_t one = 1;
+        (void)!write(wake_.get(), &one, sizeof one);
+    }
     if (thread_.joinable()) {
         thread_.join();
     }
@@ -116,7 +126,7 @@ int AuthListener::start() {
 
 int AuthListener::listen() {
     for (;;) {
-        const int ready = waitReadable(acc);
+        const int ready = waitReadable(acc, wake_.get());
         if (ready < 0) {
             return -4;
         }
@@ -172,7 +182,6 @@ void AuthListener::stop() {
             unlink(socketPath.c_str());
         }
     }
-    say("OK");
 }
 
 int handleAuthRequests() {

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/UniqueFd.h"
+
 // The relay of the driver's privileged requests: one thread serving the
 // local socket of platform's relay path, one connection at a time. Only
 // peers running as our own user are served; each connection has a
@@ -43,6 +45,8 @@ class AuthListener {
     static int fd;
     static std::string socketPath;
     static unsigned long socketInode_;
+    // Written by stopAndWait to end the relay's wait at once.
+    static UniqueFd wake_;
 };
 
 // The plain function of the same name.

@@ -51,6 +51,7 @@ void DriverFormDialog::connectActions() {
     modeRadioGroup_->addButton(systemRadio_, kSystemId);
     modeRadioGroup_->addButton(userRadio_, kUserId);
     view_->setModel(&rows_);
+    UiFile::fitColumns(view_);
     const auto updateRemove = [this] {
         removeKeywordButton_->setEnabled(view_->selectionModel()->hasSelection());
     };

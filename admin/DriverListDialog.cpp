@@ -6,7 +6,6 @@
 #include <QTableView>
 
 #include "admin/OdbcListing.h"
-#include "admin/RowsModel.h"
 #include "admin/UiFile.h"
 #include "platform/SystemLog.h"
 
@@ -14,47 +13,75 @@ namespace {
 constexpr const char* kNibError = "Error loading nib for driver list";
 }
 
-std::optional<std::string> runDriverList(QWidget* parentWindow, SQLHENV henv) {
-    std::unique_ptr<QWidget> root =
-        UiFile::load(QStringLiteral("DriverList"), kNibError, parentWindow);
-    auto* panel = qobject_cast<QDialog*>(root.get());
-    QTableView* view = nullptr;
+DriverListDialog::DriverListDialog(QWidget* parentWindow)
+    : parentWindow_(parentWindow),
+      rows_({QStringLiteral("Name")}, QStringLiteral("(NULL)"), false) {}
+
+DriverListDialog::~DriverListDialog() = default;
+
+bool DriverListDialog::prepare(SQLHENV henv) {
+    root_ = UiFile::load(QStringLiteral("DriverList"), kNibError, parentWindow_);
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
     try {
-        if (panel == nullptr) {
+        panel_ = qobject_cast<QDialog*>(root_.get());
+        if (panel_ == nullptr) {
             throw UiFile::MissingOutlet("driverPanel");
         }
-        view = UiFile::outlet<QTableView>(panel, "view");
-        okButton = UiFile::outlet<QPushButton>(panel, "okButton");
-        cancelButton = UiFile::outlet<QPushButton>(panel, "cancelButton");
+        view_ = UiFile::outlet<QTableView>(panel_, "view");
+        okButton = UiFile::outlet<QPushButton>(panel_, "okButton");
+        cancelButton = UiFile::outlet<QPushButton>(panel_, "cancelButton");
     } catch (const UiFile::MissingOutlet&) {
-        if (root) {
+        if (root_) {
             SystemLog::error(kNibError);
         }
-        return std::nullopt;
+        root_.reset();
+        panel_ = nullptr;
+        return false;
     }
-    RowsModel rows({QStringLiteral("Name")}, QStringLiteral("(NULL)"), false);
     RowsModel::Rows names;
     for (const std::string& name : odbc_listing::drivers(henv)) {
         names.push_back({name});
     }
-    rows.setRows(names);
-    view->setModel(&rows);
-    panel->setWindowModality(Qt::WindowModal);
-    const auto selected = [view] { return view->selectionModel()->hasSelection(); };
-    okButton->setEnabled(false);
-    QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, okButton,
+    rows_.setRows(names);
+    view_->setModel(&rows_);
+    panel_->setWindowModality(Qt::WindowModal);
+    const auto selected = [this] { return view_->selectionModel()->hasSelection(); };
+    QObject::connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, okButton,
                      [okButton, selected] { okButton->setEnabled(selected()); });
-    QObject::connect(okButton, &QPushButton::clicked, panel, &QDialog::accept);
-    QObject::connect(view, &QTableView::doubleClicked, panel, [panel, selected] {
+    QObject::connect(okButton, &QPushButton::clicked, panel_, &QDialog::accept);
+    QObject::connect(view_, &QTableView::doubleClicked, panel_, [this, selected] {
         if (selected()) {
-            panel->accept();
+            panel_->accept();
         }
     });
-    QObject::connect(cancelButton, &QPushButton::clicked, panel, &QDialog::reject);
-    if (panel->exec() != QDialog::Accepted || !selected()) {
+    QObject::connect(cancelButton, &QPushButton::clicked, panel_, &QDialog::reject);
+    view_->selectRow(0);
+    okButton->setEnabled(selected());
+    view_->setFocus();
+    return true;
+}
+
+std::optional<std::string> DriverListDialog::chosen() const {
+    if (panel_ == nullptr || panel_->result() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return rows.rows()[static_cast<size_t>(view->currentIndex().row())][0];
+    const QModelIndexList picked = view_->selectionModel()->selectedRows();
+    if (picked.isEmpty()) {
+        return std::nullopt;
+    }
+    return rows_.rows()[static_cast<size_t>(picked.first().row())][0];
+}
+
+std::optional<std::string> DriverListDialog::exec() {
+    if (panel_ == nullptr) {
+        return std::nullopt;
+    }
+    panel_->exec();
+    return chosen();
+}
+
+std::optional<std::string> runDriverList(QWidget* parentWindow, SQLHENV henv) {
+    DriverListDialog picker(parentWindow);
+    return picker.prepare(henv) ? picker.exec() : std::nullopt;
 }

@@ -48,6 +48,7 @@ bool DsnFormDialog::prepare(const std::string& dsn, const std::string& driver,
     }
     dsnPanel_->setWindowModality(Qt::WindowModal);
     view_->setModel(&rows_);
+    UiFile::fitColumns(view_);
     connect(dsnField_, &QLineEdit::textChanged, this, [this] { checkRequiredFields(); });
     connect(okButton_, &QPushButton::clicked, this, [this] { onOK(); });
     connect(cancelButton_, &QPushButton::clicked, dsnPanel_, &QDialog::reject);

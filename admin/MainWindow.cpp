@@ -1,5 +1,6 @@
 #include "admin/MainWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QItemSelectionModel>
@@ -7,9 +8,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
 
+#include "admin/AuthListener.h"
 #include "admin/DriverFormDialog.h"
 #include "admin/DriverListDialog.h"
 #include "admin/DsnFormDialog.h"
@@ -31,6 +34,19 @@ MainWindow::MainWindow(PrivilegedRequest::Sender sender) : controller_(*this, st
 
 MainWindow::~MainWindow() = default;
 
+int MainWindow::run(PrivilegedRequest::Sender sender) {
+    MainWindow window(std::move(sender));
+    if (!window.load()) {
+        return 1;
+    }
+    window.window()->show();
+    window.applicationDidFinishLaunching();
+    const int status = QApplication::exec();
+    // The relay thread, when a setup entry started it, ends before the process.
+    AuthListener::stopAndWait();
+    return status;
+}
+
 bool MainWindow::load() {
     root_ = UiFile::load(QStringLiteral("MainWindow"), kNibError);
     if (!root_) {
@@ -50,6 +66,14 @@ bool MainWindow::load() {
     connectDsnPane(user_, controller_.userDSN());
     connectDsnPane(system_, controller_.systemDSN());
     connectDriverPane();
+    // Platforms with a Windows-like key scheme bind nothing to Quit.
+    QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    if (quitKeys.isEmpty()) {
+        quitKeys = {QKeySequence(Qt::CTRL | Qt::Key_Q)};
+    }
+    auto* quit = new QShortcut(root_.get());
+    quit->setKeys(quitKeys);
+    connect(quit, &QShortcut::activated, this, [] { QApplication::quit(); });
     controller_.awakeFromNib();
     showDsnRows();
     showDriverRows();
@@ -65,6 +89,7 @@ void MainWindow::bindPane(Pane& pane, const char* prefix, QStringList headers) {
     pane.removeButton = UiFile::outlet<QPushButton>(root_.get(), (name + "RemoveButton").c_str());
     pane.model = std::make_unique<RowsModel>(std::move(headers), QStringLiteral("(NULL)"), false);
     pane.view->setModel(pane.model.get());
+    UiFile::fitColumns(pane.view);
     QObject::connect(pane.view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                      [&pane] { updateButtons(pane); });
     updateButtons(pane);

@@ -24,6 +24,10 @@ class MainWindow : public QObject, public PaneDialogs {
     explicit MainWindow(PrivilegedRequest::Sender sender);
     ~MainWindow() override;
 
+    // The application's life: shows the window, runs the event loop until
+    // the user quits (Ctrl+Q or closing the window) and ends the relay.
+    static int run(PrivilegedRequest::Sender sender);
+
     // False when the window's file or one of its outlets is missing.
     bool load();
     QWidget* window() const { return root_.get(); }

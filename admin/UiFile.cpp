@@ -1,6 +1,8 @@
 #include "admin/UiFile.h"
 
 #include <QFile>
+#include <QHeaderView>
+#include <QTableView>
 #include <QUiLoader>
 
 #include "platform/SystemLog.h"
@@ -29,4 +31,11 @@ std::unique_ptr<QWidget> UiFile::load(const QString& name, const char* failureTe
         SystemLog::error(failureText);
     }
     return widget;
+}
+
+void UiFile::fitColumns(QTableView* view) {
+    view->setWordWrap(false);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+class QTableView;
+
 #include <memory>
 #include <stdexcept>
 
@@ -23,6 +25,10 @@ class UiFile {
         }
         return found;
     }
+
+    // A listing's columns as wide as their texts, the last one taking the
+    // rest, and rows one line high.
+    static void fitColumns(QTableView* view);
 
     struct MissingOutlet : std::runtime_error {
         using std::runtime_error::runtime_error;

@@ -54,6 +54,8 @@ if [ -n "$BUILD" ]; then
   BUILD=$(cd "$BUILD" && pwd) || die "no build directory $BUILD"
 else
   BUILD=$ROOT/build/bench
+  # A fresh clone has no build/ yet for the log to go into.
+  mkdir -p "$BUILD"
   echo "bench: building $BUILD (log in $BUILD.log)" >&2
   { cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
     cmake --build "$BUILD" -j4 --target morvanex pemberix odbc_bench; } >"$BUILD.log" 2>&1 ||

@@ -15,6 +15,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   # The helper's tests: systemd-analyze and systemd-socket-activate.
   systemd
+  # The check of Quillmark's desktop entry.
+  desktop-file-utils
   # Legible text in the PNGs rendered of the dialogs.
   fonts-dejavu-core
 )

@@ -14,8 +14,6 @@
 #include <QTabWidget>
 #include <QTableView>
 
-#include <clocale>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -23,51 +21,19 @@
 #include "admin/DriverFormDialog.h"
 #include "admin/DsnFormDialog.h"
 #include "admin/MainWindow.h"
+#include "tests/quillmark/OffscreenWindows.h"
 #include "tests/quillmark/ScriptedDialogs.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 using Scope = OdbcSandbox::Scope;
 
-fs::path pictures() {
-    const fs::path folder = fs::path(MORVANEX_BINARY_DIR) / "screenshots" / "quillmark";
-    fs::create_directories(folder);
-    return folder;
-}
-
-void save(QWidget* widget, const char* name) {
-    const fs::path file = pictures() / name;
-    ASSERT_TRUE(widget->grab().save(QString::fromStdString(file.string()), "PNG")) << file;
-}
-
-template <typename T>
-T* child(QWidget* root, const char* name) {
-    T* found = root->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
-class QuillmarkWindows : public ::testing::Test {
+class QuillmarkWindows : public ::testing::Test, protected OffscreenWindows {
   protected:
-    static void SetUpTestSuite() {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("LANG", "C.UTF-8", 1);
-        // Qt takes the process locale when it starts; keep ours as it was.
-        const std::string locale = std::setlocale(LC_ALL, nullptr);
-        static int argc = 1;
-        static char name[] = "QuillmarkWindows_test";
-        static char* argv[] = {name, nullptr};
-        application = new QApplication(argc, argv);
-        std::setlocale(LC_ALL, locale.c_str());
-    }
-    static void TearDownTestSuite() {
-        delete application;
-        application = nullptr;
-    }
+    static void SetUpTestSuite() { OffscreenWindows::start(); }
+    static void TearDownTestSuite() { OffscreenWindows::stop(); }
     void SetUp() override {
         sandbox.addDriver("Recorder", {{"Driver", QUILLMARK_RECORDING_SETUP}, {"Threads", "2"}});
         sandbox.addDsn("Sales", "Recorder",
@@ -80,13 +46,10 @@ class QuillmarkWindows : public ::testing::Test {
     }
     void TearDown() override { AuthListener::stopAndWait(); }
 
-    static QApplication* application;
     OdbcSandbox sandbox;
     ScriptedDialogs dialogs;
     PrivilegedRequest::Sender refuse = [](const std::string&) { return false; };
 };
-
-QApplication* QuillmarkWindows::application = nullptr;
 
 TEST_F(QuillmarkWindows, MainWindowPanes) {
     MainWindow main(refuse);

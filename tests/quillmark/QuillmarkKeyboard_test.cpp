@@ -1,0 +1,229 @@
+// Quillmark from the keyboard and as a desktop program, offscreen over the
+// ini sandbox: the driver picker and the forms answer Return, Escape, Tab
+// and a double-click; the DSN tables fit their texts on one line; the
+// application quits at once on Ctrl+Q or a closed window, printing nothing.
+// ctest-timeout: 120
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "admin/AppController.h"
+#include "admin/AuthListener.h"
+#include "admin/DriverFormDialog.h"
+#include "admin/DriverListDialog.h"
+#include "admin/DsnFormDialog.h"
+#include "admin/MainWindow.h"
+#include "tests/quillmark/OffscreenWindows.h"
+#include "tests/quillmark/ScriptedDialogs.h"
+#include "tests/support/OdbcSandbox.h"
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+using Scope = OdbcSandbox::Scope;
+using Keys = std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>;
+
+constexpr auto kNone = Qt::NoModifier;
+
+// Shows the window, makes it the active one and types into whatever has
+// the focus, as a user would.
+void showAndType(QWidget* window, const Keys& keys) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    for (const auto& [key, modifiers] : keys) {
+        QWidget* target = QApplication::focusWidget();
+        QTest::keyClick(target != nullptr ? target : window, key, modifiers);
+    }
+}
+
+enum class Ending { Accepted, Rejected, StillOpen };
+
+Ending endingOf(const QDialog* panel) {
+    if (panel->isVisible()) {
+        return Ending::StillOpen;
+    }
+    return panel->result() == QDialog::Accepted ? Ending::Accepted : Ending::Rejected;
+}
+
+class QuillmarkKeyboard : public ::testing::Test, protected OffscreenWindows {
+  protected:
+    static void SetUpTestSuite() { OffscreenWindows::start(); }
+    static void TearDownTestSuite() { OffscreenWindows::stop(); }
+    void SetUp() override {
+        sandbox.addDriver("Alpha", {{"Driver", QUILLMARK_RECORDING_SETUP}});
+        sandbox.addDriver("Recorder", {{"Driver", QUILLMARK_RECORDING_SETUP}});
+        sandbox.addDsn("Sales", "Recorder", {{"Description", "Quarterly figures"}});
+    }
+    void TearDown() override { AuthListener::stopAndWait(); }
+
+    OdbcSandbox sandbox;
+    ScriptedDialogs dialogs;
+    PrivilegedRequest::Sender refuse = [](const std::string&) { return false; };
+};
+
+TEST_F(QuillmarkKeyboard, DriverPickerFromTheKeyboard) {
+    struct Case {
+        const char* what;
+        Keys keys;
+        std::optional<std::string> chosen;
+    };
+    const Case cases[] = {
+        {"Return takes the first row", {{Qt::Key_Return, kNone}}, "Alpha"},
+        {"Down then Return", {{Qt::Key_Down, kNone}, {Qt::Key_Return, kNone}}, "Recorder"},
+        {"Escape cancels", {{Qt::Key_Escape, kNone}}, std::nullopt},
+        {"Tab reaches Cancel", {{Qt::Key_Tab, kNone}, {Qt::Key_Return, kNone}}, std::nullopt},
+        {"Tab twice reaches OK",
+         {{Qt::Key_Tab, kNone}, {Qt::Key_Tab, kNone}, {Qt::Key_Space, kNone}},
+         "Alpha"},
+    };
+    AppController app(dialogs, refuse);
+    QWidget parent;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DriverListDialog picker(&parent);
+        ASSERT_TRUE(picker.prepare(app.environment()));
+        auto* ok = child<QPushButton>(picker.panel(), "okButton");
+        EXPECT_TRUE(ok->isDefault());
+        EXPECT_TRUE(ok->isEnabled());
+        showAndType(picker.panel(), c.keys);
+        EXPECT_EQ(picker.chosen(), c.chosen);
+        EXPECT_FALSE(picker.panel()->isVisible());
+    }
+
+    DriverListDialog picker(&parent);
+    ASSERT_TRUE(picker.prepare(app.environment()));
+    showAndType(picker.panel(), {});
+    save(picker.panel(), "driver-picker.png");
+    auto* view = child<QTableView>(picker.panel(), "view");
+    const QRect second = view->visualRect(view->model()->index(1, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, kNone, second.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, kNone, second.center());
+    EXPECT_EQ(picker.chosen(), "Recorder");
+}
+
+TEST_F(QuillmarkKeyboard, FormsAnswerReturnAndEscape) {
+    struct Case {
+        const char* what;
+        bool driverForm;
+        const char* name;
+        Qt::Key key;
+        Ending ending;
+    };
+    const Case cases[] = {
+        {"DSN form: Return is OK", false, "Sales2", Qt::Key_Return, Ending::Accepted},
+        {"DSN form: Return without a name", false, "", Qt::Key_Return, Ending::StillOpen},
+        {"DSN form: Escape", false, "Sales3", Qt::Key_Escape, Ending::Rejected},
+        {"driver form: Return is OK", true, "Added", Qt::Key_Return, Ending::Accepted},
+        {"driver form: Return without a name", true, "", Qt::Key_Return, Ending::StillOpen},
+        {"driver form: Escape", true, "Dropped", Qt::Key_Escape, Ending::Rejected},
+    };
+    QWidget parent;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DsnFormDialog dsnForm(&parent, dialogs, refuse);
+        DriverFormDialog driverForm(&parent, dialogs, refuse);
+        QDialog* panel = nullptr;
+        QLineEdit* name = nullptr;
+        if (c.driverForm) {
+            ASSERT_TRUE(driverForm.prepare(""));
+            panel = driverForm.panel();
+            child<QLineEdit>(panel, "driverPathField")->setText("/lib/added.so");
+            child<QRadioButton>(panel, "userRadio")->setChecked(true);
+            name = child<QLineEdit>(panel, "nameField");
+        } else {
+            ASSERT_TRUE(dsnForm.prepare("Sales", "Recorder", IniAccess::User));
+            panel = dsnForm.panel();
+            name = child<QLineEdit>(panel, "dsnField");
+        }
+        name->setText(QString::fromLatin1(c.name));
+        name->setFocus();
+        showAndType(panel, {{c.key, kNone}});
+        EXPECT_EQ(endingOf(panel), c.ending);
+        const std::string file = OdbcSandbox::readFile(
+            c.driverForm ? sandbox.odbcinstIni(Scope::User) : sandbox.odbcIni(Scope::User));
+        const bool saved = file.find("[" + std::string(c.name) + "]") != std::string::npos;
+        EXPECT_EQ(saved, c.ending == Ending::Accepted) << file;
+        panel->hide();
+    }
+}
+
+TEST_F(QuillmarkKeyboard, DsnTablesFitTheirTexts) {
+    const std::string description =
+        "Figures of every quarter since the company began, kept for the auditors";
+    sandbox.addDsn("Ledger", "Recorder", {{"Description", description}});
+    MainWindow main(refuse);
+    ASSERT_TRUE(main.load());
+    main.window()->resize(1100, 420);
+    showAndType(main.window(), {});
+    auto* view = child<QTableView>(main.window(), "userDSNView");
+    ASSERT_NE(view, nullptr);
+    const QFontMetrics metrics(view->font());
+    const int textWidth = metrics.horizontalAdvance(QString::fromStdString(description));
+    EXPECT_GE(view->horizontalHeader()->sectionSize(1), textWidth);
+    EXPECT_TRUE(view->horizontalHeader()->stretchLastSection());
+    for (int row = 0; row < view->model()->rowCount(); ++row) {
+        EXPECT_LT(view->rowHeight(row), 2 * metrics.lineSpacing()) << row;
+    }
+    EXPECT_FALSE(view->wordWrap());
+    save(main.window(), "main-user-dsn-wide.png");
+}
+
+TEST_F(QuillmarkKeyboard, QuitsAtOnceAndSilently) {
+    struct Case {
+        const char* what;
+        std::function<void(QWidget*)> quit;
+    };
+    const Case cases[] = {
+        {"Ctrl+Q",
+         [](QWidget* window) { QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier); }},
+        {"window closed", [](QWidget* window) { window->close(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A relay running, as after a driver's setup entry was used.
+        AuthListener::handleAuthRequests();
+        ASSERT_TRUE(AuthListener::running());
+        std::optional<Clock::time_point> asked;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                if (window->objectName() == "MainWindow" && window->isVisible()) {
+                    showAndType(window, {});
+                    asked = Clock::now();
+                    c.quit(window);
+                    return;
+                }
+            }
+        });
+        // Ends a loop the quit did not reach, so that a failure cannot hang.
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QApplication::exit(7); });
+        guard.start(20000);
+        testing::internal::CaptureStdout();
+        const int status = MainWindow::run(refuse);
+        const auto ended = Clock::now();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(status, 0);
+        ASSERT_TRUE(asked.has_value());
+        EXPECT_LT(ended - *asked, std::chrono::milliseconds(500));
+        EXPECT_FALSE(AuthListener::running());
+    }
+}
+
+}  // namespace
