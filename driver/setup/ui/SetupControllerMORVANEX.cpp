@@ -87,6 +87,7 @@ SetupControllerMORVANEX::SetupControllerMORVANEX(const MorvanexUiHost* host,
       advancedLanguageButton_(form_.outlet<QPushButton>("advancedLanguageButton")),
       readOnlyCheckbox_(form_.outlet<QCheckBox>("readOnlyCheckbox")),
       logLongQueries_(form_.outlet<QCheckBox>("logLongQueries")),
+      logFileLabel_(form_.outlet<QLabel>("logFileLabel")),
       logFileName_(form_.outlet<QLineEdit>("logFileName")),
       chooseButton_(form_.outlet<QPushButton>("chooseButton")),
       queryTimeLabel_(form_.outlet<QLabel>("queryTimeLabel")),
@@ -247,8 +248,16 @@ void SetupControllerMORVANEX::displayPanel(int n) {
     if (n == 2) {
         dsnName_->setFocus();
     }
+    currentPanelID_ = n;
+    showButtons();
+    if (n == kPanelCount) {
+        displaySummary();
+    }
+}
+
+void SetupControllerMORVANEX::showButtons() {
     MorvanexWizardButtons buttons{};
-    model_->buttons(model_->context, n, &buttons);
+    model_->buttons(model_->context, currentPanelID_, &buttons);
     previousButton_->setEnabled(buttons.previous != 0);
     continueOrDoneButton_->setEnabled(buttons.continueOrDone != 0);
     finishOrTestButton_->setEnabled(buttons.finishOrTest != 0);
@@ -257,10 +266,6 @@ void SetupControllerMORVANEX::displayPanel(int n) {
         form_.localize(last ? QStringLiteral("Done") : QStringLiteral("Continue")));
     finishOrTestButton_->setText(
         form_.localize(last ? QStringLiteral("Test") : QStringLiteral("Finish")));
-    currentPanelID_ = n;
-    if (n == kPanelCount) {
-        displaySummary();
-    }
 }
 
 void SetupControllerMORVANEX::showAlert(const QString& title) {
@@ -303,11 +308,7 @@ void SetupControllerMORVANEX::clickFinishOrTest() {
 
 void SetupControllerMORVANEX::controlTextDidChange() {
     pushValues();
-    // Continue and Finish follow the names' rule on any panel.
-    MorvanexWizardButtons buttons{};
-    model_->buttons(model_->context, 2, &buttons);
-    continueOrDoneButton_->setEnabled(buttons.continueOrDone != 0);
-    finishOrTestButton_->setEnabled(buttons.finishOrTest != 0);
+    showButtons();
 }
 
 void SetupControllerMORVANEX::updateEncodingOptions() {
@@ -325,8 +326,9 @@ void SetupControllerMORVANEX::updateEncodingOptions() {
 void SetupControllerMORVANEX::updateQueryLogOptions() {
     pushValues();
     const bool on = model_->queryLogOptionsEnabled(model_->context) != 0;
-    for (QWidget* widget : std::initializer_list<QWidget*>{logFileName_, chooseButton_,
-                                                           logQueryTime_, queryTimeLabel_}) {
+    // A disabled label greys with its field.
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             logFileLabel_, logFileName_, chooseButton_, queryTimeLabel_, logQueryTime_}) {
         widget->setEnabled(on);
     }
 }
