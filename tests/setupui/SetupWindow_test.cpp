@@ -292,18 +292,30 @@ TEST_F(SetupWindow, WithNoSystemDsnTheAdaptedNameIsTypedAndReturnWalksOn) {
 
 TEST_F(SetupWindow, EscapeCancelsOnEveryPanel) {
     sandbox_.addDsn("Kept", "morvanex", {{"DriverDSN", "pg"}}, OdbcSandbox::Scope::User);
+    bool languageRestored = false;
     for (int panel = 1; panel <= 4; ++panel) {
         whenModal([&](QWidget* window) {
             while (panelShown(window) < panel) {
                 click(window, "continueOrDoneButton");
             }
             typeInto(child<QLineEdit>(window, "descriptionField"), "changed");
+            if (panel == 3) {
+                // Escape on the language sheet puts back what it opened with.
+                whenModal([&](QWidget* sheet) {
+                    QTest::mouseClick(child<QCheckBox>(sheet, "autoDetectCheckbox"),
+                                      Qt::LeftButton);
+                    press(sheet, Qt::Key_Escape);
+                });
+                click(window, "advancedLanguageButton");
+                languageRestored = child<QCheckBox>(window, "autoDetectCheckbox")->isChecked();
+            }
             press(window, Qt::Key_Escape);
         });
         const SetupDialogResult result = runSetupDialog(*dialogs_, "Kept", "");
         EXPECT_EQ(result.outcome, SetupDialogs::Outcome::Cancelled) << panel;
         EXPECT_FALSE(result.attributes) << panel;
     }
+    EXPECT_TRUE(languageRestored);
 }
 
 TEST_F(SetupWindow, LeftColumnAndCancelStayPutAndTheRightColumnTakesAResize) {

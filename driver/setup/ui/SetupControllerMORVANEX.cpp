@@ -131,7 +131,11 @@ void SetupControllerMORVANEX::bindActions() {
     on(previousButton_, &SetupControllerMORVANEX::previous);
     on(finishOrTestButton_, &SetupControllerMORVANEX::clickFinishOrTest);
     on(advancedLanguageButton_, &SetupControllerMORVANEX::clickAdvancedLanguage);
-    on(advancedLanguageCancelButton_, &SetupControllerMORVANEX::clickAdvancedLanguageCancel);
+    // Escape on the language sheet is its Cancel too.
+    QObject::connect(advancedLanguageCancelButton_, &QPushButton::clicked, advancedLanguageSheet_,
+                     &QDialog::reject);
+    QObject::connect(advancedLanguageSheet_, &QDialog::rejected, this,
+                     &SetupControllerMORVANEX::clickAdvancedLanguageCancel);
     on(chooseButton_, &SetupControllerMORVANEX::clickChooseLogFile);
     QObject::connect(advancedLanguageOKButton_, &QPushButton::clicked, advancedLanguageSheet_,
                      &QDialog::accept);
@@ -355,7 +359,6 @@ void SetupControllerMORVANEX::clickAdvancedLanguage() {
 }
 
 void SetupControllerMORVANEX::clickAdvancedLanguageCancel() {
-    advancedLanguageSheet_->reject();
     model_->restoreLanguageSettings(model_->context);
     showLanguageValues();
     updateEncodingOptions();
