@@ -11,8 +11,10 @@
 #include <QStackedWidget>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
+#include "driver/setup/LoginPrompt.h"
 #include "driver/setup/SetupDialogs.h"
 #include "tests/setup/FakeDriverCalls.h"
 #include "tests/support/OdbcSandbox.h"
@@ -432,6 +434,54 @@ TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
         EXPECT_NE(connectedWith.find("Description=typed;"), std::string::npos) << connectedWith;
         EXPECT_NE(connectedWith.find("UID=sam;PWD={se;cret};"), std::string::npos) << connectedWith;
     }
+}
+
+// The login prompt's Help button as the driver serves it: without a
+// program to open the page, an alert says so.
+TEST_F(SetupWindow, LoginHelpWithoutAnOpenerSaysSo) {
+    const std::filesystem::path bin = sandbox_.root() / "bin";
+    const std::filesystem::path opened = sandbox_.root() / "opened";
+    std::filesystem::create_directories(sandbox_.root() / "empty");
+    OdbcSandbox::writeFile(bin / "xdg-open",
+                           "#!/bin/sh\necho \"$1\" > '" + opened.string() + "'\n");
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    struct Case {
+        const char* path;
+        QString alert;
+    };
+    const Case cases[] = {
+        {"empty", "The help page could not be opened."},
+        {"bin", ""},
+    };
+    for (const Case& c : cases) {
+        ScopedEnv path("PATH", (sandbox_.root() / c.path).string());
+        QString alert;
+        whenModal([&](QWidget* login) {
+            // Any dialog over the login prompt is the alert.
+            auto* watch = new QTimer(login);
+            watch->setInterval(10);
+            QObject::connect(watch, &QTimer::timeout, [&, watch, login] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (modal != nullptr && modal != login) {
+                    watch->stop();
+                    alert = child<QLabel>(modal, "titleField")->text();
+                    savePicture(modal, "login-help-alert");
+                    click(modal, "okButton");
+                }
+            });
+            watch->start();
+            click(login, "helpButton");
+            click(login, "cancelButton");
+        });
+        char user[kLoginFieldSize] = "";
+        char password[kLoginFieldSize] = "";
+        EXPECT_EQ(runLoginPrompt("DSN=Sales", user, password, false, nullptr), 0) << c.path;
+        EXPECT_EQ(alert, c.alert) << c.path;
+    }
+    for (int i = 0; i < 500 && !std::filesystem::exists(opened); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(std::filesystem::exists(opened));
 }
 
 }  // namespace
