@@ -15,6 +15,7 @@
 #include "platform/InstallerFacade.h"
 #include "platform/OdbcPaths.h"
 #include "platform/PropertyList.h"
+#include "platform/SystemLog.h"
 
 namespace {
 
@@ -341,6 +342,16 @@ BOOL ConfigDsn::failure(const char* title, UWORD mode) {
                              "for the file:") +
                        " " + file,
                    "");
+    return FALSE;
+}
+
+BOOL ConfigDsn::failedWith(DWORD installerError) noexcept {
+    try {
+        SystemLog::error("DSN setup failed");
+        InstallerFacade::instance().postInstallerError(installerError, nullptr);
+    } catch (...) {
+        // The result still says the request failed.
+    }
     return FALSE;
 }
 

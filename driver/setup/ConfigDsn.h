@@ -4,8 +4,10 @@
 #include <sqlext.h>
 #include <odbcinst.h>
 
+#include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/setup/SetupDialogs.h"
@@ -26,6 +28,20 @@ class ConfigDsn {
 
     BOOL run(WORD request, LPCWSTR driver, LPCWSTR attributes);
 
+    // The setup entry's whole body: no exception of any kind leaves it. One
+    // ends the request as any other failure does, FALSE with an installer
+    // error.
+    template <typename Body>
+    static BOOL guarded(Body&& body) noexcept {
+        try {
+            return std::forward<Body>(body)();
+        } catch (const std::bad_alloc&) {
+            return failedWith(ODBC_ERROR_OUT_OF_MEM);
+        } catch (...) {
+            return failedWith(ODBC_ERROR_GENERAL_ERR);
+        }
+    }
+
     // The items of a NUL-separated wide list ended by an empty item; an item
     // without "=" has an empty value.
     static Items parseWideList(LPCWSTR list);
@@ -41,6 +57,7 @@ class ConfigDsn {
     static bool configureDsn(const Items& items, const std::wstring& section, UWORD mode);
 
   private:
+    static BOOL failedWith(DWORD installerError) noexcept;
     BOOL remove(const Items& items, UWORD mode);
     BOOL add(LPCWSTR driver, const Items& items, UWORD mode);
     BOOL configure(LPCWSTR driver, const Items& items, bool hasList, UWORD mode);

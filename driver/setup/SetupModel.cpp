@@ -144,20 +144,20 @@ bool SetupModel::isDsnNameValid(std::string_view name) {
            name.find_first_of(kForbiddenDsnCharacters) == std::string_view::npos;
 }
 
-bool SetupModel::namesEntered() const {
-    return !current_.dsn.empty() && !current_.adaptedDsn.empty();
-}
-
 SetupModel::Buttons SetupModel::buttons(Panel panel) const {
+    const bool named = !current_.dsn.empty();
+    // Asked for on the database panel, never before it: with no system DSN
+    // to offer, the data source panel would otherwise never let the user on.
+    const bool adapted = named && !current_.adaptedDsn.empty();
     switch (panel) {
         case Introduction:
             return {false, true, false, false};
         case DataSource:
-            return {true, namesEntered(), namesEntered(), false};
+            return {true, named, named, false};
         case Database:
-            return {true, true, true, false};
+            return {true, adapted, adapted, false};
         case Conclusion:
-            return {true, true, true, true};
+            return {true, adapted, true, true};
     }
     return {};
 }

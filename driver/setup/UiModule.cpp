@@ -8,6 +8,7 @@
 #include <set>
 
 #include "driver/core/StringOutput.h"
+#include "driver/setup/AlertPanel.h"
 #include "platform/Bundle.h"
 #include "platform/SystemLog.h"
 
@@ -63,9 +64,21 @@ size_t localize(void*, const char* key, char* out, size_t outSize) {
     return copyTerminated(out, outSize, copyDefaultLocalizedString(key != nullptr ? key : ""));
 }
 
-void openHelp(void*, const char* page) {
-    if (page != nullptr && openHelpPage(getDialogLanguage(), page) != 0) {
+// Runs inside the module's dialog: nothing may escape, and a Help button
+// that does nothing must say why.
+void openHelp(void*, const char* page) noexcept {
+    try {
+        if (page == nullptr || openHelpPage(getDialogLanguage(), page) == 0) {
+            return;
+        }
         SystemLog::notice(std::string("Help page not opened: ") + page);
+        showAlert(copyLocalizedString("The help page could not be opened.").c_str(),
+                  copyLocalizedString(
+                      "Make sure a web browser and xdg-open (package xdg-utils) are installed.")
+                      .c_str(),
+                  nullptr);
+    } catch (...) {
+        SystemLog::error("Help page not opened");
     }
 }
 

@@ -46,7 +46,8 @@ typedef struct MorvanexUiHost {
     // The localised text of an English key, copied into `out` (always
     // terminated); returns the bytes the whole text needs.
     size_t (*localize)(void* context, const char* key, char* out, size_t outSize);
-    // Opens the help page of that name in the dialog language.
+    // Opens the help page of that name in the dialog language; when it
+    // cannot, the driver says so in an alert.
     void (*openHelp)(void* context, const char* page);
 } MorvanexUiHost;
 

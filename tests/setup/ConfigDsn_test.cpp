@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "driver/setup/ConfigDsn.h"
@@ -109,6 +112,50 @@ TEST_F(ConfigDsnRequest, FailedRemovalAfterAnAddKeepsTheNewDsn) {
     InstallerFacade::instance().getPrivateProfileString("x", "DriverDSN", "", value.data(), 64,
                                                         "odbc.ini");
     EXPECT_STREQ(value.data(), "new");
+}
+
+// Dialogs that fail in the middle of a request, as a broken module might.
+class ThrowingDialogs final : public SetupDialogs {
+  public:
+    explicit ThrowingDialogs(std::function<void()> fail) : fail_(std::move(fail)) {}
+    Outcome runWizard(SetupModel&) override {
+        fail_();
+        return Outcome::NotShown;
+    }
+    int alert(const std::string&, const std::string&, const std::string&) override {
+        fail_();
+        return 0;
+    }
+
+  private:
+    std::function<void()> fail_;
+};
+
+TEST_F(ConfigDsnRequest, AnyExceptionFailsTheRequestWithAnInstallerError) {
+    struct Case {
+        const char* what;
+        std::function<void()> fail;
+        DWORD code;
+    };
+    const Case cases[] = {
+        {"bad_alloc", [] { throw std::bad_alloc(); }, ODBC_ERROR_OUT_OF_MEM},
+        {"runtime_error", [] { throw std::runtime_error("broken"); }, ODBC_ERROR_GENERAL_ERR},
+        {"not a std::exception", [] { throw 42; }, ODBC_ERROR_GENERAL_ERR},
+    };
+    InstallerFacade& installer = InstallerFacade::instance();
+    for (const Case& c : cases) {
+        ThrowingDialogs dialogs(c.fail);
+        installer.setConfigMode(ODBC_SYSTEM_DSN);
+        EXPECT_FALSE(ConfigDsn::guarded([&] {
+            return ConfigDsn(dialogs).run(ODBC_ADD_DSN, L"morvanex", L"DSN=x\0\0");
+        })) << c.what;
+        DWORD code = 0;
+        char message[256] = {};
+        WORD length = 0;
+        EXPECT_EQ(installer.installerError(1, &code, message, sizeof message, &length), SQL_SUCCESS)
+            << c.what;
+        EXPECT_EQ(code, c.code) << c.what;
+    }
 }
 
 }  // namespace

@@ -131,10 +131,13 @@ TEST_F(SetupModelTest, ButtonsPerPanel) {
     const Case cases[] = {
         {SetupModel::Introduction, "", "", false, true, false},
         {SetupModel::DataSource, "", "pg", true, false, false},
-        {SetupModel::DataSource, "x", "", true, false, false},
+        // The adapted DSN is asked for on the next panel only.
+        {SetupModel::DataSource, "x", "", true, true, true},
         {SetupModel::DataSource, "x", "pg", true, true, true},
-        {SetupModel::Database, "", "", true, true, true},
-        {SetupModel::Conclusion, "", "", true, true, true},
+        {SetupModel::Database, "x", "", true, false, false},
+        {SetupModel::Database, "x", "pg", true, true, true},
+        {SetupModel::Conclusion, "x", "", true, false, true},
+        {SetupModel::Conclusion, "x", "pg", true, true, true},
     };
     for (const Case& c : cases) {
         model.values().dsn = c.dsn;

@@ -5,13 +5,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
+#include "driver/setup/LoginPrompt.h"
 #include "driver/setup/SetupDialogs.h"
 #include "tests/setup/FakeDriverCalls.h"
 #include "tests/support/OdbcSandbox.h"
@@ -57,6 +60,23 @@ void whenShown(const char* name, std::function<bool(QWidget*)> ready,
 void typeInto(QLineEdit* field, const QString& text) {
     field->selectAll();
     QTest::keyClicks(field, text);
+}
+
+// Return or Escape as the user types it: to the focused control, which
+// passes on what it does not take.
+void press(QWidget* window, Qt::Key key) {
+    QWidget* focused = window->focusWidget();
+    QTest::keyClick(focused != nullptr && focused->isVisible() ? focused : window, key);
+}
+
+int xIn(QWidget* window, QWidget* widget) {
+    return widget->mapTo(window, QPoint(0, 0)).x();
+}
+
+// The layout as it stands once pending relayouts are done.
+void settle(QWidget* window) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    window->layout()->activate();
 }
 
 std::string attributeText(const std::optional<std::string>& list) {
@@ -233,6 +253,130 @@ TEST_F(SetupWindow, CancelAndUnchangedDoneHandBackNothing) {
     }
 }
 
+TEST_F(SetupWindow, WithNoSystemDsnTheAdaptedNameIsTypedAndReturnWalksOn) {
+    // The only DSN there is a user DSN: nothing is offered as adapted DSN.
+    sandbox_.addDsn("mine", "x", {}, OdbcSandbox::Scope::User);
+    struct Seen {
+        int panel;
+        bool next, finish;
+        bool operator==(const Seen&) const = default;
+    };
+    std::vector<Seen> seen;
+    QString offered = "(not seen)";
+    whenModal([&](QWidget* window) {
+        auto* next = child<QPushButton>(window, "continueOrDoneButton");
+        auto* finish = child<QPushButton>(window, "finishOrTestButton");
+        const auto returnAfterLooking = [&] {
+            seen.push_back({panelShown(window), next->isEnabled(), finish->isEnabled()});
+            press(window, Qt::Key_Return);
+        };
+        returnAfterLooking();
+        returnAfterLooking();  // no name yet: stays
+        QTest::keyClicks(child<QLineEdit>(window, "dsnName"), "Sales");
+        returnAfterLooking();
+        auto* adapted = child<QComboBox>(window, "adaptedDSNField");
+        offered = adapted->currentText();
+        returnAfterLooking();  // no adapted DSN yet: stays
+        adapted->lineEdit()->setFocus();
+        QTest::keyClicks(adapted->lineEdit(), "mine");
+        returnAfterLooking();
+        returnAfterLooking();  // Done
+    });
+    const SetupDialogResult result = runSetupDialog(*dialogs_, std::nullopt, "");
+    const std::vector<Seen> expected = {{1, true, false},  {2, false, false}, {2, true, true},
+                                        {3, false, false}, {3, true, true},   {4, true, true}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(offered, "");
+    EXPECT_EQ(result.outcome, SetupDialogs::Outcome::Accepted);
+    EXPECT_NE(attributeText(result.attributes).find("|DriverDSN=mine|"), std::string::npos)
+        << attributeText(result.attributes);
+}
+
+TEST_F(SetupWindow, EscapeCancelsOnEveryPanel) {
+    sandbox_.addDsn("Kept", "morvanex", {{"DriverDSN", "pg"}}, OdbcSandbox::Scope::User);
+    bool languageRestored = false;
+    for (int panel = 1; panel <= 4; ++panel) {
+        whenModal([&](QWidget* window) {
+            while (panelShown(window) < panel) {
+                click(window, "continueOrDoneButton");
+            }
+            typeInto(child<QLineEdit>(window, "descriptionField"), "changed");
+            if (panel == 3) {
+                // Escape on the language sheet puts back what it opened with.
+                whenModal([&](QWidget* sheet) {
+                    QTest::mouseClick(child<QCheckBox>(sheet, "autoDetectCheckbox"),
+                                      Qt::LeftButton);
+                    press(sheet, Qt::Key_Escape);
+                });
+                click(window, "advancedLanguageButton");
+                languageRestored = child<QCheckBox>(window, "autoDetectCheckbox")->isChecked();
+            }
+            press(window, Qt::Key_Escape);
+        });
+        const SetupDialogResult result = runSetupDialog(*dialogs_, "Kept", "");
+        EXPECT_EQ(result.outcome, SetupDialogs::Outcome::Cancelled) << panel;
+        EXPECT_FALSE(result.attributes) << panel;
+    }
+    EXPECT_TRUE(languageRestored);
+}
+
+TEST_F(SetupWindow, LeftColumnAndCancelStayPutAndTheRightColumnTakesAResize) {
+    sandbox_.addDsn("Kept", "morvanex", {{"DriverDSN", "pg"}}, OdbcSandbox::Scope::User);
+    struct Place {
+        int image, cancel, side, content;
+    };
+    std::vector<Place> normal;
+    std::vector<Place> wide;
+    std::vector<std::pair<bool, bool>> logFileEnabled;  // label, field
+    constexpr int kWider = 300;
+    whenModal([&](QWidget* window) {
+        auto* image = child<QLabel>(window, "imageView");
+        auto* cancel = child<QPushButton>(window, "cancelButton");
+        auto* side = child<QWidget>(window, "sideColumn");
+        auto* content = child<QStackedWidget>(window, "panel");
+        const auto measure = [&](std::vector<Place>& into) {
+            settle(window);
+            into.push_back(
+                {xIn(window, image), xIn(window, cancel), side->width(), content->width()});
+        };
+        for (int panel = 1; panel <= 4; ++panel) {
+            measure(normal);
+            click(window, panel < 4 ? "continueOrDoneButton" : "previousButton");
+        }
+        window->resize(window->width() + kWider, window->height() + 100);
+        for (int panel = 3; panel >= 1; --panel) {
+            measure(wide);
+            if (panel == 3) {
+                savePicture(window, "wizard-resized-3");
+                auto* box = child<QCheckBox>(window, "logLongQueries");
+                for (int i = 0; i < 2; ++i) {
+                    // On the box itself: a widened check box is not hit in its middle.
+                    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+                    logFileEnabled.emplace_back(
+                        child<QLabel>(window, "logFileLabel")->isEnabled(),
+                        child<QLineEdit>(window, "logFileName")->isEnabled());
+                }
+            }
+            click(window, "previousButton");
+        }
+        click(window, "cancelButton");
+    });
+    runSetupDialog(*dialogs_, "Kept", "");
+    ASSERT_EQ(normal.size(), 4u);
+    ASSERT_EQ(wide.size(), 3u);
+    for (const std::vector<Place>* places : {&normal, &wide}) {
+        for (const Place& p : *places) {
+            EXPECT_EQ(p.image, normal[0].image);
+            EXPECT_EQ(p.cancel, normal[0].cancel);
+            EXPECT_EQ(p.side, normal[0].side);
+            EXPECT_EQ(p.content, places->front().content);
+        }
+    }
+    EXPECT_EQ(wide[0].content, normal[0].content + kWider);
+    const std::vector<std::pair<bool, bool>> greying = {{true, true}, {false, false}};
+    EXPECT_EQ(logFileEnabled, greying);
+}
+
 TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
     sandbox_.addDsn("Kept", "morvanex", {{"DriverDSN", "pg"}}, OdbcSandbox::Scope::User);
     const auto dialogs = SetupDialogs::forHost(fake_driver::calls);
@@ -290,6 +434,54 @@ TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
         EXPECT_NE(connectedWith.find("Description=typed;"), std::string::npos) << connectedWith;
         EXPECT_NE(connectedWith.find("UID=sam;PWD={se;cret};"), std::string::npos) << connectedWith;
     }
+}
+
+// The login prompt's Help button as the driver serves it: without a
+// program to open the page, an alert says so.
+TEST_F(SetupWindow, LoginHelpWithoutAnOpenerSaysSo) {
+    const std::filesystem::path bin = sandbox_.root() / "bin";
+    const std::filesystem::path opened = sandbox_.root() / "opened";
+    std::filesystem::create_directories(sandbox_.root() / "empty");
+    OdbcSandbox::writeFile(bin / "xdg-open",
+                           "#!/bin/sh\necho \"$1\" > '" + opened.string() + "'\n");
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    struct Case {
+        const char* path;
+        QString alert;
+    };
+    const Case cases[] = {
+        {"empty", "The help page could not be opened."},
+        {"bin", ""},
+    };
+    for (const Case& c : cases) {
+        ScopedEnv path("PATH", (sandbox_.root() / c.path).string());
+        QString alert;
+        whenModal([&](QWidget* login) {
+            // Any dialog over the login prompt is the alert.
+            auto* watch = new QTimer(login);
+            watch->setInterval(10);
+            QObject::connect(watch, &QTimer::timeout, [&, watch, login] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (modal != nullptr && modal != login) {
+                    watch->stop();
+                    alert = child<QLabel>(modal, "titleField")->text();
+                    savePicture(modal, "login-help-alert");
+                    click(modal, "okButton");
+                }
+            });
+            watch->start();
+            click(login, "helpButton");
+            click(login, "cancelButton");
+        });
+        char user[kLoginFieldSize] = "";
+        char password[kLoginFieldSize] = "";
+        EXPECT_EQ(runLoginPrompt("DSN=Sales", user, password, false, nullptr), 0) << c.path;
+        EXPECT_EQ(alert, c.alert) << c.path;
+    }
+    for (int i = 0; i < 500 && !std::filesystem::exists(opened); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(std::filesystem::exists(opened));
 }
 
 }  // namespace

@@ -94,9 +94,14 @@ TEST(Alert, ButtonsAndResponses) {
         RecordingHost host;
         bool secondShown = !c.secondShown;
         QString title;
+        int iconWidth = 0;
+        int textWidth = 0;
         whenModal([&](QWidget* dialog) {
             secondShown = dialog->findChild<QPushButton*>("secondBtn")->isVisible();
             title = dialog->findChild<QLabel*>("titleField")->text();
+            // A narrow icon column leaves the width to the text.
+            iconWidth = dialog->findChild<QLabel*>("imageField")->width();
+            textWidth = dialog->findChild<QLabel*>("secondaryField")->width();
             savePicture(dialog, c.picture);
             click(dialog, c.press);
         });
@@ -106,6 +111,7 @@ TEST(Alert, ButtonsAndResponses) {
                   c.response);
         EXPECT_EQ(secondShown, c.secondShown);
         EXPECT_EQ(title, "Could not save DSN information.");
+        EXPECT_GT(textWidth, 3 * iconWidth);
     }
 }
 

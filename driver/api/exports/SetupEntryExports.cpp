@@ -1,11 +1,7 @@
 // The setup entry the installer's SQLConfigDataSourceW calls.
-#include <exception>
-#include <new>
-
 #include "driver/api/ExportMacros.h"
 #include "driver/setup/ConfigDsn.h"
 #include "driver/setup/ConnectionTest.h"
-#include "platform/InstallerFacade.h"
 
 namespace {
 
@@ -22,13 +18,8 @@ const DriverCalls& ownDriverCalls() {
 }  // namespace
 
 MORVANEX_EXPORT BOOL INSTAPI ConfigDSNW(HWND, WORD request, LPCWSTR driver, LPCWSTR attributes) {
-    try {
+    return ConfigDsn::guarded([&] {
         const auto dialogs = SetupDialogs::forHost(ownDriverCalls());
         return ConfigDsn(*dialogs).run(request, driver, attributes);
-    } catch (const std::bad_alloc&) {
-        InstallerFacade::instance().postInstallerError(ODBC_ERROR_OUT_OF_MEM, nullptr);
-    } catch (const std::exception&) {
-        InstallerFacade::instance().postInstallerError(ODBC_ERROR_GENERAL_ERR, nullptr);
-    }
-    return FALSE;
+    });
 }

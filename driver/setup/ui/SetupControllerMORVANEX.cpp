@@ -87,6 +87,7 @@ SetupControllerMORVANEX::SetupControllerMORVANEX(const MorvanexUiHost* host,
       advancedLanguageButton_(form_.outlet<QPushButton>("advancedLanguageButton")),
       readOnlyCheckbox_(form_.outlet<QCheckBox>("readOnlyCheckbox")),
       logLongQueries_(form_.outlet<QCheckBox>("logLongQueries")),
+      logFileLabel_(form_.outlet<QLabel>("logFileLabel")),
       logFileName_(form_.outlet<QLineEdit>("logFileName")),
       chooseButton_(form_.outlet<QPushButton>("chooseButton")),
       queryTimeLabel_(form_.outlet<QLabel>("queryTimeLabel")),
@@ -130,7 +131,11 @@ void SetupControllerMORVANEX::bindActions() {
     on(previousButton_, &SetupControllerMORVANEX::previous);
     on(finishOrTestButton_, &SetupControllerMORVANEX::clickFinishOrTest);
     on(advancedLanguageButton_, &SetupControllerMORVANEX::clickAdvancedLanguage);
-    on(advancedLanguageCancelButton_, &SetupControllerMORVANEX::clickAdvancedLanguageCancel);
+    // Escape on the language sheet is its Cancel too.
+    QObject::connect(advancedLanguageCancelButton_, &QPushButton::clicked, advancedLanguageSheet_,
+                     &QDialog::reject);
+    QObject::connect(advancedLanguageSheet_, &QDialog::rejected, this,
+                     &SetupControllerMORVANEX::clickAdvancedLanguageCancel);
     on(chooseButton_, &SetupControllerMORVANEX::clickChooseLogFile);
     QObject::connect(advancedLanguageOKButton_, &QPushButton::clicked, advancedLanguageSheet_,
                      &QDialog::accept);
@@ -247,8 +252,16 @@ void SetupControllerMORVANEX::displayPanel(int n) {
     if (n == 2) {
         dsnName_->setFocus();
     }
+    currentPanelID_ = n;
+    showButtons();
+    if (n == kPanelCount) {
+        displaySummary();
+    }
+}
+
+void SetupControllerMORVANEX::showButtons() {
     MorvanexWizardButtons buttons{};
-    model_->buttons(model_->context, n, &buttons);
+    model_->buttons(model_->context, currentPanelID_, &buttons);
     previousButton_->setEnabled(buttons.previous != 0);
     continueOrDoneButton_->setEnabled(buttons.continueOrDone != 0);
     finishOrTestButton_->setEnabled(buttons.finishOrTest != 0);
@@ -257,10 +270,6 @@ void SetupControllerMORVANEX::displayPanel(int n) {
         form_.localize(last ? QStringLiteral("Done") : QStringLiteral("Continue")));
     finishOrTestButton_->setText(
         form_.localize(last ? QStringLiteral("Test") : QStringLiteral("Finish")));
-    currentPanelID_ = n;
-    if (n == kPanelCount) {
-        displaySummary();
-    }
 }
 
 void SetupControllerMORVANEX::showAlert(const QString& title) {
@@ -303,11 +312,7 @@ void SetupControllerMORVANEX::clickFinishOrTest() {
 
 void SetupControllerMORVANEX::controlTextDidChange() {
     pushValues();
-    // Continue and Finish follow the names' rule on any panel.
-    MorvanexWizardButtons buttons{};
-    model_->buttons(model_->context, 2, &buttons);
-    continueOrDoneButton_->setEnabled(buttons.continueOrDone != 0);
-    finishOrTestButton_->setEnabled(buttons.finishOrTest != 0);
+    showButtons();
 }
 
 void SetupControllerMORVANEX::updateEncodingOptions() {
@@ -325,8 +330,9 @@ void SetupControllerMORVANEX::updateEncodingOptions() {
 void SetupControllerMORVANEX::updateQueryLogOptions() {
     pushValues();
     const bool on = model_->queryLogOptionsEnabled(model_->context) != 0;
-    for (QWidget* widget : std::initializer_list<QWidget*>{logFileName_, chooseButton_,
-                                                           logQueryTime_, queryTimeLabel_}) {
+    // A disabled label greys with its field.
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             logFileLabel_, logFileName_, chooseButton_, queryTimeLabel_, logQueryTime_}) {
         widget->setEnabled(on);
     }
 }
@@ -353,7 +359,6 @@ void SetupControllerMORVANEX::clickAdvancedLanguage() {
 }
 
 void SetupControllerMORVANEX::clickAdvancedLanguageCancel() {
-    advancedLanguageSheet_->reject();
     model_->restoreLanguageSettings(model_->context);
     showLanguageValues();
     updateEncodingOptions();

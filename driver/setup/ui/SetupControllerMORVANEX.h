@@ -41,6 +41,8 @@ class SetupControllerMORVANEX : public QObject {
     void bindActions();
 
     void displayPanel(int panel);
+    // The navigation buttons as the model answers for the current panel.
+    void showButtons();
     void cancel();
     void clickContinueOrDone();
     void previous();
@@ -89,6 +91,7 @@ class SetupControllerMORVANEX : public QObject {
     QPushButton* advancedLanguageButton_ = nullptr;
     QCheckBox* readOnlyCheckbox_ = nullptr;
     QCheckBox* logLongQueries_ = nullptr;
+    QLabel* logFileLabel_ = nullptr;
     QLineEdit* logFileName_ = nullptr;
     QPushButton* chooseButton_ = nullptr;
     QLabel* queryTimeLabel_ = nullptr;
