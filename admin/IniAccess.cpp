@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include "platform/InstallerFacade.h"
+#include "platform/NulList.h"
 
 namespace {
 InstallerFacade& installer() {
@@ -43,16 +44,8 @@ std::string IniAccess::valueOr(const std::string& section, const std::string& ke
 }
 
 std::vector<std::string> IniAccess::splitList(const std::string& list) {
-    std::vector<std::string> items;
-    size_t at = 0;
-    while (at < list.size()) {
-        const size_t end = std::min(list.find('\0', at), list.size());
-        if (end > at) {
-            items.push_back(list.substr(at, end - at));
-        }
-        at = end + 1;
-    }
-    return items;
+    const auto views = NulList::items(list, NulList::EmptyItem::Skipped);
+    return {views.begin(), views.end()};
 }
 
 std::optional<std::vector<std::string>> IniAccess::keys(const std::string& section,

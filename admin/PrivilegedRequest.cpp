@@ -3,6 +3,7 @@
 #include <array>
 
 #include "admin/XPCSetupTool.h"
+#include "platform/ConnectionItems.h"
 #include "platform/OldStylePlist.h"
 #include "platform/PropertyList.h"
 
@@ -10,20 +11,6 @@ namespace {
 
 const char* scopeName(bool system) {
     return system ? "System" : "User";
-}
-
-std::string quotedValue(const std::string& value) {
-    if (value.find_first_of(";{}") == std::string::npos) {
-        return value;
-    }
-    std::string quoted = "{";
-    for (const char c : value) {
-        quoted += c;
-        if (c == '}') {
-            quoted += '}';
-        }
-    }
-    return quoted + "}";
 }
 
 }  // namespace
@@ -65,7 +52,7 @@ PrivilegedRequest PrivilegedRequest::configureDriver(std::string driverName,
 std::optional<std::string> PrivilegedRequest::connectionString(const Items& items) {
     std::string text;
     for (const auto& [key, value] : items) {
-        text += key + "=" + quotedValue(value) + ";";
+        text += ConnectionItems::item(key, value);
         if (text.size() > kMaxConnectionString) {
             return std::nullopt;
         }

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/ConnectionItems.h"
+
 namespace request_validation {
 
 namespace {
@@ -97,49 +99,15 @@ bool isAcceptableKey(std::string_view key) {
 }
 
 std::optional<std::vector<Item>> splitConnectionString(std::string_view text) {
+    const auto read = ConnectionItems::read(text, ConnectionItems::Rule::Strict);
+    if (!read) {
+        return std::nullopt;
+    }
     std::vector<Item> items;
-    size_t at = 0;
-    while (at < text.size()) {
-        const size_t itemEnd = std::min(text.find(';', at), text.size());
-        const size_t equals = text.find('=', at);
-        if (equals == std::string_view::npos || equals >= itemEnd) {
-            if (itemEnd > at) {
-                items.push_back({std::string(text.substr(at, itemEnd - at)), std::nullopt});
-            }
-            at = itemEnd + 1;
-            continue;
-        }
-        Item item{std::string(text.substr(at, equals - at)), std::nullopt};
-        size_t cursor = equals + 1;
-        if (cursor < text.size() && text[cursor] == '{') {
-            std::string value;
-            for (++cursor;; ++cursor) {
-                if (cursor >= text.size()) {
-                    return std::nullopt;  // a brace left open
-                }
-                if (text[cursor] == '}') {
-                    if (cursor + 1 < text.size() && text[cursor + 1] == '}') {
-                        value += '}';
-                        ++cursor;
-                        continue;
-                    }
-                    break;
-                }
-                value += text[cursor];
-            }
-            ++cursor;
-            if (cursor < text.size() && text[cursor] != ';') {
-                return std::nullopt;
-            }
-            item.value = std::move(value);
-            at = cursor + 1;
-        } else {
-            if (itemEnd > cursor) {
-                item.value = std::string(text.substr(cursor, itemEnd - cursor));
-            }
-            at = itemEnd + 1;
-        }
-        items.push_back(std::move(item));
+    for (const ConnectionItems::Item& item : *read) {
+        // "Key=" with nothing behind it deletes the key; "Key={}" sets it empty.
+        const bool written = item.text.size() > item.key.size() + 1;
+        items.push_back({item.key, written ? item.value : std::nullopt});
     }
     return items;
 }

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "driver/core/TextCase.h"
+#include "platform/ConnectionItems.h"
 #include "platform/InstallerFacade.h"
+#include "platform/NulList.h"
 
 namespace {
 
@@ -101,85 +103,16 @@ bool isSemicolonForm(const Char* text, SQLSMALLINT length) {
            holdsSemicolon(std::basic_string_view<Char>(text, stretch));
 }
 
-// Index just past the "}" that closes the braced value opened at `open`
-// ("}}" stands for a "}" inside it); the text's end when none closes it.
-std::size_t bracedValueEnd(std::string_view text, std::size_t open) {
-    std::size_t at = open + 1;
-    while (at < text.size()) {
-        if (text[at] == '}') {
-            if (at + 1 < text.size() && text[at + 1] == '}') {
-                at += 2;
-                continue;
-            }
-            return at + 1;
-        }
-        ++at;
-    }
-    return text.size();
-}
-
-// End of the item that begins at `at`: the next ";" outside a braced value.
-// A value is braced when "{" follows the item's first "=" at once.
-std::size_t itemEnd(std::string_view text, std::size_t at) {
-    const std::size_t semicolon = std::min(text.find(';', at), text.size());
-    const std::size_t equals = text.find('=', at);
-    if (equals >= semicolon || equals + 1 >= text.size() || text[equals + 1] != '{') {
-        return semicolon;
-    }
-    return std::min(text.find(';', bracedValueEnd(text, equals + 1)), text.size());
-}
-
 // Non-empty items between ";" separators, a braced value kept whole; at most
 // the first kWorkLimit bytes are read.
 std::vector<std::string_view> semicolonItems(std::string_view text) {
-    text = text.substr(0, kWorkLimit);
-    std::vector<std::string_view> items;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = itemEnd(text, at);
-        if (end > at) {
-            items.push_back(text.substr(at, end - at));
-        }
-        at = end + 1;
-    }
-    return items;
-}
-
-// A value as written behind its "=": a braced one loses its braces and has
-// "}}" read as "}".
-std::string itemValue(std::string_view written) {
-    if (written.empty() || written.front() != '{') {
-        return std::string(written);
-    }
-    const std::size_t end = bracedValueEnd(written, 0);
-    const bool closed = end >= 2 && written[end - 1] == '}';
-    std::string value;
-    for (std::size_t at = 1; at < (closed ? end - 1 : end); ++at) {
-        value.push_back(written[at]);
-        if (written[at] == '}') {
-            ++at;  // the second "}" of a doubled one
-        }
-    }
-    return value;
+    return ConnectionItems::split(text.substr(0, kWorkLimit));
 }
 
 // Items of an attribute list up to its empty item, all within `length`.
 template <typename Char>
 std::vector<std::basic_string_view<Char>> listItems(const Char* text, std::size_t length) {
-    std::vector<std::basic_string_view<Char>> items;
-    std::size_t pos = 0;
-    while (pos < length) {
-        std::size_t end = pos;
-        while (end < length && text[end] != Char{}) {
-            ++end;
-        }
-        if (end == pos) {
-            break;
-        }
-        items.emplace_back(text + pos, end - pos);
-        pos = end + 1;
-    }
-    return items;
+    return NulList::items(std::basic_string_view<Char>(text, length));
 }
 
 std::string joinItems(const std::vector<std::string_view>& items) {
@@ -209,8 +142,9 @@ void insertPair(ConnectionStringMap& map, std::string_view item) {
         return;
     }
     skipEquals();
-    map.emplace(std::string(key),
-                !item.empty() && item.front() == '{' ? itemValue(item) : std::string(nextToken()));
+    map.emplace(std::string(key), !item.empty() && item.front() == '{'
+                                      ? ConnectionItems::value(item)
+                                      : std::string(nextToken()));
 }
 
 // The value of the first of the items that begins with `key`.
@@ -222,8 +156,9 @@ std::string attributeValue(const std::vector<std::string_view>& items, const SQL
         }
         // The value starts behind the key and its "="; an item too short for
         // that has none.
-        return item.size() < narrowKey.size() + 1 ? std::string()
-                                                  : itemValue(item.substr(narrowKey.size() + 1));
+        return item.size() < narrowKey.size() + 1
+                   ? std::string()
+                   : ConnectionItems::value(item.substr(narrowKey.size() + 1));
     }
     return {};
 }
@@ -364,24 +299,11 @@ std::vector<std::string> getAttributeValues(const std::string& text,
 }
 
 std::string connectionTextValue(std::string_view value) {
-    if (value.find_first_of(";{}") == std::string_view::npos) {
-        return std::string(value);
-    }
-    std::string braced = "{";
-    for (char c : value) {
-        braced.push_back(c);
-        if (c == '}') {
-            braced.push_back('}');
-        }
-    }
-    braced.push_back('}');
-    return braced;
+    return ConnectionItems::quoted(value);
 }
 
 std::string connectionTextItem(std::string_view key, std::string_view value) {
-    std::string item(key);
-    item.append("=").append(connectionTextValue(value)).push_back(';');
-    return item;
+    return ConnectionItems::item(key, value);
 }
 
 UWORD selectDsnConfigModeW(const SQLWCHAR* dsn) {

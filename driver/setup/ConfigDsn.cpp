@@ -13,6 +13,7 @@
 #include "driver/setup/LocalizedStrings.h"
 #include "driver/setup/MessageFormat.h"
 #include "platform/InstallerFacade.h"
+#include "platform/NulList.h"
 #include "platform/OdbcPaths.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemLog.h"
@@ -122,8 +123,7 @@ UWORD currentDsnConfigMode() {
 
 ConfigDsn::Items ConfigDsn::parseWideList(LPCWSTR list) {
     Items items;
-    for (const wchar_t* at = list; at != nullptr && *at != L'\0'; at += std::wcslen(at) + 1) {
-        const std::wstring_view item(at);
+    for (const std::wstring_view item : NulList::terminatedItems(list)) {
         const std::size_t equals = item.find(L'=');
         items.push_back(equals == std::wstring_view::npos
                             ? Item{std::wstring(item), std::wstring()}
@@ -135,11 +135,9 @@ ConfigDsn::Items ConfigDsn::parseWideList(LPCWSTR list) {
 
 ConfigDsn::Items ConfigDsn::parseUtf8List(const std::string& list) {
     std::wstring wide;
-    for (std::size_t at = 0; at < list.size() && list[at] != '\0';) {
-        std::size_t end = std::min(list.find('\0', at), list.size());
-        wide += utf8ToWideString(std::string_view(list).substr(at, end - at));
+    for (const std::string_view item : NulList::items(list)) {
+        wide += utf8ToWideString(item);
         wide.push_back(L'\0');
-        at = end + 1;
     }
     wide.push_back(L'\0');
     return parseWideList(wide.c_str());

@@ -9,6 +9,7 @@
 #include "driver/core/ConnectionText.h"
 #include "driver/setup/LocalizedStrings.h"
 #include "driver/setup/MessageFormat.h"
+#include "platform/NulList.h"
 
 namespace {
 
@@ -82,18 +83,11 @@ bool ConnectionTest::Ticket::finished() const {
 std::string ConnectionTest::connectionText(const std::string& attributeList,
                                            const std::string& userId, const std::string& password) {
     std::string text;
-    std::size_t at = 0;
-    while (at < attributeList.size() && attributeList[at] != '\0') {
-        std::size_t end = attributeList.find('\0', at);
-        if (end == std::string::npos) {
-            end = attributeList.size();
-        }
-        const std::string_view item(attributeList.data() + at, end - at);
+    for (const std::string_view item : NulList::items(attributeList)) {
         const std::size_t equals = item.find('=');
         text += equals == std::string_view::npos
                     ? connectionTextItem(item, "")
                     : connectionTextItem(item.substr(0, equals), item.substr(equals + 1));
-        at = end + 1;
     }
     // An empty UID or PWD would override the adapted DSN's own.
     if (!userId.empty()) {

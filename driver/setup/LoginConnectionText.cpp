@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "driver/core/TextEncoding.h"
+#include "platform/NulList.h"
 
 namespace {
 
@@ -10,26 +11,6 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-// A braced value: the text inside with "}}" read as "}", and how much of
-// `text` (which starts at "{") it took, its closing brace included. An
-// unclosed brace takes the rest of the text.
-std::pair<std::string, std::size_t> readBraced(std::string_view text) {
-    std::string value;
-    std::size_t pos = 1;
-    while (pos < text.size()) {
-        if (text[pos] == '}') {
-            if (pos + 1 < text.size() && text[pos + 1] == '}') {
-                value.push_back('}');
-                pos += 2;
-                continue;
-            }
-            return {value, pos + 1};
-        }
-        value.push_back(text[pos++]);
-    }
-    return {value, pos};
 }
 
 std::wstring_view boundedStretch(const wchar_t* text, std::size_t capacity) {
@@ -57,14 +38,8 @@ LoginConnectionText LoginConnectionText::fromWide(const wchar_t* text, std::size
         result.addSemicolonItems(wideToUtf8(first.data(), static_cast<std::int64_t>(first.size())));
         return result;
     }
-    std::size_t pos = 0;
-    while (pos < capacity) {
-        const std::wstring_view item = boundedStretch(text + pos, capacity - pos);
-        if (item.empty()) {
-            break;
-        }
+    for (std::wstring_view item : NulList::items(std::wstring_view(text, capacity))) {
         result.addItem(wideToUtf8(item.data(), static_cast<std::int64_t>(item.size())));
-        pos += item.size() + 1;
     }
     return result;
 }
@@ -76,41 +51,23 @@ LoginConnectionText LoginConnectionText::fromUtf8(std::string_view text) {
 }
 
 void LoginConnectionText::addSemicolonItems(std::string_view text) {
-    std::size_t start = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const char c = text[pos];
-        if (c == ';') {
-            addItem(text.substr(start, pos - start));
-            start = ++pos;
-        } else if (c == '{' && pos > start && text[pos - 1] == '=') {
-            pos += readBraced(text.substr(pos)).second;
-        } else {
-            ++pos;
-        }
+    // Text an application sent: an open brace runs to the end, as the
+    // driver reads it at connect.
+    for (std::string_view item : ConnectionItems::split(text)) {
+        addItem(item);
     }
-    addItem(text.substr(start));
 }
 
 void LoginConnectionText::addItem(std::string_view text) {
-    if (text.empty()) {
-        return;
+    if (!text.empty()) {
+        items_.push_back(ConnectionItems::itemOf(text));
     }
-    Item item;
-    item.text = std::string(text);
-    const std::size_t equals = text.find('=');
-    item.key = std::string(text.substr(0, equals));
-    if (equals != std::string_view::npos) {
-        std::string_view value = text.substr(equals + 1);
-        item.value = value.starts_with('{') ? readBraced(value).first : std::string(value);
-    }
-    items_.push_back(std::move(item));
 }
 
 std::string LoginConnectionText::value(std::string_view key) const {
-    for (const Item& item : items_) {
+    for (const ConnectionItems::Item& item : items_) {
         if (equalsNoCase(item.key, key)) {
-            return item.value;
+            return item.value.value_or("");
         }
     }
     return {};
@@ -118,7 +75,7 @@ std::string LoginConnectionText::value(std::string_view key) const {
 
 std::string LoginConnectionText::normalised(const std::vector<std::string_view>& leaveOut) const {
     std::string out;
-    for (const Item& item : items_) {
+    for (const ConnectionItems::Item& item : items_) {
         const bool dropped =
             std::any_of(leaveOut.begin(), leaveOut.end(),
                         [&](std::string_view key) { return equalsNoCase(item.key, key); });

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ConnectionItems.h"
+
 // Connection text as the login prompt gets it from a driver manager: wide
 // (UTF-32) text in a buffer of a known number of characters, either in the
 // ";" form or as NUL-separated items ended by an empty item. It is read
@@ -24,13 +26,8 @@ class LoginConnectionText {
     std::string normalised(const std::vector<std::string_view>& leaveOut) const;
 
   private:
-    struct Item {
-        std::string key;
-        std::string value;
-        std::string text;
-    };
     void addItem(std::string_view text);
     void addSemicolonItems(std::string_view text);
 
-    std::vector<Item> items_;
+    std::vector<ConnectionItems::Item> items_;
 };

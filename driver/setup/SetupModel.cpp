@@ -14,6 +14,7 @@
 #include "driver/setup/LocalizedStrings.h"
 #include "driver/setup/MessageFormat.h"
 #include "platform/InstallerFacade.h"
+#include "platform/NulList.h"
 
 namespace {
 
@@ -195,11 +196,8 @@ std::vector<std::string> SetupModel::readSystemDsnNames() {
                                       kDsnNamesSize, "odbc.ini");
     std::vector<std::string> names;
     // Names end at a NUL; the last one may end at the buffer's end.
-    auto at = buffer.begin();
-    while (at != buffer.end() && *at != '\0') {
-        auto end = std::find(at, buffer.end(), '\0');
-        names.emplace_back(at, end);
-        at = end == buffer.end() ? end : std::next(end);
+    for (const std::string_view name : NulList::items({buffer.data(), buffer.size()})) {
+        names.emplace_back(name);
     }
     return names;
 }

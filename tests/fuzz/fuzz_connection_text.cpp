@@ -1,10 +1,16 @@
 // The connection-text parser, its semicolon form and the key lookups, narrow
 // and wide, with a given length (no terminator) or SQL_NTS.
+// The items under both brace rules: what the strict rule accepts reads the
+// same leniently, and a written value reads back whole.
 // Input: mode byte, key, 0x1F, connection text.
 
 #include <sql.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "driver/core/ConnectionText.h"
+#include "platform/ConnectionItems.h"
 #include "tests/fuzz/FuzzInput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -31,5 +37,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     makeConnectionStringW(wide.data(), length);
     parseConnectionStringW(wide.data(), length, map);
     getAttributeValueW(wide.data(), length, wideKey.c_str());
+
+    using Rule = ConnectionItems::Rule;
+    const auto strict = ConnectionItems::read(text, Rule::Strict);
+    const auto lenient = ConnectionItems::read(text, Rule::Lenient);
+    if (strict && (strict->size() != lenient->size() ||
+                   !std::equal(strict->begin(), strict->end(), lenient->begin(),
+                               [](const auto& a, const auto& b) {
+                                   return a.text == b.text && a.value == b.value;
+                               }))) {
+        std::abort();
+    }
+    const auto written = ConnectionItems::read(ConnectionItems::item("K", text), Rule::Strict);
+    if (!written || written->size() != 1 || written->front().value != text) {
+        std::abort();
+    }
     return 0;
 }
