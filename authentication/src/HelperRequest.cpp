@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/IniSyntax.h"
 #include "platform/OldStylePlist.h"
 
 namespace {
@@ -123,6 +124,42 @@ std::optional<std::string> stringOf(plist_t node) {
     return std::string(text, length);
 }
 
+// Every key and string below `node`; the parse limits bound the depth.
+bool cleanBelow(plist_t node) {
+    switch (plist_get_node_type(node)) {
+        case PLIST_STRING: {
+            const std::optional<std::string> text = stringOf(node);
+            return text && !IniSyntax::hasControlCharacter(*text);
+        }
+        case PLIST_ARRAY:
+            for (uint32_t i = 0; i < plist_array_get_size(node); ++i) {
+                if (!cleanBelow(plist_array_get_item(node, i))) {
+                    return false;
+                }
+            }
+            return true;
+        case PLIST_DICT: {
+            plist_dict_iter iter = nullptr;
+            plist_dict_new_iter(node, &iter);
+            std::unique_ptr<void, FreeDeleter> ownedIter(iter);
+            for (;;) {
+                char* rawKey = nullptr;
+                plist_t value = nullptr;
+                plist_dict_next_item(node, iter, &rawKey, &value);
+                std::unique_ptr<char, FreeDeleter> key(rawKey);
+                if (!key || value == nullptr) {
+                    return true;
+                }
+                if (IniSyntax::hasControlCharacter(key.get()) || !cleanBelow(value)) {
+                    return false;
+                }
+            }
+        }
+        default:
+            return true;
+    }
+}
+
 }  // namespace
 
 HelperRequest::Parsed HelperRequest::fromNode(void* root) {
@@ -130,6 +167,7 @@ HelperRequest::Parsed HelperRequest::fromNode(void* root) {
         return {std::nullopt, "not a dictionary"};
     }
     HelperRequest request;
+    request.textsAreClean_ = cleanBelow(root);
     plist_dict_iter iter = nullptr;
     plist_dict_new_iter(root, &iter);
     std::unique_ptr<void, FreeDeleter> ownedIter(iter);

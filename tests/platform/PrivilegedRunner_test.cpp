@@ -53,7 +53,7 @@ TEST(PrivilegedRunner, OwnershipCheckRefusesWhatOthersCouldChange) {
         {"group-writable program", 0755, 0775, EPERM},
         {"world-writable program", 0755, 0757, EPERM},
         {"world-writable folder", 0777, 0755, EPERM},
-        {"sticky world-writable folder", 01777, 0755, 0},
+        {"sticky world-writable folder", 01777, 0755, EPERM},
         {"group-writable folder", 0775, 0755, EPERM},
         {"not executable", 0755, 0644, EACCES},
     };
@@ -73,6 +73,7 @@ TEST(PrivilegedRunner, OwnershipCheckRefusesOddPaths) {
     BuildTreeFolder root;
     const fs::path program = writeProgram(root.path() / "helper", "#!/bin/sh\n", 0755);
     fs::create_symlink(program, root.path() / "link");
+    fs::create_symlink(root.path() / "absent", root.path() / "dangling");
     struct Case {
         const char* name;
         fs::path path;
@@ -81,7 +82,8 @@ TEST(PrivilegedRunner, OwnershipCheckRefusesOddPaths) {
     const Case cases[] = {
         {"missing", root.path() / "absent", ENOENT},
         {"relative", "helper", EINVAL},
-        {"symbolic link", root.path() / "link", EACCES},
+        {"symbolic link to the program", root.path() / "link", 0},
+        {"dangling symbolic link", root.path() / "dangling", ENOENT},
     };
     for (const Case& c : cases) {
         std::string problem;
