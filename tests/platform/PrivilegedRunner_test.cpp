@@ -7,32 +7,12 @@
 #include <string>
 
 #include "platform/PrivilegedRunner.h"
+#include "tests/support/BuildTreeFolder.h"
 #include "tests/support/OdbcSandbox.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A private folder whose ancestors are the build tree's, not /tmp.
-class BuildTreeFolder {
-  public:
-    BuildTreeFolder() {
-        std::string pattern = std::string(MORVANEX_BINARY_DIR) + "/runner-test-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp");
-        }
-        path_ = pattern;
-        chmod(path_.c_str(), 0755);
-    }
-    ~BuildTreeFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
 
 fs::path writeProgram(const fs::path& path, const std::string& text, mode_t mode) {
     fs::create_directories(path.parent_path());

@@ -11,56 +11,40 @@
 #include <string>
 
 #include "platform/TrustedPath.h"
+#include "tests/support/BuildTreeFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A 0755 folder of the build tree, whose ancestors are not /tmp.
-class TrustedFolder {
-  public:
-    TrustedFolder() {
-        std::string pattern = std::string(MORVANEX_BINARY_DIR) + "/trusted-test-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp");
-        }
-        path_ = pattern;
-        chmod(path_.c_str(), 0755);
+// A file or folder of `mode` in `root`.
+fs::path make(const BuildTreeFolder& root, const std::string& relative, mode_t mode,
+              bool folder = false) {
+    const fs::path path = root.path() / relative;
+    if (folder) {
+        fs::create_directories(path);
+    } else {
+        std::ofstream(path) << "x";
     }
-    ~TrustedFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    fs::path make(const std::string& relative, mode_t mode, bool folder = false) const {
-        const fs::path path = path_ / relative;
-        if (folder) {
-            fs::create_directories(path);
-        } else {
-            std::ofstream(path) << "x";
-        }
-        chmod(path.c_str(), mode);
-        return path;
-    }
-    fs::path link(const std::string& relative, const fs::path& target) const {
-        fs::create_symlink(target, path_ / relative);
-        return path_ / relative;
-    }
-    const fs::path& path() const { return path_; }
+    chmod(path.c_str(), mode);
+    return path;
+}
 
-  private:
-    fs::path path_;
-};
+fs::path link(const BuildTreeFolder& root, const std::string& relative, const fs::path& target) {
+    fs::create_symlink(target, root.path() / relative);
+    return root.path() / relative;
+}
 
 TEST(TrustedPath, FoldersFilesAndLinks) {
-    TrustedFolder root;
-    const fs::path good = root.make("good.so", 0644);
-    root.make("open", 0777, true);
-    root.make("sticky", 01777, true);
-    root.make("group", 0775, true);
-    const fs::path inSticky = root.make("sticky/driver.so", 0644);
-    const fs::path inOpen = root.make("open/driver.so", 0644);
-    const fs::path inGroup = root.make("group/driver.so", 0644);
-    root.make("sub", 0755, true);
+    BuildTreeFolder root;
+    const fs::path good = make(root, "good.so", 0644);
+    make(root, "open", 0777, true);
+    make(root, "sticky", 01777, true);
+    make(root, "group", 0775, true);
+    const fs::path inSticky = make(root, "sticky/driver.so", 0644);
+    const fs::path inOpen = make(root, "open/driver.so", 0644);
+    const fs::path inGroup = make(root, "group/driver.so", 0644);
+    make(root, "sub", 0755, true);
     struct Case {
         const char* name;
         fs::path path;
@@ -68,18 +52,18 @@ TEST(TrustedPath, FoldersFilesAndLinks) {
     };
     const Case cases[] = {
         {"protected file", good, 0},
-        {"world-writable file", root.make("open.so", 0646), EPERM},
-        {"group-writable file", root.make("group.so", 0664), EPERM},
+        {"world-writable file", make(root, "open.so", 0646), EPERM},
+        {"group-writable file", make(root, "group.so", 0664), EPERM},
         {"sticky world-writable folder", inSticky, EPERM},
         {"world-writable folder", inOpen, EPERM},
         {"group-writable folder", inGroup, EPERM},
-        {"link to a protected file", root.link("good-link", "good.so"), 0},
-        {"absolute link to a protected file", root.link("good-abs", good), 0},
-        {"link to a file in a sticky folder", root.link("sticky-link", inSticky), EPERM},
-        {"link through a linked sticky folder", root.link("via", "sticky") / "driver.so", EPERM},
-        {"link to a link into a sticky folder", root.link("twice", "sticky-link"), EPERM},
+        {"link to a protected file", link(root, "good-link", "good.so"), 0},
+        {"absolute link to a protected file", link(root, "good-abs", good), 0},
+        {"link to a file in a sticky folder", link(root, "sticky-link", inSticky), EPERM},
+        {"link through a linked sticky folder", link(root, "via", "sticky") / "driver.so", EPERM},
+        {"link to a link into a sticky folder", link(root, "twice", "sticky-link"), EPERM},
         {"dot-dot back up", root.path() / "sub" / ".." / "good.so", 0},
-        {"link loop", root.link("loop", "loop"), ELOOP},
+        {"link loop", link(root, "loop", "loop"), ELOOP},
         {"folder", root.path() / "sub", EINVAL},
         {"missing", root.path() / "absent.so", ENOENT},
         {"file as folder", good / "x", ENOTDIR},
@@ -95,14 +79,14 @@ TEST(TrustedPath, FoldersFilesAndLinks) {
 }
 
 TEST(TrustedPath, ProgramsMustBeExecutable) {
-    TrustedFolder root;
+    BuildTreeFolder root;
     std::string problem;
     EXPECT_EQ(
-        TrustedPath::check(root.make("tool", 0755), problem, TrustedPath::Need::Program, getuid()),
+        TrustedPath::check(make(root, "tool", 0755), problem, TrustedPath::Need::Program, getuid()),
         0)
         << problem;
     EXPECT_EQ(
-        TrustedPath::check(root.make("data", 0644), problem, TrustedPath::Need::Program, getuid()),
+        TrustedPath::check(make(root, "data", 0644), problem, TrustedPath::Need::Program, getuid()),
         EACCES);
 }
 
@@ -110,13 +94,13 @@ TEST(TrustedPath, OthersFilesAndLinksAreRefused) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to give files away";
     }
-    TrustedFolder root;
-    const fs::path foreign = root.make("foreign.so", 0644);
+    BuildTreeFolder root;
+    const fs::path foreign = make(root, "foreign.so", 0644);
     ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
-    const fs::path link = root.link("foreign-link", "good.so");
-    root.make("good.so", 0644);
-    ASSERT_EQ(lchown(link.c_str(), 65534, 65534), 0);
-    for (const fs::path& path : {foreign, link}) {
+    const fs::path foreignLink = link(root, "foreign-link", "good.so");
+    make(root, "good.so", 0644);
+    ASSERT_EQ(lchown(foreignLink.c_str(), 65534, 65534), 0);
+    for (const fs::path& path : {foreign, foreignLink}) {
         std::string problem;
         EXPECT_EQ(TrustedPath::check(path, problem), EPERM) << path;
         EXPECT_NE(problem.find("not owned by root"), std::string::npos) << problem;
