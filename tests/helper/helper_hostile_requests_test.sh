@@ -63,6 +63,8 @@ before=$(cat "$WORLD"/system/*)
 for ((i = 0; i < ${#REFUSED[@]}; i += 2)); do
   expect_eq "${REFUSED[i]}" "$(send as_admin "${REFUSED[i + 1]}")" "ERROR 5368"
 done
+# An add that names no DSN adds nothing, and must not say "OK".
+expect_eq "add without items" "$(send as_admin "$(dsn Add '')")" "ERROR 5369"
 expect_eq "nothing written by refusals" "$(cat "$WORLD"/system/*)" "$before"
 
 # The sound neighbours: a trusted library, a driver name, a log folder, and
