@@ -4,15 +4,14 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 
+#include "platform/TrustedPath.h"
 #include "platform/UniqueFd.h"
 
 extern char** environ;
@@ -24,36 +23,6 @@ constexpr const char* kPkexec = "/usr/bin/pkexec";
 std::atomic<PrivilegedRunner*>& testRunner() {
     static std::atomic<PrivilegedRunner*> runner{nullptr};
     return runner;
-}
-
-int checkOne(const std::filesystem::path& path, uid_t alsoTrusted, bool isProgram,
-             std::string& problem) {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0) {
-        const int error = errno;
-        problem = path.string() + ": " + std::strerror(error);
-        return error;
-    }
-    if (isProgram && (!S_ISREG(info.st_mode) || (info.st_mode & S_IXUSR) == 0)) {
-        problem = path.string() + " is not an executable file";
-        return EACCES;
-    }
-    if (!isProgram && !S_ISDIR(info.st_mode)) {
-        problem = path.string() + " is not a folder";
-        return ENOTDIR;
-    }
-    if (info.st_uid != 0 && info.st_uid != alsoTrusted) {
-        problem = path.string() + " is not owned by root";
-        return EPERM;
-    }
-    // A sticky folder such as /tmp lets others add entries but not replace
-    // ours, so it does not open the path to them.
-    const bool stickyFolder = !isProgram && (info.st_mode & S_ISVTX) != 0;
-    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !stickyFolder) {
-        problem = path.string() + " is writable by group or others";
-        return EPERM;
-    }
-    return 0;
 }
 
 // Feeds `input` to the child and collects what it writes, together, so that
@@ -100,22 +69,7 @@ void exchange(int inputFd, int outputFd, std::string_view input, std::string& ou
 
 int PrivilegedRunner::checkOwnership(const std::filesystem::path& program, uid_t alsoTrusted,
                                      std::string& problem) {
-    if (!program.is_absolute()) {
-        problem = program.string() + " is not an absolute path";
-        return EINVAL;
-    }
-    const std::filesystem::path normal = program.lexically_normal();
-    if (int error = checkOne(normal, alsoTrusted, true, problem)) {
-        return error;
-    }
-    for (std::filesystem::path folder = normal.parent_path();; folder = folder.parent_path()) {
-        if (int error = checkOne(folder, alsoTrusted, false, problem)) {
-            return error;
-        }
-        if (folder == folder.root_path()) {
-            return 0;
-        }
-    }
+    return TrustedPath::check(program, problem, TrustedPath::Need::Program, alsoTrusted);
 }
 
 int PrivilegedRunner::verifyProgram(const std::filesystem::path& program, std::string& problem) {

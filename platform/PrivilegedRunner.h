@@ -9,9 +9,8 @@
 // Runs an installed helper program with administrator rights: pkexec
 // starting `program --stdin`, with the request text on the helper's standard
 // input (never on its command line) and its standard output (its reply)
-// captured, not left on the host's. Before that the program must pass an ownership check: it and
-// every folder above it belong to root and are writable by nobody else. Tests replace the whole
-// runner with setForTesting.
+// captured, not left on the host's. Before that the program must pass the trusted-path check.
+// Tests replace the whole runner with setForTesting.
 class PrivilegedRunner {
   public:
     struct Outcome {
@@ -41,9 +40,8 @@ class PrivilegedRunner {
     static Outcome launch(const std::filesystem::path& launcher,
                           const std::filesystem::path& program, std::string_view input);
 
-    // The ownership check itself: `program` and each folder above it must
-    // be owned by root or by `alsoTrusted`, and neither group- nor
-    // world-writable; `program` must be a regular executable file.
+    // The ownership check itself (TrustedPath), `alsoTrusted` counting as
+    // root; `program` must also be executable.
     static int checkOwnership(const std::filesystem::path& program, uid_t alsoTrusted,
                               std::string& problem);
 };

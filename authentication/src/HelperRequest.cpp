@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/IniSyntax.h"
 #include "platform/OldStylePlist.h"
 
 namespace {
@@ -123,6 +124,50 @@ std::optional<std::string> stringOf(plist_t node) {
     return std::string(text, length);
 }
 
+// Calls visit(key, value) for the entries of a dictionary until one answers
+// false; whether all answered true.
+template <typename Visit>
+bool eachEntry(plist_t dictionary, Visit&& visit) {
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(dictionary, &iter);
+    std::unique_ptr<void, FreeDeleter> ownedIter(iter);
+    for (;;) {
+        char* rawKey = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(dictionary, iter, &rawKey, &value);
+        std::unique_ptr<char, FreeDeleter> key(rawKey);
+        if (!key || value == nullptr) {
+            return true;
+        }
+        if (!visit(key.get(), value)) {
+            return false;
+        }
+    }
+}
+
+// Every key and string below `node`; the parse limits bound the depth.
+bool cleanBelow(plist_t node) {
+    switch (plist_get_node_type(node)) {
+        case PLIST_STRING: {
+            const std::optional<std::string> text = stringOf(node);
+            return text && !IniSyntax::hasControlCharacter(*text);
+        }
+        case PLIST_ARRAY:
+            for (uint32_t i = 0; i < plist_array_get_size(node); ++i) {
+                if (!cleanBelow(plist_array_get_item(node, i))) {
+                    return false;
+                }
+            }
+            return true;
+        case PLIST_DICT:
+            return eachEntry(node, [](const char* key, plist_t value) {
+                return !IniSyntax::hasControlCharacter(key) && cleanBelow(value);
+            });
+        default:
+            return true;
+    }
+}
+
 }  // namespace
 
 HelperRequest::Parsed HelperRequest::fromNode(void* root) {
@@ -130,23 +175,14 @@ HelperRequest::Parsed HelperRequest::fromNode(void* root) {
         return {std::nullopt, "not a dictionary"};
     }
     HelperRequest request;
-    plist_dict_iter iter = nullptr;
-    plist_dict_new_iter(root, &iter);
-    std::unique_ptr<void, FreeDeleter> ownedIter(iter);
-    for (;;) {
-        char* rawKey = nullptr;
-        plist_t node = nullptr;
-        plist_dict_next_item(root, iter, &rawKey, &node);
-        std::unique_ptr<char, FreeDeleter> key(rawKey);
-        if (!key || node == nullptr) {
-            break;
-        }
+    request.textsAreClean_ = cleanBelow(root);
+    const bool whole = eachEntry(root, [&request](const char* key, plist_t node) {
         Value value = Other{};
         switch (plist_get_node_type(node)) {
             case PLIST_STRING: {
                 std::optional<std::string> text = stringOf(node);
                 if (!text) {
-                    return {std::nullopt, "a string holds a NUL character"};
+                    return false;
                 }
                 value = std::move(*text);
                 break;
@@ -169,7 +205,7 @@ HelperRequest::Parsed HelperRequest::fromNode(void* root) {
                     }
                     std::optional<std::string> text = stringOf(element);
                     if (!text) {
-                        return {std::nullopt, "a string holds a NUL character"};
+                        return false;
                     }
                     texts.push_back(std::move(*text));
                 }
@@ -181,7 +217,11 @@ HelperRequest::Parsed HelperRequest::fromNode(void* root) {
             default:
                 break;
         }
-        request.values_[key.get()] = std::move(value);
+        request.values_[key] = std::move(value);
+        return true;
+    });
+    if (!whole) {
+        return {std::nullopt, "a string holds a NUL character"};
     }
     return {std::move(request), std::string()};
 }

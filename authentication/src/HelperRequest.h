@@ -31,6 +31,9 @@ class HelperRequest {
     std::optional<std::vector<std::string>> stringArray(const std::string& key) const;
     bool contains(const std::string& key) const { return values_.count(key) != 0; }
     std::vector<std::string> keys() const;
+    // Whether every key and every string at every depth, also where a value
+    // reads as absent, is free of control characters.
+    bool textsAreClean() const { return textsAreClean_; }
 
   private:
     struct Other {};
@@ -42,6 +45,7 @@ class HelperRequest {
     static Parsed fromNode(void* node);
 
     std::map<std::string, Value> values_;
+    bool textsAreClean_ = true;
 };
 
 struct HelperRequest::Parsed {

@@ -5,19 +5,16 @@
 #include <string_view>
 #include <vector>
 
-// The checks every request passes before anything is written.
+// The checks every request passes before anything is written; the ini
+// rules themselves are IniSyntax's.
 namespace request_validation {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
-bool hasControlCharacter(std::string_view text);
-// [ODBC], [ODBC Data Sources], [ODBC Drivers] and [Default] belong to the
-// driver manager.
-bool isReservedSection(std::string_view name);
-// A DSN or driver name: not empty, no control character, no "[" or "]",
-// not a reserved section.
+// A DSN or driver name: a section name, and a key of [ODBC Data Sources]
+// or [ODBC Drivers], that reads back as written and is not reserved.
 bool isAcceptableName(std::string_view name);
-// A key: not empty, no control character, no "=", "[" or "]".
 bool isAcceptableKey(std::string_view key);
+// A value the helper writes: no control character, no outer blank.
+bool isAcceptableValue(std::string_view value);
 
 struct Item {
     std::string key;
@@ -28,10 +25,16 @@ struct Item {
 // value. Nothing when a brace is left open or text follows a closing one.
 std::optional<std::vector<Item>> splitConnectionString(std::string_view text);
 
-// 0 when `path` is absolute and names a regular file that only root can
-// change: the file, whatever a link leads to, and every folder on the way
-// belong to root and are not writable by group or others (a sticky folder
-// excepted). Otherwise an errno value and the reason in `problem`.
-int checkRootOwnedFile(const std::string& path, std::string& problem);
+// Keys whose value the driver manager loads as a library.
+bool namesLibrary(std::string_view key);
+// 0 when a system file may name `value` as a library: an absolute path
+// that only root can change (TrustedPath), or a name without "/" that the
+// driver manager resolves through root's own files. Otherwise an errno
+// value and the reason in `problem`.
+int checkLibrary(const std::string& value, std::string& problem);
+
+// A trace file every process using the driver, root's too, creates
+// "<path>-<pid>" beside: only below a log folder, with no ".." in it.
+bool isAcceptableSystemTraceFile(std::string_view path);
 
 }  // namespace request_validation

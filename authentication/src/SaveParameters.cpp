@@ -6,7 +6,9 @@
 
 #include "authentication/src/HelperStatus.h"
 #include "authentication/src/RequestValidation.h"
+#include "platform/IniSyntax.h"
 #include "platform/SystemLog.h"
+#include "platform/TrustedPath.h"
 
 using namespace request_validation;
 namespace status = helper_status;
@@ -45,30 +47,11 @@ const PreferenceRow* preferenceRow(std::string_view key) {
     return nullptr;
 }
 
-// Every text of the request, arrays included, free of control characters.
-bool textsAreClean(const HelperRequest& request) {
-    for (const std::string& key : request.keys()) {
-        if (hasControlCharacter(key)) {
-            return false;
-        }
-        if (const auto text = request.string(key); text && hasControlCharacter(*text)) {
-            return false;
-        }
-        if (const auto list = request.stringArray(key)) {
-            if (std::any_of(list->begin(), list->end(),
-                            [](const std::string& item) { return hasControlCharacter(item); })) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
 std::optional<IniPlan::Scope> scopeOf(const std::string& type) {
-    if (equalsIgnoringCase(type, "User")) {
+    if (IniSyntax::sameName(type, "User")) {
         return IniPlan::Scope::User;
     }
-    if (equalsIgnoringCase(type, "System")) {
+    if (IniSyntax::sameName(type, "System")) {
         return IniPlan::Scope::System;
     }
     return std::nullopt;
@@ -93,12 +76,33 @@ IniStep removeStep(IniStep::Kind kind, std::string section) {
 }
 
 bool isDsnItem(const Item& item) {
-    return equalsIgnoringCase(item.key, "DSN");
+    return IniSyntax::sameName(item.key, "DSN");
+}
+
+// Root's programs load what a system file names as a library.
+bool libraryAllowed(IniPlan::Scope scope, const std::string& library) {
+    std::string problem;
+    if (scope == IniPlan::Scope::System && checkLibrary(library, problem) != 0) {
+        SystemLog::error("Library refused: " + limited(problem));
+        return false;
+    }
+    return true;
+}
+
+bool itemAllowed(IniPlan::Scope scope, const Item& item) {
+    if (!isAcceptableKey(item.key)) {
+        return false;
+    }
+    if (!item.value) {
+        return true;  // a deletion
+    }
+    return isAcceptableValue(*item.value) &&
+           (!namesLibrary(item.key) || libraryAllowed(scope, *item.value));
 }
 
 // The DSN items of an Add or Configure: the first item names the DSN, no
-// other does, and every key may be written.
-int checkDsnItems(const std::vector<Item>& items) {
+// other does, and every key and value may be written.
+int checkDsnItems(IniPlan::Scope scope, const std::vector<Item>& items) {
     const auto dsnItems = std::count_if(items.begin(), items.end(), isDsnItem);
     if (dsnItems == 0) {
         return status::kMissingKey;
@@ -107,12 +111,10 @@ int checkDsnItems(const std::vector<Item>& items) {
         !isAcceptableName(*items.front().value)) {
         return status::kContentRefused;
     }
-    for (const Item& item : items) {
-        if (!isAcceptableKey(item.key)) {
-            return status::kContentRefused;
-        }
-    }
-    return status::kDone;
+    const bool allAllowed = std::all_of(items.begin() + 1, items.end(), [scope](const Item& item) {
+        return itemAllowed(scope, item);
+    });
+    return allAllowed ? status::kDone : status::kContentRefused;
 }
 
 void addItemWrites(const std::vector<Item>& items, const std::string& dsn, IniPlan& plan) {
@@ -127,16 +129,13 @@ void addItemWrites(const std::vector<Item>& items, const std::string& dsn, IniPl
 // name, register the new DSN first and remove the old one last.
 int planDsnWrites(const HelperRequest& request, const std::string& command,
                   const std::vector<Item>& items, const std::string& driver, IniPlan& plan) {
-    if (items.empty()) {
-        return status::kDone;
-    }
-    if (const int checked = checkDsnItems(items); checked != status::kDone) {
+    if (const int checked = checkDsnItems(plan.scope, items); checked != status::kDone) {
         return checked;
     }
     const std::string dsn = *items.front().value;
-    const bool add = equalsIgnoringCase(command, "Add");
+    const bool add = IniSyntax::sameName(command, "Add");
     const std::string original = add ? std::string() : request.string("OriginalName").value_or("");
-    const bool rename = !original.empty() && !equalsIgnoringCase(original, dsn);
+    const bool rename = !original.empty() && !IniSyntax::sameName(original, dsn);
     if (rename && !isAcceptableName(original)) {
         return status::kContentRefused;
     }
@@ -144,7 +143,8 @@ int planDsnWrites(const HelperRequest& request, const std::string& command,
         if (add && driver.empty()) {
             return status::kMissingKey;
         }
-        if (!driver.empty() && !isAcceptableName(driver)) {
+        // The driver becomes the DSN's registration and its Driver entry.
+        if (!driver.empty() && (!isAcceptableName(driver) || !libraryAllowed(plan.scope, driver))) {
             return status::kContentRefused;
         }
         IniStep registration;
@@ -175,6 +175,9 @@ int planListValue(const HelperRequest& preferences, const std::string& section,
         return status::kDone;
     }
     const std::string& first = list->front();
+    if (!isAcceptableValue(first)) {
+        return status::kContentRefused;
+    }
     plan.steps.push_back(writeStep(section, key,
                                    first.empty() ? std::nullopt : std::optional<std::string>(first),
                                    kOdbcinstIni));
@@ -182,13 +185,13 @@ int planListValue(const HelperRequest& preferences, const std::string& section,
 }
 
 bool acceptablePreference(Preference kind, const std::string& value) {
-    if (hasControlCharacter(value)) {
+    if (!isAcceptableValue(value)) {
         return false;
     }
     switch (kind) {
         case Preference::TraceTarget:
             // Empty turns tracing off.
-            return value.empty() || value == "stderr" || value.front() == '/';
+            return value.empty() || value == "stderr" || isAcceptableSystemTraceFile(value);
         case Preference::AbsolutePath:
             return value.empty() || value.front() == '/';
         case Preference::Text:
@@ -233,14 +236,14 @@ int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier) {
     }
     IniPlan plan;
     plan.scope = *scope;
-    if (equalsIgnoringCase(*command, "Remove")) {
+    if (IniSyntax::sameName(*command, "Remove")) {
         if (!isAcceptableName(*connection)) {
             return status::kContentRefused;
         }
         plan.steps.push_back(removeStep(IniStep::Kind::RemoveDsn, *connection));
         return applier.apply(plan);
     }
-    if (!equalsIgnoringCase(*command, "Add") && !equalsIgnoringCase(*command, "Configure")) {
+    if (!IniSyntax::sameName(*command, "Add") && !IniSyntax::sameName(*command, "Configure")) {
         return status::kUnknownCommand;
     }
     const auto items = splitConnectionString(*connection);
@@ -267,11 +270,11 @@ int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier) {
     }
     IniPlan plan;
     plan.scope = *scope;
-    if (equalsIgnoringCase(*command, "Remove")) {
+    if (IniSyntax::sameName(*command, "Remove")) {
         plan.steps.push_back(removeStep(IniStep::Kind::RemoveDriver, *name));
         return applier.apply(plan);
     }
-    if (!equalsIgnoringCase(*command, "Add") && !equalsIgnoringCase(*command, "Configure")) {
+    if (!IniSyntax::sameName(*command, "Add") && !IniSyntax::sameName(*command, "Configure")) {
         return status::kUnknownCommand;
     }
     const auto driverPath = request.string("DriverPath");
@@ -279,19 +282,22 @@ int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier) {
     if (!driverPath || driverPath->empty() || !setupPath) {
         return status::kMissingKey;
     }
+    if (!isAcceptableValue(*driverPath) || !isAcceptableValue(*setupPath)) {
+        return status::kContentRefused;
+    }
     if (*scope == IniPlan::Scope::System) {
         // Every program that loads a system driver runs what these name.
         std::string problem;
-        if (checkRootOwnedFile(*driverPath, problem) != 0 ||
-            (!setupPath->empty() && checkRootOwnedFile(*setupPath, problem) != 0)) {
+        if (TrustedPath::check(*driverPath, problem) != 0 ||
+            (!setupPath->empty() && TrustedPath::check(*setupPath, problem) != 0)) {
             SystemLog::error("Driver refused: " + limited(problem));
             return status::kContentRefused;
         }
     }
-    const std::string original = equalsIgnoringCase(*command, "Configure")
+    const std::string original = IniSyntax::sameName(*command, "Configure")
                                      ? request.string("OriginalName").value_or("")
                                      : std::string();
-    const bool rename = !original.empty() && !equalsIgnoringCase(original, *name);
+    const bool rename = !original.empty() && !IniSyntax::sameName(original, *name);
     if (rename && !isAcceptableName(original)) {
         return status::kContentRefused;
     }
@@ -317,6 +323,9 @@ int DoUpdatePreferences(const HelperRequest& request, PlanApplier& applier) {
     const HelperRequest::Parsed preferences = HelperRequest::parseXmlDictionary(*data);
     if (!preferences.request) {
         return status::kNotParsed;
+    }
+    if (!preferences.request->textsAreClean()) {
+        return status::kContentRefused;
     }
     for (const std::string& key : preferences.request->keys()) {
         if (preferenceRow(key) == nullptr) {
@@ -348,7 +357,7 @@ int DoSaveParameters(std::string_view requestText, PlanApplier& applier) {
         return status::kNotParsed;
     }
     const HelperRequest& request = *parsed.request;
-    if (!textsAreClean(request)) {
+    if (!request.textsAreClean()) {
         return status::kContentRefused;
     }
     if (request.string(kCommandKey) == std::optional<std::string>("ConfigureDriver")) {
@@ -359,14 +368,14 @@ int DoSaveParameters(std::string_view requestText, PlanApplier& applier) {
         SystemLog::error("Unknown command\n");
         return status::kUnknownCommand;
     }
-    if (equalsIgnoringCase(*command, "UpdatePreferences")) {
+    if (IniSyntax::sameName(*command, "UpdatePreferences")) {
         return DoUpdatePreferences(request, applier);
     }
-    if (equalsIgnoringCase(*command, "Add") || equalsIgnoringCase(*command, "Configure") ||
-        equalsIgnoringCase(*command, "Remove")) {
+    if (IniSyntax::sameName(*command, "Add") || IniSyntax::sameName(*command, "Configure") ||
+        IniSyntax::sameName(*command, "Remove")) {
         return DoConfigureDSN(request, applier);
     }
-    if (equalsIgnoringCase(*command, "GetVersion")) {
+    if (IniSyntax::sameName(*command, "GetVersion")) {
         std::map<std::string, std::string> response;
         return DoGetVersion(response);
     }

@@ -1,6 +1,5 @@
 #include "driver/core/Environment.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 #include "driver/core/Connection.h"
 #include "driver/core/PlatformUtil.h"
 #include "driver/core/StringOutput.h"
+#include "platform/OwnAppendFile.h"
 
 namespace {
 
@@ -67,9 +67,10 @@ void Environment::openTrace() {
         traceToStderr_ = true;
         return;
     }
-    // Each process traces to its own file; a new one is private to the user.
+    // Each process traces to its own file, which may lie in a folder others
+    // share: a file planted at the name gets nothing.
     const std::string path = destination + "-" + std::to_string(getpid());
-    traceFd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+    traceFd_ = OwnAppendFile::open(path).release();
     tracing_ = traceFd_ >= 0;
 }
 

@@ -1,7 +1,5 @@
 #include "driver/setup/AboutTraceSwitch.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,6 +9,7 @@
 #include "driver/core/SystemDriverPreferences.h"
 #include "driver/setup/UiModule.h"
 #include "driver/setup/UiModuleTable.h"
+#include "platform/OwnAppendFile.h"
 #include "platform/UserLogFolder.h"
 
 namespace fs = std::filesystem;
@@ -102,18 +101,7 @@ fs::path AboutTraceSwitch::traceFileFor(std::uint32_t modifiers) {
 }
 
 int AboutTraceSwitch::openTraceFile(const fs::path& path) {
-    // O_NONBLOCK: a FIFO planted at the name must not hang the window.
-    const int fd = open(path.c_str(),
-                        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    return OwnAppendFile::open(path).release();
 }
 
 std::string AboutTraceSwitch::switchOn(std::uint32_t modifiers) {

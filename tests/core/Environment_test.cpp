@@ -144,6 +144,41 @@ TEST(Environment, TwoEnvironmentsAppendToOneTraceFile) {
               "// rc: SQL_SUCCESS\n");
 }
 
+TEST(Environment, PlantedTraceFilesGetNothing) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to plant another user's file";
+    }
+    OdbcSandbox sandbox;
+    const fs::path base = sandbox.root() / "planted.trace";
+    const fs::path file = base.string() + pidSuffix();
+    const fs::path other = sandbox.root() / "other";
+    setTraceFile(sandbox, base.string());
+    enum class Plant { ForeignFile, Link, SecondName };
+    for (const Plant plant : {Plant::ForeignFile, Plant::Link, Plant::SecondName}) {
+        OdbcSandbox::writeFile(other, "kept\n");
+        switch (plant) {
+            case Plant::ForeignFile:
+                OdbcSandbox::writeFile(file, "kept\n");
+                ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+                break;
+            case Plant::Link:
+                fs::create_symlink(other, file);
+                break;
+            case Plant::SecondName:
+                fs::create_hard_link(other, file);
+                break;
+        }
+        auto environment = createEnvironment();
+        environment->writeTrace("rc = SQLAllocHandle();\n");
+        EXPECT_FALSE(environment->isTracing()) << static_cast<int>(plant);
+        EXPECT_EQ(OdbcSandbox::readFile(other), "kept\n") << static_cast<int>(plant);
+        if (plant == Plant::ForeignFile) {
+            EXPECT_EQ(OdbcSandbox::readFile(file), "kept\n");
+        }
+        fs::remove(file);
+    }
+}
+
 TEST(Environment, ConcurrentTraceWritesStayWhole) {
     OdbcSandbox sandbox;
     const fs::path base = sandbox.root() / "busy.trace";

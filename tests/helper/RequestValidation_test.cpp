@@ -1,9 +1,9 @@
 // The checks a request passes before the helper writes anything: the
-// connection-string items with braced values, the trusted-file rule for
-// system drivers, and the parser's refusals of binary, NUL and deep texts.
+// connection-string items with braced values, names, keys and values, the
+// libraries and trace files of system files, and the parser's refusals of
+// binary, NUL and deep texts and of control characters at any depth.
 #include <gtest/gtest.h>
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -43,35 +43,88 @@ TEST(RequestValidation, ConnectionStringItems) {
     }
 }
 
-TEST(RequestValidation, NamesAndKeys) {
-    for (const char* refused : {"", "ODBC Data Sources", "odbc drivers", "Default", "ODBC", "a[b",
-                                "a]", "tab\there", "del\x7f"}) {
-        EXPECT_FALSE(isAcceptableName(refused)) << refused;
+TEST(RequestValidation, NamesKeysAndValues) {
+    struct Case {
+        const char* text;
+        bool name, key, value;
+    };
+    const Case cases[] = {
+        {"Sales Data", true, true, true},   {"odbc drivers", false, true, true},
+        {"Default", false, true, true},     {"ODBC ", false, false, false},
+        {" Sales", false, false, false},    {"a=b", false, false, true},
+        {"#Sales", false, false, true},     {";Sales", false, false, true},
+        {"a[b", false, false, true},        {"a]", false, false, true},
+        {"tab\there", false, false, false}, {"del\x7f", false, false, false},
+        {"", false, false, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isAcceptableName(c.text), c.name) << c.text;
+        EXPECT_EQ(isAcceptableKey(c.text), c.key) << c.text;
+        EXPECT_EQ(isAcceptableValue(c.text), c.value) << c.text;
     }
-    EXPECT_TRUE(isAcceptableName("Sales Data"));
-    EXPECT_FALSE(isAcceptableKey("a=b"));
-    EXPECT_TRUE(isAcceptableKey("Description"));
 }
 
-TEST(RequestValidation, SystemDriverFilesOnlyRootCanChange) {
+TEST(RequestValidation, LibrariesOfSystemFiles) {
+    for (const char* key : {"Driver", "setup", "DRIVER"}) {
+        EXPECT_TRUE(namesLibrary(key)) << key;
+    }
+    for (const char* key : {"Drivers", "DSN", "Description"}) {
+        EXPECT_FALSE(namesLibrary(key)) << key;
+    }
     OdbcSandbox sandbox;
-    std::string problem;
-    EXPECT_EQ(checkRootOwnedFile("/usr/bin/env", problem), 0) << problem;
-    EXPECT_NE(checkRootOwnedFile("usr/bin/env", problem), 0);
-    EXPECT_NE(checkRootOwnedFile("/usr/bin", problem), 0);  // not a regular file
     const fs::path own = sandbox.root() / "driver.so";
     std::ofstream(own) << "x";
-    if (getuid() == 0) {
-        const passwd* nobody = getpwnam("nobody");
-        ASSERT_NE(nobody, nullptr);
-        ASSERT_EQ(chown(own.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-        EXPECT_NE(checkRootOwnedFile(own.string(), problem), 0);
-        // A root-owned link in a sticky folder leading to someone else's file.
-        const fs::path link = fs::path("/tmp") / ("morvanex-link-" + std::to_string(getpid()));
-        fs::create_symlink(own, link);
-        EXPECT_NE(checkRootOwnedFile(link.string(), problem), 0);
-        EXPECT_NE(problem.find("not owned by root"), std::string::npos) << problem;
-        fs::remove(link);
+    struct Case {
+        std::string value;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"/usr/bin/env", true},        {"Vorlan Tarvex", true}, {"relative/x.so", false},
+        {"ODBC Drivers", false},       {"a=b", false},          {own.string(), false},
+        {"/usr/bin/../bin/env", true},
+    };
+    for (const Case& c : cases) {
+        std::string problem;
+        EXPECT_EQ(checkLibrary(c.value, problem) == 0, c.accepted) << c.value << ": " << problem;
+    }
+}
+
+TEST(RequestValidation, SystemTraceFilesOnlyBelowLogFolders) {
+    const std::pair<const char*, bool> cases[] = {
+        {"/var/log/t", true},
+        {"/tmp/t", true},
+        {"/var/log/sub/t", true},
+        {"/var/log/./t", true},
+        {"/var/log", false},
+        {"/tmp", false},
+        {"/tmp/", false},
+        {"/var/log/../../etc/x", false},
+        {"/tmp/../etc/x", false},
+        {"/var/logx/t", false},
+        {"/etc/sudoers.d/x", false},
+        {"var/log/t", false},
+    };
+    for (const auto& [path, accepted] : cases) {
+        EXPECT_EQ(isAcceptableSystemTraceFile(path), accepted) << path;
+    }
+}
+
+TEST(HelperRequestParse, ControlCharactersAtAnyDepth) {
+    const auto wrap = [](const std::string& inner) {
+        return "<plist><dict><key>Request</key><string>Add</string>" + inner + "</dict></plist>";
+    };
+    const std::pair<std::string, bool> cases[] = {
+        {wrap("<key>L</key><array><string>a</string><string>b</string></array>"), true},
+        {wrap("<key>L</key><array><string>a</string><string>b\n[x]</string></array>"), false},
+        {wrap("<key>L</key><array><integer>1</integer><string>\t</string></array>"), false},
+        {wrap("<key>D</key><dict><key>k</key><array><string>x\ry</string></array></dict>"), false},
+        {wrap("<key>D</key><dict><key>k\nk</key><string>x</string></dict>"), false},
+        {wrap("<key>k\x01</key><string>x</string>"), false},
+    };
+    for (const auto& [text, clean] : cases) {
+        const auto parsed = HelperRequest::parse(text);
+        ASSERT_TRUE(parsed.request) << text;
+        EXPECT_EQ(parsed.request->textsAreClean(), clean) << text;
     }
 }
 

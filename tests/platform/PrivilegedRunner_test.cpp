@@ -7,32 +7,12 @@
 #include <string>
 
 #include "platform/PrivilegedRunner.h"
+#include "tests/support/BuildTreeFolder.h"
 #include "tests/support/OdbcSandbox.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A private folder whose ancestors are the build tree's, not /tmp.
-class BuildTreeFolder {
-  public:
-    BuildTreeFolder() {
-        std::string pattern = std::string(MORVANEX_BINARY_DIR) + "/runner-test-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp");
-        }
-        path_ = pattern;
-        chmod(path_.c_str(), 0755);
-    }
-    ~BuildTreeFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
 
 fs::path writeProgram(const fs::path& path, const std::string& text, mode_t mode) {
     fs::create_directories(path.parent_path());
@@ -53,7 +33,7 @@ TEST(PrivilegedRunner, OwnershipCheckRefusesWhatOthersCouldChange) {
         {"group-writable program", 0755, 0775, EPERM},
         {"world-writable program", 0755, 0757, EPERM},
         {"world-writable folder", 0777, 0755, EPERM},
-        {"sticky world-writable folder", 01777, 0755, 0},
+        {"sticky world-writable folder", 01777, 0755, EPERM},
         {"group-writable folder", 0775, 0755, EPERM},
         {"not executable", 0755, 0644, EACCES},
     };
@@ -73,6 +53,7 @@ TEST(PrivilegedRunner, OwnershipCheckRefusesOddPaths) {
     BuildTreeFolder root;
     const fs::path program = writeProgram(root.path() / "helper", "#!/bin/sh\n", 0755);
     fs::create_symlink(program, root.path() / "link");
+    fs::create_symlink(root.path() / "absent", root.path() / "dangling");
     struct Case {
         const char* name;
         fs::path path;
@@ -81,7 +62,8 @@ TEST(PrivilegedRunner, OwnershipCheckRefusesOddPaths) {
     const Case cases[] = {
         {"missing", root.path() / "absent", ENOENT},
         {"relative", "helper", EINVAL},
-        {"symbolic link", root.path() / "link", EACCES},
+        {"symbolic link to the program", root.path() / "link", 0},
+        {"dangling symbolic link", root.path() / "dangling", ENOENT},
     };
     for (const Case& c : cases) {
         std::string problem;

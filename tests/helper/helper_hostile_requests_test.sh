@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Requests of an administrator (nobody in group sudo) that would make root
+# load someone else's library, break out of the ini format, reach the
+# driver manager's sections or have root create trace files anywhere: each
+# is refused with ERROR 5368 and writes nothing; the sound neighbours of
+# each still pass and say in the files what was asked.
+# ctest-timeout: 120
+set -euo pipefail
+# shellcheck source=/dev/null
+source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
+trap 'world_destroy; rm -rf "${ROOTS:-}"' EXIT
+
+helper_world
+# Someone else's library, and a root-owned one in a folder of /tmp: once it
+# goes, anyone may put theirs at that name.
+mkdir "$WORLD/own" && printf x >"$WORLD/own/evil.so" && chown -R nobody "$WORLD/own"
+ROOTS=$(mktemp -d /tmp/morvanex-roots-XXXXXX) && chmod 755 "$ROOTS"
+printf x >"$ROOTS/driver.so"
+EVIL=$WORLD/own/evil.so
+TRUSTED=/usr/bin/env
+CMD=com.apple.dts.BetterAuthorizationSample.command
+NL=$'\n'
+
+# prefs_request XML: UpdatePreferences carrying XML as its Preferences data.
+prefs_request() {
+  xml_request Request UpdatePreferences ProductName "Vorlan Tarvex" |
+    sed "s|</dict>|<key>Preferences</key><data>$(printf '%s' "$1" | base64 -w0)</data></dict>|"
+}
+prefs() { printf '<plist><dict>%s</dict></plist>' "$1"; }
+dsn() { xml_request Request "$1" Type System ConnectionString "$2" Driver "${3-Vorlan Tarvex}" Path ''; }
+driver() {
+  xml_request "$CMD" ConfigureDriver Request Add Type System DriverName "$1" DriverPath "$2" SetupPath '' Path ''
+}
+
+helper_start
+expect_eq "setup" "$(send as_admin "$(dsn Add 'DSN=Sales;Description=Orders;')")" "OK"
+
+REFUSED=(
+  "Driver item" "$(dsn Add "DSN=Evil;Driver=$EVIL;")"
+  "Setup item" "$(dsn Add "DSN=Evil;Setup=$EVIL;")"
+  "Driver item in capitals" "$(dsn Add "DSN=Evil;DRIVER=$EVIL;")"
+  "Driver item of a configure" "$(dsn Configure "DSN=Sales;Driver=$EVIL;")"
+  "Driver field" "$(dsn Add 'DSN=Evil;' "$EVIL")"
+  "relative Driver item" "$(dsn Add 'DSN=Evil;Driver=lib/evil.so;')"
+  "root's file in /tmp as Driver item" "$(dsn Add "DSN=Evil;Driver=$ROOTS/driver.so;")"
+  "root's file in /tmp as driver" "$(driver Mine "$ROOTS/driver.so")"
+  "blank after ODBC" "$(dsn Add 'DSN=ODBC ;Trace=1;')"
+  "blank after Default" "$(dsn Add "DSN=Default ;Driver=$TRUSTED;")"
+  "blank after ODBC Data Sources" "$(dsn Add 'DSN=ODBC Data Sources ;')"
+  "blank after an existing DSN" "$(dsn Configure 'DSN=Sales ;Description=Twice;')"
+  "removal with a blank" "$(dsn Remove 'ODBC ' '')"
+  "DSN read as a comment" "$(dsn Add 'DSN=#Hidden;Description=x;')"
+  "DSN with =" "$(dsn Add 'DSN=a=b;Description=x;')"
+  "value with outer blanks" "$(dsn Add 'DSN=Padded;Description= x ;')"
+  "driver name with a blank" "$(driver 'Mine ' "$TRUSTED")"
+  "line breaks in a list" "$(prefs_request "$(prefs "<key>RecentServers</key><array><string>db1${NL}${NL}[ODBC Drivers]${NL}Evil = Installed${NL}${NL}[Evil]${NL}Driver = /tmp/evil.so</string></array>")")"
+  "line break in a later element" "$(prefs_request "$(prefs "<key>RecentDatabases</key><array><string>a</string><string>b${NL}[Evil]</string></array>")")"
+  "trace file in /etc" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/etc/sudoers.d/x</string>')")"
+  "trace file climbing out" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/var/log/../../etc/x</string>')")"
+  "trace file beside /var/log" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/var/log</string>')")"
+)
+before=$(cat "$WORLD"/system/*)
+for ((i = 0; i < ${#REFUSED[@]}; i += 2)); do
+  expect_eq "${REFUSED[i]}" "$(send as_admin "${REFUSED[i + 1]}")" "ERROR 5368"
+done
+# An add that names no DSN adds nothing, and must not say "OK".
+expect_eq "add without items" "$(send as_admin "$(dsn Add '')")" "ERROR 5369"
+expect_eq "nothing written by refusals" "$(cat "$WORLD"/system/*)" "$before"
+
+# The sound neighbours: a trusted library, a driver name, a log folder, and
+# anything in the caller's own files.
+sys=$WORLD/system/odbc.ini
+ACCEPTED=(
+  "trusted Driver item" "$(dsn Add "DSN=Good;Driver=$TRUSTED;")"
+  "Driver item naming a driver" "$(dsn Add 'DSN=Named;Driver=Vorlan Tarvex;')"
+  "trace file below /var/log" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/var/log/morvanex/trace</string><key>RecentServers</key><array><string>db1</string></array>')")"
+  "user's own library" "$(xml_request Request Add Type User ConnectionString "DSN=Mine;Driver=$EVIL;" Driver 'Vorlan Tarvex' Path '')"
+)
+for ((i = 0; i < ${#ACCEPTED[@]}; i += 2)); do
+  expect_eq "${ACCEPTED[i]}" "$(send as_admin "${ACCEPTED[i + 1]}")" "OK"
+done
+expect_eq "trusted Driver" "$(ini_value "$sys" Good Driver)" "$TRUSTED"
+expect_eq "named Driver" "$(ini_value "$sys" Named Driver)" "Vorlan Tarvex"
+expect_eq "trace file" "$(ini_value "$WORLD/system/odbcinst.ini" "Vorlan Tarvex" TraceFile)" "/var/log/morvanex/trace"
+expect_eq "user's Driver" "$(ini_value "$WORLD/user/odbc.ini" Mine Driver)" "$EVIL"
+expect_eq "one [Sales]" "$(grep -c '^\[Sales' "$sys")" "1"
+expect_eq "no [Evil]" "$(cat "$WORLD"/system/* | grep -c 'Evil' || true)" "0"
+echo PASS
