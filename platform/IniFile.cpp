@@ -300,9 +300,11 @@ std::vector<std::string> IniFile::keys(std::string_view section) const {
     return names;
 }
 
+// The file's own line end; never a lone CR, which an LF after the new line
+// would turn into one CR LF, swallowing that line.
 std::string IniFile::lineEnd() const {
     for (const Line& line : lines_) {
-        if (!line.end.empty()) {
+        if (line.end == "\n" || line.end == "\r\n") {
             return line.end;
         }
     }

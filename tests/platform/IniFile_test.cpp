@@ -45,6 +45,8 @@ TEST(IniFile, EditsTouchOnlyTheirLine) {
         {"no final newline, new section", "[A]\nk = 1", set("B", "n", "v"),
          "[A]\nk = 1\n\n[B]\nn = v"},
         {"empty file", "", set("B", "n", "v"), "[B]\nn = v\n"},
+        {"a lone CR ends a line but never a new one", "; x\r[A]\nk = 1\n\n[B]\n",
+         set("A", "n", "v"), "; x\r[A]\nk = 1\nn = v\n\n[B]\n"},
         {"a key of an indented line is not a key", "[A]\n k = 1\n", set("A", "k", "2"),
          "[A]\n k = 1\nk = 2\n"},
         {"remove a key and its repeat", "[A]\nk = 1\nK = 2\nm = 3\n",
