@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/DescriptorIo.h"
 #include "platform/IniSyntax.h"
 #include "platform/UniqueFd.h"
 
@@ -17,6 +18,8 @@ namespace {
 
 // Larger than any ini file a driver manager would read whole.
 constexpr size_t kMaxFileBytes = 64u << 20;
+// A local file takes no time to write; this only bounds a stuck disk.
+constexpr std::chrono::seconds kWriteTimeout{60};
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\f';
@@ -66,17 +69,8 @@ std::string errnoText(const char* what, const fs::path& path) {
 }
 
 bool writeAllTo(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
+    return descriptor_io::writeAll(fd, bytes, descriptor_io::deadlineAfter(kWriteTimeout)) ==
+           descriptor_io::Result::Ok;
 }
 
 bool syncFolder(const fs::path& folder) {

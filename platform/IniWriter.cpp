@@ -64,6 +64,11 @@ std::optional<fs::path> IniWriter::resolve(const char* file) {
     return fs::path(file);
 }
 
+IniFile* IniWriter::target(const char* file) {
+    const std::optional<fs::path> path = resolve(file);
+    return path ? writable(*path) : nullptr;
+}
+
 IniWriter::Document* IniWriter::open(const fs::path& path) {
     if (auto found = documents_.find(path); found != documents_.end()) {
         return &found->second;
@@ -98,8 +103,7 @@ bool IniWriter::writePrivateProfileString(const char* section, const char* key, 
     if (empty(section)) {
         return fail(ODBC_ERROR_INVALID_REQUEST_TYPE, "no section named");
     }
-    const std::optional<fs::path> path = resolve(file);
-    IniFile* ini = path ? writable(*path) : nullptr;
+    IniFile* ini = target(file);
     if (ini == nullptr) {
         return false;
     }
@@ -136,8 +140,7 @@ bool IniWriter::writeDSNToIni(const char* dsn, const char* driver) {
     if (empty(driver)) {
         return fail(ODBC_ERROR_INVALID_NAME, "no driver named");
     }
-    const std::optional<fs::path> path = resolve("odbc.ini");
-    IniFile* ini = path ? writable(*path) : nullptr;
+    IniFile* ini = target("odbc.ini");
     if (ini == nullptr) {
         return false;
     }
@@ -157,8 +160,7 @@ bool IniWriter::removeDSNFromIni(const char* dsn) {
     if (!validDsn(dsn)) {
         return fail(ODBC_ERROR_INVALID_DSN, "the data source name is not valid");
     }
-    const std::optional<fs::path> path = resolve("odbc.ini");
-    IniFile* ini = path ? writable(*path) : nullptr;
+    IniFile* ini = target("odbc.ini");
     if (ini == nullptr) {
         return false;
     }
@@ -173,8 +175,7 @@ bool IniWriter::removeDriver(const char* driver, bool removeDsns) {
     if (empty(driver)) {
         return fail(ODBC_ERROR_INVALID_NAME, "no driver named");
     }
-    const std::optional<fs::path> instPath = resolve("odbcinst.ini");
-    IniFile* inst = instPath ? writable(*instPath) : nullptr;
+    IniFile* inst = target("odbcinst.ini");
     if (inst == nullptr) {
         return false;
     }

@@ -63,6 +63,8 @@ class IniWriter {
     std::filesystem::path fileOf(File file) const;
     Document* open(const std::filesystem::path& path);
     IniFile* writable(const std::filesystem::path& path);
+    // The file argument's document, ready to edit.
+    IniFile* target(const char* file);
     std::optional<std::string> driverLibrary(const std::string& driver);
     bool edited(bool accepted, std::string_view what);
     bool fail(DWORD code, std::string message);
