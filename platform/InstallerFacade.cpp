@@ -2,9 +2,63 @@
 
 #include <dlfcn.h>
 
+#include <new>
+#include <optional>
+#include <span>
+#include <stdexcept>
+
+#include "platform/IniWriter.h"
+#include "platform/OdbcPaths.h"
+#include "platform/TextCodec.h"
+
 namespace {
+
 constexpr const char* kInstallerLibrary = "libiodbcinst.so.2";
+// More than the library's error stack holds.
+constexpr size_t kPostedKept = 16;
+
+static_assert(sizeof(wchar_t) == 4, "the installer's wide text is UTF-32");
+
+// A wide argument as UTF-8; a null one stays null, text that is not valid
+// UTF-32 converts to nothing.
+class Narrow {
+  public:
+    explicit Narrow(const wchar_t* wide) : null_(wide == nullptr) {
+        if (wide == nullptr) {
+            return;
+        }
+        const std::wstring_view text(wide);
+        const std::string_view bytes(reinterpret_cast<const char*>(text.data()),
+                                     text.size() * sizeof(wchar_t));
+        const std::optional<std::u16string> units =
+            TextCodec::forEncoding(kEncodingUtf32)->decode(bytes);
+        if (!units) {
+            return;
+        }
+        std::string utf8(units->size() * 3, '\0');
+        const TextCodec::Encoded encoded =
+            TextCodec::forEncoding(kEncodingUtf8)->encode(*units, utf8.data(), utf8.size());
+        utf8.resize(encoded.bytes);
+        text_ = std::move(utf8);
+    }
+    const char* get() const { return text_ ? text_->c_str() : nullptr; }
+    bool valid() const { return null_ || text_.has_value(); }
+
+  private:
+    bool null_;
+    std::optional<std::string> text_;
+};
+
+bool convertible(std::span<const Narrow> arguments) {
+    for (const Narrow& argument : arguments) {
+        if (!argument.valid()) {
+            throw std::invalid_argument("text that is not valid UTF-32");
+        }
+    }
+    return true;
 }
+
+}  // namespace
 
 InstallerFacade& InstallerFacade::instance() {
     static InstallerFacade facade;
@@ -47,39 +101,51 @@ int InstallerFacade::getPrivateProfileString(LPCSTR section, LPCSTR entry, LPCST
                 defaultValue, out, outSize, file);
 }
 
-int InstallerFacade::getPrivateProfileStringW(LPCWSTR section, LPCWSTR entry,
-                                              LPCWSTR defaultValue, LPWSTR out, int outSize,
-                                              LPCWSTR file) {
+int InstallerFacade::getPrivateProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR defaultValue,
+                                              LPWSTR out, int outSize, LPCWSTR file) {
     return call("SQLGetPrivateProfileStringW", p_SQLGetPrivateProfileStringW, 0, section, entry,
                 defaultValue, out, outSize, file);
 }
 
 BOOL InstallerFacade::writePrivateProfileString(LPCSTR section, LPCSTR entry, LPCSTR value,
                                                 LPCSTR file) {
-    return call("SQLWritePrivateProfileString", p_SQLWritePrivateProfileString, BOOL{FALSE},
-                section, entry, value, file);
+    return write("SQLWritePrivateProfileString", [&](IniWriter& writer) {
+        return writer.writePrivateProfileString(section, entry, value, file);
+    });
 }
 
 BOOL InstallerFacade::writePrivateProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR value,
                                                  LPCWSTR file) {
-    return call("SQLWritePrivateProfileStringW", p_SQLWritePrivateProfileStringW, BOOL{FALSE},
-                section, entry, value, file);
+    return write("SQLWritePrivateProfileStringW", [&](IniWriter& writer) {
+        const Narrow narrow[] = {Narrow(section), Narrow(entry), Narrow(value), Narrow(file)};
+        return convertible(narrow) &&
+               writer.writePrivateProfileString(narrow[0].get(), narrow[1].get(), narrow[2].get(),
+                                                narrow[3].get());
+    });
 }
 
 BOOL InstallerFacade::writeDSNToIni(LPCSTR dsn, LPCSTR driver) {
-    return call("SQLWriteDSNToIni", p_SQLWriteDSNToIni, BOOL{FALSE}, dsn, driver);
+    return write("SQLWriteDSNToIni",
+                 [&](IniWriter& writer) { return writer.writeDSNToIni(dsn, driver); });
 }
 
 BOOL InstallerFacade::writeDSNToIniW(LPCWSTR dsn, LPCWSTR driver) {
-    return call("SQLWriteDSNToIniW", p_SQLWriteDSNToIniW, BOOL{FALSE}, dsn, driver);
+    return write("SQLWriteDSNToIniW", [&](IniWriter& writer) {
+        const Narrow narrow[] = {Narrow(dsn), Narrow(driver)};
+        return convertible(narrow) && writer.writeDSNToIni(narrow[0].get(), narrow[1].get());
+    });
 }
 
 BOOL InstallerFacade::removeDSNFromIni(LPCSTR dsn) {
-    return call("SQLRemoveDSNFromIni", p_SQLRemoveDSNFromIni, BOOL{FALSE}, dsn);
+    return write("SQLRemoveDSNFromIni",
+                 [&](IniWriter& writer) { return writer.removeDSNFromIni(dsn); });
 }
 
 BOOL InstallerFacade::removeDSNFromIniW(LPCWSTR dsn) {
-    return call("SQLRemoveDSNFromIniW", p_SQLRemoveDSNFromIniW, BOOL{FALSE}, dsn);
+    return write("SQLRemoveDSNFromIniW", [&](IniWriter& writer) {
+        const Narrow narrow[] = {Narrow(dsn)};
+        return convertible(narrow) && writer.removeDSNFromIni(narrow[0].get());
+    });
 }
 
 BOOL InstallerFacade::validDSN(LPCSTR dsn) {
@@ -106,20 +172,47 @@ RETCODE InstallerFacade::installerError(WORD index, DWORD* code, LPSTR message, 
 }
 
 BOOL InstallerFacade::getInstalledDrivers(LPSTR buffer, WORD bufferMax, WORD* bufferOut) {
-    return call("SQLGetInstalledDrivers", p_SQLGetInstalledDrivers, BOOL{FALSE}, buffer,
-                bufferMax, bufferOut);
+    return call("SQLGetInstalledDrivers", p_SQLGetInstalledDrivers, BOOL{FALSE}, buffer, bufferMax,
+                bufferOut);
 }
 
-BOOL InstallerFacade::installDriverEx(LPCSTR driver, LPCSTR pathIn, LPSTR pathOut,
-                                      WORD pathOutMax, WORD* pathOutLength, WORD request,
-                                      LPDWORD usageCount) {
-    return call("SQLInstallDriverEx", p_SQLInstallDriverEx, BOOL{FALSE}, driver, pathIn, pathOut,
-                pathOutMax, pathOutLength, request, usageCount);
+BOOL InstallerFacade::removeDriver(LPCSTR driver, BOOL removeDsns, LPDWORD) {
+    return write("SQLRemoveDriver", [&](IniWriter& writer) {
+        return writer.removeDriver(driver, removeDsns != FALSE);
+    });
 }
 
-BOOL InstallerFacade::removeDriver(LPCSTR driver, BOOL removeDsns, LPDWORD usageCount) {
-    return call("SQLRemoveDriver", p_SQLRemoveDriver, BOOL{FALSE}, driver, removeDsns,
-                usageCount);
+BOOL InstallerFacade::write(std::string_view name, const std::function<bool(IniWriter&)>& edit) {
+    if (refused(name)) {
+        return FALSE;
+    }
+    UWORD mode = ODBC_BOTH_DSN;
+    getConfigMode(&mode);
+    // As the library does after every profile call; this also clears its
+    // error stack, so what we post below is the call's only error.
+    setConfigMode(ODBC_BOTH_DSN);
+    try {
+        IniWriter writer(mode, OdbcPaths::current());
+        if (edit(writer) && writer.commit()) {
+            return TRUE;
+        }
+        post(writer.failure().code, writer.failure().message);
+    } catch (const std::bad_alloc&) {
+        post(ODBC_ERROR_OUT_OF_MEM, "out of memory");
+    } catch (const std::exception& error) {
+        post(ODBC_ERROR_GENERAL_ERR, error.what());
+    }
+    return FALSE;
+}
+
+void InstallerFacade::post(DWORD code, const std::string& message) {
+    std::lock_guard lock(postedMutex_);
+    // Older texts may still be read through their pointers: keep a few.
+    if (posted_.size() >= kPostedKept) {
+        posted_.pop_front();
+    }
+    posted_.push_back(message);
+    postInstallerError(code, posted_.back().data());
 }
 
 BOOL InstallerFacade::configDataSource(HWND parent, WORD request, LPCSTR driver,

@@ -4,36 +4,35 @@
 #include <sqlext.h>
 #include <odbcinst.h>
 
+#include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <string_view>
 
-// Every function of iODBC's installer library in one place, bound with
+class IniWriter;
+
+// The installer in one place. Reads, the configuration mode, errors and
+// SQLConfigDataSource go to iODBC's installer library, bound with
 // dlopen/dlsym so that a host which loaded another installer library cannot
-// capture our calls. iODBC resets the configuration mode to "both" after
-// each profile call: callers that need a mode set it before every call.
-#define MORVANEX_INSTALLER_FUNCTIONS(X)  \
-    X(SQLGetPrivateProfileString)        \
-    X(SQLGetPrivateProfileStringW)       \
-    X(SQLWritePrivateProfileString)      \
-    X(SQLWritePrivateProfileStringW)     \
-    X(SQLWriteDSNToIni)                  \
-    X(SQLWriteDSNToIniW)                 \
-    X(SQLRemoveDSNFromIni)               \
-    X(SQLRemoveDSNFromIniW)              \
-    X(SQLValidDSN)                       \
-    X(SQLSetConfigMode)                  \
-    X(SQLGetConfigMode)                  \
-    X(SQLPostInstallerError)             \
-    X(SQLInstallerError)                 \
-    X(SQLGetInstalledDrivers)            \
-    X(SQLInstallDriverEx)                \
-    X(SQLRemoveDriver)                   \
-    X(SQLConfigDataSource)               \
+// capture our calls. Writes and removals never reach it (its writer corrupts
+// its heap on larger files): IniWriter does them on the same files. Like the
+// library, every profile call leaves the configuration mode at "both":
+// callers that need a mode set it before every call.
+#define MORVANEX_INSTALLER_FUNCTIONS(X) \
+    X(SQLGetPrivateProfileString)       \
+    X(SQLGetPrivateProfileStringW)      \
+    X(SQLValidDSN)                      \
+    X(SQLSetConfigMode)                 \
+    X(SQLGetConfigMode)                 \
+    X(SQLPostInstallerError)            \
+    X(SQLInstallerError)                \
+    X(SQLGetInstalledDrivers)           \
+    X(SQLConfigDataSource)              \
     X(SQLConfigDataSourceW)
 
 class InstallerFacade {
-public:
+  public:
     // The process-wide facade.
     static InstallerFacade& instance();
 
@@ -63,8 +62,6 @@ public:
     RETCODE installerError(WORD index, DWORD* code, LPSTR message, WORD messageMax,
                            WORD* messageLength);
     BOOL getInstalledDrivers(LPSTR buffer, WORD bufferMax, WORD* bufferOut);
-    BOOL installDriverEx(LPCSTR driver, LPCSTR pathIn, LPSTR pathOut, WORD pathOutMax,
-                         WORD* pathOutLength, WORD request, LPDWORD usageCount);
     BOOL removeDriver(LPCSTR driver, BOOL removeDsns, LPDWORD usageCount);
     BOOL configDataSource(HWND parent, WORD request, LPCSTR driver, LPCSTR attributes);
     BOOL configDataSourceW(HWND parent, WORD request, LPCWSTR driver, LPCWSTR attributes);
@@ -72,16 +69,23 @@ public:
     InstallerFacade(const InstallerFacade&) = delete;
     InstallerFacade& operator=(const InstallerFacade&) = delete;
 
-private:
+  private:
     InstallerFacade();
 
     bool refused(std::string_view function) const;
     template <typename Fn, typename Result, typename... Args>
     Result call(std::string_view name, Fn fn, Result failure, Args... args) const;
+    // Runs one write on a fresh IniWriter for the current mode, then saves;
+    // a failure is posted as an installer error.
+    BOOL write(std::string_view name, const std::function<bool(IniWriter&)>& edit);
+    void post(DWORD code, const std::string& message);
 
     void* handle_ = nullptr;
     mutable std::mutex refusalMutex_;
     Refusal refusal_;
+    // The library keeps a posted message's pointer, not its text.
+    std::mutex postedMutex_;
+    std::deque<std::string> posted_;
 #define MORVANEX_DECLARE_POINTER(name) decltype(&::name) p_##name = nullptr;
     MORVANEX_INSTALLER_FUNCTIONS(MORVANEX_DECLARE_POINTER)
 #undef MORVANEX_DECLARE_POINTER

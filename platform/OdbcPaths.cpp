@@ -76,9 +76,11 @@ OdbcPaths OdbcPaths::current() {
     OdbcPaths paths = forHome(currentHome());
     if (std::optional<fs::path> ini = variable("ODBCINI")) {
         paths.userOdbcIni_ = *ini;
+        paths.userOdbcIniNamed_ = true;
     }
     if (std::optional<fs::path> ini = variable("ODBCINSTINI")) {
         paths.userOdbcinstIni_ = *ini;
+        paths.userOdbcinstIniNamed_ = true;
     }
     return paths;
 }
@@ -97,6 +99,11 @@ fs::path OdbcPaths::odbcIniFolder(Scope scope) const {
 
 fs::path OdbcPaths::odbcinstIniFolder(Scope scope) const {
     return odbcinstIni(scope).parent_path();
+}
+
+bool OdbcPaths::isDefaultUserFile(const fs::path& path) const {
+    return (!userOdbcIniNamed_ && path == userOdbcIni_) ||
+           (!userOdbcinstIniNamed_ && path == userOdbcinstIni_);
 }
 
 fs::path OdbcPaths::driverFolder() {

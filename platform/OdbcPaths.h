@@ -34,6 +34,11 @@ class OdbcPaths {
     std::filesystem::path odbcIniFolder(Scope scope) const;
     std::filesystem::path odbcinstIniFolder(Scope scope) const;
 
+    // True for the user's own odbc.ini or odbcinst.ini at its default place
+    // in the home folder (no variable named it): a driver manager creates
+    // those for a new user.
+    bool isDefaultUserFile(const std::filesystem::path& path) const;
+
     // Where the distribution installs ODBC driver libraries.
     static std::filesystem::path driverFolder();
 
@@ -50,4 +55,6 @@ class OdbcPaths {
     std::filesystem::path userOdbcinstIni_;
     std::filesystem::path systemOdbcIni_;
     std::filesystem::path systemOdbcinstIni_;
+    bool userOdbcIniNamed_ = false;
+    bool userOdbcinstIniNamed_ = false;
 };

@@ -2,9 +2,9 @@
 
 #include "authentication/src/IniPlan.h"
 
-// Carries out a plan through iODBC's installer, in the files the process
-// environment names, setting the configuration mode before every call. Stops
-// at the first failed step and answers its status.
+// Carries out a plan on the files the process environment names: every step
+// applied in memory, then each changed file replaced once. A failed step
+// stops the walk, answers its status and leaves every file as it was.
 class IniPlanRunner {
   public:
     static int run(const IniPlan& plan);

@@ -1,8 +1,10 @@
 // pelnard: registers one driver of its table in the system odbcinst.ini.
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "platform/IniFile.h"
 #include "platform/InstallerFacade.h"
 #include "platform/OdbcPaths.h"
 #include "utilities/pelnard/DriverTable.h"
@@ -34,6 +36,23 @@ bool writeSystemValue(InstallerFacade& installer, const char* section, const cha
     return false;
 }
 
+// The file must be there already: nothing creates a system file here.
+bool fileUsable(const std::filesystem::path& path) {
+    IniFile file;
+    std::string why;
+    switch (IniFile::load(path, file, why)) {
+        case IniFile::LoadResult::Loaded:
+            return true;
+        case IniFile::LoadResult::Missing:
+            std::printf("Cannot install the driver: %s does not exist.\n", path.c_str());
+            return false;
+        case IniFile::LoadResult::Refused:
+            std::printf("Cannot install the driver: %s.\n", why.c_str());
+            return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,8 +66,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string driverPath = driverLibraryPath(PELNARD_INSTALL_PREFIX, *row);
-    std::printf("Installing the driver in %s...\n",
-                OdbcPaths::current().odbcinstIni(OdbcPaths::Scope::System).c_str());
+    const std::filesystem::path inst = OdbcPaths::current().odbcinstIni(OdbcPaths::Scope::System);
+    if (!fileUsable(inst)) {
+        return 2;
+    }
+    std::printf("Installing the driver in %s...\n", inst.c_str());
 
     InstallerFacade& installer = InstallerFacade::instance();
     bool written = writeSystemValue(installer, "ODBC Drivers", row->displayName, "Installed",

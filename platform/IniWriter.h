@@ -1,0 +1,76 @@
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+#include <odbcinst.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/IniFile.h"
+#include "platform/OdbcPaths.h"
+
+// The installer's write operations, done on our own ini documents rather
+// than by the installer library, whose writer corrupts its heap on large
+// files. Files resolve as the library resolves them for a configuration
+// mode: user mode and "both" write the user's files, system mode the
+// system's; a file argument naming "odbc.ini" or "odbcinst.ini" means that
+// file of the mode, any other text is a path.
+//
+// Edits collect in memory; commit() replaces each changed file once, by a
+// copy renamed over it. A file that does not exist is refused, except the
+// user's own files at their default place, which are created.
+class IniWriter {
+  public:
+    struct Failure {
+        DWORD code = 0;  // an ODBC_ERROR_* installer code
+        std::string message;
+    };
+
+    IniWriter(UWORD mode, OdbcPaths paths);
+
+    // A null key removes the section, a null value the key.
+    bool writePrivateProfileString(const char* section, const char* key, const char* value,
+                                   const char* file);
+    // Lists the DSN under [ODBC Data Sources] and gives it a fresh section
+    // whose Driver is the driver's library, from the user's odbcinst.ini,
+    // else the system's.
+    bool writeDSNToIni(const char* dsn, const char* driver);
+    bool removeDSNFromIni(const char* dsn);
+    // The driver's section and [ODBC Drivers] line; with removeDsns also
+    // every DSN of odbc.ini listed with that driver.
+    bool removeDriver(const char* driver, bool removeDsns);
+
+    // The driver a DSN is listed with in the mode's odbc.ini, as edited so
+    // far; nothing when it is not listed.
+    std::optional<std::string> registeredDriver(const std::string& dsn);
+
+    // Saves every changed file. Nothing reaches a file before this.
+    bool commit();
+
+    const Failure& failure() const { return failure_; }
+
+  private:
+    enum class File { OdbcIni, OdbcinstIni };
+    struct Document {
+        IniFile ini;
+        bool missing = false;
+    };
+
+    std::optional<std::filesystem::path> resolve(const char* file);
+    std::filesystem::path fileOf(File file) const;
+    Document* open(const std::filesystem::path& path);
+    IniFile* writable(const std::filesystem::path& path);
+    // The file argument's document, ready to edit.
+    IniFile* target(const char* file);
+    std::optional<std::string> driverLibrary(const std::string& driver);
+    bool edited(bool accepted, std::string_view what);
+    bool fail(DWORD code, std::string message);
+
+    UWORD mode_;
+    OdbcPaths paths_;
+    std::map<std::filesystem::path, Document> documents_;
+    Failure failure_;
+};

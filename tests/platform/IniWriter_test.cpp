@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/InstallerFacade.h"
+#include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Scope = OdbcSandbox::Scope;
+
+// The write operations, done either by the installer library itself or by
+// the facade (our writer).
+struct Writers {
+    std::function<BOOL(LPCSTR, LPCSTR, LPCSTR, LPCSTR)> profile;
+    std::function<BOOL(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR)> profileW;
+    std::function<BOOL(LPCSTR, LPCSTR)> writeDsn;
+    std::function<BOOL(LPCSTR)> removeDsn;
+    std::function<BOOL(LPCSTR, BOOL)> removeDriver;
+};
+
+template <typename Fn>
+Fn bind(void* library, const char* name) {
+    return reinterpret_cast<Fn>(dlsym(library, name));
+}
+
+// The only place the library's writers are still called: to learn what
+// they do, on files too small for their fault.
+Writers libraryWriters() {
+    void* library = dlopen("libiodbcinst.so.2", RTLD_NOW | RTLD_LOCAL);
+    EXPECT_NE(library, nullptr);
+    const auto removeDriver = bind<decltype(&SQLRemoveDriver)>(library, "SQLRemoveDriver");
+    return {
+        bind<decltype(&SQLWritePrivateProfileString)>(library, "SQLWritePrivateProfileString"),
+        bind<decltype(&SQLWritePrivateProfileStringW)>(library, "SQLWritePrivateProfileStringW"),
+        bind<decltype(&SQLWriteDSNToIni)>(library, "SQLWriteDSNToIni"),
+        bind<decltype(&SQLRemoveDSNFromIni)>(library, "SQLRemoveDSNFromIni"),
+        [removeDriver](LPCSTR driver, BOOL dsns) {
+            DWORD usage = 0;
+            return removeDriver(driver, dsns, &usage);
+        }};
+}
+
+Writers facadeWriters() {
+    InstallerFacade& f = InstallerFacade::instance();
+    return {[&f](LPCSTR s, LPCSTR k, LPCSTR v, LPCSTR file) {
+                return f.writePrivateProfileString(s, k, v, file);
+            },
+            [&f](LPCWSTR s, LPCWSTR k, LPCWSTR v, LPCWSTR file) {
+                return f.writePrivateProfileStringW(s, k, v, file);
+            },
+            [&f](LPCSTR dsn, LPCSTR driver) { return f.writeDSNToIni(dsn, driver); },
+            [&f](LPCSTR dsn) { return f.removeDSNFromIni(dsn); },
+            [&f](LPCSTR driver, BOOL dsns) {
+                DWORD usage = 0;
+                return f.removeDriver(driver, dsns, &usage);
+            }};
+}
+
+void writeStartingFiles(const OdbcSandbox& sandbox) {
+    OdbcSandbox::writeFile(sandbox.odbcIni(Scope::User),
+                           "; user data sources\n[ODBC Data Sources]\nu1 = Drv A\nu2 = Drv B\n"
+                           "u3 = Drv A\n\n[u1]\nDriver = /a.so\nHost = h1\n\n[u2]\nDriver=/b.so\n"
+                           "\n[u3]\nDriver = /a.so\n");
+    OdbcSandbox::writeFile(sandbox.odbcIni(Scope::System),
+                           "[ODBC Data Sources]\ns1 = Drv B\ns2 = Drv B\n\n[s1]\nDriver = /b.so\n"
+                           "Port = 1\n\n[s2]\nDriver = /b.so\n\n[Default]\nDriver = /b.so\n");
+    OdbcSandbox::writeFile(sandbox.odbcinstIni(Scope::User),
+                           "[ODBC Drivers]\nDrv U = Installed\n\n[Drv U]\nDriver = /u.so\n");
+    OdbcSandbox::writeFile(sandbox.odbcinstIni(Scope::System),
+                           "[ODBC Drivers]\nDrv A = Installed\nDrv B = Installed\n\n[Drv A]\n"
+                           "Driver = /a.so\nSetup = /a.so\n\n[Drv B]\nDriver = /b.so\n");
+}
+
+// Every section, key and value of a file as the library reads it back.
+std::string readBack(const fs::path& file) {
+    const fs::path neutral = file.parent_path() / "readback.txt";  // a name it takes as a path
+    fs::copy_file(file, neutral, fs::copy_options::overwrite_existing);
+    InstallerFacade& f = InstallerFacade::instance();
+    auto list = [&](const char* section) {
+        std::vector<char> buffer(1 << 16);
+        const int length = f.getPrivateProfileString(section, nullptr, "", buffer.data(),
+                                                     buffer.size(), neutral.c_str());
+        std::vector<std::string> names;
+        for (int at = 0; at < length && buffer[at] != '\0'; at += names.back().size() + 1) {
+            names.emplace_back(&buffer[at]);
+        }
+        return names;
+    };
+    std::string out;
+    for (const std::string& section : list(nullptr)) {
+        out += "[" + section + "]\n";
+        for (const std::string& key : list(section.c_str())) {
+            std::array<char, 512> value{};
+            f.getPrivateProfileString(section.c_str(), key.c_str(), "", value.data(), value.size(),
+                                      neutral.c_str());
+            out += key + "=" + value.data() + "\n";
+        }
+    }
+    return out;
+}
+
+std::string outcome(const OdbcSandbox& sandbox, BOOL result) {
+    std::string out = "result " + std::to_string(result) + "\n";
+    for (const fs::path& file :
+         {sandbox.odbcIni(Scope::User), sandbox.odbcIni(Scope::System),
+          sandbox.odbcinstIni(Scope::User), sandbox.odbcinstIni(Scope::System)}) {
+        out += "== " + file.filename().string() + " in " + file.parent_path().string() + "\n" +
+               readBack(file);
+    }
+    return out;
+}
+
+TEST(IniWriter, DoesWhatTheInstallerLibraryDoes) {
+    struct Case {
+        const char* name;
+        UWORD mode;
+        std::function<BOOL(const Writers&)> call;
+    };
+    const Case cases[] = {
+        {"new key in a middle section", ODBC_USER_DSN,
+         [](const Writers& w) { return w.profile("u1", "Port", "5432", "odbc.ini"); }},
+        {"changed key, system file", ODBC_SYSTEM_DSN,
+         [](const Writers& w) { return w.profile("s1", "port", "2", "odbc.ini"); }},
+        {"both modes write the user file", ODBC_BOTH_DSN,
+         [](const Writers& w) { return w.profile("New", "K", "v", "odbc.ini"); }},
+        {"no file is odbc.ini", ODBC_SYSTEM_DSN,
+         [](const Writers& w) { return w.profile("New", "K", "", nullptr); }},
+        {"odbcinst.ini of user mode", ODBC_USER_DSN,
+         [](const Writers& w) { return w.profile("Drv U", "Setup", "/s.so", "ODBCINST.INI"); }},
+        {"odbcinst.ini of both modes", ODBC_BOTH_DSN,
+         [](const Writers& w) { return w.profile("Drv U", "Setup", "/s.so", "odbcinst.ini"); }},
+        {"remove a key", ODBC_USER_DSN,
+         [](const Writers& w) { return w.profile("u1", "host", nullptr, "odbc.ini"); }},
+        {"remove a section", ODBC_SYSTEM_DSN,
+         [](const Writers& w) { return w.profile("S1", nullptr, nullptr, "odbc.ini"); }},
+        {"empty section name", ODBC_USER_DSN,
+         [](const Writers& w) { return w.profile("", "k", "v", "odbc.ini"); }},
+        {"wide text", ODBC_USER_DSN,
+         [](const Writers& w) {
+             return w.profileW(L"u2", L"Description", L"caf\u00e9 \u6771\u4eac", L"odbc.ini");
+         }},
+        {"DSN with a system driver", ODBC_USER_DSN,
+         [](const Writers& w) { return w.writeDsn("u4", "Drv B"); }},
+        {"DSN with a user driver", ODBC_SYSTEM_DSN,
+         [](const Writers& w) { return w.writeDsn("s3", "Drv U"); }},
+        {"existing DSN starts afresh", ODBC_USER_DSN,
+         [](const Writers& w) { return w.writeDsn("U1", "Drv B"); }},
+        {"default DSN", ODBC_SYSTEM_DSN,
+         [](const Writers& w) { return w.writeDsn("Default", "Drv A"); }},
+        {"unknown driver", ODBC_USER_DSN,
+         [](const Writers& w) { return w.writeDsn("u5", "Nobody's"); }},
+        {"invalid DSN", ODBC_USER_DSN, [](const Writers& w) { return w.writeDsn("a{b", "Drv A"); }},
+        {"remove a DSN", ODBC_USER_DSN, [](const Writers& w) { return w.removeDsn("u2"); }},
+        {"remove a system DSN", ODBC_SYSTEM_DSN,
+         [](const Writers& w) { return w.removeDsn("s1"); }},
+        {"remove a DSN that is not there", ODBC_SYSTEM_DSN,
+         [](const Writers& w) { return w.removeDsn("zz"); }},
+        {"remove a driver", ODBC_SYSTEM_DSN,
+         [](const Writers& w) { return w.removeDriver("Drv A", FALSE); }},
+        {"remove a driver and its DSNs", ODBC_USER_DSN,
+         [](const Writers& w) {
+             return w.profile("ODBC Data Sources", "u9", "Drv U", nullptr) &&
+                    w.removeDriver("Drv U", TRUE);
+         }},
+        {"remove a system driver and its DSNs", ODBC_SYSTEM_DSN,
+         [](const Writers& w) { return w.removeDriver("Drv B", TRUE); }},
+    };
+    OdbcSandbox sandbox;
+    InstallerFacade& installer = InstallerFacade::instance();
+    ASSERT_TRUE(installer.available());
+    const Writers library = libraryWriters();
+    const Writers ours = facadeWriters();
+    for (const Case& c : cases) {
+        std::string results[2];
+        for (int run = 0; run < 2; ++run) {
+            writeStartingFiles(sandbox);
+            installer.setConfigMode(c.mode);
+            const BOOL result = c.call(run == 0 ? library : ours);
+            results[run] = outcome(sandbox, result);
+        }
+        EXPECT_EQ(results[1], results[0]) << c.name;
+    }
+}
+
+std::string installerMessage(DWORD& code) {
+    std::array<char, SQL_MAX_MESSAGE_LENGTH> message{};
+    WORD length = 0;
+    code = 0;
+    InstallerFacade::instance().installerError(1, &code, message.data(), message.size(), &length);
+    return message.data();
+}
+
+// The library would write another file than the one named; we write none.
+TEST(IniWriter, RefusesAMissingFileItWasToldToUse) {
+    struct Case {
+        const char* variable;
+        UWORD mode;
+        std::function<BOOL(InstallerFacade&)> call;
+    };
+    const Case cases[] = {
+        {"ODBCINI", ODBC_USER_DSN,
+         [](InstallerFacade& f) { return f.writePrivateProfileString("A", "k", "v", "odbc.ini"); }},
+        {"SYSODBCINI", ODBC_SYSTEM_DSN,
+         [](InstallerFacade& f) { return f.writeDSNToIni("d", "Drv"); }},
+        {"ODBCINI", ODBC_BOTH_DSN, [](InstallerFacade& f) { return f.removeDSNFromIniW(L"d"); }},
+        {"ODBCINSTINI", ODBC_USER_DSN,
+         [](InstallerFacade& f) {
+             return f.writePrivateProfileString("Drv", "k", "v", "odbcinst.ini");
+         }},
+        {"SYSODBCINSTINI", ODBC_SYSTEM_DSN,
+         [](InstallerFacade& f) { return f.removeDriver("Drv", FALSE, nullptr); }},
+    };
+    for (const Case& c : cases) {
+        OdbcSandbox sandbox;
+        sandbox.addDriver("Drv", {{"Driver", "/d.so"}}, Scope::User);
+        const fs::path missing = sandbox.root() / "gone" / "file.ini";
+        ScopedEnv named(c.variable, missing.string());
+        InstallerFacade& installer = InstallerFacade::instance();
+        installer.setConfigMode(c.mode);
+        EXPECT_FALSE(c.call(installer)) << c.variable;
+        DWORD code = 0;
+        const std::string message = installerMessage(code);
+        EXPECT_EQ(code, DWORD{ODBC_ERROR_WRITING_SYSINFO_FAILED}) << c.variable;
+        EXPECT_NE(message.find(missing.string()), std::string::npos) << message;
+        EXPECT_FALSE(fs::exists(missing)) << c.variable;
+    }
+
+    // A new user has no files yet: the default ones are made, private.
+    OdbcSandbox sandbox;
+    ScopedEnv noIni("ODBCINI", nullptr);
+    ScopedEnv noInst("ODBCINSTINI", nullptr);
+    InstallerFacade& installer = InstallerFacade::instance();
+    installer.setConfigMode(ODBC_USER_DSN);
+    ASSERT_TRUE(installer.writePrivateProfileString("A", "k", "v", "odbc.ini"));
+    installer.setConfigMode(ODBC_USER_DSN);
+    ASSERT_TRUE(installer.writePrivateProfileString("D", "k", "v", "odbcinst.ini"));
+    const std::pair<const char*, const char*> created[] = {{".odbc.ini", "[A]\nk = v\n"},
+                                                           {".odbcinst.ini", "[D]\nk = v\n"}};
+    for (const auto& [name, text] : created) {
+        struct stat status {};
+        ASSERT_EQ(::lstat((sandbox.home() / name).c_str(), &status), 0) << name;
+        EXPECT_EQ(status.st_mode & 07777, 0600u) << name;
+        EXPECT_EQ(OdbcSandbox::readFile(sandbox.home() / name), text);
+    }
+}
+
+}  // namespace
