@@ -78,7 +78,9 @@ int main(int argc, char** argv) {
     written = writeSystemValue(installer, row->displayName, "Driver", driverPath.c_str(),
                                "Problem adding Driver keyword to odbcinst.ini") &&
               written;
-    written = writeSystemValue(installer, row->displayName, "Setup", "",
+    // iODBC opens a driver's setup entry from the Setup file, which for our
+    // drivers is the driver itself; left empty, no DSN dialog could open.
+    written = writeSystemValue(installer, row->displayName, "Setup", driverPath.c_str(),
                                "Problem adding Setup keyword to odbcinst.ini") &&
               written;
     // A failed write must show in the status, not only on the screen.
