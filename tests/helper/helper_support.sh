@@ -91,3 +91,18 @@ old_style_request() {
 expect_eq() {
   [ "$2" = "$3" ] || fail "$1: expected '$3', got '$2'"
 }
+
+# The helper's processes below its main one (connection children and the
+# children that apply plans).
+helper_descendants() {
+  local pending=("$HELPER_PID") found=0 pid child
+  while [ ${#pending[@]} -gt 0 ]; do
+    pid=${pending[0]}
+    pending=("${pending[@]:1}")
+    for child in $(pgrep -P "$pid" || true); do
+      found=$((found + 1))
+      pending+=("$child")
+    done
+  done
+  echo "$found"
+}
