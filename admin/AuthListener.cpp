@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "admin/XPCSetupTool.h"
 #include "platform/DescriptorIo.h"
@@ -112,7 +113,13 @@ int AuthListener::start() {
         say("ERROR: Failed to create local socket ");
         return -1;
     }
-    socketPath = relay_socket::path(kIdentifier);
+    const std::optional<std::string> path =
+        relay_socket::checkedPath(kIdentifier, relay_socket::Folder::Create);
+    if (!path) {
+        say("ERROR: No private folder for the local socket");
+        return -1;
+    }
+    socketPath = *path;
     removeStaleSocket(socketPath);
     struct stat info {};
     if (!local_socket::bindTo(acc, socketPath) || lstat(socketPath.c_str(), &info) != 0 ||

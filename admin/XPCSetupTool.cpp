@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 
+#include "authentication/src/RequestSummary.h"
 #include "platform/Bundle.h"
 #include "platform/LocalSocket.h"
 #include "platform/PrivilegedRunner.h"
@@ -105,7 +106,7 @@ bool XPCSetupTool::sendRequestXPC(const std::string& socketPath, std::string_vie
         copyResponse("Failed to create XPC connection", response, maxResponseLen);
         return false;
     }
-    appendLog("Sending request: " + std::string(request));
+    appendLog("Sending request: " + request_summary::describe(request));
     const auto deadline = descriptor_io::deadlineAfter(kExchangeTimeout);
     const ServiceMessage::Fields message{{"request", std::string(request)}};
     ServiceMessage::Received reply;
@@ -129,7 +130,7 @@ bool XPCSetupTool::sendRequestFallback(std::string_view request, char* response,
     if (!program) {
         return false;
     }
-    appendLog("Sending request: " + std::string(request));
+    appendLog("Sending request: " + request_summary::describe(request));
     const PrivilegedRunner::Outcome outcome = PrivilegedRunner::current().run(*program, request);
     // The helper's reply is its standard output; nothing there means pkexec
     // or the helper failed before answering.

@@ -1,14 +1,24 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 // The local socket on which the administrator application relays
-// privileged requests: $XDG_RUNTIME_DIR/<identifier>.sock, or
-// /tmp/<identifier>.sock without a runtime directory.
+// privileged requests: $XDG_RUNTIME_DIR/<identifier>.sock, or, without a
+// runtime folder, <identifier>.sock in /tmp/quillmark-<uid>, a folder of
+// the user's own, so that no other user can take the name first.
 namespace relay_socket {
 
 std::string path(std::string_view identifier);
+
+// The listener makes the private folder; the client only checks it.
+enum class Folder { Create, Check };
+
+// The path once its folder is fit to use: without a runtime folder the
+// private one must be a folder (not a link) of our own with mode 0700.
+// Nothing, logged, otherwise.
+std::optional<std::string> checkedPath(std::string_view identifier, Folder use);
 
 // True when the process at the other end of a connected local socket runs
 // under our own user id.

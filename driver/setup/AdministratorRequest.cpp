@@ -139,7 +139,9 @@ RelayResult sendToAdministrator(const PropertyList& request) {
         SystemLog::error("failed to create socket to Quillmark");
         return RelayResult::Unreachable;
     }
-    if (!connectTo(socket.get(), relay_socket::path(kAdministratorIdentifier))) {
+    const std::optional<std::string> relay =
+        relay_socket::checkedPath(kAdministratorIdentifier, relay_socket::Folder::Check);
+    if (!relay || !connectTo(socket.get(), *relay)) {
         SystemLog::error("failed to connect to Quillmark");
         return RelayResult::Unreachable;
     }

@@ -16,7 +16,6 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/SystemLog.h"
 
 namespace {
 
@@ -164,8 +163,7 @@ bool Authorisation::polkitAllows(const Caller& caller) const {
         posix_spawn(&child, program.c_str(), &actions, nullptr, argv, emptyEnvironment);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        SystemLog::error("cannot run " + pkcheck_);
-        return false;
+        return false;  // the refusal is logged once, by the service loop
     }
     return waitWithDeadline(child) == 0;
 }

@@ -1,5 +1,6 @@
 #include "src/QuillmarkHelper/HelperOptions.h"
 
+#include <charconv>
 #include <cstddef>
 
 namespace {
@@ -17,6 +18,7 @@ constexpr ValueOption kValueOptions[] = {
     {"--system-odbcinst-ini", &HelperOptions::systemOdbcinstIni, true},
     {"--user-odbc-ini", &HelperOptions::userOdbcIni, true},
     {"--user-odbcinst-ini", &HelperOptions::userOdbcinstIni, true},
+    {"--lock-file", &HelperOptions::lockFile, true},
 };
 
 const ValueOption* valueOption(const std::string& name) {
@@ -26,6 +28,20 @@ const ValueOption* valueOption(const std::string& name) {
         }
     }
     return nullptr;
+}
+
+constexpr int kMaxChildTimeout = 3600;
+
+// Whole seconds from 1 to an hour.
+bool parseSeconds(const std::string& text, int& seconds) {
+    int parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size() || parsed < 1 ||
+        parsed > kMaxChildTimeout) {
+        return false;
+    }
+    seconds = parsed;
+    return true;
 }
 
 }  // namespace
@@ -56,6 +72,15 @@ std::optional<HelperOptions> HelperOptions::parse(const std::vector<std::string>
         const std::string& name = arguments[next];
         if (name == "--log-stderr") {
             options.logToStderr = true;
+            listenOnlyUsed = true;
+            continue;
+        }
+        if (name == "--child-timeout") {
+            if (next + 1 >= arguments.size() ||
+                !parseSeconds(arguments[++next], options.childTimeoutSeconds)) {
+                problem = "--child-timeout takes seconds from 1 to 3600";
+                return std::nullopt;
+            }
             listenOnlyUsed = true;
             continue;
         }

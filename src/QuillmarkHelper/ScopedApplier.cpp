@@ -14,12 +14,15 @@
 #include "authentication/src/HelperStatus.h"
 #include "authentication/src/IniPlanRunner.h"
 #include "platform/DescriptorIo.h"
+#include "platform/SystemLog.h"
+#include "src/QuillmarkHelper/HelperLock.h"
 
 namespace status = helper_status;
 
 namespace {
 
-constexpr auto kChildTimeout = std::chrono::seconds(60);
+// Long enough for every request queued ahead to run out its own deadline.
+constexpr auto kLockWait = std::chrono::seconds(120);
 
 // iODBC falls back to other files when a named one is missing, so each file
 // of the scope exists before the first call.
@@ -70,47 +73,57 @@ int ScopedApplier::applyHere(const IniPlan& plan, const IniLocations& locations)
 }
 
 int ScopedApplier::apply(const IniPlan& plan) {
+    const bool userScope = plan.scope == IniPlan::Scope::User;
     const uid_t self = geteuid();
-    const uid_t owner = plan.scope == IniPlan::Scope::User ? caller_.uid : self;
+    const uid_t owner = userScope ? caller_.uid : self;
     const std::optional<IniLocations> locations = IniLocations::forUser(owner, options_);
     if (!locations) {
-        return plan.scope == IniPlan::Scope::User ? status::kNotAsUser : status::kWriteFailed;
+        return userScope ? status::kNotAsUser : status::kWriteFailed;
     }
-    if (owner == self) {
-        return applyHere(plan, *locations);
-    }
-    if (self != 0) {
+    const bool asCaller = owner != self;
+    if (asCaller && self != 0) {
         return status::kNotAsUser;
     }
-    return applyAsCaller(plan, *locations);
+    const std::optional<HelperLock> lock =
+        HelperLock::acquire(options_.lockFile, descriptor_io::deadlineAfter(kLockWait));
+    if (!lock) {
+        return status::kWriteFailed;
+    }
+    return runInChild(plan, *locations, asCaller, lock->fd());
 }
 
-int ScopedApplier::applyAsCaller(const IniPlan& plan, const IniLocations& locations) const {
+int ScopedApplier::runInChild(const IniPlan& plan, const IniLocations& locations, bool asCaller,
+                              int lockFd) const {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) {
-        return status::kNotAsUser;
+        return status::kWriteFailed;
     }
     const pid_t child = fork();
     if (child < 0) {
         close(ends[0]);
         close(ends[1]);
-        return status::kNotAsUser;
+        return status::kWriteFailed;
     }
     if (child == 0) {
         close(ends[0]);
-        const int result = becomeCaller(caller_) ? applyHere(plan, locations) : status::kNotAsUser;
+        // The parent holds the lock; a child running as the caller keeps
+        // no handle on it.
+        close(lockFd);
+        const int result =
+            asCaller && !becomeCaller(caller_) ? status::kNotAsUser : applyHere(plan, locations);
         const ssize_t written = write(ends[1], &result, sizeof result);
         _exit(written == static_cast<ssize_t>(sizeof result) ? 0 : 1);
     }
     close(ends[1]);
-    int result = status::kNotAsUser;
-    const auto read =
-        descriptor_io::readExactly(ends[0], reinterpret_cast<char*>(&result), sizeof result,
-                                   descriptor_io::deadlineAfter(kChildTimeout));
+    int result = status::kWriteFailed;
+    const auto read = descriptor_io::readExactly(
+        ends[0], reinterpret_cast<char*>(&result), sizeof result,
+        descriptor_io::deadlineAfter(std::chrono::seconds(options_.childTimeoutSeconds)));
     close(ends[0]);
     if (read != descriptor_io::Result::Ok) {
+        SystemLog::error("the change did not finish in time or failed; stopped");
         kill(child, SIGKILL);
-        result = status::kNotAsUser;
+        result = status::kWriteFailed;
     }
     int childStatus = 0;
     while (waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {

@@ -5,9 +5,11 @@
 #include "src/QuillmarkHelper/HelperOptions.h"
 #include "src/QuillmarkHelper/IniLocations.h"
 
-// Applies validated plans for one caller: system changes in this process,
-// user changes in a child that has become the caller (groups, gid, uid)
-// before it opens anything, so no user file is ever written as root.
+// Applies validated plans for one caller under the helper's lock, each in a
+// child with a deadline: user changes in a child that has become the caller
+// (groups, gid, uid) before it opens anything, so no user file is ever
+// written as root. A child that overruns is killed and the plan answered as
+// a failed write.
 class ScopedApplier : public PlanApplier {
   public:
     ScopedApplier(Caller caller, const HelperOptions& options)
@@ -16,7 +18,8 @@ class ScopedApplier : public PlanApplier {
     int apply(const IniPlan& plan) override;
 
   private:
-    int applyAsCaller(const IniPlan& plan, const IniLocations& locations) const;
+    int runInChild(const IniPlan& plan, const IniLocations& locations, bool asCaller,
+                   int lockFd) const;
     static int applyHere(const IniPlan& plan, const IniLocations& locations);
 
     Caller caller_;

@@ -1,5 +1,6 @@
 #include "src/QuillmarkHelper/ServiceLoop.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -7,17 +8,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <optional>
 
 #include "authentication/src/HelperStatus.h"
+#include "authentication/src/RequestSummary.h"
 #include "authentication/src/SaveParameters.h"
 #include "platform/DescriptorIo.h"
 #include "platform/LocalSocket.h"
 #include "platform/ServiceMessage.h"
+#include "platform/UniqueFd.h"
 #include "platform/SystemLog.h"
 #include "src/QuillmarkHelper/Caller.h"
 #include "src/QuillmarkHelper/ScopedApplier.h"
@@ -29,9 +34,18 @@ namespace service_loop {
 
 namespace {
 
-// A client that says nothing for this long is dropped.
+// A client that says nothing for this long is dropped; so is a connection
+// that lasts longer than the second limit, however often it speaks.
 constexpr auto kIdleTimeout = std::chrono::seconds(30);
+constexpr auto kConnectionTimeout = std::chrono::seconds(300);
+// A refused caller's one message is read only so that the answer arrives.
+constexpr auto kRefusalTimeout = std::chrono::seconds(5);
 constexpr auto kReplyTimeout = std::chrono::seconds(10);
+// --listen serves at most this many connections at once, and this many of
+// one user (the socket unit sets the same limits).
+constexpr size_t kMaxChildren = 32;
+constexpr size_t kMaxChildrenPerUser = 8;
+constexpr int kWaitMs = 200;
 
 volatile sig_atomic_t gStopRequested = 0;
 
@@ -45,46 +59,59 @@ bool sendReply(int fd, int requestStatus) {
            Result::Ok;
 }
 
-// One message: authorisation first; the request text is not looked at for
-// a caller who may not change the files.
-int handleMessage(const ServiceMessage::Fields& message, const Caller& caller, bool authorised,
+std::string uidText(const std::optional<Caller>& caller) {
+    return caller ? std::to_string(caller->uid) : std::string("unknown");
+}
+
+// One log line, one answer, and the connection ends: a caller who may not
+// change the files cannot keep a helper process busy.
+void refuse(int in, int out, const std::optional<Caller>& caller) {
+    SystemLog::notice("refused a caller (uid " + uidText(caller) + ")");
+    ServiceMessage::receive(in, descriptor_io::deadlineAfter(kRefusalTimeout));
+    sendReply(out, status::kNotAuthorised);
+}
+
+// The log names what was asked and what came of it, never the values.
+int handleRequest(const std::string& text, const Caller& caller, const HelperOptions& options) {
+    ScopedApplier applier(caller, options);
+    const int result = DoSaveParameters(text, applier);
+    SystemLog::notice("request: " + request_summary::describe(text) + ": " +
+                      status::replyText(result));
+    return result;
+}
+
+int handleMessage(const ServiceMessage::Fields& message, const Caller& caller,
                   const HelperOptions& options) {
-    if (!authorised) {
-        return status::kNotAuthorised;
-    }
     const auto request = message.find("request");
     if (request == message.end()) {
         return status::kNotParsed;
     }
-    SystemLog::notice("request: " + request->second);
-    ScopedApplier applier(caller, options);
-    return DoSaveParameters(request->second, applier);
+    return handleRequest(request->second, caller, options);
 }
 
-// Serves the messages of one connection until the client goes.
+// Serves the messages of one connection until the client goes. The caller
+// is authorised before anything else happens or is logged.
 int serveConnection(int in, int out, const HelperOptions& options) {
-    SystemLog::notice("Configuring message event handler for helper.");
     const std::optional<Caller> caller = Caller::ofPeer(in);
-    const bool authorised =
-        caller && Authorisation(options.adminGroup, options.pkcheck).allows(*caller);
+    if (!caller || !Authorisation(options.adminGroup, options.pkcheck).allows(*caller)) {
+        refuse(in, out, caller);
+        return 0;
+    }
+    const auto connectionDeadline = descriptor_io::deadlineAfter(kConnectionTimeout);
     for (;;) {
-        const ServiceMessage::Received received =
-            ServiceMessage::receive(in, descriptor_io::deadlineAfter(kIdleTimeout));
+        const ServiceMessage::Received received = ServiceMessage::receive(
+            in, std::min(descriptor_io::deadlineAfter(kIdleTimeout), connectionDeadline));
         if (received.result == Result::Closed) {
-            SystemLog::notice("Quillmark exited, exiting, too");
             return 0;
         }
         if (received.result == Result::TooLong) {
-            sendReply(out, authorised ? status::kNotParsed : status::kNotAuthorised);
+            sendReply(out, status::kNotParsed);
             return 0;
         }
         if (received.result != Result::Ok) {
             return 0;  // a broken frame or a silent client: nothing to answer
         }
-        SystemLog::notice("Received event in helper.");
-        const int result =
-            handleMessage(received.fields, caller.value_or(Caller{}), authorised, options);
-        if (!sendReply(out, result)) {
+        if (!sendReply(out, handleMessage(received.fields, *caller, options))) {
             return 0;
         }
     }
@@ -113,18 +140,6 @@ void removeListener(const std::string& path, ino_t inode) {
     }
 }
 
-void installStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    struct sigaction reap {};
-    reap.sa_handler = SIG_DFL;
-    reap.sa_flags = SA_NOCLDWAIT;
-    sigaction(SIGCHLD, &reap, nullptr);
-}
-
 void serveChild(int connection, int listener, const HelperOptions& options) {
     close(listener);
     struct sigaction normal {};
@@ -135,10 +150,61 @@ void serveChild(int connection, int listener, const HelperOptions& options) {
     _exit(serveConnection(connection, connection, options));
 }
 
+void installStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    // Exits stay visible to waitpid, which is how the loop counts children.
+    struct sigaction children {};
+    children.sa_handler = SIG_DFL;
+    sigaction(SIGCHLD, &children, nullptr);
+}
+
+using Children = std::map<pid_t, uid_t>;
+
+void reapChildren(Children& children) {
+    int childStatus = 0;
+    pid_t done = 0;
+    while ((done = waitpid(-1, &childStatus, WNOHANG)) > 0) {
+        children.erase(done);
+    }
+}
+
+size_t childrenOf(const Children& children, uid_t uid) {
+    return static_cast<size_t>(
+        std::count_if(children.begin(), children.end(),
+                      [uid](const auto& child) { return child.second == uid; }));
+}
+
+// True when the listener has a connection waiting; false after a pause.
+bool waitForConnection(int listener) {
+    pollfd waiting{listener, POLLIN, 0};
+    return poll(&waiting, 1, kWaitMs) > 0;
+}
+
+// Forks a child for one accepted connection, unless its user already has
+// as many as one user may.
+void serveAccepted(int connection, int listener, const HelperOptions& options, Children& children) {
+    const std::optional<Caller> peer = Caller::ofPeer(connection);
+    const uid_t uid = peer ? peer->uid : static_cast<uid_t>(-1);
+    if (childrenOf(children, uid) >= kMaxChildrenPerUser) {
+        SystemLog::notice("too many connections (uid " + uidText(peer) + "); closed");
+        return;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        serveChild(connection, listener, options);
+    }
+    if (child > 0) {
+        children.emplace(child, uid);
+    }
+}
+
 }  // namespace
 
 int serveInetd(const HelperOptions& options) {
-    SystemLog::notice("Configuring connection event handler for helper");
     return serveConnection(STDIN_FILENO, STDOUT_FILENO, options);
 }
 
@@ -151,19 +217,25 @@ int serveListen(const HelperOptions& options) {
     }
     SystemLog::notice("Configuring connection event handler for helper");
     installStopHandlers();
+    Children children;
+    // At the cap nothing is accepted: later connections wait in the backlog.
     while (!gStopRequested) {
-        const int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) {
+        reapChildren(children);
+        if (children.size() >= kMaxChildren) {
+            poll(nullptr, 0, kWaitMs);
+            continue;
+        }
+        if (!waitForConnection(listener)) {
+            continue;
+        }
+        const UniqueFd connection(accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
+        if (!connection.valid()) {
+            if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) {
                 continue;
             }
             break;
         }
-        const pid_t child = fork();
-        if (child == 0) {
-            serveChild(connection, listener, options);
-        }
-        close(connection);
+        serveAccepted(connection.get(), listener, options, children);
     }
     SystemLog::notice("termination imminent");
     close(listener);
@@ -190,9 +262,7 @@ int serveStdin(const HelperOptions& options, const std::string& pkexecUid) {
     if (!caller) {
         result = status::kNotAsUser;
     } else if (read == Result::Ok) {
-        SystemLog::notice("request: " + text);
-        ScopedApplier applier(*caller, options);
-        result = DoSaveParameters(text, applier);
+        result = handleRequest(text, *caller, options);
     }
     descriptor_io::writeAll(STDOUT_FILENO, status::replyText(result),
                             descriptor_io::deadlineAfter(kReplyTimeout));

@@ -34,7 +34,7 @@ helper_start() {
   "$MORVANEX_HELPER_PATH" --listen "$SOCKET" --log-stderr --admin-group sudo \
     --system-odbc-ini "$WORLD/system/odbc.ini" --system-odbcinst-ini "$WORLD/system/odbcinst.ini" \
     --user-odbc-ini "$WORLD/user/odbc.ini" --user-odbcinst-ini "$WORLD/user/odbcinst.ini" \
-    "$@" 2>>"$WORLD/helper.log" &
+    --lock-file "$WORLD/helper.lock" "$@" 2>>"$WORLD/helper.log" &
   HELPER_PID=$!
   local i
   for i in $(seq 100); do [ -S "$SOCKET" ] && return 0; sleep 0.05; done
@@ -90,4 +90,19 @@ old_style_request() {
 
 expect_eq() {
   [ "$2" = "$3" ] || fail "$1: expected '$3', got '$2'"
+}
+
+# The helper's processes below its main one (connection children and the
+# children that apply plans).
+helper_descendants() {
+  local pending=("$HELPER_PID") found=0 pid child
+  while [ ${#pending[@]} -gt 0 ]; do
+    pid=${pending[0]}
+    pending=("${pending[@]:1}")
+    for child in $(pgrep -P "$pid" || true); do
+      found=$((found + 1))
+      pending+=("$child")
+    done
+  done
+  echo "$found"
 }

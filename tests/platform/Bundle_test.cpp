@@ -108,14 +108,15 @@ TEST(PreferenceFiles, FoldersFollowTheXdgVariables) {
 }
 
 TEST(RelaySocket, PathFollowsTheRuntimeFolder) {
+    const std::string kPrivate = "/tmp/quillmark-" + std::to_string(getuid());
     struct Case {
         std::optional<std::string> runtime;
         std::string expected;
     };
     const Case cases[] = {
         {"/run/user/1000", "/run/user/1000/com.vorlanworks.quillmark.sock"},
-        {std::nullopt, "/tmp/com.vorlanworks.quillmark.sock"},
-        {"relative", "/tmp/com.vorlanworks.quillmark.sock"},
+        {std::nullopt, kPrivate + "/com.vorlanworks.quillmark.sock"},
+        {"relative", kPrivate + "/com.vorlanworks.quillmark.sock"},
     };
     for (const Case& c : cases) {
         ScopedEnv runtime("XDG_RUNTIME_DIR", c.runtime);

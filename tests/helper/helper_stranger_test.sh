@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# A local user outside the administrators group cannot tie the helper up:
+# a refusal ends the connection, one user's connections are capped, and an
+# administrator is served meanwhile.
+# ctest-timeout: 120
+set -euo pipefail
+# shellcheck source=/dev/null
+source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
+HOLDER=$(dirname "$MORVANEX_HELPER_CLIENT")/connection_holder
+trap 'world_destroy; [ -n "${HOLDER_PID:-}" ] && kill "$HOLDER_PID" 2>/dev/null; true' EXIT
+# A user of its own, so that its connections are not the administrator's.
+as_stranger() { setpriv --reuid=65533 --regid=65533 --clear-groups -- "$@"; }
+CONNECTIONS=100
+MAX_PER_USER=8
+
+helper_world
+helper_start
+version=$(xml_request Request GetVersion)
+
+# Refused, then disconnected: a second message on the connection gets nothing.
+replies=$(printf '%s' "$version" | as_stranger "$MORVANEX_HELPER_CLIENT" "$SOCKET" --frames 2 2>/dev/null || true)
+expect_eq "refused once, then closed" "$replies" "ERROR 5370"
+
+as_stranger timeout 60 "$HOLDER" "$SOCKET" $CONNECTIONS 10 >"$WORLD/held" 2>/dev/null &
+HOLDER_PID=$!
+for _ in $(seq 100); do [ -s "$WORLD/held" ] && break; sleep 0.05; done
+[ -s "$WORLD/held" ] || fail "the stranger's connections did not open"
+children=$(pgrep -P "$HELPER_PID" | wc -l)
+[ "$children" -le $MAX_PER_USER ] || fail "$children helper processes for one stranger"
+
+started=$SECONDS
+request=$(xml_request Request Add Type System ConnectionString "DSN=Meanwhile;" Driver "Vorlan Tarvex" Path '')
+reply=$(printf '%s' "$request" | as_admin timeout 5 "$MORVANEX_HELPER_CLIENT" "$SOCKET" 2>&1 || true)
+expect_eq "administrator served meanwhile" "$reply" "OK"
+[ $((SECONDS - started)) -le 5 ] || fail "administrator waited $((SECONDS - started)) s"
+
+# Each of the stranger's connections costs at most one line of the log.
+lines=$(grep -c "uid 65533" "$WORLD/helper.log" || true)
+total=$(wc -l <"$WORLD/helper.log")
+[ "$lines" -le $((CONNECTIONS + 1)) ] || fail "$lines log lines for the stranger"
+[ "$total" -le $((CONNECTIONS + 10)) ] || fail "$total log lines: $(sort "$WORLD/helper.log" | uniq -c | sort -rn | head -5)"
+echo PASS
