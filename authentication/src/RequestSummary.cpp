@@ -4,6 +4,7 @@
 
 #include "authentication/src/HelperRequest.h"
 #include "authentication/src/RequestValidation.h"
+#include "platform/IniSyntax.h"
 #include "platform/PrivilegedRequestKeys.h"
 
 namespace {
@@ -34,7 +35,7 @@ std::optional<std::string> dsnName(const HelperRequest& request) {
     const auto items = request_validation::splitConnectionString(*connection);
     if (items) {
         for (const auto& item : *items) {
-            if (request_validation::equalsIgnoringCase(item.key, "DSN") && item.value) {
+            if (IniSyntax::sameName(item.key, "DSN") && item.value) {
                 return item.value;
             }
         }
