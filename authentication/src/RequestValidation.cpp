@@ -51,12 +51,13 @@ bool namesLibrary(std::string_view key) {
         [key](std::string_view library) { return IniSyntax::sameName(key, library); });
 }
 
-int checkLibrary(const std::string& value, std::string& problem) {
+int checkLibrary(const std::string& value, const DriverRegistry& registered, std::string& problem) {
     if (value.find('/') != std::string::npos) {
         return TrustedPath::check(value, problem);
     }
-    if (!isAcceptableName(value)) {
-        problem = value + " is neither a path nor a driver name";
+    // A bare file name would be looked up along the loader's search path.
+    if (!isAcceptableName(value) || !registered(value)) {
+        problem = value + " is neither a trusted path nor a registered driver";
         return EINVAL;
     }
     return 0;

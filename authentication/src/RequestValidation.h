@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,11 +28,13 @@ std::optional<std::vector<Item>> splitConnectionString(std::string_view text);
 
 // Keys whose value the driver manager loads as a library.
 bool namesLibrary(std::string_view key);
+// Whether a name is a driver registered in the system odbcinst.ini.
+using DriverRegistry = std::function<bool(const std::string& name)>;
 // 0 when a system file may name `value` as a library: an absolute path
-// that only root can change (TrustedPath), or a name without "/" that the
-// driver manager resolves through root's own files. Otherwise an errno
-// value and the reason in `problem`.
-int checkLibrary(const std::string& value, std::string& problem);
+// that only root can change (TrustedPath), or the name of a driver the
+// system odbcinst.ini registers. Otherwise an errno value and the reason
+// in `problem`.
+int checkLibrary(const std::string& value, const DriverRegistry& registered, std::string& problem);
 
 // A trace file every process using the driver, root's too, creates
 // "<path>-<pid>" beside: only below a log folder, with no ".." in it.

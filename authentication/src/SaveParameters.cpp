@@ -80,16 +80,19 @@ bool isDsnItem(const Item& item) {
 }
 
 // Root's programs load what a system file names as a library.
-bool libraryAllowed(IniPlan::Scope scope, const std::string& library) {
+bool libraryAllowed(IniPlan::Scope scope, const std::string& library, PlanApplier& applier) {
     std::string problem;
-    if (scope == IniPlan::Scope::System && checkLibrary(library, problem) != 0) {
+    const DriverRegistry registered = [&applier](const std::string& name) {
+        return applier.isSystemDriver(name);
+    };
+    if (scope == IniPlan::Scope::System && checkLibrary(library, registered, problem) != 0) {
         SystemLog::error("Library refused: " + limited(problem));
         return false;
     }
     return true;
 }
 
-bool itemAllowed(IniPlan::Scope scope, const Item& item) {
+bool itemAllowed(IniPlan::Scope scope, const Item& item, PlanApplier& applier) {
     if (!isAcceptableKey(item.key)) {
         return false;
     }
@@ -97,12 +100,12 @@ bool itemAllowed(IniPlan::Scope scope, const Item& item) {
         return true;  // a deletion
     }
     return isAcceptableValue(*item.value) &&
-           (!namesLibrary(item.key) || libraryAllowed(scope, *item.value));
+           (!namesLibrary(item.key) || libraryAllowed(scope, *item.value, applier));
 }
 
 // The DSN items of an Add or Configure: the first item names the DSN, no
 // other does, and every key and value may be written.
-int checkDsnItems(IniPlan::Scope scope, const std::vector<Item>& items) {
+int checkDsnItems(IniPlan::Scope scope, const std::vector<Item>& items, PlanApplier& applier) {
     const auto dsnItems = std::count_if(items.begin(), items.end(), isDsnItem);
     if (dsnItems == 0) {
         return status::kMissingKey;
@@ -111,9 +114,9 @@ int checkDsnItems(IniPlan::Scope scope, const std::vector<Item>& items) {
         !isAcceptableName(*items.front().value)) {
         return status::kContentRefused;
     }
-    const bool allAllowed = std::all_of(items.begin() + 1, items.end(), [scope](const Item& item) {
-        return itemAllowed(scope, item);
-    });
+    const bool allAllowed = std::all_of(
+        items.begin() + 1, items.end(),
+        [scope, &applier](const Item& item) { return itemAllowed(scope, item, applier); });
     return allAllowed ? status::kDone : status::kContentRefused;
 }
 
@@ -128,8 +131,9 @@ void addItemWrites(const std::vector<Item>& items, const std::string& dsn, IniPl
 // Add: register, then write. Configure: write in place, or, under a new
 // name, register the new DSN first and remove the old one last.
 int planDsnWrites(const HelperRequest& request, const std::string& command,
-                  const std::vector<Item>& items, const std::string& driver, IniPlan& plan) {
-    if (const int checked = checkDsnItems(plan.scope, items); checked != status::kDone) {
+                  const std::vector<Item>& items, const std::string& driver, IniPlan& plan,
+                  PlanApplier& applier) {
+    if (const int checked = checkDsnItems(plan.scope, items, applier); checked != status::kDone) {
         return checked;
     }
     const std::string dsn = *items.front().value;
@@ -144,7 +148,8 @@ int planDsnWrites(const HelperRequest& request, const std::string& command,
             return status::kMissingKey;
         }
         // The driver becomes the DSN's registration and its Driver entry.
-        if (!driver.empty() && (!isAcceptableName(driver) || !libraryAllowed(plan.scope, driver))) {
+        if (!driver.empty() &&
+            (!isAcceptableName(driver) || !libraryAllowed(plan.scope, driver, applier))) {
             return status::kContentRefused;
         }
         IniStep registration;
@@ -250,7 +255,7 @@ int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier) {
     if (!items) {
         return status::kContentRefused;
     }
-    if (const int planned = planDsnWrites(request, *command, *items, *driver, plan);
+    if (const int planned = planDsnWrites(request, *command, *items, *driver, plan, applier);
         planned != status::kDone) {
         return planned;
     }

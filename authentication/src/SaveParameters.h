@@ -14,6 +14,8 @@ class PlanApplier {
   public:
     virtual ~PlanApplier() = default;
     virtual int apply(const IniPlan& plan) = 0;
+    // Whether the system odbcinst.ini registers a driver of this name.
+    virtual bool isSystemDriver(const std::string& name) = 0;
 };
 
 // The command key of Quillmark's requests; only "ConfigureDriver" is read.

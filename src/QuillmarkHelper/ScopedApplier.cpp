@@ -14,6 +14,8 @@
 #include "authentication/src/HelperStatus.h"
 #include "authentication/src/IniPlanRunner.h"
 #include "platform/DescriptorIo.h"
+#include "platform/IniFile.h"
+#include "platform/IniSyntax.h"
 #include "platform/SystemLog.h"
 #include "src/QuillmarkHelper/HelperLock.h"
 
@@ -129,4 +131,14 @@ int ScopedApplier::runInChild(const IniPlan& plan, const IniLocations& locations
     while (waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {
     }
     return result;
+}
+
+bool ScopedApplier::isSystemDriver(const std::string& name) {
+    const std::optional<IniLocations> locations = IniLocations::forUser(geteuid(), options_);
+    IniFile odbcinst;
+    std::string why;
+    return locations &&
+           IniFile::load(locations->systemOdbcinstIni, odbcinst, why) ==
+               IniFile::LoadResult::Loaded &&
+           !IniSyntax::isReservedSection(name) && odbcinst.hasSection(name);
 }

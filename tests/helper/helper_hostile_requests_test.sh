@@ -42,6 +42,8 @@ REFUSED=(
   "Driver item of a configure" "$(dsn Configure "DSN=Sales;Driver=$EVIL;")"
   "Driver field" "$(dsn Add 'DSN=Evil;' "$EVIL")"
   "relative Driver item" "$(dsn Add 'DSN=Evil;Driver=lib/evil.so;')"
+  "unregistered Driver name" "$(dsn Add 'DSN=Evil;Driver=libevil.so;')"
+  "unregistered Driver field" "$(dsn Add 'DSN=Evil;' 'libevil.so')"
   "root's file in /tmp as Driver item" "$(dsn Add "DSN=Evil;Driver=$ROOTS/driver.so;")"
   "root's file in /tmp as driver" "$(driver Mine "$ROOTS/driver.so")"
   "blank after ODBC" "$(dsn Add 'DSN=ODBC ;Trace=1;')"
