@@ -75,6 +75,13 @@ std::optional<HelperOptions> HelperOptions::parse(const std::vector<std::string>
             listenOnlyUsed = true;
             continue;
         }
+#ifdef MORVANEX_TEST_HOOKS
+        if (name == "--test-stall-child") {
+            options.stallChild = true;
+            listenOnlyUsed = true;
+            continue;
+        }
+#endif
         if (name == "--child-timeout") {
             if (next + 1 >= arguments.size() ||
                 !parseSeconds(arguments[++next], options.childTimeoutSeconds)) {

@@ -22,6 +22,9 @@ struct HelperOptions {
     // Seconds a plan's child may run before it is killed and the request
     // answered as a failed write.
     int childTimeoutSeconds = 60;
+    // Fault injection of test builds (--test-stall-child): a plan's child
+    // stops before it reads anything, so the deadline must end it.
+    bool stallChild = false;
     // Test files in place of the system's and the requesting user's.
     std::string systemOdbcIni, systemOdbcinstIni, userOdbcIni, userOdbcinstIni;
 

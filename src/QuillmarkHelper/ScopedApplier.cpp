@@ -111,6 +111,9 @@ int ScopedApplier::runInChild(const IniPlan& plan, const IniLocations& locations
         // The parent holds the lock; a child running as the caller keeps
         // no handle on it.
         close(lockFd);
+        while (options_.stallChild) {
+            pause();
+        }
         const int result =
             asCaller && !becomeCaller(caller_) ? status::kNotAsUser : applyHere(plan, locations);
         const ssize_t written = write(ends[1], &result, sizeof result);

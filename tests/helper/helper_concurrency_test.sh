@@ -12,14 +12,11 @@ SEEDS=50
 PARALLEL=12
 helper_world
 sys=$WORLD/system/odbc.ini
-# 161 lines before and 209 after: clear of the sizes (155, 233) at which
-# iODBC's own writer overflows its entry table, so only ordering is tested.
 {
   printf '[ODBC Data Sources]\n'
   for i in $(seq $SEEDS); do printf 'Seed%s = Vorlan Tarvex\n' "$i"; done
   for i in $(seq $SEEDS); do
-    printf '\n[Seed%s]\nDriver = /usr/lib/seed%s.so\n' "$i" "$i"
-    [ "$i" -le 10 ] && printf 'Description = seed %s\n' "$i"
+    printf '\n[Seed%s]\nDriver = /usr/lib/seed%s.so\nDescription = seed %s\n' "$i" "$i" "$i"
   done
 } >"$sys"
 helper_start
@@ -48,14 +45,15 @@ for i in $(seq $SEEDS); do
 done
 helper_stop
 
-# A system file that blocks whoever reads it: the change overruns.
-rm "$sys"
-mkfifo -m 644 "$sys"
-helper_start --child-timeout 2
+# A change that never finishes (the child stalls, as a hung file system
+# would leave it): stopped at its deadline, the file untouched.
+before=$(cat "$sys")
+helper_start --child-timeout 2 --test-stall-child
 started=$SECONDS
 expect_eq "overrun" "$(send as_root "$(xml_request Request Add Type System \
   ConnectionString 'DSN=Late;' Driver 'Vorlan Tarvex' Path '')")" "ERROR 5366"
 [ $((SECONDS - started)) -le 10 ] || fail "overrun answered after $((SECONDS - started)) s"
 sleep 1
 expect_eq "helper processes after an overrun" "$(helper_descendants)" 0
+expect_eq "file after an overrun" "$(cat "$sys")" "$before"
 echo PASS
