@@ -26,16 +26,15 @@ namespace {
 // Long enough for every request queued ahead to run out its own deadline.
 constexpr auto kLockWait = std::chrono::seconds(120);
 
-// iODBC falls back to other files when a named one is missing, so each file
-// of the scope exists before the first call.
-bool ensureFile(const std::string& path, mode_t mode, bool makeFolder) {
-    if (makeFolder) {
-        const std::string folder = std::filesystem::path(path).parent_path().string();
-        if (!folder.empty() && mkdir(folder.c_str(), 0775) != 0 && errno != EEXIST) {
-            return false;
-        }
+// A user who never had ODBC files gets them, made by the user's own
+// process. System files are never made here: the writer refuses a missing
+// one, so a request cannot create files in a system folder.
+bool ensureUserFile(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (!folder.empty() && mkdir(folder.c_str(), 0775) != 0 && errno != EEXIST) {
+        return false;
     }
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
         close(fd);
         return true;
@@ -44,16 +43,12 @@ bool ensureFile(const std::string& path, mode_t mode, bool makeFolder) {
 }
 
 int prepareFiles(IniPlan::Scope scope, const IniLocations& locations) {
-    if (scope == IniPlan::Scope::User) {
-        return ensureFile(locations.userOdbcIni, 0600, true) &&
-                       ensureFile(locations.userOdbcinstIni, 0600, true)
-                   ? status::kDone
-                   : status::kFolderNotCreated;
+    if (scope == IniPlan::Scope::System) {
+        return status::kDone;
     }
-    return ensureFile(locations.systemOdbcIni, 0644, false) &&
-                   ensureFile(locations.systemOdbcinstIni, 0644, false)
+    return ensureUserFile(locations.userOdbcIni) && ensureUserFile(locations.userOdbcinstIni)
                ? status::kDone
-               : status::kWriteFailed;
+               : status::kFolderNotCreated;
 }
 
 // Gives up root for good: afterwards neither uid nor gid can come back.

@@ -87,4 +87,9 @@ expect_eq "trace file" "$(ini_value "$WORLD/system/odbcinst.ini" "Vorlan Tarvex"
 expect_eq "user's Driver" "$(ini_value "$WORLD/user/odbc.ini" Mine Driver)" "$EVIL"
 expect_eq "one [Sales]" "$(grep -c '^\[Sales' "$sys")" "1"
 expect_eq "no [Evil]" "$(cat "$WORLD"/system/* | grep -c 'Evil' || true)" "0"
+
+# A system file that is not there is not made by a request.
+rm "$sys"
+expect_eq "missing system odbc.ini" "$(send as_admin "$(dsn Add 'DSN=Late;')")" "ERROR 5366"
+[ ! -e "$sys" ] || fail "a request made the system odbc.ini"
 echo PASS
