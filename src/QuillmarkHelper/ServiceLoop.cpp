@@ -24,6 +24,7 @@
 #include "platform/ServiceMessage.h"
 #include "platform/UniqueFd.h"
 #include "platform/SystemLog.h"
+#include "src/QuillmarkHelper/Authorisation.h"
 #include "src/QuillmarkHelper/Caller.h"
 #include "src/QuillmarkHelper/ScopedApplier.h"
 
