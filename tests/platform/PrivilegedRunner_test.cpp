@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/PrivilegedRunner.h"
-#include "tests/support/BuildTreeFolder.h"
+#include "tests/support/TrustedTestFolder.h"
 #include "tests/support/OdbcSandbox.h"
 
 namespace fs = std::filesystem;
@@ -38,7 +38,7 @@ TEST(PrivilegedRunner, OwnershipCheckRefusesWhatOthersCouldChange) {
         {"not executable", 0755, 0644, EACCES},
     };
     for (const Case& c : cases) {
-        BuildTreeFolder root;
+        TrustedTestFolder root;
         const fs::path folder = root.path() / "LaunchServices";
         const fs::path program = writeProgram(folder / "helper", "#!/bin/sh\n", c.programMode);
         chmod(folder.c_str(), c.folderMode);
@@ -50,7 +50,7 @@ TEST(PrivilegedRunner, OwnershipCheckRefusesWhatOthersCouldChange) {
 }
 
 TEST(PrivilegedRunner, OwnershipCheckRefusesOddPaths) {
-    BuildTreeFolder root;
+    TrustedTestFolder root;
     const fs::path program = writeProgram(root.path() / "helper", "#!/bin/sh\n", 0755);
     fs::create_symlink(program, root.path() / "link");
     fs::create_symlink(root.path() / "absent", root.path() / "dangling");
@@ -76,7 +76,7 @@ TEST(PrivilegedRunner, OwnershipCheckRefusesAnotherOwner) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to give a file away";
     }
-    BuildTreeFolder root;
+    TrustedTestFolder root;
     const fs::path program = writeProgram(root.path() / "helper", "#!/bin/sh\n", 0755);
     ASSERT_EQ(chown(program.c_str(), 65534, 65534), 0);
     std::string problem;

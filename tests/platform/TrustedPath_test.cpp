@@ -11,14 +11,14 @@
 #include <string>
 
 #include "platform/TrustedPath.h"
-#include "tests/support/BuildTreeFolder.h"
+#include "tests/support/TrustedTestFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 // A file or folder of `mode` in `root`.
-fs::path make(const BuildTreeFolder& root, const std::string& relative, mode_t mode,
+fs::path make(const TrustedTestFolder& root, const std::string& relative, mode_t mode,
               bool folder = false) {
     const fs::path path = root.path() / relative;
     if (folder) {
@@ -30,13 +30,13 @@ fs::path make(const BuildTreeFolder& root, const std::string& relative, mode_t m
     return path;
 }
 
-fs::path link(const BuildTreeFolder& root, const std::string& relative, const fs::path& target) {
+fs::path link(const TrustedTestFolder& root, const std::string& relative, const fs::path& target) {
     fs::create_symlink(target, root.path() / relative);
     return root.path() / relative;
 }
 
 TEST(TrustedPath, FoldersFilesAndLinks) {
-    BuildTreeFolder root;
+    TrustedTestFolder root;
     const fs::path good = make(root, "good.so", 0644);
     make(root, "open", 0777, true);
     make(root, "sticky", 01777, true);
@@ -79,7 +79,7 @@ TEST(TrustedPath, FoldersFilesAndLinks) {
 }
 
 TEST(TrustedPath, ProgramsMustBeExecutable) {
-    BuildTreeFolder root;
+    TrustedTestFolder root;
     std::string problem;
     EXPECT_EQ(
         TrustedPath::check(make(root, "tool", 0755), problem, TrustedPath::Need::Program, getuid()),
@@ -94,7 +94,7 @@ TEST(TrustedPath, OthersFilesAndLinksAreRefused) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to give files away";
     }
-    BuildTreeFolder root;
+    TrustedTestFolder root;
     const fs::path foreign = make(root, "foreign.so", 0644);
     ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
     const fs::path foreignLink = link(root, "foreign-link", "good.so");
