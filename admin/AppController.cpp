@@ -9,7 +9,7 @@ AppController::AppController(PaneDialogs& dialogs, PrivilegedRequest::Sender sen
     : sender_(std::move(sender)),
       userDSN_(IniAccess::User, henv_, dialogs, sender_),
       systemDSN_(IniAccess::System, henv_, dialogs, sender_),
-      drivers_(henv_) {
+      drivers_(henv_, dialogs, sender_) {
     if (!initSQLEnvironment()) {
         SystemLog::error("ODBC Environment Failed to initialize, ODBC functions will fail.");
     }

@@ -4,15 +4,25 @@
 
 #include <QString>
 
+#include <utility>
+
 #include "admin/AuthListener.h"
 #include "admin/DsnEditor.h"
 #include "admin/OdbcListing.h"
 #include "admin/SetupProbe.h"
+#include "platform/AsciiCase.h"
 #include "platform/InstallerFacade.h"
 
 namespace {
 
 constexpr const char* kConfigurationError = "Configuration Error";
+
+// Each request on the user's file and its twin on the system's.
+constexpr std::pair<unsigned short, unsigned short> kSystemRequests[] = {
+    {ODBC_ADD_DSN, ODBC_ADD_SYS_DSN},
+    {ODBC_CONFIG_DSN, ODBC_CONFIG_SYS_DSN},
+    {ODBC_REMOVE_DSN, ODBC_REMOVE_SYS_DSN},
+};
 
 std::wstring wide(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toStdWString();
@@ -35,7 +45,15 @@ const DataSource::Rows& DataSource::load() {
 }
 
 unsigned short DataSource::request(unsigned short userRequest) const {
-    return mode() == IniAccess::System ? static_cast<unsigned short>(userRequest + 3) : userRequest;
+    if (mode() != IniAccess::System) {
+        return userRequest;
+    }
+    for (const auto& [user, system] : kSystemRequests) {
+        if (user == userRequest) {
+            return system;
+        }
+    }
+    return userRequest;
 }
 
 std::optional<std::wstring> DataSource::attributeList(const std::string& dsn, bool allKeys) const {
@@ -45,7 +63,8 @@ std::optional<std::wstring> DataSource::attributeList(const std::string& dsn, bo
     }
     std::wstring list = wide("DSN=" + dsn) + L'\0';
     for (const std::string& key : *keys) {
-        if (!allKeys && (equalsIgnoringCase(key, "Driver") || equalsIgnoringCase(key, "Setup"))) {
+        if (!allKeys &&
+            (equalsIgnoringAsciiCase(key, "Driver") || equalsIgnoringAsciiCase(key, "Setup"))) {
             continue;
         }
         list += wide(key + "=" + ini_.valueOr(dsn, key)) + L'\0';
@@ -60,6 +79,7 @@ bool DataSource::configDataSource(unsigned short userRequest, const std::string&
     if (!hasSetupEntry(henv_, driver)) {
         return false;
     }
+    // Starts the relay that carries the setup entry's privileged requests.
     handleAuthRequests();
     ini_.setMode();
     return InstallerFacade::instance().configDataSourceW(static_cast<HWND>(dialogs_.windowHandle()),

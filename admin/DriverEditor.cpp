@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/AsciiCase.h"
 #include "platform/OdbcPaths.h"
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 constexpr const char* kOdbcinst = "odbcinst.ini";
 
 bool isHiddenDriverKey(const std::string& key) {
-    return equalsIgnoringCase(key, "Driver") || equalsIgnoringCase(key, "Setup");
+    return equalsIgnoringAsciiCase(key, "Driver") || equalsIgnoringAsciiCase(key, "Setup");
 }
 
 std::filesystem::path folderOf(bool system) {
@@ -71,7 +72,7 @@ bool DriverEditor::removeDroppedKeys(const Fields& fields, const IniAccess& ini)
     }
     for (const std::string& key : *keys) {
         const bool kept = std::any_of(fields.rows.begin(), fields.rows.end(), [&](const auto& row) {
-            return !row.empty() && equalsIgnoringCase(row[0], key);
+            return !row.empty() && equalsIgnoringAsciiCase(row[0], key);
         });
         if (!kept && !isHiddenDriverKey(key) && !ini.removeKey(fields.name, key, kOdbcinst)) {
             return false;
@@ -95,7 +96,7 @@ bool DriverEditor::writeLocally(const Fields& fields, const IniAccess& ini) cons
     if (originalName_.empty()) {
         return true;
     }
-    if (equalsIgnoringCase(originalName_, fields.name)) {
+    if (equalsIgnoringAsciiCase(originalName_, fields.name)) {
         return removeDroppedKeys(fields, ini);
     }
     return ini.removeDriver(originalName_);

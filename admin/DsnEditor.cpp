@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/AsciiCase.h"
 #include "platform/OdbcPaths.h"
 
 namespace {
@@ -24,8 +25,8 @@ bool ensureFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 bool isHiddenDsnKey(const std::string& key) {
-    return equalsIgnoringCase(key, "Driver") || equalsIgnoringCase(key, "Description") ||
-           equalsIgnoringCase(key, "Setup");
+    return equalsIgnoringAsciiCase(key, "Driver") || equalsIgnoringAsciiCase(key, "Description") ||
+           equalsIgnoringAsciiCase(key, "Setup");
 }
 
 DsnEditor::DsnEditor(std::string originalName, std::string driver, IniAccess::Mode mode,
@@ -34,6 +35,10 @@ DsnEditor::DsnEditor(std::string originalName, std::string driver, IniAccess::Mo
       driver_(std::move(driver)),
       ini_(mode),
       sender_(std::move(sender)) {}
+
+bool DsnEditor::canSave(const std::string& name) {
+    return !name.empty();
+}
 
 DsnEditor::Loaded DsnEditor::load() const {
     Loaded loaded;
@@ -62,7 +67,7 @@ bool DsnEditor::removeDroppedKeys(const std::string& name, const Rows& rows) con
     }
     for (const std::string& key : *keys) {
         const bool kept = std::any_of(rows.begin(), rows.end(), [&](const auto& row) {
-            return !row.empty() && equalsIgnoringCase(row[0], key);
+            return !row.empty() && equalsIgnoringAsciiCase(row[0], key);
         });
         if (!kept && !isHiddenDsnKey(key) && !ini_.removeKey(name, key, "odbc.ini")) {
             return false;
@@ -86,7 +91,7 @@ bool DsnEditor::writeLocally(const std::string& name, const std::string& descrip
     if (originalName_.empty()) {
         return true;
     }
-    if (equalsIgnoringCase(originalName_, name)) {
+    if (equalsIgnoringAsciiCase(originalName_, name)) {
         return removeDroppedKeys(name, rows);
     }
     return ini_.removeDsn(originalName_);

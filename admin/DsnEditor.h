@@ -30,6 +30,8 @@ class DsnEditor {
               PrivilegedRequest::Sender sender);
 
     Loaded load() const;
+    // OK is possible exactly while the name is filled.
+    static bool canSave(const std::string& name);
     // Same name (ignoring case): written in place and keys the form dropped
     // deleted; a new name: the new entry first, then the old one removed.
     // When a local write fails, one request to the helper instead.

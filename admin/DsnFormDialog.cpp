@@ -84,7 +84,7 @@ void DsnFormDialog::exec() {
 }
 
 void DsnFormDialog::checkRequiredFields() {
-    okButton_->setEnabled(!dsnField_->text().isEmpty());
+    okButton_->setEnabled(DsnEditor::canSave(dsnField_->text().toStdString()));
 }
 
 void DsnFormDialog::updateRemoveButton() {

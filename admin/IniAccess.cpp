@@ -1,7 +1,5 @@
 #include "admin/IniAccess.h"
 
-#include <strings.h>
-
 #include "platform/InstallerFacade.h"
 #include "platform/NulList.h"
 
@@ -10,10 +8,6 @@ InstallerFacade& installer() {
     return InstallerFacade::instance();
 }
 }  // namespace
-
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
-}
 
 void IniAccess::setMode() const {
     installer().setConfigMode(mode_);

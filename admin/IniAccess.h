@@ -39,5 +39,3 @@ class IniAccess {
 
     Mode mode_;
 };
-
-bool equalsIgnoringCase(const std::string& a, const std::string& b);

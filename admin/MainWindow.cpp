@@ -126,21 +126,26 @@ void MainWindow::bindTracing() {
 }
 
 void MainWindow::connectDsnPane(Pane& pane, DataSource& source) {
-    const auto act = [this, &pane, &source](auto action) {
-        return [this, &pane, &source, action] {
+    const auto listAgainIf = [this](bool changed) {
+        if (changed) {
+            controller_.reloadDSNs();
+            showDsnRows();
+        }
+    };
+    // Configure and Remove act on the selected row, and only with one.
+    const auto onRow = [&pane, listAgainIf](auto action) {
+        return [&pane, listAgainIf, action] {
             const std::optional<size_t> row = selectedRow(pane);
-            if (action == 0
-                    ? source.addDSN()
-                    : row && (action == 1 ? source.configureDSN(*row) : source.removeDSN(*row))) {
-                controller_.reloadDSNs();
-                showDsnRows();
-            }
+            listAgainIf(row && action(*row));
         };
     };
-    connect(pane.addButton, &QPushButton::clicked, this, act(0));
-    connect(pane.configButton, &QPushButton::clicked, this, act(1));
-    connect(pane.view, &QTableView::doubleClicked, this, act(1));
-    connect(pane.removeButton, &QPushButton::clicked, this, act(2));
+    connect(pane.addButton, &QPushButton::clicked, this,
+            [&source, listAgainIf] { listAgainIf(source.addDSN()); });
+    const auto configure = onRow([&source](size_t row) { return source.configureDSN(row); });
+    connect(pane.configButton, &QPushButton::clicked, this, configure);
+    connect(pane.view, &QTableView::doubleClicked, this, configure);
+    connect(pane.removeButton, &QPushButton::clicked, this,
+            onRow([&source](size_t row) { return source.removeDSN(row); }));
 }
 
 void MainWindow::connectDriverPane() {
@@ -162,15 +167,10 @@ void MainWindow::connectDriverPane() {
     connect(drivers_.view, &QTableView::doubleClicked, this, configure);
     connect(drivers_.removeButton, &QPushButton::clicked, this, [this] {
         const auto row = selectedRow(drivers_);
-        if (!row ||
-            !confirm("Remove Driver", "Are you sure you want to remove the selected driver?")) {
-            return;
+        if (row && controller_.drivers().removeDriver(*row)) {
+            controller_.drivers().load();
+            showDriverRows();
         }
-        if (!DriverEditor::remove(controller_.drivers().rows()[*row][0], controller_.sender())) {
-            alert("Configuration Error", "An error occured while trying to configure the driver.");
-        }
-        controller_.drivers().load();
-        showDriverRows();
     });
 }
 

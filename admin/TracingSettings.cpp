@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "admin/IniAccess.h"
+#include "platform/AsciiCase.h"
 #include "platform/OdbcPaths.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr const char* kFile = "odbc.ini";
 }  // namespace
 
 bool TracingSettings::isOn(const std::string& value) {
-    return (!value.empty() && value[0] == '1') || equalsIgnoringCase(value, "ON");
+    return (!value.empty() && value[0] == '1') || equalsIgnoringAsciiCase(value, "ON");
 }
 
 TracingSettings TracingSettings::load() {

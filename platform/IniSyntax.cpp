@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/AsciiCase.h"
+
 namespace {
 
 constexpr std::string_view kReservedSections[] = {"ODBC", "ODBC Data Sources", "ODBC Drivers",
@@ -26,10 +28,6 @@ IniSyntax::Problem controlProblem(std::string_view text) {
 
 bool hasOuterBlank(std::string_view text) {
     return !text.empty() && (isBlank(text.front()) || isBlank(text.back()));
-}
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 }  // namespace
@@ -75,9 +73,7 @@ bool IniSyntax::hasControlCharacter(std::string_view text) {
 }
 
 bool IniSyntax::sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lowerAscii(x) == lowerAscii(y);
-           });
+    return equalsIgnoringAsciiCase(a, b);
 }
 
 bool IniSyntax::isReservedSection(std::string_view name) {

@@ -2,11 +2,11 @@
 
 #include <plist/plist.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "platform/AsciiCase.h"
 #include "platform/IniSyntax.h"
 #include "platform/OldStylePlist.h"
 
@@ -38,43 +38,28 @@ Form formOf(std::string_view text) {
     }
 }
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // libplist's XML reader recurses once per nesting level; counting every
 // opening container tag (comments included) bounds that before it runs.
 int xmlContainerCount(std::string_view text) {
     int count = 0;
     for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
         const std::string_view rest = text.substr(at + 1);
-        if (startsWithIgnoringCase(rest, "dict") || startsWithIgnoringCase(rest, "array")) {
+        if (startsWithIgnoringAsciiCase(rest, "dict") ||
+            startsWithIgnoringAsciiCase(rest, "array")) {
             ++count;
         }
     }
     return count;
 }
 
-std::string limitError(std::string_view what) {
-    return std::string(what);
-}
-
 }  // namespace
 
 HelperRequest::Parsed HelperRequest::parse(std::string_view text) {
     if (text.size() > kMaxText) {
-        return {std::nullopt, limitError("request longer than 65536 bytes")};
+        return {std::nullopt, "request longer than 65536 bytes"};
     }
     if (text.find('\0') != std::string_view::npos) {
-        return {std::nullopt, limitError("request holds a NUL character")};
+        return {std::nullopt, "request holds a NUL character"};
     }
     switch (formOf(text)) {
         case Form::Xml:
@@ -91,16 +76,16 @@ HelperRequest::Parsed HelperRequest::parse(std::string_view text) {
         case Form::Refused:
             break;
     }
-    return {std::nullopt, limitError("neither an XML nor an old-style property list")};
+    return {std::nullopt, "neither an XML nor an old-style property list"};
 }
 
 HelperRequest::Parsed HelperRequest::parseXmlDictionary(std::string_view text) {
     if (text.size() > kMaxText || text.find('\0') != std::string_view::npos ||
         formOf(text) != Form::Xml) {
-        return {std::nullopt, limitError("not an XML property list within the limits")};
+        return {std::nullopt, "not an XML property list within the limits"};
     }
     if (xmlContainerCount(text) > kMaxXmlContainers) {
-        return {std::nullopt, limitError("property list nested too deeply")};
+        return {std::nullopt, "property list nested too deeply"};
     }
     plist_t raw = nullptr;
     plist_from_xml(text.data(), static_cast<uint32_t>(text.size()), &raw);

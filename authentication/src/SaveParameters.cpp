@@ -350,8 +350,7 @@ int DoUpdatePreferences(const HelperRequest& request, PlanApplier& applier) {
     return plan.steps.empty() ? status::kDone : applier.apply(plan);
 }
 
-int DoGetVersion(std::map<std::string, std::string>& response) {
-    response["Version"] = "3";
+int DoGetVersion() {
     return status::kDone;
 }
 
@@ -381,8 +380,7 @@ int DoSaveParameters(std::string_view requestText, PlanApplier& applier) {
         return DoConfigureDSN(request, applier);
     }
     if (IniSyntax::sameName(*command, "GetVersion")) {
-        std::map<std::string, std::string> response;
-        return DoGetVersion(response);
+        return DoGetVersion();
     }
     SystemLog::error("Unknown command: " + limited(*command) + "\n");
     return status::kUnknownCommand;

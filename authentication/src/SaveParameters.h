@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
 
@@ -31,7 +30,8 @@ int DoSaveParameters(std::string_view requestText, PlanApplier& applier);
 int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier);
 int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier);
 int DoUpdatePreferences(const HelperRequest& request, PlanApplier& applier);
-int DoGetVersion(std::map<std::string, std::string>& response);
+// Answers done: a caller asks only to learn that the helper runs.
+int DoGetVersion();
 // Adds the write (or deletion, for an empty text) of one preference to
 // `plan`; an absent key adds nothing. A status other than 0 refuses it.
 int SaveValue(const HelperRequest& preferences, const std::string& section, const std::string& key,

@@ -272,7 +272,7 @@ class BareWordIndex {
         if (word.empty()) {
             return true;
         }
-        const auto c = static_cast<unsigned char>(sql_text::upperAscii(word.front()));
+        const auto c = static_cast<unsigned char>(upperAscii(word.front()));
         return std::any_of(words_.begin() + first_[c], words_.begin() + first_[c + 1],
                            [word](std::string_view bare) {
                                // Past the keyword's end only NULs compare equal.

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/AsciiCase.h"
+
 // Small routines that look into and rewrite SQL text without parsing it:
 // they know quoted runs, an escape character, word boundaries and a few
 // clause keywords. An escape character of '\0' means none. ASCII white space
@@ -69,11 +71,6 @@ std::string quoteIdentifiers(std::string_view text, char quoteChar, bool honourB
 std::vector<std::string> splitString(std::string_view text, std::string_view delimiters);
 
 namespace sql_text {
-
-// ASCII letters upper-cased; every other byte as it is.
-inline char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 // Compares upper-cased characters as signed bytes: 1 when a's is smaller.
 inline int compareCharsNoCase(char a, char b) {

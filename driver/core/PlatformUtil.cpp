@@ -3,13 +3,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
 
+#include "platform/AsciiCase.h"
 #include "platform/Bundle.h"
 #include "platform/HostInfo.h"
 
@@ -136,18 +136,13 @@ int findProcessByName(const char* name, int length, pid_t* pid) {
     if (get_bsd_process_list(records) != 0) {
         return -1;
     }
-    const int compared = std::min(length, kMaxCompared);
+    const size_t compared = static_cast<size_t>(std::min(length, kMaxCompared));
+    // Each name ends at its NUL or after `compared` characters.
+    const auto cut = [compared](const char* text) {
+        return std::string_view(text, strnlen(text, compared));
+    };
     for (const ProcessRecord& record : records) {
-        bool same = true;
-        for (int i = 0; i < compared && same; ++i) {
-            const unsigned char a = static_cast<unsigned char>(record.command[i]);
-            const unsigned char b = static_cast<unsigned char>(name[i]);
-            same = std::tolower(a) == std::tolower(b);
-            if (same && a == '\0') {
-                break;
-            }
-        }
-        if (same) {
+        if (equalsIgnoringAsciiCase(cut(record.command), cut(name))) {
             if (pid != nullptr) {
                 *pid = record.pid;
             }

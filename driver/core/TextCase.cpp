@@ -1,7 +1,8 @@
 #include "driver/core/TextCase.h"
 
-#include <algorithm>
 #include <cctype>
+
+#include "platform/AsciiCase.h"
 
 std::string upperCase(std::string_view text) {
     std::string upper(text);
@@ -19,16 +20,10 @@ std::string lowerCase(std::string_view text) {
     return lower;
 }
 
-char upperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return upperAscii(x) == upperAscii(y);
-           });
+    return equalsIgnoringAsciiCase(a, b);
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && equalsNoCase(text.substr(0, prefix.size()), prefix);
+    return startsWithIgnoringAsciiCase(text, prefix);
 }

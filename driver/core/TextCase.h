@@ -10,6 +10,5 @@
 std::string upperCase(std::string_view text);
 std::string lowerCase(std::string_view text);
 
-char upperAscii(char c);
 bool equalsNoCase(std::string_view a, std::string_view b);
 bool startsWithNoCase(std::string_view text, std::string_view prefix);

@@ -128,6 +128,32 @@ TEST_F(DsnPanes, RemoveFallsBackToTheIniThenToTheHelper) {
     EXPECT_NE(sent.texts[0].find("Type = System;"), std::string::npos);
 }
 
+TEST_F(DsnPanes, DriverRemovalAsksThenAlertsWhenNothingTookIt) {
+    app.awakeFromNib();
+    dialogs.confirmAnswer = false;
+    EXPECT_FALSE(app.drivers().removeDriver(0));
+    EXPECT_FALSE(app.drivers().removeDriver(2));
+    EXPECT_EQ(app.drivers().load().size(), 2u);
+
+    dialogs.confirmAnswer = true;
+    ASSERT_TRUE(app.drivers().removeDriver(0));
+    const DriverSource::Rows left = {{"Recorder", QUILLMARK_RECORDING_SETUP}};
+    EXPECT_EQ(app.drivers().load(), left);
+    EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_TRUE(sent.texts.empty());
+
+    InstallerFacade::instance().setRefusal(
+        [](std::string_view function) { return function == "SQLRemoveDriver"; });
+    sent.answer = false;
+    ASSERT_TRUE(app.drivers().removeDriver(0));
+    ASSERT_EQ(sent.texts.size(), 1u);
+    EXPECT_NE(sent.texts[0].find("Request = Remove;"), std::string::npos) << sent.texts[0];
+    const std::vector<std::string> alerts = {
+        "An error occured while trying to configure the driver."};
+    EXPECT_EQ(dialogs.alerts, alerts);
+    EXPECT_EQ(app.drivers().load(), left);
+}
+
 struct EditorCase {
     const char* label;
     std::string original;
