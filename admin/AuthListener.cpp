@@ -113,8 +113,8 @@ int AuthListener::start() {
         say("ERROR: Failed to create local socket ");
         return -1;
     }
-    const std::optional<std::string> path =
-        relay_socket::checkedPath(kIdentifier, relay_socket::Folder::Create);
+    const std::optional<std::string> path = relay_socket::checkedPath(
+        privileged_request::kAdministratorIdentifier, relay_socket::Folder::Create);
     if (!path) {
         say("ERROR: No private folder for the local socket");
         return -1;

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/PrivilegedRequestContract.h"
+#include "platform/ServiceMessage.h"
 #include "platform/UniqueFd.h"
 
 // The relay of the driver's privileged requests: one thread serving the
@@ -17,9 +19,11 @@
 // process; one that ended after an error starts again on the next call.
 class AuthListener {
   public:
-    static constexpr const char* kIdentifier = "com.vorlanworks.quillmark";
-    // Longest request the helper's message can carry.
-    static constexpr size_t kMaxRequest = 65536 - sizeof("request") - 1;
+    // Longest request the helper's message can carry: its body less the
+    // field's name and the two NULs.
+    static constexpr size_t kMaxRequest =
+        ServiceMessage::kMaxBody -
+        std::char_traits<char>::length(privileged_request::kMessageRequestField) - 2;
 
     // Makes sure the relay runs; returns 0 at once.
     static int handleAuthRequests();

@@ -5,12 +5,15 @@
 #include "admin/XPCSetupTool.h"
 #include "platform/ConnectionItems.h"
 #include "platform/OldStylePlist.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/PropertyList.h"
 
 namespace {
 
+namespace contract = privileged_request;
+
 const char* scopeName(bool system) {
-    return system ? "System" : "User";
+    return system ? contract::kSystemType : contract::kUserType;
 }
 
 }  // namespace
@@ -26,27 +29,27 @@ PrivilegedRequest PrivilegedRequest::configureDsn(std::string connectionString,
                                                   std::string originalName, bool system,
                                                   std::string request, std::string driver,
                                                   std::string path) {
-    return PrivilegedRequest({{kCommandKey, "ConfigureDSN"},
-                              {"ConnectionString", std::move(connectionString)},
-                              {"OriginalName", std::move(originalName)},
-                              {"Type", scopeName(system)},
-                              {"Request", std::move(request)},
-                              {"Driver", std::move(driver)},
-                              {"Path", std::move(path)}});
+    return PrivilegedRequest({{contract::kCommandKey, contract::kConfigureDsnCommand},
+                              {contract::kConnectionStringKey, std::move(connectionString)},
+                              {contract::kOriginalNameKey, std::move(originalName)},
+                              {contract::kTypeKey, scopeName(system)},
+                              {contract::kRequestKey, std::move(request)},
+                              {contract::kDriverKey, std::move(driver)},
+                              {contract::kPathKey, std::move(path)}});
 }
 
 PrivilegedRequest PrivilegedRequest::configureDriver(std::string driverName,
                                                      std::string originalName, bool system,
                                                      std::string request, std::string driverPath,
                                                      std::string setupPath, std::string path) {
-    return PrivilegedRequest({{kCommandKey, "ConfigureDriver"},
-                              {"DriverName", std::move(driverName)},
-                              {"OriginalName", std::move(originalName)},
-                              {"Type", scopeName(system)},
-                              {"Request", std::move(request)},
-                              {"DriverPath", std::move(driverPath)},
-                              {"SetupPath", std::move(setupPath)},
-                              {"Path", std::move(path)}});
+    return PrivilegedRequest({{contract::kCommandKey, contract::kConfigureDriverCommand},
+                              {contract::kDriverNameKey, std::move(driverName)},
+                              {contract::kOriginalNameKey, std::move(originalName)},
+                              {contract::kTypeKey, scopeName(system)},
+                              {contract::kRequestKey, std::move(request)},
+                              {contract::kDriverPathKey, std::move(driverPath)},
+                              {contract::kSetupPathKey, std::move(setupPath)},
+                              {contract::kPathKey, std::move(path)}});
 }
 
 std::optional<std::string> PrivilegedRequest::connectionString(const Items& items) {

@@ -6,8 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/PrivilegedRequestKeys.h"
-
 // One change the panes could not write themselves, sent to the privileged
 // helper as the old-style text of a request dictionary.
 class PrivilegedRequest {
@@ -16,7 +14,6 @@ class PrivilegedRequest {
     using Sender = std::function<bool(const std::string& text)>;
     using Items = std::vector<std::pair<std::string, std::string>>;
 
-    static constexpr const char* kCommandKey = kPrivilegedCommandKey;
     // Longest connection string a DSN request carries.
     static constexpr size_t kMaxConnectionString = 4095;
 

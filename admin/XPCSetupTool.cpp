@@ -12,14 +12,16 @@
 #include "authentication/src/RequestSummary.h"
 #include "platform/Bundle.h"
 #include "platform/LocalSocket.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/ServiceMessage.h"
 #include "platform/SystemLog.h"
 
 namespace {
 
+namespace contract = privileged_request;
+
 constexpr auto kExchangeTimeout = std::chrono::seconds(120);
-constexpr const char* kDriverIdentifier = "com.vorlanworks.odbcdriver.morvanex";
 
 std::mutex& seamMutex() {
     static std::mutex mutex;
@@ -33,11 +35,11 @@ std::string& socketOverride() {
 
 // The driver bundle's copy of the helper, which pkexec may run.
 std::optional<std::filesystem::path> fallbackProgram() {
-    const std::optional<Bundle> bundle = Bundle::withIdentifier(kDriverIdentifier);
+    const std::optional<Bundle> bundle = Bundle::withIdentifier(contract::kDriverBundleIdentifier);
     if (!bundle) {
         return std::nullopt;
     }
-    return bundle->path() / "Contents" / "Library" / "LaunchServices" / "QuillmarkHelper";
+    return contract::bundledHelper(bundle->path());
 }
 
 bool socketOwnedByRoot(const std::string& path) {
@@ -63,7 +65,7 @@ void XPCSetupTool::setHelperSocketForTesting(std::string path) {
 
 std::string XPCSetupTool::helperSocket() {
     std::lock_guard lock(seamMutex());
-    return socketOverride().empty() ? std::string(kHelperSocket) : socketOverride();
+    return socketOverride().empty() ? std::string(contract::kHelperSocket) : socketOverride();
 }
 
 bool XPCSetupTool::appendLog(std::string_view text) const {
@@ -108,12 +110,12 @@ bool XPCSetupTool::sendRequestXPC(const std::string& socketPath, std::string_vie
     }
     appendLog("Sending request: " + request_summary::describe(request));
     const auto deadline = descriptor_io::deadlineAfter(kExchangeTimeout);
-    const ServiceMessage::Fields message{{"request", std::string(request)}};
+    const ServiceMessage::Fields message{{contract::kMessageRequestField, std::string(request)}};
     ServiceMessage::Received reply;
     if (ServiceMessage::send(connection.get(), message, deadline) == descriptor_io::Result::Ok) {
         reply = ServiceMessage::receive(connection.get(), deadline);
     }
-    const auto text = reply.fields.find("reply");
+    const auto text = reply.fields.find(contract::kMessageReplyField);
     if (reply.result != descriptor_io::Result::Ok || text == reply.fields.end()) {
         appendLog("XPC connection interupted.");
         copyResponse("XPC connection interupted", response, maxResponseLen);
@@ -121,7 +123,7 @@ bool XPCSetupTool::sendRequestXPC(const std::string& socketPath, std::string_vie
     }
     appendLog("Received response: " + text->second + ".");
     copyResponse(text->second, response, maxResponseLen);
-    return text->second == "OK";
+    return contract::isOkReply(text->second);
 }
 
 bool XPCSetupTool::sendRequestFallback(std::string_view request, char* response,
@@ -134,16 +136,13 @@ bool XPCSetupTool::sendRequestFallback(std::string_view request, char* response,
     const PrivilegedRunner::Outcome outcome = PrivilegedRunner::current().run(*program, request);
     // The helper's reply is its standard output; nothing there means pkexec
     // or the helper failed before answering.
-    std::string reply = outcome.spawnError == 0 ? outcome.output : std::string();
-    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) {
-        reply.pop_back();
-    }
+    std::string reply(contract::replyLine(outcome.spawnError == 0 ? outcome.output : ""));
     if (reply.empty()) {
         reply = "ERROR";
     }
     appendLog("Received response: " + reply + ".");
     copyResponse(reply, response, maxResponseLen);
-    return reply == "OK" && outcome.exitStatus == 0;
+    return contract::isOkReply(reply) && outcome.exitStatus == 0;
 }
 
 bool CallSMBlessTool(const char* request, char* response, size_t maxResponseLen) {

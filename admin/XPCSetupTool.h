@@ -13,8 +13,6 @@
 // log line begins "Client: ".
 class XPCSetupTool {
   public:
-    // The helper's socket as systemd creates it.
-    static constexpr const char* kHelperSocket = "/run/quillmark-helper.sock";
     static constexpr const char* kHelperLabel = "com.vorlanworks.QuillmarkHelper";
 
     // Where the helper is looked for; tests name a socket of their own

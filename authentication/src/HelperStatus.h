@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/PrivilegedRequestContract.h"
+
 // What a request came to. The reply is "OK" for kDone and "ERROR <status>"
 // for anything else, so the caller learns the truth.
 namespace helper_status {
@@ -18,8 +20,6 @@ inline constexpr int kUnknownCommand = 5372;  // no "Request", or one we do not 
 inline constexpr int kNotAsUser = 5373;       // the change could not be made as the requesting user
 inline constexpr int kVersionFailed = -4960;  // GetVersion could not make the number
 
-inline std::string replyText(int status) {
-    return status == kDone ? std::string("OK") : "ERROR " + std::to_string(status);
-}
+using privileged_request::replyText;
 
 }  // namespace helper_status

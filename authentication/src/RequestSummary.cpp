@@ -5,9 +5,11 @@
 #include "authentication/src/HelperRequest.h"
 #include "authentication/src/RequestValidation.h"
 #include "platform/IniSyntax.h"
-#include "platform/PrivilegedRequestKeys.h"
+#include "platform/PrivilegedRequestContract.h"
 
 namespace {
+
+namespace contract = privileged_request;
 
 constexpr size_t kMaxShown = 64;
 
@@ -25,7 +27,7 @@ std::string loggable(std::string_view text) {
 // The DSN item of a connection string, or the whole text when it is a bare
 // name (Remove); nothing for anything else, which may hold secrets.
 std::optional<std::string> dsnName(const HelperRequest& request) {
-    const auto connection = request.string("ConnectionString");
+    const auto connection = request.string(contract::kConnectionStringKey);
     if (!connection) {
         return std::nullopt;
     }
@@ -53,15 +55,15 @@ std::string describe(std::string_view requestText) {
         return "unreadable request";
     }
     const HelperRequest& request = *parsed.request;
-    const bool driver =
-        request.string(kPrivilegedCommandKey) == std::optional<std::string>("ConfigureDriver");
+    const bool driver = request.string(contract::kCommandKey) ==
+                        std::optional<std::string>(contract::kConfigureDriverCommand);
     std::string summary = driver ? "driver " : "";
-    summary += loggable(request.string("Request").value_or("(no command)"));
-    if (const auto type = request.string("Type")) {
+    summary += loggable(request.string(contract::kRequestKey).value_or("(no command)"));
+    if (const auto type = request.string(contract::kTypeKey)) {
         summary += " " + loggable(*type);
     }
     const std::optional<std::string> name =
-        driver ? request.string("DriverName") : dsnName(request);
+        driver ? request.string(contract::kDriverNameKey) : dsnName(request);
     if (name) {
         summary += (driver ? " \"" : " DSN \"") + loggable(*name) + "\"";
     }

@@ -7,11 +7,13 @@
 #include "authentication/src/HelperStatus.h"
 #include "authentication/src/RequestValidation.h"
 #include "platform/IniSyntax.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/SystemLog.h"
 #include "platform/TrustedPath.h"
 
 using namespace request_validation;
 namespace status = helper_status;
+namespace contract = privileged_request;
 
 namespace {
 
@@ -48,10 +50,10 @@ const PreferenceRow* preferenceRow(std::string_view key) {
 }
 
 std::optional<IniPlan::Scope> scopeOf(const std::string& type) {
-    if (IniSyntax::sameName(type, "User")) {
+    if (IniSyntax::sameName(type, contract::kUserType)) {
         return IniPlan::Scope::User;
     }
-    if (IniSyntax::sameName(type, "System")) {
+    if (IniSyntax::sameName(type, contract::kSystemType)) {
         return IniPlan::Scope::System;
     }
     return std::nullopt;
@@ -137,8 +139,9 @@ int planDsnWrites(const HelperRequest& request, const std::string& command,
         return checked;
     }
     const std::string dsn = *items.front().value;
-    const bool add = IniSyntax::sameName(command, "Add");
-    const std::string original = add ? std::string() : request.string("OriginalName").value_or("");
+    const bool add = IniSyntax::sameName(command, contract::kAddRequest);
+    const std::string original =
+        add ? std::string() : request.string(contract::kOriginalNameKey).value_or("");
     const bool rename = !original.empty() && !IniSyntax::sameName(original, dsn);
     if (rename && !isAcceptableName(original)) {
         return status::kContentRefused;
@@ -226,11 +229,11 @@ int SaveValue(const HelperRequest& preferences, const std::string& section, cons
 
 int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier) {
     SystemLog::notice("Configure DSN");
-    const auto connection = request.string("ConnectionString");
-    const auto type = request.string("Type");
-    const auto command = request.string("Request");
-    const auto driver = request.string("Driver");
-    if (!connection || !type || !command || !driver || !request.string("Path")) {
+    const auto connection = request.string(contract::kConnectionStringKey);
+    const auto type = request.string(contract::kTypeKey);
+    const auto command = request.string(contract::kRequestKey);
+    const auto driver = request.string(contract::kDriverKey);
+    if (!connection || !type || !command || !driver || !request.string(contract::kPathKey)) {
         return status::kMissingKey;
     }
     // "Path" is the client's idea of where the user's files are; the files
@@ -241,14 +244,15 @@ int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier) {
     }
     IniPlan plan;
     plan.scope = *scope;
-    if (IniSyntax::sameName(*command, "Remove")) {
+    if (IniSyntax::sameName(*command, contract::kRemoveRequest)) {
         if (!isAcceptableName(*connection)) {
             return status::kContentRefused;
         }
         plan.steps.push_back(removeStep(IniStep::Kind::RemoveDsn, *connection));
         return applier.apply(plan);
     }
-    if (!IniSyntax::sameName(*command, "Add") && !IniSyntax::sameName(*command, "Configure")) {
+    if (!IniSyntax::sameName(*command, contract::kAddRequest) &&
+        !IniSyntax::sameName(*command, contract::kConfigureRequest)) {
         return status::kUnknownCommand;
     }
     const auto items = splitConnectionString(*connection);
@@ -263,9 +267,9 @@ int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier) {
 }
 
 int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier) {
-    const auto command = request.string("Request");
-    const auto type = request.string("Type");
-    const auto name = request.string("DriverName");
+    const auto command = request.string(contract::kRequestKey);
+    const auto type = request.string(contract::kTypeKey);
+    const auto name = request.string(contract::kDriverNameKey);
     if (!command || !type || !name) {
         return status::kMissingKey;
     }
@@ -275,15 +279,16 @@ int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier) {
     }
     IniPlan plan;
     plan.scope = *scope;
-    if (IniSyntax::sameName(*command, "Remove")) {
+    if (IniSyntax::sameName(*command, contract::kRemoveRequest)) {
         plan.steps.push_back(removeStep(IniStep::Kind::RemoveDriver, *name));
         return applier.apply(plan);
     }
-    if (!IniSyntax::sameName(*command, "Add") && !IniSyntax::sameName(*command, "Configure")) {
+    if (!IniSyntax::sameName(*command, contract::kAddRequest) &&
+        !IniSyntax::sameName(*command, contract::kConfigureRequest)) {
         return status::kUnknownCommand;
     }
-    const auto driverPath = request.string("DriverPath");
-    const auto setupPath = request.string("SetupPath");
+    const auto driverPath = request.string(contract::kDriverPathKey);
+    const auto setupPath = request.string(contract::kSetupPathKey);
     if (!driverPath || driverPath->empty() || !setupPath) {
         return status::kMissingKey;
     }
@@ -299,8 +304,8 @@ int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier) {
             return status::kContentRefused;
         }
     }
-    const std::string original = IniSyntax::sameName(*command, "Configure")
-                                     ? request.string("OriginalName").value_or("")
+    const std::string original = IniSyntax::sameName(*command, contract::kConfigureRequest)
+                                     ? request.string(contract::kOriginalNameKey).value_or("")
                                      : std::string();
     const bool rename = !original.empty() && !IniSyntax::sameName(original, *name);
     if (rename && !isAcceptableName(original)) {
@@ -317,12 +322,12 @@ int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier) {
 
 int DoUpdatePreferences(const HelperRequest& request, PlanApplier& applier) {
     SystemLog::notice("Update preferences");
-    const auto section = request.string("ProductName");
-    const auto data = request.data("Preferences");
+    const auto section = request.string(contract::kProductNameKey);
+    const auto data = request.data(contract::kPreferencesKey);
     if (!section || !data) {
         return status::kMissingKey;
     }
-    if (*section != kDriverSection) {
+    if (*section != contract::kDriverProductName) {
         return status::kContentRefused;
     }
     const HelperRequest::Parsed preferences = HelperRequest::parseXmlDictionary(*data);
@@ -364,22 +369,24 @@ int DoSaveParameters(std::string_view requestText, PlanApplier& applier) {
     if (!request.textsAreClean()) {
         return status::kContentRefused;
     }
-    if (request.string(kCommandKey) == std::optional<std::string>("ConfigureDriver")) {
+    if (request.string(contract::kCommandKey) ==
+        std::optional<std::string>(contract::kConfigureDriverCommand)) {
         return DoConfigureDriver(request, applier);
     }
-    const auto command = request.string("Request");
+    const auto command = request.string(contract::kRequestKey);
     if (!command) {
         SystemLog::error("Unknown command\n");
         return status::kUnknownCommand;
     }
-    if (IniSyntax::sameName(*command, "UpdatePreferences")) {
+    if (IniSyntax::sameName(*command, contract::kUpdatePreferencesRequest)) {
         return DoUpdatePreferences(request, applier);
     }
-    if (IniSyntax::sameName(*command, "Add") || IniSyntax::sameName(*command, "Configure") ||
-        IniSyntax::sameName(*command, "Remove")) {
+    if (IniSyntax::sameName(*command, contract::kAddRequest) ||
+        IniSyntax::sameName(*command, contract::kConfigureRequest) ||
+        IniSyntax::sameName(*command, contract::kRemoveRequest)) {
         return DoConfigureDSN(request, applier);
     }
-    if (IniSyntax::sameName(*command, "GetVersion")) {
+    if (IniSyntax::sameName(*command, contract::kGetVersionRequest)) {
         return DoGetVersion();
     }
     SystemLog::error("Unknown command: " + limited(*command) + "\n");

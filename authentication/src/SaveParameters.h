@@ -3,7 +3,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/PrivilegedRequestKeys.h"
 #include "authentication/src/HelperRequest.h"
 #include "authentication/src/IniPlan.h"
 
@@ -16,11 +15,6 @@ class PlanApplier {
     // Whether the system odbcinst.ini registers a driver of this name.
     virtual bool isSystemDriver(const std::string& name) = 0;
 };
-
-// The command key of Quillmark's requests; only "ConfigureDriver" is read.
-inline constexpr const char* kCommandKey = kPrivilegedCommandKey;
-// The one odbcinst.ini section UpdatePreferences may change.
-inline constexpr const char* kDriverSection = "Vorlan Tarvex";
 
 // Parses one request text and hands it to its handler; the status of
 // helper_status. Nothing reaches `applier` unless the request passed every

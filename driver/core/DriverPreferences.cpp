@@ -4,9 +4,10 @@
 
 #include <utility>
 
-#include "driver/setup/AdministratorRequest.h"
+#include "platform/AdministratorRequest.h"
 #include "platform/InstallerFacade.h"
 #include "platform/PreferenceFiles.h"
+#include "platform/PrivilegedRequestContract.h"
 
 namespace {
 
@@ -167,9 +168,10 @@ std::string DriverPreferences::preferencesXml(const std::map<std::string, std::s
 
 bool DriverPreferences::sendRequest() {
     PropertyList request = PropertyList::newDictionary();
-    request.setString("Request", "UpdatePreferences");
-    request.setString("BundleID", bundleIdentifier_);
-    request.setData("Preferences", preferencesXml(pending_));
-    request.setString("ProductName", productName_);
+    namespace contract = privileged_request;
+    request.setString(contract::kRequestKey, contract::kUpdatePreferencesRequest);
+    request.setString(contract::kBundleIdKey, bundleIdentifier_);
+    request.setData(contract::kPreferencesKey, preferencesXml(pending_));
+    request.setString(contract::kProductNameKey, productName_);
     return sendAdministratorRequest(request, bundleIdentifier_, teamIdentifier_);
 }

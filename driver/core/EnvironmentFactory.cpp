@@ -1,6 +1,7 @@
 #include "driver/core/EnvironmentFactory.h"
 
 #include "driver/core/VorlanEnvironment.h"
+#include "platform/PrivilegedRequestContract.h"
 
 namespace {
 
@@ -14,12 +15,9 @@ struct DriverIdentity {
 };
 
 constexpr DriverIdentity kIdentity = {
-    "com.vorlanworks.odbcdriver.morvanex",
-    "morvanex.so",
-    "Vorlan Tarvex",
-    "Vorlan",
-    "7HQ2XV4KPD",
-    "",
+    privileged_request::kDriverBundleIdentifier, "morvanex.so",
+    privileged_request::kDriverProductName,      "Vorlan",
+    privileged_request::kDriverTeamIdentifier,   "",
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "driver/setup/UiModule.h"
 #include "driver/setup/UiModuleTable.h"
 #include "platform/OwnAppendFile.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/UserLogFolder.h"
 
 namespace fs = std::filesystem;
@@ -31,8 +32,8 @@ constexpr ModifierName kHiddenCombination[] = {
 };
 
 SystemDriverPreferences driverPreferences() {
-    return SystemDriverPreferences(kDriverBundleIdentifier, kDriverProductName,
-                                   kDriverTeamIdentifier, "");
+    return SystemDriverPreferences(kDriverBundleIdentifier, privileged_request::kDriverProductName,
+                                   privileged_request::kDriverTeamIdentifier, "");
 }
 
 bool held(std::uint32_t modifiers, std::uint32_t bit) {

@@ -9,18 +9,18 @@
 #include "driver/core/ConnectionText.h"
 #include "driver/core/PlatformUtil.h"
 #include "driver/core/TextEncoding.h"
-#include "driver/setup/AdministratorRequest.h"
 #include "driver/setup/LocalizedStrings.h"
 #include "driver/setup/MessageFormat.h"
+#include "platform/AdministratorRequest.h"
 #include "platform/InstallerFacade.h"
 #include "platform/NulList.h"
 #include "platform/OdbcPaths.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemLog.h"
 
 namespace {
 
-constexpr const char* kTeamIdentifier = "7HQ2XV4KPD";
 constexpr const wchar_t* kDataSources = L"ODBC Data Sources";
 constexpr const wchar_t* kOdbcIni = L"odbc.ini";
 constexpr int kLookupChars = 256;
@@ -53,13 +53,16 @@ std::string requestConnectionString(const ConfigDsn::Items& items) {
 
 bool sendRequest(const char* request, UWORD mode, const std::string& connectionString,
                  const std::string& driver, const std::string& path) {
+    namespace contract = privileged_request;
     PropertyList dictionary = PropertyList::newDictionary();
-    dictionary.setString("Type", mode == ODBC_USER_DSN ? "User" : "System");
-    dictionary.setString("Request", request);
-    dictionary.setString("ConnectionString", connectionString);
-    dictionary.setString("Driver", driver);
-    dictionary.setString("Path", path);
-    return sendAdministratorRequest(dictionary, kDriverBundleIdentifier, kTeamIdentifier);
+    dictionary.setString(contract::kTypeKey,
+                         mode == ODBC_USER_DSN ? contract::kUserType : contract::kSystemType);
+    dictionary.setString(contract::kRequestKey, request);
+    dictionary.setString(contract::kConnectionStringKey, connectionString);
+    dictionary.setString(contract::kDriverKey, driver);
+    dictionary.setString(contract::kPathKey, path);
+    return sendAdministratorRequest(dictionary, contract::kDriverBundleIdentifier,
+                                    contract::kDriverTeamIdentifier);
 }
 
 // Writes every item but the name under `section`, stopping at the first
@@ -158,7 +161,7 @@ bool ConfigDsn::removeDsn(const std::wstring& name, UWORD mode) {
     if (installer.removeDSNFromIniW(name.c_str())) {
         return true;
     }
-    return sendRequest("Remove", mode, utf8(name), "", "");
+    return sendRequest(privileged_request::kRemoveRequest, mode, utf8(name), "", "");
 }
 
 bool ConfigDsn::addDsn(const Items& items, const std::wstring& driver, UWORD mode) {
@@ -174,14 +177,16 @@ bool ConfigDsn::addDsn(const Items& items, const std::wstring& driver, UWORD mod
         return true;
     }
     const std::string folder = OdbcPaths::current().odbcIniFolder(OdbcPaths::Scope::User).string();
-    return sendRequest("Add", mode, requestConnectionString(items), utf8(driver), folder);
+    return sendRequest(privileged_request::kAddRequest, mode, requestConnectionString(items),
+                       utf8(driver), folder);
 }
 
 bool ConfigDsn::configureDsn(const Items& items, const std::wstring& section, UWORD mode) {
     if (writeItems(items, section, mode)) {
         return true;
     }
-    return sendRequest("Configure", mode, requestConnectionString(items), "", "");
+    return sendRequest(privileged_request::kConfigureRequest, mode, requestConnectionString(items),
+                       "", "");
 }
 
 BOOL ConfigDsn::run(WORD request, LPCWSTR driver, LPCWSTR attributes) {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/Bundle.h"
+#include "platform/PrivilegedRequestContract.h"
 
 // Message texts of the driver's setup code in the user's language. A text
 // is looked up by its English wording; whatever is missing (bundle, table,
@@ -37,4 +38,4 @@ std::string copyDefaultLocalizedStringFromBundle(const Bundle& bundle, std::stri
 int openHelpPage(int language, std::string_view page);
 
 // The bundle identifier of the driver, whose bundle holds the tables.
-inline constexpr const char* kDriverBundleIdentifier = "com.vorlanworks.odbcdriver.morvanex";
+inline constexpr const char* kDriverBundleIdentifier = privileged_request::kDriverBundleIdentifier;

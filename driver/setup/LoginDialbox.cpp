@@ -18,6 +18,7 @@
 #include "driver/setup/LoginPrompt.h"
 #include "driver/setup/UiModule.h"
 #include "platform/InstallerFacade.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/SystemLog.h"
 
 namespace {
@@ -71,8 +72,9 @@ struct Login {
 // The panel, pre-filled with the last user; on OK the keychain choice is
 // stored with the DSN.
 void askUser(const LoginConnectionText& connection, const std::wstring& dsn, Login& login) {
-    SystemDriverPreferences preferences(kDriverBundleIdentifier, kDriverProductName,
-                                        kDriverTeamIdentifier, "");
+    SystemDriverPreferences preferences(kDriverBundleIdentifier,
+                                        privileged_request::kDriverProductName,
+                                        privileged_request::kDriverTeamIdentifier, "");
     char user[kLoginFieldSize];
     char password[kLoginFieldSize];
     copyTerminated(user, sizeof user, preferences.getLastUser());

@@ -27,8 +27,5 @@ class UiModule {
     static std::string resultName(int result);
 };
 
-// The bundle identifier and product names the dialogs read preferences
-// under.
-inline constexpr const char* kDriverProductName = "Vorlan Tarvex";
-inline constexpr const char* kDriverTeamIdentifier = "7HQ2XV4KPD";
+// The driver's short name: its keychain service and log file name.
 inline constexpr const char* kDriverShortName = "morvanex";

@@ -21,6 +21,7 @@
 #include "authentication/src/SaveParameters.h"
 #include "platform/DescriptorIo.h"
 #include "platform/LocalSocket.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/ServiceMessage.h"
 #include "platform/UniqueFd.h"
 #include "platform/SystemLog.h"
@@ -55,7 +56,8 @@ void requestStop(int) {
 }
 
 bool sendReply(int fd, int requestStatus) {
-    const ServiceMessage::Fields reply{{"reply", status::replyText(requestStatus)}};
+    const ServiceMessage::Fields reply{
+        {privileged_request::kMessageReplyField, status::replyText(requestStatus)}};
     return ServiceMessage::send(fd, reply, descriptor_io::deadlineAfter(kReplyTimeout)) ==
            Result::Ok;
 }
@@ -83,7 +85,7 @@ int handleRequest(const std::string& text, const Caller& caller, const HelperOpt
 
 int handleMessage(const ServiceMessage::Fields& message, const Caller& caller,
                   const HelperOptions& options) {
-    const auto request = message.find("request");
+    const auto request = message.find(privileged_request::kMessageRequestField);
     if (request == message.end()) {
         return status::kNotParsed;
     }

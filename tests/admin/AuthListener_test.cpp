@@ -25,7 +25,8 @@
 
 #include "admin/AuthListener.h"
 #include "admin/XPCSetupTool.h"
-#include "driver/setup/AdministratorRequest.h"
+#include "platform/AdministratorRequest.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/DescriptorIo.h"
 #include "platform/PropertyList.h"
 #include "platform/RelaySocketPath.h"
@@ -62,7 +63,7 @@ int connectTo(const std::string& path) {
 
 // What the driver's client does: the whole text, end of sending, the reply.
 std::optional<std::string> exchange(const std::string& text) {
-    const int fd = connectTo(relay_socket::path(AuthListener::kIdentifier));
+    const int fd = connectTo(relay_socket::path(privileged_request::kAdministratorIdentifier));
     if (fd < 0) {
         return std::nullopt;
     }
@@ -137,7 +138,8 @@ class AuthListenerTest : public ::testing::Test {
     }
     void startRelay() {
         AuthListener::handleAuthRequests();
-        const int probe = connectTo(relay_socket::path(AuthListener::kIdentifier));
+        const int probe =
+            connectTo(relay_socket::path(privileged_request::kAdministratorIdentifier));
         ASSERT_GE(probe, 0);
         close(probe);
     }
@@ -147,7 +149,7 @@ class AuthListenerTest : public ::testing::Test {
 };
 
 TEST_F(AuthListenerTest, StaleSocketReplacedAndRequestsRelayedInARow) {
-    const std::string relayPath = relay_socket::path(AuthListener::kIdentifier);
+    const std::string relayPath = relay_socket::path(privileged_request::kAdministratorIdentifier);
     {
         // An earlier run's socket: bound, never unlinked, nobody listening.
         const int stale = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -167,7 +169,7 @@ TEST_F(AuthListenerTest, StaleSocketReplacedAndRequestsRelayedInARow) {
 TEST_F(AuthListenerTest, SilentPeerTimesOutAndOverLongRequestRefused) {
     HelperProcess helper(helperSocket_, sandbox_);
     startRelay();
-    const int silent = connectTo(relay_socket::path(AuthListener::kIdentifier));
+    const int silent = connectTo(relay_socket::path(privileged_request::kAdministratorIdentifier));
     ASSERT_GE(silent, 0);
     std::string nothing;
     const auto start = std::chrono::steady_clock::now();
@@ -184,7 +186,7 @@ TEST_F(AuthListenerTest, SilentPeerTimesOutAndOverLongRequestRefused) {
 TEST_F(AuthListenerTest, PeerOfAnotherUserGetsNothing) {
     HelperProcess helper(helperSocket_, sandbox_);
     startRelay();
-    chmod(relay_socket::path(AuthListener::kIdentifier).c_str(), 0777);
+    chmod(relay_socket::path(privileged_request::kAdministratorIdentifier).c_str(), 0777);
     const pid_t child = fork();
     if (child == 0) {
         const passwd* nobody = getpwnam("nobody");
@@ -192,7 +194,7 @@ TEST_F(AuthListenerTest, PeerOfAnotherUserGetsNothing) {
             setuid(nobody->pw_uid) != 0) {
             _exit(2);
         }
-        const int fd = connectTo(relay_socket::path(AuthListener::kIdentifier));
+        const int fd = connectTo(relay_socket::path(privileged_request::kAdministratorIdentifier));
         if (fd < 0) {
             _exit(3);
         }

@@ -12,7 +12,8 @@
 #include <string>
 #include <thread>
 
-#include "driver/setup/AdministratorRequest.h"
+#include "platform/AdministratorRequest.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/LocalSocket.h"
 #include "platform/RelaySocketPath.h"
 
@@ -29,7 +30,7 @@ class RelayTestServer {
     RelayTestServer(Behaviour behaviour, std::string reply = "OK")
         : behaviour_(behaviour),
           reply_(std::move(reply)),
-          path_(relay_socket::path(kAdministratorIdentifier)) {
+          path_(relay_socket::path(privileged_request::kAdministratorIdentifier)) {
         listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         unlink(path_.c_str());
         if (listener_ < 0 || !local_socket::bindTo(listener_, path_) || listen(listener_, 1) != 0) {

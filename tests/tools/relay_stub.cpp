@@ -12,7 +12,8 @@
 #include <fstream>
 #include <string>
 
-#include "driver/setup/AdministratorRequest.h"
+#include "platform/AdministratorRequest.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/LocalSocket.h"
 #include "platform/PropertyList.h"
 #include "platform/RelaySocketPath.h"
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s REPLY OUTPUT\n", argv[0]);
         return 2;
     }
-    const std::string path = relay_socket::path(kAdministratorIdentifier);
+    const std::string path = relay_socket::path(privileged_request::kAdministratorIdentifier);
     const UniqueFd listener = listenAt(path);
     if (!listener.valid()) {
         std::perror(path.c_str());

@@ -1,4 +1,4 @@
-#include "driver/setup/AdministratorRequest.h"
+#include "platform/AdministratorRequest.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -6,19 +6,22 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <optional>
 #include <string_view>
 
 #include "platform/Bundle.h"
-#include "platform/PrivilegedRunner.h"
+#include "platform/IniSyntax.h"
 #include "platform/LocalSocket.h"
+#include "platform/PrivilegedRequestContract.h"
+#include "platform/PrivilegedRunner.h"
 #include "platform/RelaySocketPath.h"
 #include "platform/SystemLog.h"
 
 namespace {
+
+namespace contract = privileged_request;
 
 constexpr size_t kReplyBufferSize = 4096;
 constexpr size_t kMaxErrorText = 255;
@@ -34,19 +37,12 @@ struct CommandRow {
 };
 
 constexpr CommandRow kCommands[] = {
-    {"UpdatePreferences", "UpdatePreferences"},
-    {"Add", "ConfigureDSN"},
-    {"Configure", "ConfigureDSN"},
-    {"Remove", "ConfigureDSN"},
-    {"GetVersion", "GetVersion"},
+    {contract::kUpdatePreferencesRequest, contract::kUpdatePreferencesCommand},
+    {contract::kAddRequest, contract::kConfigureDsnCommand},
+    {contract::kConfigureRequest, contract::kConfigureDsnCommand},
+    {contract::kRemoveRequest, contract::kConfigureDsnCommand},
+    {contract::kGetVersionRequest, contract::kGetVersionCommand},
 };
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string limited(std::string text) {
     if (text.size() > kMaxErrorText) {
@@ -125,14 +121,6 @@ enum class RelayResult {
     Unreachable,  // no exchange took place: the fallback runs
 };
 
-// The receiver answers "OK" or "ERROR <status>"; a line end is allowed.
-bool isOkReply(std::string_view reply) {
-    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) {
-        reply.remove_suffix(1);
-    }
-    return reply == "OK";
-}
-
 RelayResult sendToAdministrator(const PropertyList& request) {
     const UniqueFd socket = local_socket::stream();
     if (!socket.valid()) {
@@ -140,7 +128,7 @@ RelayResult sendToAdministrator(const PropertyList& request) {
         return RelayResult::Unreachable;
     }
     const std::optional<std::string> relay =
-        relay_socket::checkedPath(kAdministratorIdentifier, relay_socket::Folder::Check);
+        relay_socket::checkedPath(contract::kAdministratorIdentifier, relay_socket::Folder::Check);
     if (!relay || !connectTo(socket.get(), *relay)) {
         SystemLog::error("failed to connect to Quillmark");
         return RelayResult::Unreachable;
@@ -157,7 +145,7 @@ RelayResult sendToAdministrator(const PropertyList& request) {
         return RelayResult::Unreachable;
     }
     SystemLog::error("Quillmark reply: " + *reply);
-    if (!isOkReply(*reply)) {
+    if (!contract::isOkReply(*reply)) {
         SystemLog::error("Quillmark did not apply the request: " +
                          (reply->empty() ? std::string("no reply") : *reply));
         return RelayResult::Refused;
@@ -171,17 +159,17 @@ bool setupToolFailed(int status) {
 }
 
 bool runOwnHelper(PropertyList& request, const std::string& bundleIdentifier) {
-    const std::string command = helperCommandForRequest(request.string("Request").value_or(""));
+    const std::string command =
+        helperCommandForRequest(request.string(contract::kRequestKey).value_or(""));
     if (!command.empty()) {
-        request.setString(kHelperCommandKey, command);
+        request.setString(contract::kCommandKey, command);
     }
 
     const std::optional<Bundle> bundle = Bundle::withIdentifier(bundleIdentifier);
     if (!bundle) {
         return setupToolFailed(ENOENT);
     }
-    const std::filesystem::path program =
-        bundle->path() / "Contents" / "Library" / "LaunchServices" / kBundledHelperName;
+    const std::filesystem::path program = contract::bundledHelper(bundle->path());
 
     PrivilegedRunner& runner = PrivilegedRunner::current();
     std::string problem;
@@ -221,7 +209,8 @@ bool runOwnHelper(PropertyList& request, const std::string& bundleIdentifier) {
 
 std::string helperCommandForRequest(const std::string& request) {
     for (const CommandRow& row : kCommands) {
-        if (equalsIgnoringCase(request, row.request)) {
+        // The helper reads Request with the same rule.
+        if (IniSyntax::sameName(request, row.request)) {
             return row.command;
         }
     }
@@ -234,8 +223,7 @@ void setAdministratorReplyTimeout(std::chrono::milliseconds timeout) {
 
 bool sendAdministratorRequest(PropertyList& request, const std::string& bundleIdentifier,
                               const std::string& teamIdentifier) {
-    // The team identifier named the signer of the helper; the ownership
-    // check of the runner stands in for that signature here.
+    // The runner's ownership check stands in for the team's signature.
     (void)teamIdentifier;
     switch (sendToAdministrator(request)) {
         case RelayResult::Applied:

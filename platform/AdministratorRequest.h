@@ -3,7 +3,6 @@
 #include <chrono>
 #include <string>
 
-#include "platform/PrivilegedRequestKeys.h"
 #include "platform/PropertyList.h"
 
 // Hands a privileged request (a dictionary holding at least "Request") to
@@ -13,18 +12,13 @@
 // administrator answered "OK", or the helper exited with status 0. An
 // administrator that answers anything else (its "ERROR <status>", nothing)
 // has refused the request, and the helper is then not tried. The fallback
-// adds the command key to `request`.
+// adds the command key to `request`. The team identifier names the signer
+// the helper must come from; the runner's ownership check stands in for
+// that signature here.
 bool sendAdministratorRequest(PropertyList& request, const std::string& bundleIdentifier,
                               const std::string& teamIdentifier);
 bool sendAdministratorRequest(PropertyList& request, const char* bundleIdentifier,
                               const char* teamIdentifier);
-
-// The administrator application's identifier; its socket is named for it.
-inline constexpr const char* kAdministratorIdentifier = "com.vorlanworks.quillmark";
-// The helper program in the driver bundle's Contents/Library/LaunchServices.
-inline constexpr const char* kBundledHelperName = "QuillmarkHelper";
-// The key that names the helper's command in fallback requests.
-inline constexpr const char* kHelperCommandKey = kPrivilegedCommandKey;
 
 // The helper command for a Request value (compared ignoring case); empty
 // for a request the helper has no command for.

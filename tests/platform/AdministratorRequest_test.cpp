@@ -10,7 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "driver/setup/AdministratorRequest.h"
+#include "platform/AdministratorRequest.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemLog.h"
 #include "tests/setup/FakePrivilegedRunner.h"
@@ -86,7 +87,7 @@ TEST_F(AdministratorRequestTest, OnlyAnOkReplyIsSuccessAndNoReplyRunsTheHelper) 
         ASSERT_TRUE(received) << c.name;
         EXPECT_EQ(received->string("Request"), "Add");
         EXPECT_EQ(received->string("ConnectionString"), "DSN=Sales;Description=Orders;");
-        EXPECT_FALSE(received->contains(kHelperCommandKey)) << c.name;
+        EXPECT_FALSE(received->contains(privileged_request::kCommandKey)) << c.name;
     }
 }
 
@@ -99,7 +100,7 @@ TEST_F(AdministratorRequestTest, RelayOfAnotherUserIsNotTrustedAndTheHelperRuns)
     chmod(folder.c_str(), 0777);
     {
         ScopedEnv runtime("XDG_RUNTIME_DIR", folder);
-        ForeignRelayServer server(relay_socket::path(kAdministratorIdentifier));
+        ForeignRelayServer server(relay_socket::path(privileged_request::kAdministratorIdentifier));
         PropertyList request = makeRequest("Add");
 
         EXPECT_TRUE(sendAdministratorRequest(request, kDriverId, kTeam));
@@ -167,10 +168,10 @@ TEST_F(AdministratorRequestTest, NoRelayRunsTheBundledHelperWithTheCommandKey) {
         auto sent = PropertyList::parse(runner.calls[0].input);
         ASSERT_TRUE(sent) << c.request;
         if (c.command) {
-            EXPECT_EQ(sent->string(kHelperCommandKey), c.command) << c.request;
-            EXPECT_EQ(request.string(kHelperCommandKey), c.command) << c.request;
+            EXPECT_EQ(sent->string(privileged_request::kCommandKey), c.command) << c.request;
+            EXPECT_EQ(request.string(privileged_request::kCommandKey), c.command) << c.request;
         } else {
-            EXPECT_FALSE(sent->contains(kHelperCommandKey)) << c.request;
+            EXPECT_FALSE(sent->contains(privileged_request::kCommandKey)) << c.request;
         }
         EXPECT_EQ(sent->string("Request"), c.request);
     }
