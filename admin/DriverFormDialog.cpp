@@ -28,10 +28,7 @@ DriverFormDialog::DriverFormDialog(QWidget* parentWindow, PaneDialogs& dialogs,
 DriverFormDialog::~DriverFormDialog() = default;
 
 void DriverFormDialog::bindOutlets() {
-    driverPanel_ = qobject_cast<QDialog*>(root_.get());
-    if (driverPanel_ == nullptr) {
-        throw UiFile::MissingOutlet("driverPanel");
-    }
+    driverPanel_ = UiFile::rootAs<QDialog>(root_, "driverPanel");
     nameField_ = UiFile::outlet<QLineEdit>(driverPanel_, "nameField");
     driverPathField_ = UiFile::outlet<QLineEdit>(driverPanel_, "driverPathField");
     setupPathField_ = UiFile::outlet<QLineEdit>(driverPanel_, "setupPathField");

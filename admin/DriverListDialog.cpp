@@ -24,10 +24,7 @@ bool DriverListDialog::prepare(SQLHENV henv) {
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
     try {
-        panel_ = qobject_cast<QDialog*>(root_.get());
-        if (panel_ == nullptr) {
-            throw UiFile::MissingOutlet("driverPanel");
-        }
+        panel_ = UiFile::rootAs<QDialog>(root_, "driverPanel");
         view_ = UiFile::outlet<QTableView>(panel_, "view");
         okButton = UiFile::outlet<QPushButton>(panel_, "okButton");
         cancelButton = UiFile::outlet<QPushButton>(panel_, "cancelButton");

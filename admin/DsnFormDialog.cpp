@@ -30,10 +30,7 @@ bool DsnFormDialog::prepare(const std::string& dsn, const std::string& driver,
         return false;
     }
     try {
-        dsnPanel_ = qobject_cast<QDialog*>(root_.get());
-        if (dsnPanel_ == nullptr) {
-            throw UiFile::MissingOutlet("dsnPanel");
-        }
+        dsnPanel_ = UiFile::rootAs<QDialog>(root_, "dsnPanel");
         dsnField_ = UiFile::outlet<QLineEdit>(dsnPanel_, "dsnField");
         descriptionField_ = UiFile::outlet<QLineEdit>(dsnPanel_, "descriptionField");
         view_ = UiFile::outlet<QTableView>(dsnPanel_, "view");

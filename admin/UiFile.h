@@ -26,6 +26,16 @@ class UiFile {
         return found;
     }
 
+    // The loaded root itself as that type; throws MissingOutlet when it is not.
+    template <typename T>
+    static T* rootAs(const std::unique_ptr<QWidget>& root, const char* name) {
+        T* found = qobject_cast<T*>(root.get());
+        if (found == nullptr) {
+            throw MissingOutlet(name);
+        }
+        return found;
+    }
+
     // A listing's columns as wide as their texts, the last one taking the
     // rest, and rows one line high.
     static void fitColumns(QTableView* view);

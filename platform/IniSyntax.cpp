@@ -1,6 +1,7 @@
 #include "platform/IniSyntax.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/AsciiCase.h"
 
@@ -8,6 +9,17 @@ namespace {
 
 constexpr std::string_view kReservedSections[] = {"ODBC", "ODBC Data Sources", "ODBC Drivers",
                                                   "Default"};
+
+constexpr std::pair<IniSyntax::Problem, const char*> kProblemTexts[] = {
+    {IniSyntax::Problem::None, "acceptable"},
+    {IniSyntax::Problem::Empty, "empty"},
+    {IniSyntax::Problem::LineBreakOrNul, "holds a line break or NUL"},
+    {IniSyntax::Problem::ControlCharacter, "holds a control character"},
+    {IniSyntax::Problem::OuterBlank, "begins or ends with white space"},
+    {IniSyntax::Problem::Bracket, "holds \"[\" or \"]\""},
+    {IniSyntax::Problem::EqualsSign, "holds \"=\""},
+    {IniSyntax::Problem::CommentStart, "begins like a comment"},
+};
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -82,23 +94,10 @@ bool IniSyntax::isReservedSection(std::string_view name) {
 }
 
 const char* IniSyntax::describe(Problem problem) {
-    switch (problem) {
-        case Problem::None:
-            return "acceptable";
-        case Problem::Empty:
-            return "empty";
-        case Problem::LineBreakOrNul:
-            return "holds a line break or NUL";
-        case Problem::ControlCharacter:
-            return "holds a control character";
-        case Problem::OuterBlank:
-            return "begins or ends with white space";
-        case Problem::Bracket:
-            return "holds \"[\" or \"]\"";
-        case Problem::EqualsSign:
-            return "holds \"=\"";
-        case Problem::CommentStart:
-            return "begins like a comment";
+    for (const auto& [kind, text] : kProblemTexts) {
+        if (kind == problem) {
+            return text;
+        }
     }
     return "not acceptable";
 }
