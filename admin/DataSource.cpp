@@ -101,19 +101,27 @@ bool DataSource::addDSN() {
     return true;
 }
 
+std::optional<DataSource::RowSetup> DataSource::rowSetup(size_t row, bool allKeys,
+                                                         const char* failure) const {
+    const std::string& name = rows_[row][0];
+    auto attributes = attributeList(name, allKeys);
+    if (!attributes) {
+        dialogs_.alert(kConfigurationError, failure);
+        return std::nullopt;
+    }
+    return RowSetup{name, rows_[row][2], std::move(*attributes)};
+}
+
 bool DataSource::configureDSN(size_t row) {
     if (row >= rows_.size()) {
         return false;
     }
-    const std::string name = rows_[row][0];
-    const std::string driver = rows_[row][2];
-    const auto attributes = attributeList(name, false);
-    if (!attributes) {
-        dialogs_.alert(kConfigurationError, "An error occured while trying to configure the DSN.");
+    const auto setup = rowSetup(row, false, "An error occured while trying to configure the DSN.");
+    if (!setup) {
         return false;
     }
-    if (!configDataSource(ODBC_CONFIG_DSN, driver, *attributes)) {
-        dialogs_.runDsnForm(name, driver, mode());
+    if (!configDataSource(ODBC_CONFIG_DSN, setup->driver, setup->attributes)) {
+        dialogs_.runDsnForm(setup->name, setup->driver, mode());
     }
     return true;
 }
@@ -123,16 +131,14 @@ bool DataSource::removeDSN(size_t row) {
         !dialogs_.confirm("Remove DSN", "Are you sure you want to remove the selected DSN?")) {
         return false;
     }
-    const std::string name = rows_[row][0];
-    const std::string driver = rows_[row][2];
-    const auto attributes = attributeList(name, true);
-    if (!attributes) {
-        dialogs_.alert(kConfigurationError, "An error occured while trying to remove the DSN.");
+    const auto setup = rowSetup(row, true, "An error occured while trying to remove the DSN.");
+    if (!setup) {
         return false;
     }
-    if (!configDataSource(ODBC_REMOVE_DSN, driver, *attributes) && !ini_.removeDsn(name)) {
+    if (!configDataSource(ODBC_REMOVE_DSN, setup->driver, setup->attributes) &&
+        !ini_.removeDsn(setup->name)) {
         const PrivilegedRequest remove = PrivilegedRequest::configureDsn(
-            name, "", mode() == IniAccess::System, "Remove", "", "");
+            setup->name, "", mode() == IniAccess::System, "Remove", "", "");
         if (!remove.send(sender_)) {
             dialogs_.alert(kConfigurationError, "An error occured while trying to remove the DSN.");
         }

@@ -30,6 +30,14 @@ class DataSource {
     bool removeDSN(size_t row);
 
   private:
+    struct RowSetup {
+        std::string name;
+        std::string driver;
+        std::wstring attributes;
+    };
+    // A row's DSN, driver and attribute list; nothing after telling the
+    // user `failure` when the list cannot be read.
+    std::optional<RowSetup> rowSetup(size_t row, bool allKeys, const char* failure) const;
     // "DSN=name" then the section's keys, NUL-separated and NUL-ended;
     // nothing when the section has no keys.
     std::optional<std::wstring> attributeList(const std::string& dsn, bool allKeys) const;
