@@ -104,9 +104,24 @@ using Field = std::variant<std::string Values::*, bool Values::*, int Values::*>
 // How a setting's value is spelled in the DSN.
 enum class Form : std::uint8_t {
     Text,    // as it stands
-    Number,  // the leading number of the field's text; empty reads as the default
+    Number,  // the leading number of the field's text; empty keeps the default
     Match,   // `expected` (ignoring case) means `matched`; written empty otherwise
 };
+
+struct Spelling {
+    Form form;
+    const char* expected = nullptr;
+    int matched = 0;
+    int otherwise = 0;
+};
+
+constexpr Spelling kText{Form::Text};
+constexpr Spelling kNumber{Form::Number};
+constexpr Spelling kYes{Form::Match, "Yes", 1, 0};
+
+constexpr Spelling match(const char* expected, int matched, int otherwise) {
+    return {Form::Match, expected, matched, otherwise};
+}
 
 // Where the opening value comes from.
 enum class Source : std::uint8_t {
@@ -123,10 +138,7 @@ enum class When : std::uint8_t { Never, Always, ManualLanguage, NarrowApi, Query
 struct Setting {
     const DsnKey* key;
     Field field;
-    Form form;
-    const char* expected;
-    int matched;
-    int otherwise;
+    Spelling spelling;
     Source source;
     When written;
     When shown;
@@ -142,37 +154,32 @@ using enum When;
 // In the attribute list's order; the older keys last, read after the
 // settings they switch on.
 constexpr Setting kSettings[] = {
-    // key, field, form, expected, matched, otherwise, source, written, shown, label, line
-    {&keys::Dsn, &Values::dsn, Text, nullptr, 0, 0, Caller, Always, Always, "Data Source Name:", 1},
-    {&keys::Description, &Values::description, Text, nullptr, 0, 0, Any, Always, Always,
-     "Description:", 2},
-    {&keys::DriverDsn, &Values::adaptedDsn, Text, nullptr, 0, 0, Any, Always, Always,
-     "Adapted DSN:", 3},
-    {&keys::ReadOnly, &Values::readOnly, Match, "Yes", 1, 0, Any, Always, Always,
-     "Data Source is Read-Only:", 4},
+    // key, field, spelling, source, written, shown, summary label, summary line
+    {&keys::Dsn, &Values::dsn, kText, Caller, Always, Always, "Data Source Name:", 1},
+    {&keys::Description, &Values::description, kText, Any, Always, Always, "Description:", 2},
+    {&keys::DriverDsn, &Values::adaptedDsn, kText, Any, Always, Always, "Adapted DSN:", 3},
+    {&keys::ReadOnly, &Values::readOnly, kYes, Any, Always, Always, "Data Source is Read-Only:", 4},
     // "No" only when the wide API is off too: a reader takes WideAPI=Yes as
     // auto-detect off.
-    {&keys::AutoDetectEncoding, &Values::autoDetect, Match, "No", 0, 1, Any, NarrowApi, Always,
+    {&keys::AutoDetectEncoding, &Values::autoDetect, match("No", 0, 1), Any, NarrowApi, Always,
      "Auto-detect Language Settings:", 5},
-    {&keys::WideApi, &Values::wideApi, Match, "Yes", 1, 0, Any, ManualLanguage, ManualLanguage,
+    {&keys::WideApi, &Values::wideApi, kYes, Any, ManualLanguage, ManualLanguage,
      "Application Uses \"Wide\" API:", 6},
-    {&keys::UnicodeTextTypes, &Values::unicodeTypes, Match, "Yes", 1, 0, Any, ManualLanguage,
-     ManualLanguage, "Treat Text Types as Unicode:", 7},
-    {&keys::MultiByteEncoding, &Values::encoding, Match, "UTF-8", 1, 0, Any, ManualLanguage,
+    {&keys::UnicodeTextTypes, &Values::unicodeTypes, kYes, Any, ManualLanguage, ManualLanguage,
+     "Treat Text Types as Unicode:", 7},
+    {&keys::MultiByteEncoding, &Values::encoding, match("UTF-8", 1, 0), Any, ManualLanguage,
      ManualLanguage, "Multi-Byte Encoding:", 8},
-    {&keys::QueryLogOn, &Values::queryLogOn, Match, "Yes", 1, 0, Any, Always, Always,
+    {&keys::QueryLogOn, &Values::queryLogOn, kYes, Any, Always, Always,
      "Log Long Running Queries:", 9},
-    {&keys::QueryLogTime, &Values::queryLogTime, Number, nullptr, 0, 0, Any, QueryLog, QueryLog,
+    {&keys::QueryLogTime, &Values::queryLogTime, kNumber, Any, QueryLog, QueryLog,
      "Query Log Time (ms):", 11},
-    {&keys::QueryLogFile, &Values::queryLogFile, Text, nullptr, 0, 0, Any, QueryLog, QueryLog,
+    {&keys::QueryLogFile, &Values::queryLogFile, kText, Any, QueryLog, QueryLog,
      "Query Log File:", 10},
-    {&keys::SetAppLocale, &Values::wideApi, Match, "Yes", 1, 0, RegisteredDsn, Never, Never,
+    {&keys::SetAppLocale, &Values::wideApi, kYes, RegisteredDsn, Never, Never, nullptr, 0},
+    {&keys::ReturnUnicode, &Values::unicodeTypes, kYes, RegisteredDsn, Never, Never, nullptr, 0},
+    {&keys::SendSystemEncoding, &Values::encoding, match("No", 1, 0), RegisteredDsn, Never, Never,
      nullptr, 0},
-    {&keys::ReturnUnicode, &Values::unicodeTypes, Match, "Yes", 1, 0, RegisteredDsn, Never, Never,
-     nullptr, 0},
-    {&keys::SendSystemEncoding, &Values::encoding, Match, "No", 1, 0, RegisteredDsn, Never, Never,
-     nullptr, 0},
-    {&keys::ReceiveSystemEncoding, &Values::encoding, Match, "No", 1, 0, RegisteredDsn, Never,
+    {&keys::ReceiveSystemEncoding, &Values::encoding, match("No", 1, 0), RegisteredDsn, Never,
      Never, nullptr, 0},
 };
 
@@ -182,7 +189,8 @@ constexpr bool wellFormed() {
     bool lineTaken[std::size(kSettings) + 1] = {};
     for (const Setting& s : kSettings) {
         const bool text = std::holds_alternative<std::string Values::*>(s.field);
-        if (text != (s.form != Match) || (s.form == Match) != (s.expected != nullptr)) {
+        if (text != (s.spelling.form != Match) ||
+            (s.spelling.form == Match) != (s.spelling.expected != nullptr)) {
             return false;
         }
         if ((s.shown != Never) != (s.label != nullptr) || s.line < 0 ||
@@ -236,13 +244,13 @@ std::string written(const Setting& s, const Values& v) {
     if (!holds(s.written, v)) {
         return {};
     }
-    switch (s.form) {
+    switch (s.spelling.form) {
         case Text:
             return textOf(s, v);
         case Number:
             return std::to_string(SetupModel::leadingNumber(textOf(s, v)));
         case Match:
-            return numberOf(s, v) == s.matched ? s.expected : "";
+            return numberOf(s, v) == s.spelling.matched ? s.spelling.expected : "";
     }
     return {};
 }
@@ -250,7 +258,7 @@ std::string written(const Setting& s, const Values& v) {
 // Whether two sets of values differ in this setting; a number counts, not
 // its spelling.
 bool differs(const Setting& s, const Values& a, const Values& b) {
-    switch (s.form) {
+    switch (s.spelling.form) {
         case Text:
             return textOf(s, a) != textOf(s, b);
         case Number:
@@ -294,12 +302,12 @@ void SetupModel::readStartValues(const std::string& attributes) {
             continue;
         }
         const std::string value = source.read(s.key->wide());
-        if (s.form == Match) {
-            const bool matched = equalsNoCase(value, s.expected);
+        if (s.spelling.form == Match) {
+            const bool matched = equalsNoCase(value, s.spelling.expected);
             if (matched || s.source != RegisteredDsn) {
-                setNumber(s, start_, matched ? s.matched : s.otherwise);
+                setNumber(s, start_, matched ? s.spelling.matched : s.spelling.otherwise);
             }
-        } else if (s.form == Text) {
+        } else if (s.spelling.form == Text) {
             start_.*std::get<std::string Values::*>(s.field) = value;
         } else if (!value.empty()) {
             start_.*std::get<std::string Values::*>(s.field) = std::to_string(leadingNumber(value));
