@@ -60,7 +60,7 @@ int alert(const MorvanexUiHost* host, const char* title, const char* message,
 
 int about(const MorvanexUiHost* host, const MorvanexAboutModel* model) {
     if (!MORVANEX_UI_COVERS(MorvanexAboutModel, model, context)) {
-        logToHost(host, "About window not shown: the driver's model is too old");
+        logToHost(host, "About window not shown: the driver's model is missing or too old");
         return MORVANEX_UI_NOT_SHOWN;
     }
     return guardedDialog(host, [=] {
@@ -71,7 +71,7 @@ int about(const MorvanexUiHost* host, const MorvanexAboutModel* model) {
 
 int login(const MorvanexUiHost* host, MorvanexLoginFields* fields) {
     if (!MORVANEX_UI_COVERS(MorvanexLoginFields, fields, keychain)) {
-        logToHost(host, "Login panel not shown: the driver's fields are too old");
+        logToHost(host, "Login panel not shown: the driver's fields are missing or too old");
         return MORVANEX_UI_NOT_SHOWN;
     }
     return guardedDialog(host, [=] {
