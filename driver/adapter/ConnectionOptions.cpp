@@ -4,6 +4,7 @@
 #include <iterator>
 #include <vector>
 
+#include "driver/adapter/DsnKey.h"
 #include "driver/core/ConnectionText.h"
 
 namespace {
@@ -24,34 +25,37 @@ struct ConnectionKeyRow {
     const char* sets;
 };
 
+namespace keys = dsn_keys;
 using enum KeySource;
 using enum ConnectionKey;
 
 // In ConnectionKey order.
 constexpr ConnectionKeyRow kConnectionKeys[] = {
-    {Dsn, L"DSN", NotRead, TextOnly, "the data source name"},
-    {DriverDsn, L"DriverDSN", DsnOnly, TextElseDsn, "the adapted DSN"},
-    {UseKeychain, L"UseKeychain", DsnOnly, TextElseDsn, "whether UserID is read"},
-    {UserId, L"UserID", DsnOnly, TextElseDsn, "the keychain user ID"},
-    {IncludeViews, L"IncludeViews", DsnOnly, TextElseDsn, "the include-views flag"},
-    {ReadOnly, L"ReadOnly", DsnOnly, TextElseDsn, "read-only access mode"},
-    {ParameterBinding, L"ParameterBinding", DsnOnly, NotRead, "parameter binding off"},
-    {AutoDetectEncoding, L"AutoDetectEncoding", DsnOnly, TextOnly, "the encoding decision"},
-    {MultiByteEncoding, L"MultiByteEncoding", DsnOnly, TextElseDsn, "send/receive names"},
-    {WideApi, L"WideAPI", DsnOnly, TextElseDsn, "wide mode"},
-    {UnicodeTextTypes, L"UnicodeTextTypes", DsnOnly, TextElseDsn, "Unicode text types"},
-    {SendSystemEncoding, L"SendSystemEncoding", DsnOnly, TextOnly, "send name UTF-8"},
-    {ReceiveSystemEncoding, L"ReceiveSystemEncoding", DsnOnly, TextOnly, "receive name UTF-8"},
-    {ReturnUnicode, L"ReturnUnicode", DsnOnly, TextOnly, "Unicode text types"},
-    {SetAppLocale, L"SetAppLocale", DsnOnly, TextOnly, "wide mode"},
-    {DatabaseEncoding, L"DatabaseEncoding", DsnOnly, TextElseDsn, "database encoding"},
-    {QueryLogOn, L"QueryLog_On", DsnOnly, TextElseDsn, "the query log"},
-    {QueryLogTime, L"QueryLogTime", DsnOnly, TextElseDsn, "the query-log threshold"},
-    {QueryLogFile, L"QueryLogFile", DsnOnly, TextElseDsn, "the query-log file"},
-    {Database, L"DATABASE", NotRead, DsnOnly, "the database name, when none is set"},
-    {Uid, L"UID", NotRead, TextOnly, "the user name"},
-    {Pwd, L"PWD", NotRead, TextOnly, "the password"},
-    {Redshift, L"Redshift", DsnOnly, TextElseDsn, "the MySQL face's Redshift flag"},
+    {Dsn, keys::Dsn.wide(), NotRead, TextOnly, "the data source name"},
+    {DriverDsn, keys::DriverDsn.wide(), DsnOnly, TextElseDsn, "the adapted DSN"},
+    {UseKeychain, keys::UseKeychain.wide(), DsnOnly, TextElseDsn, "whether UserID is read"},
+    {UserId, keys::UserId.wide(), DsnOnly, TextElseDsn, "the keychain user ID"},
+    {IncludeViews, keys::IncludeViews.wide(), DsnOnly, TextElseDsn, "the include-views flag"},
+    {ReadOnly, keys::ReadOnly.wide(), DsnOnly, TextElseDsn, "read-only access mode"},
+    {ParameterBinding, keys::ParameterBinding.wide(), DsnOnly, NotRead, "parameter binding off"},
+    {AutoDetectEncoding, keys::AutoDetectEncoding.wide(), DsnOnly, TextOnly,
+     "the encoding decision"},
+    {MultiByteEncoding, keys::MultiByteEncoding.wide(), DsnOnly, TextElseDsn, "send/receive names"},
+    {WideApi, keys::WideApi.wide(), DsnOnly, TextElseDsn, "wide mode"},
+    {UnicodeTextTypes, keys::UnicodeTextTypes.wide(), DsnOnly, TextElseDsn, "Unicode text types"},
+    {SendSystemEncoding, keys::SendSystemEncoding.wide(), DsnOnly, TextOnly, "send name UTF-8"},
+    {ReceiveSystemEncoding, keys::ReceiveSystemEncoding.wide(), DsnOnly, TextOnly,
+     "receive name UTF-8"},
+    {ReturnUnicode, keys::ReturnUnicode.wide(), DsnOnly, TextOnly, "Unicode text types"},
+    {SetAppLocale, keys::SetAppLocale.wide(), DsnOnly, TextOnly, "wide mode"},
+    {DatabaseEncoding, keys::DatabaseEncoding.wide(), DsnOnly, TextElseDsn, "database encoding"},
+    {QueryLogOn, keys::QueryLogOn.wide(), DsnOnly, TextElseDsn, "the query log"},
+    {QueryLogTime, keys::QueryLogTime.wide(), DsnOnly, TextElseDsn, "the query-log threshold"},
+    {QueryLogFile, keys::QueryLogFile.wide(), DsnOnly, TextElseDsn, "the query-log file"},
+    {Database, keys::Database.wide(), NotRead, DsnOnly, "the database name, when none is set"},
+    {Uid, keys::Uid.wide(), NotRead, TextOnly, "the user name"},
+    {Pwd, keys::Pwd.wide(), NotRead, TextOnly, "the password"},
+    {Redshift, keys::Redshift.wide(), DsnOnly, TextElseDsn, "the MySQL face's Redshift flag"},
 };
 static_assert(std::size(kConnectionKeys) == kConnectionKeyCount);
 

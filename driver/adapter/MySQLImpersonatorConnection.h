@@ -9,16 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "driver/adapter/AdaptedInfoTypes.h"
 #include "driver/adapter/MySQLBaseConnection.h"
 
 class Environment;
 class ODBCRepeaterConnection;
-
-// Private SQLGetInfo types: what really stands behind the MySQL face.
-inline constexpr SQLUSMALLINT INFO_ADAPTED_DRIVER_NAME = 566;
-inline constexpr SQLUSMALLINT INFO_ADAPTED_DRIVER_VERSION = 567;
-inline constexpr SQLUSMALLINT INFO_ADAPTED_DBMS_NAME = 568;
-inline constexpr SQLUSMALLINT INFO_ADAPTED_DBMS_VERSION = 569;
 
 // The connection behind every handle of the MySQL face. It answers about
 // itself as a MySQL server and hands the real work to an inner repeater

@@ -51,12 +51,14 @@ bool runAboutWindow() {
     AboutTraceSwitch traceSwitch;
     const std::string version = getBundleVersion(kDriverBundleIdentifier);
     const std::string logo = std::string(host.resourcesPath) + "/about_logo.png";
-    MorvanexAboutModel model{};
-    model.version = version.c_str();
-    model.logoPath = logo.c_str();
-    model.traceLine = &guarded<traceLine, void*, char*, size_t>;
-    model.clickLogo = &guarded<clickLogo, void*, uint32_t, char*, size_t, char*, size_t>;
-    model.context = &traceSwitch;
+    const MorvanexAboutModel model{
+        .size = sizeof(MorvanexAboutModel),
+        .version = version.c_str(),
+        .logoPath = logo.c_str(),
+        .traceLine = &guarded<traceLine, void*, char*, size_t>,
+        .clickLogo = &guarded<clickLogo, void*, uint32_t, char*, size_t, char*, size_t>,
+        .context = &traceSwitch,
+    };
     const int result = ui->about(&host, &model);
     if (result != 0) {
         SystemLog::notice("About window not shown: " + UiModule::resultName(result));

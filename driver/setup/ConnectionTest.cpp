@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "driver/adapter/MySQLImpersonatorConnection.h"
+#include "driver/adapter/AdaptedInfoTypes.h"
 #include "driver/core/ConnectionText.h"
 #include "driver/setup/LocalizedStrings.h"
 #include "driver/setup/MessageFormat.h"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/adapter/DsnKey.h"
 #include "driver/core/ConnectionText.h"
 #include "driver/core/Keychain.h"
 #include "driver/core/StringOutput.h"
@@ -88,8 +89,8 @@ void askUser(const LoginConnectionText& connection, const std::wstring& dsn, Log
                 storeKeychainPassword(kDriverShortName, wideToUtf8(dsn.c_str(), SQL_NTS),
                                       login.user, login.password, true);
             }
-            writeDsnValue(dsn, L"UseKeychain", keychain ? "Yes" : "");
-            writeDsnValue(dsn, L"UserID", keychain ? login.user : "");
+            writeDsnValue(dsn, dsn_keys::UseKeychain.wide(), keychain ? "Yes" : "");
+            writeDsnValue(dsn, dsn_keys::UserId.wide(), keychain ? login.user : "");
         }
     }
     explicit_bzero(password, sizeof password);
@@ -115,13 +116,14 @@ int LoginDialbox::run(wchar_t* text, std::size_t capacity) {
         return SQL_ERROR;
     }
     const LoginConnectionText connection = LoginConnectionText::fromWide(text, capacity);
-    const std::wstring dsn = widen(connection.value("DSN"));
+    const std::wstring dsn = widen(connection.value(dsn_keys::Dsn.narrow()));
     if (upper(dsnValue(dsn, L"Type")) == "SQLITE") {
         return SQL_SUCCESS;
     }
     Login login{connection.value("UID"), connection.value("PWD")};
-    if (!dsn.empty() && login.user.empty() && upper(dsnValue(dsn, L"UseKeychain")) == "YES") {
-        login.user = dsnValue(dsn, L"UserID");
+    if (!dsn.empty() && login.user.empty() &&
+        upper(dsnValue(dsn, dsn_keys::UseKeychain.wide())) == "YES") {
+        login.user = dsnValue(dsn, dsn_keys::UserId.wide());
         if (!login.user.empty()) {
             std::string stored;
             login.accepted =

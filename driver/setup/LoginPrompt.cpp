@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "driver/adapter/DsnKey.h"
 #include "driver/core/StringOutput.h"
 #include "driver/setup/LoginConnectionText.h"
 #include "driver/setup/UiModule.h"
@@ -19,7 +20,8 @@ int runLoginPrompt(const char* connectionText, char* userId, char* password, boo
         return 0;
     }
     const std::string dsn =
-        LoginConnectionText::fromUtf8(connectionText != nullptr ? connectionText : "").value("DSN");
+        LoginConnectionText::fromUtf8(connectionText != nullptr ? connectionText : "")
+            .value(dsn_keys::Dsn.narrow());
     const bool offered = offerKeychain && keychain != nullptr;
     // The module fills copies: the caller's buffers change only on OK.
     char user[kLoginFieldSize];
@@ -27,8 +29,16 @@ int runLoginPrompt(const char* connectionText, char* userId, char* password, boo
     copyTerminated(user, sizeof user, std::string_view(userId, strnlen(userId, kLoginFieldSize)));
     copyTerminated(secret, sizeof secret,
                    std::string_view(password, strnlen(password, kLoginFieldSize)));
-    MorvanexLoginFields fields{dsn.c_str(),   user,    sizeof user,         secret,
-                               sizeof secret, offered, offered && *keychain};
+    MorvanexLoginFields fields{
+        .size = sizeof(MorvanexLoginFields),
+        .dsn = dsn.c_str(),
+        .userId = user,
+        .userIdSize = sizeof user,
+        .password = secret,
+        .passwordSize = sizeof secret,
+        .offerKeychain = offered,
+        .keychain = offered && *keychain,
+    };
     const MorvanexUiHost host = UiModule::host();
     const int result = ui->login(&host, &fields);
     if (result == 1) {

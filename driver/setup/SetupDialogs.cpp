@@ -2,7 +2,7 @@
 
 #include "driver/setup/AlertPanel.h"
 #include "driver/setup/LocalizedStrings.h"
-#include "driver/setup/SetupWizardModel.h"
+#include "driver/setup/WizardModelBridge.h"
 #include "driver/setup/UiModule.h"
 #include "platform/SystemLog.h"
 
@@ -21,7 +21,7 @@ class ModuleDialogs final : public SetupDialogs {
             return Outcome::NotShown;
         }
         const MorvanexUiHost host = UiModule::host();
-        SetupWizardModel wizard(model, calls_);
+        WizardModelBridge wizard(model, calls_);
         const int result = ui->wizard(&host, &wizard.table());
         if (result == 1) {
             return Outcome::Accepted;

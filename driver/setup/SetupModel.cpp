@@ -5,8 +5,10 @@
 #include <climits>
 #include <cwctype>
 #include <iterator>
+#include <variant>
 #include <vector>
 
+#include "driver/adapter/DsnKey.h"
 #include "driver/core/ConnectionText.h"
 #include "driver/core/PlatformUtil.h"
 #include "driver/core/TextEncoding.h"
@@ -19,7 +21,6 @@
 namespace {
 
 constexpr std::string_view kForbiddenDsnCharacters = "!;*@()=[]\\{},?";
-constexpr int kDefaultQueryLogTime = 5000;
 // Room the installer gets for the names of the system DSNs.
 constexpr int kDsnNamesSize = 8192;
 // Wide characters read of one DSN value.
@@ -62,10 +63,6 @@ class StartValueSource {
         return wideToUtf8(value.data(), SQL_NTS);
     }
 
-    bool is(const SQLWCHAR* key, std::string_view expected) const {
-        return equalsNoCase(read(key), expected);
-    }
-
   private:
     const std::string& attributes_;
     std::vector<SQLWCHAR> wideDsn_;
@@ -101,6 +98,190 @@ std::string systemEncodingName() {
     return copyDefaultLocalizedString("System Encoding");
 }
 
+using Values = SetupModel::Values;
+using Field = std::variant<std::string Values::*, bool Values::*, int Values::*>;
+
+// How a setting's value is spelled in the DSN.
+enum class Form : std::uint8_t {
+    Text,    // as it stands
+    Number,  // the leading number of the field's text; empty keeps the default
+    Match,   // `expected` (ignoring case) means `matched`; written empty otherwise
+};
+
+struct Spelling {
+    Form form;
+    const char* expected = nullptr;
+    int matched = 0;
+    int otherwise = 0;
+};
+
+constexpr Spelling kText{Form::Text};
+constexpr Spelling kNumber{Form::Number};
+constexpr Spelling kYes{Form::Match, "Yes", 1, 0};
+
+constexpr Spelling match(const char* expected, int matched, int otherwise) {
+    return {Form::Match, expected, matched, otherwise};
+}
+
+// Where the opening value comes from.
+enum class Source : std::uint8_t {
+    Caller,         // the name the wizard was opened with
+    Any,            // the registered DSN or the attribute text
+    RegisteredDsn,  // a key of older DSNs: it only ever switches a setting on
+};
+
+// When the setting is written with its value (else empty) or shown.
+enum class When : std::uint8_t { Never, Always, ManualLanguage, NarrowApi, QueryLog };
+
+// One DSN setting of the wizard: what fills it, how it is written to the
+// attribute list and how the summary shows it.
+struct Setting {
+    const DsnKey* key;
+    Field field;
+    Spelling spelling;
+    Source source;
+    When written;
+    When shown;
+    const char* label;
+    int line;  // of the summary, which lists the query log's file first
+};
+
+namespace keys = dsn_keys;
+using enum Form;
+using enum Source;
+using enum When;
+
+// In the attribute list's order; the older keys last, read after the
+// settings they switch on.
+constexpr Setting kSettings[] = {
+    // key, field, spelling, source, written, shown, summary label, summary line
+    {&keys::Dsn, &Values::dsn, kText, Caller, Always, Always, "Data Source Name:", 1},
+    {&keys::Description, &Values::description, kText, Any, Always, Always, "Description:", 2},
+    {&keys::DriverDsn, &Values::adaptedDsn, kText, Any, Always, Always, "Adapted DSN:", 3},
+    {&keys::ReadOnly, &Values::readOnly, kYes, Any, Always, Always, "Data Source is Read-Only:", 4},
+    // "No" only when the wide API is off too: a reader takes WideAPI=Yes as
+    // auto-detect off.
+    {&keys::AutoDetectEncoding, &Values::autoDetect, match("No", 0, 1), Any, NarrowApi, Always,
+     "Auto-detect Language Settings:", 5},
+    {&keys::WideApi, &Values::wideApi, kYes, Any, ManualLanguage, ManualLanguage,
+     "Application Uses \"Wide\" API:", 6},
+    {&keys::UnicodeTextTypes, &Values::unicodeTypes, kYes, Any, ManualLanguage, ManualLanguage,
+     "Treat Text Types as Unicode:", 7},
+    {&keys::MultiByteEncoding, &Values::encoding, match("UTF-8", 1, 0), Any, ManualLanguage,
+     ManualLanguage, "Multi-Byte Encoding:", 8},
+    {&keys::QueryLogOn, &Values::queryLogOn, kYes, Any, Always, Always,
+     "Log Long Running Queries:", 9},
+    {&keys::QueryLogTime, &Values::queryLogTime, kNumber, Any, QueryLog, QueryLog,
+     "Query Log Time (ms):", 11},
+    {&keys::QueryLogFile, &Values::queryLogFile, kText, Any, QueryLog, QueryLog,
+     "Query Log File:", 10},
+    {&keys::SetAppLocale, &Values::wideApi, kYes, RegisteredDsn, Never, Never, nullptr, 0},
+    {&keys::ReturnUnicode, &Values::unicodeTypes, kYes, RegisteredDsn, Never, Never, nullptr, 0},
+    {&keys::SendSystemEncoding, &Values::encoding, match("No", 1, 0), RegisteredDsn, Never, Never,
+     nullptr, 0},
+    {&keys::ReceiveSystemEncoding, &Values::encoding, match("No", 1, 0), RegisteredDsn, Never,
+     Never, nullptr, 0},
+};
+
+// Texts are read as text or number, flags and the menu index by match; a
+// shown setting has a label and a line of its own.
+constexpr bool wellFormed() {
+    bool lineTaken[std::size(kSettings) + 1] = {};
+    for (const Setting& s : kSettings) {
+        const bool text = std::holds_alternative<std::string Values::*>(s.field);
+        if (text != (s.spelling.form != Match) ||
+            (s.spelling.form == Match) != (s.spelling.expected != nullptr)) {
+            return false;
+        }
+        if ((s.shown != Never) != (s.label != nullptr) || s.line < 0 ||
+            s.line > static_cast<int>(std::size(kSettings)) || (s.line != 0 && lineTaken[s.line])) {
+            return false;
+        }
+        lineTaken[s.line] = s.line != 0;
+    }
+    return true;
+}
+static_assert(wellFormed());
+
+bool holds(When when, const Values& v) {
+    switch (when) {
+        case Never:
+            return false;
+        case Always:
+            return true;
+        case ManualLanguage:
+            return !v.autoDetect;
+        case NarrowApi:
+            return !v.wideApi;
+        case QueryLog:
+            return v.queryLogOn;
+    }
+    return false;
+}
+
+const std::string& textOf(const Setting& s, const Values& v) {
+    return v.*std::get<std::string Values::*>(s.field);
+}
+
+// A flag or the menu index as a number.
+int numberOf(const Setting& s, const Values& v) {
+    if (const auto* flag = std::get_if<bool Values::*>(&s.field)) {
+        return v.**flag ? 1 : 0;
+    }
+    return v.*std::get<int Values::*>(s.field);
+}
+
+void setNumber(const Setting& s, Values& v, int number) {
+    if (const auto* flag = std::get_if<bool Values::*>(&s.field)) {
+        v.** flag = number != 0;
+    } else {
+        v.*std::get<int Values::*>(s.field) = number;
+    }
+}
+
+// The setting's value in the attribute list.
+std::string written(const Setting& s, const Values& v) {
+    if (!holds(s.written, v)) {
+        return {};
+    }
+    switch (s.spelling.form) {
+        case Text:
+            return textOf(s, v);
+        case Number:
+            return std::to_string(SetupModel::leadingNumber(textOf(s, v)));
+        case Match:
+            return numberOf(s, v) == s.spelling.matched ? s.spelling.expected : "";
+    }
+    return {};
+}
+
+// Whether two sets of values differ in this setting; a number counts, not
+// its spelling.
+bool differs(const Setting& s, const Values& a, const Values& b) {
+    switch (s.spelling.form) {
+        case Text:
+            return textOf(s, a) != textOf(s, b);
+        case Number:
+            return SetupModel::leadingNumber(textOf(s, a)) !=
+                   SetupModel::leadingNumber(textOf(s, b));
+        case Match:
+            return numberOf(s, a) != numberOf(s, b);
+    }
+    return false;
+}
+
+// The summary's value: texts as they stand, flags Yes or No, the encoding
+// as its menu item.
+std::string shownValue(const Setting& s, const Values& v) {
+    if (std::holds_alternative<std::string Values::*>(s.field)) {
+        return textOf(s, v);
+    }
+    if (std::holds_alternative<bool Values::*>(s.field)) {
+        return yesNo(numberOf(s, v) != 0);
+    }
+    return SetupModel::encodingsMenu().at(numberOf(s, v) == 1 ? 1 : 0);
+}
+
 }  // namespace
 
 SetupModel::SetupModel(std::optional<std::string> dsn, const std::string& attributes) {
@@ -116,25 +297,22 @@ SetupModel::SetupModel(std::optional<std::string> dsn, const std::string& attrib
 
 void SetupModel::readStartValues(const std::string& attributes) {
     const StartValueSource source(configuring_ ? start_.dsn : std::string(), attributes);
-    start_.description = source.read(L"Description");
-    start_.adaptedDsn = source.read(L"DriverDSN");
-    start_.readOnly = source.is(L"ReadOnly", "Yes");
-    start_.autoDetect = !source.is(L"AutoDetectEncoding", "No");
-    start_.wideApi = source.is(L"WideAPI", "Yes");
-    start_.unicodeTypes = source.is(L"UnicodeTextTypes", "Yes");
-    start_.encoding = source.is(L"MultiByteEncoding", "UTF-8") ? 1 : 0;
-    if (source.registered()) {
-        // Keys of older DSNs only ever switch a setting on.
-        start_.wideApi = start_.wideApi || source.is(L"SetAppLocale", "Yes");
-        start_.unicodeTypes = start_.unicodeTypes || source.is(L"ReturnUnicode", "Yes");
-        if (source.is(L"SendSystemEncoding", "No") || source.is(L"ReceiveSystemEncoding", "No")) {
-            start_.encoding = 1;
+    for (const Setting& s : kSettings) {
+        if (s.source == Caller || (s.source == RegisteredDsn && !source.registered())) {
+            continue;
+        }
+        const std::string value = source.read(s.key->wide());
+        if (s.spelling.form == Match) {
+            const bool matched = equalsNoCase(value, s.spelling.expected);
+            if (matched || s.source != RegisteredDsn) {
+                setNumber(s, start_, matched ? s.spelling.matched : s.spelling.otherwise);
+            }
+        } else if (s.spelling.form == Text) {
+            start_.*std::get<std::string Values::*>(s.field) = value;
+        } else if (!value.empty()) {
+            start_.*std::get<std::string Values::*>(s.field) = std::to_string(leadingNumber(value));
         }
     }
-    start_.queryLogOn = source.is(L"QueryLog_On", "Yes");
-    const std::string time = source.read(L"QueryLogTime");
-    start_.queryLogTime = std::to_string(time.empty() ? kDefaultQueryLogTime : leadingNumber(time));
-    start_.queryLogFile = source.read(L"QueryLogFile");
     if (start_.autoDetect && start_.wideApi) {
         start_.autoDetect = false;
     }
@@ -228,61 +406,31 @@ std::vector<std::string> SetupModel::encodingsMenu() {
 }
 
 std::string SetupModel::summary() const {
-    const auto line = [](std::string_view label, std::string_view value) {
-        return formatMessage("%@ %@\r\n", {copyDefaultLocalizedString(label), value});
-    };
+    std::vector<const Setting*> shown;
+    for (const Setting& s : kSettings) {
+        if (holds(s.shown, current_)) {
+            shown.push_back(&s);
+        }
+    }
+    std::ranges::sort(shown, {}, &Setting::line);
     std::string text = formatMessage("%@ %s\r\n", {copyDefaultLocalizedString("Vorlan Tarvex"),
                                                    getBundleVersion(kDriverBundleIdentifier)}) +
                        "\r\n";
-    text += line("Data Source Name:", current_.dsn);
-    text += line("Description:", current_.description);
-    text += line("Adapted DSN:", current_.adaptedDsn);
-    text += line("Data Source is Read-Only:", yesNo(current_.readOnly));
-    text += line("Auto-detect Language Settings:", yesNo(current_.autoDetect));
-    if (!current_.autoDetect) {
-        text += line("Application Uses \"Wide\" API:", yesNo(current_.wideApi));
-        text += line("Treat Text Types as Unicode:", yesNo(current_.unicodeTypes));
-        text += line("Multi-Byte Encoding:", current_.encoding == 1
-                                                 ? copyDefaultLocalizedString("UTF-8")
-                                                 : systemEncodingName());
-    }
-    text += line("Log Long Running Queries:", yesNo(current_.queryLogOn));
-    if (current_.queryLogOn) {
-        text += line("Query Log File:", current_.queryLogFile);
-        text += line("Query Log Time (ms):", current_.queryLogTime);
+    for (const Setting* s : shown) {
+        text += formatMessage("%@ %@\r\n",
+                              {copyDefaultLocalizedString(s->label), shownValue(*s, current_)});
     }
     return text;
 }
 
 std::optional<std::string> SetupModel::attributeList() {
-    const Values& v = current_;
-    const Values& s = start_;
-    const int logTime = leadingNumber(v.queryLogTime);
-    changed_ = changed_ || v.dsn != s.dsn || v.description != s.description ||
-               v.adaptedDsn != s.adaptedDsn || v.readOnly != s.readOnly ||
-               v.autoDetect != s.autoDetect || v.wideApi != s.wideApi ||
-               v.unicodeTypes != s.unicodeTypes || v.encoding != s.encoding ||
-               v.queryLogOn != s.queryLogOn || v.queryLogFile != s.queryLogFile ||
-               logTime != leadingNumber(s.queryLogTime);
-
-    const auto yes = [](bool on) { return on ? "Yes" : ""; };
-    const bool manual = !v.autoDetect;
-    const std::pair<const char*, std::string> items[] = {
-        {"DSN", v.dsn},
-        {"Description", v.description},
-        {"DriverDSN", v.adaptedDsn},
-        {"ReadOnly", yes(v.readOnly)},
-        {"AutoDetectEncoding", manual && !v.wideApi ? "No" : ""},
-        {"WideAPI", yes(manual && v.wideApi)},
-        {"UnicodeTextTypes", yes(manual && v.unicodeTypes)},
-        {"MultiByteEncoding", manual && v.encoding == 1 ? "UTF-8" : ""},
-        {"QueryLog_On", yes(v.queryLogOn)},
-        {"QueryLogTime", v.queryLogOn ? std::to_string(logTime) : ""},
-        {"QueryLogFile", v.queryLogOn ? v.queryLogFile : ""},
-    };
     std::string list;
-    for (const auto& [key, value] : items) {
-        list.append(key).append("=").append(value).push_back('\0');
+    for (const Setting& s : kSettings) {
+        if (s.written == Never) {
+            continue;
+        }
+        changed_ = changed_ || differs(s, current_, start_);
+        list.append(s.key->narrow()).append("=").append(written(s, current_)).push_back('\0');
     }
     list.push_back('\0');
     if (list.size() > kAttributeListSize) {

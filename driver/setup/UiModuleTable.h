@@ -6,11 +6,20 @@
 // needs (strings, preferences, secrets, the trace switch) stays in the
 // driver and reaches the module through the host table.
 //
-// Versioning: both tables begin with the ABI version and their own size.
-// Entries are only ever appended; a caller uses an entry only when the
-// other side's size covers it (morvanexUiHas). A change to an existing
-// entry raises MORVANEX_UI_ABI_VERSION, and the two sides then refuse each
-// other.
+// Versioning: the two top tables (MorvanexUiHost, MorvanexUiTable) begin
+// with the ABI version and their own size; the tables lent for one dialog
+// (MorvanexAboutModel, MorvanexLoginFields, MorvanexWizardModel) begin with
+// their size. Entries are only ever appended; a reader uses an entry only
+// when the filler's size covers it (MORVANEX_UI_COVERS, MORVANEX_UI_HAS). A
+// change to an existing entry raises MORVANEX_UI_ABI_VERSION, and the two
+// sides then refuse each other.
+//
+// Fixed records: MorvanexHttpRequest, MorvanexHttpReply,
+// MorvanexWizardValues, MorvanexWizardButtons and MorvanexWizardEncoding
+// carry no size, and several are written into memory the other side
+// allocated, where a writer cannot know how much exists. They never change:
+// a new field goes into a new record taken by a new, appended entry, so old
+// and new sides keep talking; changing one of them raises the ABI version.
 
 #include <stddef.h>
 #include <stdint.h>
@@ -19,7 +28,7 @@
 extern "C" {
 #endif
 
-#define MORVANEX_UI_ABI_VERSION 1u
+#define MORVANEX_UI_ABI_VERSION 2u
 #define MORVANEX_UI_ENTRY_NAME "morvanex_ui_table"
 
 // Results of a dialog that could not be shown at all (no display, refused
@@ -53,6 +62,7 @@ typedef struct MorvanexUiHost {
 
 // The about window's view of the trace switch, kept by the driver.
 typedef struct MorvanexAboutModel {
+    uint32_t size;
     const char* version;
     const char* logoPath;
     // The trace line into `out`; returns 0 when no trace is set (line and
@@ -69,6 +79,7 @@ typedef struct MorvanexAboutModel {
 // The login panel's fields: in on entry, out after OK. Buffers are UTF-8
 // of the given sizes and always terminated.
 typedef struct MorvanexLoginFields {
+    uint32_t size;
     const char* dsn;
     char* userId;
     size_t userIdSize;
@@ -126,6 +137,14 @@ typedef struct MorvanexWizardButtons {
     int lastPanel;
 } MorvanexWizardButtons;
 
+// The wizard's panels, in order.
+enum MorvanexWizardPanel {
+    MORVANEX_WIZARD_INTRODUCTION = 1,
+    MORVANEX_WIZARD_DATA_SOURCE = 2,
+    MORVANEX_WIZARD_DATABASE = 3,
+    MORVANEX_WIZARD_CONCLUSION = 4
+};
+
 typedef struct MorvanexWizardEncoding {
     int wideApiEnabled;
     int unicodeTypesEnabled;
@@ -145,7 +164,7 @@ typedef struct MorvanexWizardModel {
     void* context;
     void (*values)(void* context, MorvanexWizardValues* out);
     void (*setValues)(void* context, const MorvanexWizardValues* in);
-    // Panels are numbered 1 to 4.
+    // `panel` is a MorvanexWizardPanel.
     void (*buttons)(void* context, int panel, MorvanexWizardButtons* out);
     // 0 when the values keep the wizard on `panel` (an invalid DSN name).
     int (*mayLeave)(void* context, int panel);
@@ -196,11 +215,13 @@ typedef struct MorvanexUiTable {
 // The module's one export: its table when it speaks `abiVersion`, else null.
 typedef const MorvanexUiTable* (*MorvanexUiEntry)(uint32_t abiVersion);
 
-// True when `table` (of type Type) is large enough to hold `member` and
-// the entry is set.
-#define MORVANEX_UI_HAS(Type, table, member)                                                 \
-    ((table) != NULL && (table)->size >= offsetof(Type, member) + sizeof((table)->member) && \
-     (table)->member != NULL)
+// True when `table` (of type Type) is large enough to hold `member`.
+#define MORVANEX_UI_COVERS(Type, table, member) \
+    ((table) != NULL && (table)->size >= offsetof(Type, member) + sizeof((table)->member))
+
+// True when `table` holds `member` and the entry is set.
+#define MORVANEX_UI_HAS(Type, table, member) \
+    (MORVANEX_UI_COVERS(Type, table, member) && (table)->member != NULL)
 
 #ifdef __cplusplus
 }

@@ -105,16 +105,14 @@ TEST(ConnectionTest, ResultDeliveredOnlyWhileTheTicketLives) {
 
     // A receiver that went away before the worker ended gets nothing.
     ASSERT_TRUE(waitForThreadCount(threadsBefore));
-    fake_driver::holdConnect = true;
+    fake_driver::hold(true);
     fake_driver::frees = 0;
     std::atomic<int> late{0};
     auto dropped = ConnectionTest::start(fake_driver::calls, "DSN=a;",
                                          [&late](const ConnectionTestResult&) { ++late; });
     dropped.reset();
-    fake_driver::holdConnect = false;
-    for (int i = 0; i < 500 && fake_driver::frees < 2; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    fake_driver::hold(false);
+    EXPECT_TRUE(fake_driver::waitForFrees(2, std::chrono::seconds(5)));
     // The worker's last act is the delivery check: once its thread is gone,
     // nothing can arrive any more.
     EXPECT_TRUE(waitForThreadCount(threadsBefore));

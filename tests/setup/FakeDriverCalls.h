@@ -3,17 +3,17 @@
 // The driver calls of the wizard's connection test, answered from one
 // process-wide script: the connect's result and diagnostic, the connection
 // text it was given, and the disconnects and frees, counted across threads.
-// While `holdConnect` is set the connect waits.
+// While held (hold(true)) the connect waits.
 #include <sql.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "driver/setup/ConnectionTest.h"
 
@@ -23,7 +23,8 @@ inline std::mutex mutex;
 inline SQLRETURN connectResult = SQL_SUCCESS;
 inline std::string message;
 inline std::string connectedWith;
-inline std::atomic<bool> holdConnect{false};
+inline std::condition_variable changed;
+inline bool holdConnect = false;
 inline std::atomic<int> disconnects{0};
 inline std::atomic<int> frees{0};
 inline int handle;
@@ -37,6 +38,20 @@ inline void answer(SQLRETURN rc, std::string text = "") {
     connectedWith.clear();
     disconnects = 0;
     frees = 0;
+}
+
+inline void hold(bool on) {
+    {
+        std::lock_guard lock(mutex);
+        holdConnect = on;
+    }
+    changed.notify_all();
+}
+
+// Waits until the handles were freed `count` times; false after `timeout`.
+inline bool waitForFrees(int count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, timeout, [count] { return frees >= count; });
 }
 
 inline std::string connectionText() {
@@ -53,15 +68,10 @@ inline SQLRETURN setEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER) {
 }
 inline SQLRETURN connect(SQLHDBC, SQLHWND, SQLCHAR* text, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
                          SQLSMALLINT*, SQLUSMALLINT) {
-    SQLRETURN rc;
-    {
-        std::lock_guard lock(mutex);
-        connectedWith = reinterpret_cast<const char*>(text);
-        rc = connectResult;
-    }
-    while (holdConnect) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    std::unique_lock lock(mutex);
+    connectedWith = reinterpret_cast<const char*>(text);
+    const SQLRETURN rc = connectResult;
+    changed.wait(lock, [] { return !holdConnect; });
     return rc;
 }
 inline SQLRETURN diag(SQLSMALLINT, SQLHANDLE, SQLSMALLINT record, SQLCHAR* state, SQLINTEGER*,
@@ -86,7 +96,11 @@ inline SQLRETURN disconnect(SQLHDBC) {
     return SQL_SUCCESS;
 }
 inline SQLRETURN freeHandle(SQLSMALLINT, SQLHANDLE) {
-    ++frees;
+    {
+        std::lock_guard lock(mutex);
+        ++frees;
+    }
+    changed.notify_all();
     return SQL_SUCCESS;
 }
 

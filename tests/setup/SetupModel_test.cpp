@@ -5,6 +5,7 @@
 #include <clocale>
 #include <climits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/setup/SetupModel.h"
@@ -101,11 +102,12 @@ TEST_F(SetupModelTest, EncodingOptionsFollowTheBoxes) {
         bool wideEnabled, unicodeEnabled, encodingEnabled;
         bool wideAfter, unicodeAfter;
     };
+    // One case per rule: auto-detect clears and disables all three; without
+    // the wide API the Unicode box goes; Unicode text types fix the encoding.
     const Case cases[] = {
         {true, true, true, false, false, false, false, false},
         {false, false, true, true, false, true, false, false},
         {false, true, true, true, true, false, true, true},
-        {false, true, false, true, true, true, true, false},
     };
     for (const Case& c : cases) {
         SetupModel model(std::nullopt, "");
@@ -221,6 +223,45 @@ TEST_F(SetupModelTest, AttributeListItems) {
         EXPECT_EQ(items(*list), expected);
         EXPECT_EQ(list->substr(list->size() - 2), std::string(2, '\0'));
         EXPECT_TRUE(model.changed());
+    }
+}
+
+// What the wizard writes, read back as the attribute text of a new DSN,
+// opens the wizard with the same settings, which it hands back unchanged.
+TEST_F(SetupModelTest, AttributeListReadsBackAsTheSameSettings) {
+    struct Case {
+        bool readOnly, autoDetect, wideApi, unicodeTypes;
+        int encoding;
+        bool logOn;
+        std::string logTime, logFile;
+    };
+    const Case cases[] = {
+        {false, true, false, false, 0, false, "5000", ""},
+        {true, false, true, true, 1, true, "250", "/tmp/q.log"},
+        {false, false, false, false, 1, true, "0", "/q"},
+        {true, false, true, false, 0, false, "5000", ""},
+    };
+    for (const Case& c : cases) {
+        SetupModel written(std::nullopt, "");
+        SetupModel::Values& v = written.values();
+        v = {"Sales",        "Orders",   "pg",    c.readOnly, c.autoDetect, c.wideApi,
+             c.unicodeTypes, c.encoding, c.logOn, c.logTime,  c.logFile};
+        const std::optional<std::string> list = written.attributeList();
+        ASSERT_TRUE(list);
+        std::string text;
+        for (const std::string& item : items(*list)) {
+            text += item + ";";
+        }
+        SetupModel read(std::nullopt, text);
+        const SetupModel::Values& r = read.startValues();
+        EXPECT_EQ(
+            std::tie(r.description, r.adaptedDsn, r.readOnly, r.autoDetect, r.wideApi,
+                     r.unicodeTypes, r.encoding, r.queryLogOn, r.queryLogTime, r.queryLogFile),
+            std::tie(v.description, v.adaptedDsn, v.readOnly, v.autoDetect, v.wideApi,
+                     v.unicodeTypes, v.encoding, v.queryLogOn, v.queryLogTime, v.queryLogFile))
+            << text;
+        ASSERT_TRUE(read.attributeList());
+        EXPECT_FALSE(read.changed()) << text;
     }
 }
 

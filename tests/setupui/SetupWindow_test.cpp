@@ -392,7 +392,7 @@ TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
     };
     for (const Case& c : cases) {
         fake_driver::answer(SQL_SUCCESS);
-        fake_driver::holdConnect = c.holdUntilClosed;
+        fake_driver::hold(c.holdUntilClosed);
         QString shown;
         whenModal([&](QWidget* window) {
             click(window, "continueOrDoneButton");
@@ -423,10 +423,8 @@ TEST_F(SetupWindow, TestResultArrivesWhileShownAndIsDroppedOnceClosed) {
         });
         const SetupDialogResult result = runSetupDialog(*dialogs, "Kept", "");
         // The worker ends after the window is gone; its result goes nowhere.
-        fake_driver::holdConnect = false;
-        while (fake_driver::frees < 2) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        fake_driver::hold(false);
+        EXPECT_TRUE(fake_driver::waitForFrees(2, std::chrono::seconds(10)));
         QCoreApplication::processEvents();
         EXPECT_EQ(result.outcome, SetupDialogs::Outcome::Accepted);
         EXPECT_EQ(shown, c.shown);

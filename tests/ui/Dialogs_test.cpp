@@ -146,8 +146,14 @@ TEST(About, LogoClicksCarryTheirModifiersAndTheTraceLineFollows) {
     FakeSwitch fake;
     fake.sheetOnClick = 2;
     const std::string logoPath = std::string(MORVANEX_FORMS_DIR) + "/about_logo.png";
-    const MorvanexAboutModel model{"1.0.0", logoPath.c_str(), &FakeSwitch::traceLine,
-                                   &FakeSwitch::clickLogo, &fake};
+    const MorvanexAboutModel model{
+        .size = sizeof(MorvanexAboutModel),
+        .version = "1.0.0",
+        .logoPath = logoPath.c_str(),
+        .traceLine = &FakeSwitch::traceLine,
+        .clickLogo = &FakeSwitch::clickLogo,
+        .context = &fake,
+    };
     bool hiddenAtStart = false;
     bool shownAfterClick = false;
     QString sheetTitle;
@@ -201,8 +207,16 @@ TEST(Login, FieldsGoInAndComeOutOnOkOnly) {
         RecordingHost host;
         char user[256] = "last";
         char password[256] = "";
-        MorvanexLoginFields fields{"Sales ÄÖ",      user, sizeof user, password, sizeof password,
-                                   c.offerKeychain, 0};
+        MorvanexLoginFields fields{
+            .size = sizeof(MorvanexLoginFields),
+            .dsn = "Sales ÄÖ",
+            .userId = user,
+            .userIdSize = sizeof user,
+            .password = password,
+            .passwordSize = sizeof password,
+            .offerKeychain = c.offerKeychain,
+            .keychain = 0,
+        };
         bool keychainShown = false;
         whenModal([&](QWidget* dialog) {
             EXPECT_EQ(dialog->findChild<QLabel*>("dsnField")->text(), "Sales ÄÖ");
@@ -223,6 +237,36 @@ TEST(Login, FieldsGoInAndComeOutOnOkOnly) {
         EXPECT_EQ(fields.keychain, c.keychain);
         EXPECT_EQ(host.helpPages, std::vector<std::string>{"login"});
     }
+}
+
+// A table whose size does not reach the fields the module reads is
+// refused before any of them is touched.
+TEST(Tables, ShortTablesAreNotShown) {
+    const MorvanexUiTable* table = ui_test::moduleTable();
+    RecordingHost host;
+    char user[8] = "kept";
+    MorvanexLoginFields login{
+        .size = offsetof(MorvanexLoginFields, keychain),
+        .dsn = "Sales",
+        .userId = user,
+        .userIdSize = sizeof user,
+        .password = nullptr,
+        .passwordSize = 0,
+        .offerKeychain = 0,
+        .keychain = 0,
+    };
+    EXPECT_EQ(table->login(&host.host, &login), MORVANEX_UI_NOT_SHOWN);
+    EXPECT_STREQ(user, "kept");
+    const MorvanexAboutModel about{
+        .size = offsetof(MorvanexAboutModel, context),
+        .version = "1",
+        .logoPath = nullptr,
+        .traceLine = nullptr,
+        .clickLogo = nullptr,
+        .context = nullptr,
+    };
+    EXPECT_EQ(table->about(&host.host, &about), MORVANEX_UI_NOT_SHOWN);
+    EXPECT_EQ(host.log.size(), 2u);
 }
 
 }  // namespace

@@ -28,7 +28,9 @@ constexpr const char* kPanelTitles[] = {
     "Enter the database information",
     "Conclusion",
 };
-constexpr int kPanelCount = 4;
+constexpr int kFirstPanel = MORVANEX_WIZARD_INTRODUCTION;
+constexpr int kLastPanel = MORVANEX_WIZARD_CONCLUSION;
+static_assert(std::size(kPanelTitles) == kLastPanel - kFirstPanel + 1);
 
 QString utf8(const char* text) {
     return QString::fromUtf8(text != nullptr ? text : "");
@@ -171,7 +173,7 @@ void SetupControllerMORVANEX::awakeFromNib() {
     }
     activeDot_ = picture(host_, "active_dot");
     deselectedDot_ = picture(host_, "deselected_dot");
-    displayPanel(1);
+    displayPanel(kFirstPanel);
 }
 
 void SetupControllerMORVANEX::setFields() {
@@ -233,28 +235,30 @@ void SetupControllerMORVANEX::showLanguageValues() {
 }
 
 void SetupControllerMORVANEX::displayPanel(int n) {
-    if (currentPanelID_ >= 1) {
+    // Leaving any panel asks the model; only the data source panel can refuse.
+    if (currentPanelID_ >= kFirstPanel) {
         pushValues();
         if (model_->mayLeave(model_->context, currentPanelID_) == 0) {
             showAlert(form_.localize(QStringLiteral("The DSN name you have entered is invalid.")));
             return;
         }
     }
-    if (n == currentPanelID_ || n < 1 || n > kPanelCount) {
+    if (n == currentPanelID_ || n < kFirstPanel || n > kLastPanel) {
         return;
     }
-    if (currentPanelID_ >= 1) {
-        dots_[currentPanelID_ - 1]->setPixmap(deselectedDot_);
+    if (currentPanelID_ >= kFirstPanel) {
+        dots_[currentPanelID_ - kFirstPanel]->setPixmap(deselectedDot_);
     }
-    panel_->setCurrentWidget(panels_[n - 1]);
-    dots_[n - 1]->setPixmap(activeDot_);
-    panelTitle_->setText(form_.localize(QLatin1String(kPanelTitles[n - 1])));
-    if (n == 2) {
+    const auto at = static_cast<std::size_t>(n - kFirstPanel);
+    panel_->setCurrentWidget(panels_[at]);
+    dots_[at]->setPixmap(activeDot_);
+    panelTitle_->setText(form_.localize(QLatin1String(kPanelTitles[at])));
+    if (n == MORVANEX_WIZARD_DATA_SOURCE) {
         dsnName_->setFocus();
     }
     currentPanelID_ = n;
     showButtons();
-    if (n == kPanelCount) {
+    if (n == kLastPanel) {
         displaySummary();
     }
 }
@@ -289,7 +293,7 @@ void SetupControllerMORVANEX::cancel() {
 }
 
 void SetupControllerMORVANEX::clickContinueOrDone() {
-    if (currentPanelID_ < kPanelCount) {
+    if (currentPanelID_ < kLastPanel) {
         displayPanel(currentPanelID_ + 1);
         return;
     }
@@ -303,8 +307,8 @@ void SetupControllerMORVANEX::previous() {
 }
 
 void SetupControllerMORVANEX::clickFinishOrTest() {
-    if (currentPanelID_ < kPanelCount) {
-        displayPanel(kPanelCount);
+    if (currentPanelID_ < kLastPanel) {
+        displayPanel(kLastPanel);
     } else {
         runTest();
     }

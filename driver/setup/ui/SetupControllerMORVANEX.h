@@ -36,6 +36,9 @@ class SetupControllerMORVANEX : public QObject {
     int runModal();
 
   private:
+    static constexpr std::size_t kPanelCount =
+        MORVANEX_WIZARD_CONCLUSION - MORVANEX_WIZARD_INTRODUCTION + 1;
+
     void awakeFromNib();
     void setFields();
     void bindActions();
@@ -72,10 +75,10 @@ class SetupControllerMORVANEX : public QObject {
     FormLoader form_;
     QDialog* theWindow_ = nullptr;
     QLabel* imageView_ = nullptr;
-    std::array<QLabel*, 4> dots_{};
+    std::array<QLabel*, kPanelCount> dots_{};
     QLabel* panelTitle_ = nullptr;
     QStackedWidget* panel_ = nullptr;
-    std::array<QWidget*, 4> panels_{};
+    std::array<QWidget*, kPanelCount> panels_{};
     QDialog* advancedLanguageSheet_ = nullptr;
     QDialog* testResultsSheet_ = nullptr;
     QPushButton* cancelButton_ = nullptr;

@@ -59,6 +59,10 @@ int alert(const MorvanexUiHost* host, const char* title, const char* message,
 }
 
 int about(const MorvanexUiHost* host, const MorvanexAboutModel* model) {
+    if (!MORVANEX_UI_COVERS(MorvanexAboutModel, model, context)) {
+        logToHost(host, "About window not shown: the driver's model is missing or too old");
+        return MORVANEX_UI_NOT_SHOWN;
+    }
     return guardedDialog(host, [=] {
         AboutControllerMORVANEX controller(host, model);
         return controller.beginModalForAboutWindow();
@@ -66,7 +70,8 @@ int about(const MorvanexUiHost* host, const MorvanexAboutModel* model) {
 }
 
 int login(const MorvanexUiHost* host, MorvanexLoginFields* fields) {
-    if (fields == nullptr) {
+    if (!MORVANEX_UI_COVERS(MorvanexLoginFields, fields, keychain)) {
+        logToHost(host, "Login panel not shown: the driver's fields are missing or too old");
         return MORVANEX_UI_NOT_SHOWN;
     }
     return guardedDialog(host, [=] {
@@ -110,14 +115,14 @@ int httpPost(const MorvanexUiHost*, const MorvanexHttpRequest* request, Morvanex
 }
 
 const MorvanexUiTable kTable = {
-    MORVANEX_UI_ABI_VERSION,
-    sizeof(MorvanexUiTable),
-    &alert,
-    &about,
-    &login,
-    &httpPost,
-    &CurlTransport::freeReply,
-    &wizard,
+    .abiVersion = MORVANEX_UI_ABI_VERSION,
+    .size = sizeof(MorvanexUiTable),
+    .alert = &alert,
+    .about = &about,
+    .login = &login,
+    .httpPost = &httpPost,
+    .freeReply = &CurlTransport::freeReply,
+    .wizard = &wizard,
 };
 
 }  // namespace

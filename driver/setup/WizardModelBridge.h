@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/setup/ConnectionTest.h"
 #include "driver/setup/SetupModel.h"
@@ -11,18 +12,18 @@
 // MorvanexWizardModel. Lives for one wizard run; a connection test still
 // running when it goes keeps its own copy of what it uses, and its result
 // is dropped.
-class SetupWizardModel {
+class WizardModelBridge {
   public:
-    SetupWizardModel(SetupModel& model, const DriverCalls& calls);
-    ~SetupWizardModel();
-    SetupWizardModel(const SetupWizardModel&) = delete;
-    SetupWizardModel& operator=(const SetupWizardModel&) = delete;
+    WizardModelBridge(SetupModel& model, const DriverCalls& calls);
+    ~WizardModelBridge();
+    WizardModelBridge(const WizardModelBridge&) = delete;
+    WizardModelBridge& operator=(const WizardModelBridge&) = delete;
 
     const MorvanexWizardModel& table() const { return table_; }
 
   private:
-    static SetupWizardModel& self(void* context) {
-        return *static_cast<SetupWizardModel*>(context);
+    static WizardModelBridge& self(void* context) {
+        return *static_cast<WizardModelBridge*>(context);
     }
 
     static void values(void* context, MorvanexWizardValues* out);
@@ -47,7 +48,7 @@ class SetupWizardModel {
 
     SetupModel& model_;
     DriverCalls calls_;
-    MorvanexWizardModel table_{};
+    MorvanexWizardModel table_;
     std::vector<std::string> encodings_;
     // Texts handed out, valid until the next call.
     std::string text_;

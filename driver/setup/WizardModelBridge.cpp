@@ -1,4 +1,4 @@
-#include "driver/setup/SetupWizardModel.h"
+#include "driver/setup/WizardModelBridge.h"
 
 #include <optional>
 
@@ -47,6 +47,15 @@ void deliverResult(MorvanexTestDelivery deliver, void* receiver,
     }
 }
 
+// The module names the model's panels.
+constexpr bool samePanel(SetupModel::Panel panel, MorvanexWizardPanel named) {
+    return static_cast<int>(panel) == static_cast<int>(named);
+}
+static_assert(samePanel(SetupModel::Introduction, MORVANEX_WIZARD_INTRODUCTION) &&
+              samePanel(SetupModel::DataSource, MORVANEX_WIZARD_DATA_SOURCE) &&
+              samePanel(SetupModel::Database, MORVANEX_WIZARD_DATABASE) &&
+              samePanel(SetupModel::Conclusion, MORVANEX_WIZARD_CONCLUSION));
+
 SetupModel::Panel panelOf(int panel) {
     return panel >= SetupModel::Introduction && panel <= SetupModel::Conclusion
                ? static_cast<SetupModel::Panel>(panel)
@@ -55,43 +64,53 @@ SetupModel::Panel panelOf(int panel) {
 
 }  // namespace
 
-SetupWizardModel::SetupWizardModel(SetupModel& model, const DriverCalls& calls)
-    : model_(model), calls_(calls), encodings_(SetupModel::encodingsMenu()) {
-    table_.size = sizeof table_;
-    table_.context = this;
-    table_.values = &values;
-    table_.setValues = &setValues;
-    table_.buttons = &buttons;
-    table_.mayLeave = &mayLeave;
-    table_.encodingOptions = &encodingOptions;
-    table_.queryLogOptionsEnabled = &queryLogOptionsEnabled;
-    table_.restoreLanguageSettings = &restoreLanguageSettings;
-    table_.adaptedDsnName = &adaptedDsnName;
-    table_.encodingName = &encodingName;
-    table_.summary = &summary;
-    table_.testStartText = &testStartText;
-    table_.startTest = &startTest;
-    table_.cancelTest = &cancelTest;
-    table_.about = &about;
-    table_.checkUpdates = &checkUpdates;
-}
+WizardModelBridge::WizardModelBridge(SetupModel& model, const DriverCalls& calls)
+    : model_(model),
+      calls_(calls),
+      table_{
+          .size = sizeof(MorvanexWizardModel),
+          .context = this,
+          .values = &values,
+          .setValues = &setValues,
+          .buttons = &buttons,
+          .mayLeave = &mayLeave,
+          .encodingOptions = &encodingOptions,
+          .queryLogOptionsEnabled = &queryLogOptionsEnabled,
+          .restoreLanguageSettings = &restoreLanguageSettings,
+          .adaptedDsnName = &adaptedDsnName,
+          .encodingName = &encodingName,
+          .summary = &summary,
+          .testStartText = &testStartText,
+          .startTest = &startTest,
+          .cancelTest = &cancelTest,
+          .about = &about,
+          .checkUpdates = &checkUpdates,
+      },
+      encodings_(SetupModel::encodingsMenu()) {}
 
-SetupWizardModel::~SetupWizardModel() = default;
+WizardModelBridge::~WizardModelBridge() = default;
 
-void SetupWizardModel::values(void* context, MorvanexWizardValues* out) {
+void WizardModelBridge::values(void* context, MorvanexWizardValues* out) {
     if (out == nullptr) {
         return;
     }
     const SetupModel::Values& v = self(context).model_.values();
-    *out = MorvanexWizardValues{v.dsn.c_str(),         v.description.c_str(),
-                                v.adaptedDsn.c_str(),  v.readOnly,
-                                v.autoDetect,          v.wideApi,
-                                v.unicodeTypes,        v.encoding,
-                                v.queryLogOn,          v.queryLogTime.c_str(),
-                                v.queryLogFile.c_str()};
+    *out = MorvanexWizardValues{
+        .dsn = v.dsn.c_str(),
+        .description = v.description.c_str(),
+        .adaptedDsn = v.adaptedDsn.c_str(),
+        .readOnly = v.readOnly,
+        .autoDetect = v.autoDetect,
+        .wideApi = v.wideApi,
+        .unicodeTypes = v.unicodeTypes,
+        .encoding = v.encoding,
+        .queryLogOn = v.queryLogOn,
+        .queryLogTime = v.queryLogTime.c_str(),
+        .queryLogFile = v.queryLogFile.c_str(),
+    };
 }
 
-void SetupWizardModel::setValues(void* context, const MorvanexWizardValues* in) {
+void WizardModelBridge::setValues(void* context, const MorvanexWizardValues* in) {
     if (in == nullptr) {
         return;
     }
@@ -113,68 +132,77 @@ void SetupWizardModel::setValues(void* context, const MorvanexWizardValues* in) 
     });
 }
 
-void SetupWizardModel::buttons(void* context, int panel, MorvanexWizardButtons* out) {
+void WizardModelBridge::buttons(void* context, int panel, MorvanexWizardButtons* out) {
     if (out == nullptr) {
         return;
     }
     const SetupModel::Buttons b = self(context).model_.buttons(panelOf(panel));
-    *out = MorvanexWizardButtons{b.previous, b.continueOrDone, b.finishOrTest, b.lastPanel};
+    *out = MorvanexWizardButtons{
+        .previous = b.previous,
+        .continueOrDone = b.continueOrDone,
+        .finishOrTest = b.finishOrTest,
+        .lastPanel = b.lastPanel,
+    };
 }
 
-int SetupWizardModel::mayLeave(void* context, int panel) {
+int WizardModelBridge::mayLeave(void* context, int panel) {
     return self(context).model_.mayLeave(panelOf(panel)) ? 1 : 0;
 }
 
-void SetupWizardModel::encodingOptions(void* context, MorvanexWizardEncoding* out) {
+void WizardModelBridge::encodingOptions(void* context, MorvanexWizardEncoding* out) {
     const SetupModel::EncodingOptions e = self(context).model_.updateEncodingOptions();
     if (out != nullptr) {
-        *out = MorvanexWizardEncoding{e.wideApiEnabled, e.unicodeTypesEnabled, e.encodingEnabled};
+        *out = MorvanexWizardEncoding{
+            .wideApiEnabled = e.wideApiEnabled,
+            .unicodeTypesEnabled = e.unicodeTypesEnabled,
+            .encodingEnabled = e.encodingEnabled,
+        };
     }
 }
 
-int SetupWizardModel::queryLogOptionsEnabled(void* context) {
+int WizardModelBridge::queryLogOptionsEnabled(void* context) {
     return self(context).model_.queryLogOptionsEnabled() ? 1 : 0;
 }
 
-void SetupWizardModel::restoreLanguageSettings(void* context) {
+void WizardModelBridge::restoreLanguageSettings(void* context) {
     self(context).model_.restoreLanguageSettings();
 }
 
-const char* SetupWizardModel::adaptedDsnName(void* context, size_t index) {
+const char* WizardModelBridge::adaptedDsnName(void* context, size_t index) {
     const std::vector<std::string>& names = self(context).model_.adaptedDsnList();
     return index < names.size() ? names[index].c_str() : nullptr;
 }
 
-const char* SetupWizardModel::encodingName(void* context, size_t index) {
+const char* WizardModelBridge::encodingName(void* context, size_t index) {
     const std::vector<std::string>& names = self(context).encodings_;
     return index < names.size() ? names[index].c_str() : nullptr;
 }
 
-const char* SetupWizardModel::summary(void* context) {
-    SetupWizardModel& wizard = self(context);
+const char* WizardModelBridge::summary(void* context) {
+    WizardModelBridge& wizard = self(context);
     return guarded("the summary", "", [&] {
         wizard.text_ = wizard.model_.summary();
         return wizard.text_.c_str();
     });
 }
 
-const char* SetupWizardModel::testStartText(void* context) {
-    SetupWizardModel& wizard = self(context);
+const char* WizardModelBridge::testStartText(void* context) {
+    WizardModelBridge& wizard = self(context);
     return guarded("the test's text", "", [&] {
         wizard.text_ = ConnectionTest::startText(wizard.model_.values().adaptedDsn);
         return wizard.text_.c_str();
     });
 }
 
-int SetupWizardModel::startTest(void* context, const char* userId, const char* password,
-                                MorvanexTestDelivery deliver, void* receiver, const char** text) {
-    SetupWizardModel& wizard = self(context);
+int WizardModelBridge::startTest(void* context, const char* userId, const char* password,
+                                 MorvanexTestDelivery deliver, void* receiver, const char** text) {
+    WizardModelBridge& wizard = self(context);
     return guarded("the connection test", 0,
                    [&] { return wizard.beginTest(userId, password, deliver, receiver, text); });
 }
 
-int SetupWizardModel::beginTest(const char* userId, const char* password,
-                                MorvanexTestDelivery deliver, void* receiver, const char** text) {
+int WizardModelBridge::beginTest(const char* userId, const char* password,
+                                 MorvanexTestDelivery deliver, void* receiver, const char** text) {
     static const char* const kNone = "";
     if (text != nullptr) {
         *text = kNone;
@@ -208,14 +236,14 @@ int SetupWizardModel::beginTest(const char* userId, const char* password,
     return 1;
 }
 
-void SetupWizardModel::cancelTest(void* context) {
+void WizardModelBridge::cancelTest(void* context) {
     self(context).test_.reset();
 }
 
-void SetupWizardModel::about(void*) {
+void WizardModelBridge::about(void*) {
     guardedVoid("the about window", [] { runAboutWindow(); });
 }
 
-void SetupWizardModel::checkUpdates(void*) {
+void WizardModelBridge::checkUpdates(void*) {
     guardedVoid("the update check", [] { checkForUpdates(); });
 }
