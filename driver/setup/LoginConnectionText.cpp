@@ -3,15 +3,10 @@
 #include <algorithm>
 
 #include "driver/core/TextEncoding.h"
+#include "platform/AsciiCase.h"
 #include "platform/NulList.h"
 
 namespace {
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 std::wstring_view boundedStretch(const wchar_t* text, std::size_t capacity) {
     std::size_t n = 0;
@@ -66,7 +61,7 @@ void LoginConnectionText::addItem(std::string_view text) {
 
 std::string LoginConnectionText::value(std::string_view key) const {
     for (const ConnectionItems::Item& item : items_) {
-        if (equalsNoCase(item.key, key)) {
+        if (equalsIgnoringAsciiCase(item.key, key)) {
             return item.value.value_or("");
         }
     }
@@ -76,9 +71,9 @@ std::string LoginConnectionText::value(std::string_view key) const {
 std::string LoginConnectionText::normalised(const std::vector<std::string_view>& leaveOut) const {
     std::string out;
     for (const ConnectionItems::Item& item : items_) {
-        const bool dropped =
-            std::any_of(leaveOut.begin(), leaveOut.end(),
-                        [&](std::string_view key) { return equalsNoCase(item.key, key); });
+        const bool dropped = std::any_of(
+            leaveOut.begin(), leaveOut.end(),
+            [&](std::string_view key) { return equalsIgnoringAsciiCase(item.key, key); });
         if (!dropped) {
             out.append(item.text).push_back(';');
         }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/adapter/DsnKey.h"
+#include "platform/AsciiCase.h"
 #include "driver/core/ConnectionText.h"
 #include "driver/core/PlatformUtil.h"
 #include "driver/core/TextEncoding.h"
@@ -25,13 +26,6 @@ constexpr std::string_view kForbiddenDsnCharacters = "!;*@()=[]\\{},?";
 constexpr int kDsnNamesSize = 8192;
 // Wide characters read of one DSN value.
 constexpr int kDsnValueChars = 4096;
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
 
 // Reads the opening values either from a registered DSN or from the
 // caller's attribute text.
@@ -303,7 +297,7 @@ void SetupModel::readStartValues(const std::string& attributes) {
         }
         const std::string value = source.read(s.key->wide());
         if (s.spelling.form == Match) {
-            const bool matched = equalsNoCase(value, s.spelling.expected);
+            const bool matched = equalsIgnoringAsciiCase(value, s.spelling.expected);
             if (matched || s.source != RegisteredDsn) {
                 setNumber(s, start_, matched ? s.spelling.matched : s.spelling.otherwise);
             }
@@ -384,7 +378,7 @@ void SetupModel::sortNames(std::vector<std::string>& names) {
     const auto upper = [](const std::string& name) {
         std::string out(name);
         for (char& c : out) {
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            c = upperAscii(c);
         }
         return out;
     };
