@@ -25,6 +25,16 @@ int guardedDialog(const MorvanexUiHost* host, const std::function<int()>& dialog
     }
 }
 
+// A dialog over a table the driver lent: shown only when the table is whole.
+int dialogOver(const MorvanexUiHost* host, bool whole, const char* refusal,
+               const std::function<int()>& dialog) {
+    if (!whole) {
+        logToHost(host, refusal);
+        return MORVANEX_UI_NOT_SHOWN;
+    }
+    return guardedDialog(host, dialog);
+}
+
 void copyField(const QString& text, char* out, size_t size) {
     if (out == nullptr || size == 0) {
         return;
@@ -59,51 +69,43 @@ int alert(const MorvanexUiHost* host, const char* title, const char* message,
 }
 
 int about(const MorvanexUiHost* host, const MorvanexAboutModel* model) {
-    if (!MORVANEX_UI_COVERS(MorvanexAboutModel, model, context)) {
-        logToHost(host, "About window not shown: the driver's model is missing or too old");
-        return MORVANEX_UI_NOT_SHOWN;
-    }
-    return guardedDialog(host, [=] {
-        AboutControllerMORVANEX controller(host, model);
-        return controller.beginModalForAboutWindow();
-    });
+    return dialogOver(host, MORVANEX_UI_COVERS(MorvanexAboutModel, model, context),
+                      "About window not shown: the driver's model is missing or too old", [=] {
+                          AboutControllerMORVANEX controller(host, model);
+                          return controller.beginModalForAboutWindow();
+                      });
 }
 
 int login(const MorvanexUiHost* host, MorvanexLoginFields* fields) {
-    if (!MORVANEX_UI_COVERS(MorvanexLoginFields, fields, keychain)) {
-        logToHost(host, "Login panel not shown: the driver's fields are missing or too old");
-        return MORVANEX_UI_NOT_SHOWN;
-    }
-    return guardedDialog(host, [=] {
-        CocoaLoginMORVANEX panel(host);
-        if (!panel.loaded()) {
-            return MORVANEX_UI_NOT_SHOWN;
-        }
-        panel.setDSN(QString::fromUtf8(fields->dsn != nullptr ? fields->dsn : ""));
-        panel.setUserID(QString::fromUtf8(fields->userId));
-        panel.setPassword(QString::fromUtf8(fields->password));
-        panel.showKeychain(fields->offerKeychain != 0);
-        panel.setKeychain(fields->offerKeychain != 0 && fields->keychain != 0);
-        panel.beginModalForLoginWindow();
-        if (!panel.getIsAccepted()) {
-            return 0;
-        }
-        copyField(panel.getUserID(), fields->userId, fields->userIdSize);
-        copyField(panel.getPassword(), fields->password, fields->passwordSize);
-        fields->keychain = fields->offerKeychain != 0 && panel.getKeychain() ? 1 : 0;
-        return 1;
-    });
+    return dialogOver(
+        host, MORVANEX_UI_COVERS(MorvanexLoginFields, fields, keychain),
+        "Login panel not shown: the driver's fields are missing or too old", [=] {
+            CocoaLoginMORVANEX panel(host);
+            if (!panel.loaded()) {
+                return MORVANEX_UI_NOT_SHOWN;
+            }
+            panel.setDSN(QString::fromUtf8(fields->dsn != nullptr ? fields->dsn : ""));
+            panel.setUserID(QString::fromUtf8(fields->userId));
+            panel.setPassword(QString::fromUtf8(fields->password));
+            panel.showKeychain(fields->offerKeychain != 0);
+            panel.setKeychain(fields->offerKeychain != 0 && fields->keychain != 0);
+            panel.beginModalForLoginWindow();
+            if (!panel.getIsAccepted()) {
+                return 0;
+            }
+            copyField(panel.getUserID(), fields->userId, fields->userIdSize);
+            copyField(panel.getPassword(), fields->password, fields->passwordSize);
+            fields->keychain = fields->offerKeychain != 0 && panel.getKeychain() ? 1 : 0;
+            return 1;
+        });
 }
 
 int wizard(const MorvanexUiHost* host, const MorvanexWizardModel* model) {
-    if (!MORVANEX_UI_HAS(MorvanexWizardModel, model, checkUpdates)) {
-        logToHost(host, "DSN wizard not shown: the driver's model is too old");
-        return MORVANEX_UI_NOT_SHOWN;
-    }
-    return guardedDialog(host, [=] {
-        SetupControllerMORVANEX controller(host, model);
-        return controller.runModal();
-    });
+    return dialogOver(host, MORVANEX_UI_HAS(MorvanexWizardModel, model, checkUpdates),
+                      "DSN wizard not shown: the driver's model is too old", [=] {
+                          SetupControllerMORVANEX controller(host, model);
+                          return controller.runModal();
+                      });
 }
 
 int httpPost(const MorvanexUiHost*, const MorvanexHttpRequest* request, MorvanexHttpReply* reply) {
