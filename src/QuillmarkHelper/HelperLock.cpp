@@ -13,12 +13,13 @@ namespace {
 
 constexpr int kRetryMs = 10;
 
-// Our own regular file, not writable by anyone else: a lock that another
-// user could open would let them stall every request.
+// Our own regular file that nobody else may open: flock needs only a
+// descriptor, so a lock another user could even read would let them stall
+// every request.
 bool isPrivateFile(int fd) {
     struct stat info {};
     return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
-           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+           (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 }
 
 }  // namespace

@@ -56,4 +56,13 @@ expect_eq "overrun" "$(send as_root "$(xml_request Request Add Type System \
 sleep 1
 expect_eq "helper processes after an overrun" "$(helper_descendants)" 0
 expect_eq "file after an overrun" "$(cat "$sys")" "$before"
+helper_stop
+
+# A lock file others may read could be held by them (flock needs only a
+# descriptor): refused, and nothing is written.
+chmod 644 "$WORLD/helper.lock"
+helper_start
+expect_eq "lock others may open" "$(send as_admin "$(xml_request Request Add Type System \
+  ConnectionString 'DSN=Open;' Driver 'Vorlan Tarvex' Path '')")" "ERROR 5366"
+expect_eq "file with a shared lock" "$(cat "$sys")" "$before"
 echo PASS
