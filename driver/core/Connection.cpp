@@ -1,7 +1,6 @@
 #include "driver/core/Connection.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -21,47 +20,26 @@
 #include "driver/core/PlatformUtil.h"
 #include "driver/core/StringOutput.h"
 #include "driver/core/TextEncoding.h"
+#include "platform/OwnAppendFile.h"
+#include "platform/UniqueFd.h"
 
 namespace {
 
-// A file descriptor closed when it goes out of scope.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 // Where a log file may be: a folder of the user's choosing, or a folder
-// that every user shares (/tmp), where a planted link or someone else's
-// file must not receive our lines.
+// that every user shares (/tmp), where a planted link, FIFO or someone
+// else's file must not receive our lines.
 enum class LogFolder { Own, Shared };
 
 // Appends one composed line in a single write, so that lines from other
 // threads or processes do not interleave. Failures are silent: the logs
 // must never disturb the call that writes them.
 void appendLine(const std::string& path, std::string_view line, LogFolder folder) {
-    const int flags =
-        O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (folder == LogFolder::Shared ? O_NOFOLLOW : 0);
-    const FileDescriptor file(::open(path.c_str(), flags, 0600));
-    if (file.get() < 0) {
+    const UniqueFd file =
+        folder == LogFolder::Shared
+            ? OwnAppendFile::open(path)
+            : UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    if (!file.valid()) {
         return;
-    }
-    if (folder == LogFolder::Shared) {
-        struct stat info {};
-        if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-            info.st_uid != ::geteuid()) {
-            return;
-        }
     }
     while (!line.empty()) {
         const ssize_t written = ::write(file.get(), line.data(), line.size());

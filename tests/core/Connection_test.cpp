@@ -442,6 +442,18 @@ TEST_F(ErrorLogTest, DoesNotFollowAPlantedLink) {
     EXPECT_TRUE(fs::is_symlink(files[0]));
 }
 
+TEST_F(ErrorLogTest, APlantedFifoDoesNotHoldTheCall) {
+    connection.writeErrorLog("find my name");
+    const std::vector<fs::path> files = logFiles();
+    ASSERT_EQ(files.size(), 1u);
+    fs::remove(files[0]);
+    ASSERT_EQ(::mkfifo(files[0].c_str(), 0600), 0);
+
+    connection.writeErrorLog("nobody reads this");  // would wait for a reader
+
+    EXPECT_TRUE(fs::is_fifo(files[0]));
+}
+
 TEST_F(ErrorLogTest, LeavesAFileOfAnotherUserAlone) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to plant a file of another user";
