@@ -74,11 +74,13 @@ void refuse(int in, int out, const std::optional<Caller>& caller) {
     sendReply(out, status::kNotAuthorised);
 }
 
-// The log names what was asked and what came of it, never the values.
+// Parsed once: what is applied is what the log names, with its answer and
+// never a value.
 int handleRequest(const std::string& text, const Caller& caller, const HelperOptions& options) {
     ScopedApplier applier(caller, options);
-    const int result = DoSaveParameters(text, applier);
-    SystemLog::notice("request: " + request_summary::describe(text) + ": " +
+    const HelperRequest::Parsed parsed = HelperRequest::parse(text);
+    const int result = DoSaveParameters(parsed, applier);
+    SystemLog::notice("request: " + request_summary::describe(parsed) + ": " +
                       status::replyText(result));
     return result;
 }
