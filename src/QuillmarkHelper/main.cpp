@@ -23,7 +23,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     clearenv();
-    umask(022);
+    // What the helper makes is its owner's alone (the unit says the same);
+    // the files it replaces keep their own modes.
+    umask(077);
     signal(SIGPIPE, SIG_IGN);
     openlog("QuillmarkHelper", LOG_PID | (options->logToStderr ? LOG_PERROR : 0), LOG_AUTHPRIV);
 

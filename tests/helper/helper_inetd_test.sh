@@ -2,7 +2,7 @@
 # The helper as systemd runs it (one connection on standard input, under
 # systemd-socket-activate), as pkexec runs it (--stdin), as shipped (no test
 # seam on its command line), and as installed: the units name the installed
-# program and systemd-analyze accepts them.
+# program, systemd-analyze accepts them and rates the service's exposure.
 # ctest-timeout: 120
 set -euo pipefail
 # shellcheck source=/dev/null
@@ -82,4 +82,7 @@ grep -qx "ExecStart=$prefix/libexec/quillmark/QuillmarkHelper --inetd" "$units/q
   fail "fallback program not installed as a file"
 verify=$(systemd-analyze verify "$units/quillmark-helper.socket" "$units/quillmark-helper@.service" 2>&1)
 [ -z "$verify" ] || fail "systemd-analyze verify: $verify"
+# The unit gives up what the helper does not use: exposure 2.5 at most.
+systemd-analyze security --offline=yes --threshold=25 "$units/quillmark-helper@.service" \
+  >"$WORLD/security" 2>&1 || fail "unit exposure: $(grep Overall "$WORLD/security")"
 echo PASS
