@@ -234,7 +234,8 @@ class Parser {
                 return nullptr;
             }
             if (plist_dict_get_item(dict.get(), key.c_str()) != nullptr) {
-                scanner_.fail("duplicate key \"" + key + "\"", keyAt);
+                // The place, not the key: a message may reach a log.
+                scanner_.fail("duplicate key", keyAt);
                 return nullptr;
             }
             plist_dict_set_item(dict.get(), key.c_str(), item.release());

@@ -65,8 +65,12 @@ bool isLowSurrogate(unsigned unit) {
 
 }  // namespace
 
+std::string OldStyleScanner::Error::position() const {
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
 std::string OldStyleScanner::Error::describe() const {
-    return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + message;
+    return position() + ": " + message;
 }
 
 bool OldStyleScanner::fail(std::string message, size_t at) {

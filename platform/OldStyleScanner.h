@@ -22,6 +22,8 @@ class OldStyleScanner {
         size_t column = 1;  // in bytes, from 1
         std::string message;
 
+        // "line L, column C", which says where and nothing of the text.
+        std::string position() const;
         // "line L, column C: message"
         std::string describe() const;
     };

@@ -69,7 +69,7 @@ HelperRequest::Parsed HelperRequest::parse(std::string_view text) {
             const std::optional<PropertyList> list =
                 OldStylePlist::parse(text, &error, {kMaxText, kMaxOldStyleDepth});
             if (!list) {
-                return {std::nullopt, error.describe()};
+                return {std::nullopt, error.position()};
             }
             return fromNode(list->node());
         }

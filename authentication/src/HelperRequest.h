@@ -50,5 +50,7 @@ class HelperRequest {
 
 struct HelperRequest::Parsed {
     std::optional<HelperRequest> request;
-    std::string error;  // why it was not parsed; may be empty
+    // Where or why it was not parsed: the line and column of old-style text
+    // or a fixed reason, never a piece of the text; may be empty.
+    std::string where;
 };

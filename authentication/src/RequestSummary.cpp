@@ -1,8 +1,8 @@
 #include "authentication/src/RequestSummary.h"
 
+#include <cstdio>
 #include <optional>
 
-#include "authentication/src/HelperRequest.h"
 #include "authentication/src/RequestValidation.h"
 #include "platform/IniSyntax.h"
 #include "platform/PrivilegedRequestContract.h"
@@ -13,15 +13,12 @@ namespace contract = privileged_request;
 
 constexpr size_t kMaxShown = 64;
 
-// Short and on one line, whatever the client sent.
-std::string loggable(std::string_view text) {
-    std::string shown(text.substr(0, kMaxShown));
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            c = '?';
-        }
-    }
-    return shown;
+bool shownAsIs(unsigned char c) {
+    return c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
+}
+
+std::string inQuotes(std::string_view name) {
+    return "\"" + request_summary::loggableName(name) + "\"";
 }
 
 // The DSN item of a connection string, or the whole text when it is a bare
@@ -49,8 +46,21 @@ std::optional<std::string> dsnName(const HelperRequest& request) {
 
 namespace request_summary {
 
-std::string describe(std::string_view requestText) {
-    const HelperRequest::Parsed parsed = HelperRequest::parse(requestText);
+std::string loggableName(std::string_view name) {
+    std::string shown;
+    for (const char c : name.substr(0, kMaxShown)) {
+        if (shownAsIs(static_cast<unsigned char>(c))) {
+            shown.push_back(c);
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+            shown += escaped;
+        }
+    }
+    return name.size() > kMaxShown ? shown + "..." : shown;
+}
+
+std::string describe(const HelperRequest::Parsed& parsed) {
     if (!parsed.request) {
         return "unreadable request";
     }
@@ -58,16 +68,24 @@ std::string describe(std::string_view requestText) {
     const bool driver = request.string(contract::kCommandKey) ==
                         std::optional<std::string>(contract::kConfigureDriverCommand);
     std::string summary = driver ? "driver " : "";
-    summary += loggable(request.string(contract::kRequestKey).value_or("(no command)"));
+    const auto command = request.string(contract::kRequestKey);
+    summary += command ? loggableName(*command) : "(no command)";
     if (const auto type = request.string(contract::kTypeKey)) {
-        summary += " " + loggable(*type);
+        summary += " " + loggableName(*type);
     }
     const std::optional<std::string> name =
         driver ? request.string(contract::kDriverNameKey) : dsnName(request);
     if (name) {
-        summary += (driver ? " \"" : " DSN \"") + loggable(*name) + "\"";
+        summary += (driver ? " " : " DSN ") + inQuotes(*name);
+        if (const auto original = request_validation::renamedFrom(request, *name)) {
+            summary += " (replacing " + inQuotes(*original) + ")";
+        }
     }
     return summary;
+}
+
+std::string describe(std::string_view requestText) {
+    return describe(HelperRequest::parse(requestText));
 }
 
 }  // namespace request_summary

@@ -6,6 +6,7 @@
 
 #include "platform/ConnectionItems.h"
 #include "platform/IniSyntax.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/TrustedPath.h"
 
 namespace request_validation {
@@ -43,6 +44,16 @@ std::optional<std::vector<Item>> splitConnectionString(std::string_view text) {
         items.push_back({item.key, written ? item.value : std::nullopt});
     }
     return items;
+}
+
+std::optional<std::string> renamedFrom(const HelperRequest& request, const std::string& name) {
+    const auto command = request.string(privileged_request::kRequestKey);
+    const auto original = request.string(privileged_request::kOriginalNameKey);
+    if (!command || !IniSyntax::sameName(*command, privileged_request::kConfigureRequest) ||
+        !original || original->empty() || IniSyntax::sameName(*original, name)) {
+        return std::nullopt;
+    }
+    return original;
 }
 
 bool namesLibrary(std::string_view key) {

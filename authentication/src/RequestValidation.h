@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "authentication/src/HelperRequest.h"
+
 // The checks every request passes before anything is written; the ini
 // rules themselves are IniSyntax's.
 namespace request_validation {
@@ -25,6 +27,10 @@ struct Item {
 // may hold ";" and "}}" stands for "}"; the braces are not part of the
 // value. Nothing when a brace is left open or text follows a closing one.
 std::optional<std::vector<Item>> splitConnectionString(std::string_view text);
+
+// The DSN or driver a Configure request replaces: its OriginalName when
+// that names another item than `name`; nothing otherwise.
+std::optional<std::string> renamedFrom(const HelperRequest& request, const std::string& name);
 
 // Keys whose value the driver manager loads as a library.
 bool namesLibrary(std::string_view key);

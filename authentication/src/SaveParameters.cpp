@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "authentication/src/HelperStatus.h"
+#include "authentication/src/RequestSummary.h"
 #include "authentication/src/RequestValidation.h"
 #include "platform/IniSyntax.h"
 #include "platform/PrivilegedRequestContract.h"
@@ -140,9 +141,8 @@ int planDsnWrites(const HelperRequest& request, const std::string& command,
     }
     const std::string dsn = *items.front().value;
     const bool add = IniSyntax::sameName(command, contract::kAddRequest);
-    const std::string original =
-        add ? std::string() : request.string(contract::kOriginalNameKey).value_or("");
-    const bool rename = !original.empty() && !IniSyntax::sameName(original, dsn);
+    const std::string original = renamedFrom(request, dsn).value_or("");
+    const bool rename = !original.empty();
     if (rename && !isAcceptableName(original)) {
         return status::kContentRefused;
     }
@@ -304,10 +304,8 @@ int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier) {
             return status::kContentRefused;
         }
     }
-    const std::string original = IniSyntax::sameName(*command, contract::kConfigureRequest)
-                                     ? request.string(contract::kOriginalNameKey).value_or("")
-                                     : std::string();
-    const bool rename = !original.empty() && !IniSyntax::sameName(original, *name);
+    const std::string original = renamedFrom(request, *name).value_or("");
+    const bool rename = !original.empty();
     if (rename && !isAcceptableName(original)) {
         return status::kContentRefused;
     }
@@ -359,10 +357,9 @@ int DoGetVersion() {
     return status::kDone;
 }
 
-int DoSaveParameters(std::string_view requestText, PlanApplier& applier) {
-    const HelperRequest::Parsed parsed = HelperRequest::parse(requestText);
+int DoSaveParameters(const HelperRequest::Parsed& parsed, PlanApplier& applier) {
     if (!parsed.request) {
-        SystemLog::error("Incorrect format: " + limited(parsed.error) + "\n");
+        SystemLog::error("Incorrect format: " + parsed.where + "\n");
         return status::kNotParsed;
     }
     const HelperRequest& request = *parsed.request;
@@ -389,6 +386,6 @@ int DoSaveParameters(std::string_view requestText, PlanApplier& applier) {
     if (IniSyntax::sameName(*command, contract::kGetVersionRequest)) {
         return DoGetVersion();
     }
-    SystemLog::error("Unknown command: " + limited(*command) + "\n");
+    SystemLog::error("Unknown command: " + request_summary::loggableName(*command) + "\n");
     return status::kUnknownCommand;
 }

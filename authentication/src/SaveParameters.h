@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "authentication/src/HelperRequest.h"
 #include "authentication/src/IniPlan.h"
@@ -16,10 +15,10 @@ class PlanApplier {
     virtual bool isSystemDriver(const std::string& name) = 0;
 };
 
-// Parses one request text and hands it to its handler; the status of
-// helper_status. Nothing reaches `applier` unless the request passed every
-// check of its handler.
-int DoSaveParameters(std::string_view requestText, PlanApplier& applier);
+// Hands one parsed request to its handler; the status of helper_status.
+// Nothing reaches `applier` unless the request passed every check of its
+// handler.
+int DoSaveParameters(const HelperRequest::Parsed& parsed, PlanApplier& applier);
 
 int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier);
 int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier);

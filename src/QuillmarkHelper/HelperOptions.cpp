@@ -5,10 +5,21 @@
 
 namespace {
 
+// Only this file is built with the seams, so a shipped command line is
+// this table with every seam refused.
+#ifdef MORVANEX_TEST_HOOKS
+constexpr bool kTestSeams = true;
+constexpr const char* kUsage =
+    "usage: QuillmarkHelper --inetd [--admin-group NAME] | --stdin | --listen PATH [options]";
+#else
+constexpr bool kTestSeams = false;
+constexpr const char* kUsage = "usage: QuillmarkHelper --inetd [--admin-group NAME] | --stdin";
+#endif
+
 struct ValueOption {
     const char* name;
     std::string HelperOptions::*field;
-    bool listenOnly;
+    bool seam;  // test builds only, and only with --listen
 };
 
 constexpr ValueOption kValueOptions[] = {
@@ -21,10 +32,22 @@ constexpr ValueOption kValueOptions[] = {
     {"--lock-file", &HelperOptions::lockFile, true},
 };
 
-const ValueOption* valueOption(const std::string& name) {
-    for (const ValueOption& option : kValueOptions) {
-        if (name == option.name) {
-            return &option;
+struct FlagOption {
+    const char* name;
+    bool HelperOptions::*field;
+};
+
+// Flags are all seams.
+constexpr FlagOption kFlagOptions[] = {
+    {"--log-stderr", &HelperOptions::logToStderr},
+    {"--test-stall-child", &HelperOptions::stallChild},
+};
+
+template <typename Table>
+auto rowNamed(const Table& table, const std::string& name) -> decltype(&table[0]) {
+    for (const auto& row : table) {
+        if (name == row.name) {
+            return &row;
         }
     }
     return nullptr;
@@ -44,68 +67,80 @@ bool parseSeconds(const std::string& text, int& seconds) {
     return true;
 }
 
-}  // namespace
-
-std::optional<HelperOptions> HelperOptions::parse(const std::vector<std::string>& arguments,
-                                                  std::string& problem) {
-    HelperOptions options;
-    if (arguments.empty()) {
-        problem = "usage: QuillmarkHelper --inetd | --listen PATH | --stdin";
-        return std::nullopt;
-    }
+// The mode is the first argument; --listen exists only with the seams.
+bool parseMode(const std::vector<std::string>& arguments, HelperOptions& options, size_t& next) {
     const std::string& mode = arguments[0];
-    size_t next = 1;
+    next = 1;
     if (mode == "--inetd") {
-        options.mode = Mode::Inetd;
+        options.mode = HelperOptions::Mode::Inetd;
     } else if (mode == "--stdin") {
-        options.mode = Mode::Stdin;
-    } else if (mode == "--listen" && arguments.size() > 1 && !arguments[1].empty()) {
-        options.mode = Mode::Listen;
+        options.mode = HelperOptions::Mode::Stdin;
+    } else if (kTestSeams && mode == "--listen" && arguments.size() > 1 && !arguments[1].empty()) {
+        options.mode = HelperOptions::Mode::Listen;
         options.socketPath = arguments[1];
         next = 2;
     } else {
-        problem = "unknown mode " + mode;
+        return false;
+    }
+    return true;
+}
+
+// One option at `next` (advanced past its value); false with the reason.
+bool parseOption(const std::vector<std::string>& arguments, size_t& next, HelperOptions& options,
+                 std::string& problem) {
+    const std::string& name = arguments[next];
+    const bool seamsAllowed = kTestSeams && options.mode == HelperOptions::Mode::Listen;
+    const ValueOption* value = rowNamed(kValueOptions, name);
+    const FlagOption* flag = rowNamed(kFlagOptions, name);
+    const bool timeout = name == "--child-timeout";
+    const bool seam = flag != nullptr || timeout || (value != nullptr && value->seam);
+    if ((value == nullptr && flag == nullptr && !timeout) || (seam && !seamsAllowed)) {
+        problem = kTestSeams && seam ? name + " needs --listen" : "unknown option " + name;
+        return false;
+    }
+    if (flag != nullptr) {
+        options.*(flag->field) = true;
+        return true;
+    }
+    if (next + 1 >= arguments.size()) {
+        problem = name + " needs a value";
+        return false;
+    }
+    const std::string& text = arguments[++next];
+    if (timeout && !parseSeconds(text, options.childTimeoutSeconds)) {
+        problem = "--child-timeout takes seconds from 1 to 3600";
+        return false;
+    }
+    if (value != nullptr) {
+        options.*(value->field) = text;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<HelperOptions> HelperOptions::parse(const std::vector<std::string>& arguments,
+                                                  bool underPkexec, std::string& problem) {
+    // pkexec passes its caller's arguments on: the polkit action pins the
+    // first, and nothing may follow it.
+    if (underPkexec && arguments != std::vector<std::string>{"--stdin"}) {
+        problem = "under pkexec the helper takes --stdin alone";
         return std::nullopt;
     }
-    bool listenOnlyUsed = false;
-    for (; next < arguments.size(); ++next) {
-        const std::string& name = arguments[next];
-        if (name == "--log-stderr") {
-            options.logToStderr = true;
-            listenOnlyUsed = true;
-            continue;
-        }
-#ifdef MORVANEX_TEST_HOOKS
-        if (name == "--test-stall-child") {
-            options.stallChild = true;
-            listenOnlyUsed = true;
-            continue;
-        }
-#endif
-        if (name == "--child-timeout") {
-            if (next + 1 >= arguments.size() ||
-                !parseSeconds(arguments[++next], options.childTimeoutSeconds)) {
-                problem = "--child-timeout takes seconds from 1 to 3600";
-                return std::nullopt;
-            }
-            listenOnlyUsed = true;
-            continue;
-        }
-        const ValueOption* option = valueOption(name);
-        if (option == nullptr || next + 1 >= arguments.size()) {
-            problem = "unknown or incomplete option " + name;
-            return std::nullopt;
-        }
-        options.*(option->field) = arguments[++next];
-        listenOnlyUsed = listenOnlyUsed || option->listenOnly;
+    HelperOptions options;
+    size_t next = 0;
+    if (arguments.empty() || !parseMode(arguments, options, next)) {
+        problem = kUsage;
+        return std::nullopt;
     }
     if (options.mode == Mode::Stdin && arguments.size() > 1) {
         problem = "--stdin takes no options";
         return std::nullopt;
     }
-    if (listenOnlyUsed && options.mode != Mode::Listen) {
-        problem = "test options need --listen";
-        return std::nullopt;
+    for (; next < arguments.size(); ++next) {
+        if (!parseOption(arguments, next, options, problem)) {
+            return std::nullopt;
+        }
     }
     return options;
 }

@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
-// The command line. --inetd serves the connection on standard input,
-// --listen PATH serves a socket of its own (tests), --stdin applies one raw
-// request text for pkexec. Only --listen takes the file and program
-// overrides that tests need; --stdin takes nothing else, since whoever runs
-// it through pkexec chooses its arguments.
+// The command line. --inetd serves the connection on standard input (the
+// socket unit, which may add --admin-group), --stdin applies one raw
+// request text for pkexec and takes nothing else. Builds with the test
+// seams also take --listen PATH, a socket of their own, and with it the
+// overrides of files, programs and limits that tests need; a shipped
+// helper knows none of them, since whoever starts it through pkexec would
+// choose what root runs and writes.
 struct HelperOptions {
     enum class Mode { Inetd, Listen, Stdin };
     Mode mode = Mode::Inetd;
@@ -29,6 +31,8 @@ struct HelperOptions {
     std::string systemOdbcIni, systemOdbcinstIni, userOdbcIni, userOdbcinstIni;
 
     // Nothing, with the reason in `problem`, for a command line we refuse.
+    // Under pkexec (`underPkexec`: PKEXEC_UID set) only "--stdin" alone is
+    // accepted, whatever the build.
     static std::optional<HelperOptions> parse(const std::vector<std::string>& arguments,
-                                              std::string& problem);
+                                              bool underPkexec, std::string& problem);
 };

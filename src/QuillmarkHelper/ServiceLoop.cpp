@@ -40,8 +40,10 @@ namespace {
 // that lasts longer than the second limit, however often it speaks.
 constexpr auto kIdleTimeout = std::chrono::seconds(30);
 constexpr auto kConnectionTimeout = std::chrono::seconds(300);
-// A refused caller's one message is read only so that the answer arrives.
+// What a refused caller sends is read, unparsed, only so that the answer
+// is not lost to a reset: one frame's worth, for this long at most.
 constexpr auto kRefusalTimeout = std::chrono::seconds(5);
+constexpr size_t kMaxFrameBytes = 4 + ServiceMessage::kMaxBody;
 constexpr auto kReplyTimeout = std::chrono::seconds(10);
 // --listen serves at most this many connections at once, and this many of
 // one user (the socket unit sets the same limits).
@@ -66,19 +68,25 @@ std::string uidText(const std::optional<Caller>& caller) {
     return caller ? std::to_string(caller->uid) : std::string("unknown");
 }
 
-// One log line, one answer, and the connection ends: a caller who may not
-// change the files cannot keep a helper process busy.
+// One log line, one answer at once, and the connection ends: a caller who
+// may not change the files cannot keep a helper process busy, and nothing
+// it sends is decoded.
 void refuse(int in, int out, const std::optional<Caller>& caller) {
     SystemLog::notice("refused a caller (uid " + uidText(caller) + ")");
-    ServiceMessage::receive(in, descriptor_io::deadlineAfter(kRefusalTimeout));
     sendReply(out, status::kNotAuthorised);
+    shutdown(out, SHUT_WR);
+    std::string dropped;
+    descriptor_io::readToEnd(in, kMaxFrameBytes, descriptor_io::deadlineAfter(kRefusalTimeout),
+                             dropped);
 }
 
-// The log names what was asked and what came of it, never the values.
+// Parsed once: what is applied is what the log names, with its answer and
+// never a value.
 int handleRequest(const std::string& text, const Caller& caller, const HelperOptions& options) {
     ScopedApplier applier(caller, options);
-    const int result = DoSaveParameters(text, applier);
-    SystemLog::notice("request: " + request_summary::describe(text) + ": " +
+    const HelperRequest::Parsed parsed = HelperRequest::parse(text);
+    const int result = DoSaveParameters(parsed, applier);
+    SystemLog::notice("request: " + request_summary::describe(parsed) + ": " +
                       status::replyText(result));
     return result;
 }

@@ -11,19 +11,21 @@
 #include "src/QuillmarkHelper/ServiceLoop.h"
 
 int main(int argc, char** argv) {
-    std::string problem;
-    const std::optional<HelperOptions> options =
-        HelperOptions::parse(std::vector<std::string>(argv + 1, argv + argc), problem);
-    if (!options) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 2;
-    }
     // pkexec names its caller here; nothing else of the environment is
     // trusted or kept.
     const char* pkexecUid = std::getenv("PKEXEC_UID");
     const std::string requester = pkexecUid ? pkexecUid : "";
+    std::string problem;
+    const std::optional<HelperOptions> options = HelperOptions::parse(
+        std::vector<std::string>(argv + 1, argv + argc), pkexecUid != nullptr, problem);
+    if (!options) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 2;
+    }
     clearenv();
-    umask(022);
+    // What the helper makes is its owner's alone (the unit says the same);
+    // the files it replaces keep their own modes.
+    umask(077);
     signal(SIGPIPE, SIG_IGN);
     openlog("QuillmarkHelper", LOG_PID | (options->logToStderr ? LOG_PERROR : 0), LOG_AUTHPRIV);
 

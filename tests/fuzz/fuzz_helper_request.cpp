@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     ServiceMessage::decode(text);
     CountingApplier applier;
-    DoSaveParameters(text, applier);
+    DoSaveParameters(HelperRequest::parse(text), applier);
     HelperRequest::parseXmlDictionary(text);
     return 0;
 }

@@ -26,7 +26,10 @@ TEST(RequestSummary, NamesTheRequestAndNoValue) {
         {request("Add", "PWD={secret"), "Add System"},
         {"{ com.apple.dts.BetterAuthorizationSample.command = ConfigureDriver; Request = Add; "
          "Type = User; DriverName = \"Line\\nBreak\"; }",
-         "driver Add User \"Line?Break\""},
+         "driver Add User \"Line\\x0aBreak\""},
+        {"{ Request = Configure; Type = System; OriginalName = sales; "
+         "ConnectionString = \"DSN=Sales\"; }",
+         "Configure System DSN \"Sales\""},
         {"PWD=secret", "unreadable request"},
     };
     for (const Case& c : cases) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The helper as systemd runs it (one connection on standard input, under
-# systemd-socket-activate), as pkexec runs it (--stdin), and as installed:
-# the units name the installed program and systemd-analyze accepts them.
+# systemd-socket-activate), as pkexec runs it (--stdin), as shipped (no test
+# seam on its command line), and as installed: the units name the installed
+# program, systemd-analyze accepts them and rates the service's exposure.
 # ctest-timeout: 120
 set -euo pipefail
 # shellcheck source=/dev/null
@@ -32,9 +33,43 @@ expect_eq "stdin, no property list" "$(stdin_run "Request=GetVersion")" "ERROR 5
 expect_eq "stdin, refused name" \
   "$(stdin_run "$(xml_request Request Remove Type System ConnectionString '[x]' Driver '' Path '')")" \
   "ERROR 5368 1"
-if "$MORVANEX_HELPER_PATH" --stdin --pkcheck /bin/true </dev/null >/dev/null 2>&1; then
-  fail "--stdin accepted another option"
-fi
+
+# Command lines: the shipped helper knows no test seam (--listen and every
+# override), and under pkexec any build takes --stdin alone. Each
+# "exit status|helper|PKEXEC_UID or -|arguments...".
+EVIL=$WORLD/evil
+printf '#!/bin/sh\ntouch %s.ran\n' "$EVIL" >"$EVIL"
+chmod 755 "$EVIL"
+COMMAND_LINES=(
+  "2|shipped|-|--listen|$WORLD/s|--pkcheck|$EVIL"
+  "2|shipped|-|--listen|$WORLD/s"
+  "2|shipped|-|--inetd|--pkcheck|$EVIL"
+  "2|shipped|-|--inetd|--system-odbc-ini|$WORLD/o"
+  "2|shipped|-|--inetd|--user-odbcinst-ini|$WORLD/o"
+  "2|shipped|-|--inetd|--lock-file|$WORLD/l"
+  "2|shipped|-|--inetd|--child-timeout|5"
+  "2|shipped|-|--inetd|--log-stderr"
+  "2|shipped|-|--inetd|--test-stall-child"
+  "2|shipped|1000|--inetd"
+  "2|shipped|0|--stdin|--admin-group|x"
+  "2|test|1000|--listen|$WORLD/s|--pkcheck|$EVIL"
+  "2|test|0|--inetd"
+  "2|test|-|--stdin|--pkcheck|$EVIL"
+  "0|shipped|-|--inetd|--admin-group|sudo"
+  "0|shipped|0|--stdin"
+)
+for line in "${COMMAND_LINES[@]}"; do
+  IFS='|' read -r -a fields <<<"$line"
+  helper=$MORVANEX_HELPER_PATH
+  [ "${fields[1]}" = shipped ] && helper=$MORVANEX_HELPER_SHIPPED_PATH
+  pkexec_env=(-u PKEXEC_UID)
+  [ "${fields[2]}" = - ] || pkexec_env=("PKEXEC_UID=${fields[2]}")
+  status=0
+  printf '%s' "$version" | timeout 5 env "${pkexec_env[@]}" "$helper" "${fields[@]:3}" \
+    >/dev/null 2>&1 || status=$?
+  expect_eq "$line" "$status" "${fields[0]}"
+done
+[ ! -e "$EVIL.ran" ] && [ ! -e "$WORLD/s" ] || fail "a refused command line was served"
 
 # Installed with a prefix of our own.
 prefix=$WORLD/prefix
@@ -47,4 +82,7 @@ grep -qx "ExecStart=$prefix/libexec/quillmark/QuillmarkHelper --inetd" "$units/q
   fail "fallback program not installed as a file"
 verify=$(systemd-analyze verify "$units/quillmark-helper.socket" "$units/quillmark-helper@.service" 2>&1)
 [ -z "$verify" ] || fail "systemd-analyze verify: $verify"
+# The unit gives up what the helper does not use: exposure 2.5 at most.
+systemd-analyze security --offline=yes --threshold=25 "$units/quillmark-helper@.service" \
+  >"$WORLD/security" 2>&1 || fail "unit exposure: $(grep Overall "$WORLD/security")"
 echo PASS

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The helper's log names each request's command, scope and DSN with its
 # answer, and never a value: a password in a connection string stays out.
+# No request text forges a line: names are escaped and cut, a parse
+# failure says only where, and a rename names both names.
 # ctest-timeout: 60
 set -euo pipefail
 # shellcheck source=/dev/null
@@ -22,7 +24,22 @@ for line in "${REQUESTS[@]}"; do
   reply=$(send as_root "$(xml_request "${fields[@]:1}")")
   expect_eq "$line" "${reply%% *}" "${fields[0]}"
 done
+# Each "text of the log|request" (old-style, whose "\n" is a line break).
+FORGERIES=(
+  'Incorrect format: line 1, column 42|{ Request = GetVersion; "x\nFORGED" = a; "x\nFORGED" = b; }'
+  'request: Add System DSN "Evil\x0aFORGED": ERROR 5368|{ Request = Add; Type = System; ConnectionString = "DSN=Evil\nFORGED;"; Driver = "Vorlan Tarvex"; Path = ""; }'
+  'request: Add System DSN "x\x22: OK FORGED":|{ Request = Add; Type = System; ConnectionString = "DSN=x\": OK FORGED;"; Driver = "Vorlan Tarvex"; Path = ""; }'
+  'request: Configure System DSN "Harmless" (replacing "Payroll"):|{ Request = Configure; Type = System; ConnectionString = "DSN=Harmless;"; Driver = ""; Path = ""; OriginalName = Payroll; }'
+  'request: driver Configure System "New" (replacing "Old"):|{ com.apple.dts.BetterAuthorizationSample.command = ConfigureDriver; Request = Configure; Type = System; DriverName = New; OriginalName = Old; DriverPath = /usr/lib/morvanex.so; SetupPath = ""; }'
+)
+for line in "${FORGERIES[@]}"; do
+  send as_root "${line#*|}" >/dev/null
+  grep -qF -- "${line%%|*}" "$WORLD/helper.log" || fail "not logged: ${line%%|*}: $(tail -3 "$WORLD/helper.log")"
+done
 helper_stop
+if grep -v '^QuillmarkHelper\[' "$WORLD/helper.log"; then
+  fail "a log line the helper did not write"
+fi
 expect_eq "password written" "$(ini_value "$WORLD/system/odbc.ini" Vault PWD)" "my;secret"
 if grep -q secret "$WORLD/helper.log"; then
   fail "a password reached the log: $(grep secret "$WORLD/helper.log")"

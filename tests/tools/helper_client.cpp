@@ -1,10 +1,12 @@
 // Sends the request text read from standard input to a helper socket as
 // one message and prints the reply; exit 0 when a reply came. With
-// --frames N the same request goes N times over one connection.
+// --frames N the same request goes N times over one connection; with
+// --frames 0 nothing is sent and one reply is awaited.
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -31,9 +33,9 @@ int main(int argc, char** argv) {
         return 3;
     }
     const auto deadline = descriptor_io::deadlineAfter(std::chrono::seconds(60));
-    for (int i = 0; i < frames; ++i) {
-        if (ServiceMessage::send(fd, {{"request", request}}, deadline) !=
-            descriptor_io::Result::Ok) {
+    for (int i = 0; i < std::max(frames, 1); ++i) {
+        if (frames > 0 && ServiceMessage::send(fd, {{"request", request}}, deadline) !=
+                              descriptor_io::Result::Ok) {
             std::fprintf(stderr, "send failed\n");
             return 4;
         }
