@@ -76,40 +76,57 @@ TEST(RequestValidation, LibrariesOfSystemFiles) {
     std::ofstream(own) << "x";
     struct Case {
         std::string value;
-        bool accepted;
+        const char* written;  // nothing: refused
     };
     const Case cases[] = {
-        {"/usr/bin/env", true},        {"Vorlan Tarvex", true}, {"relative/x.so", false},
-        {"ODBC Drivers", false},       {"a=b", false},          {own.string(), false},
-        {"/usr/bin/../bin/env", true}, {"libevil.so", false},
+        {"/usr/bin/env", "/usr/bin/env"},
+        {"Vorlan Tarvex", "Vorlan Tarvex"},
+        {"relative/x.so", nullptr},
+        {"ODBC Drivers", nullptr},
+        {"a=b", nullptr},
+        {own.string(), nullptr},
+        {"/usr/bin/../bin/./env", "/usr/bin/env"},
+        {"libevil.so", nullptr},
+        {"/proc/self/cwd/usr/bin/env", nullptr},
+        {"/opt/PWD=hunter2", nullptr},
     };
     const DriverRegistry registered = [](const std::string& name) {
         return name == "Vorlan Tarvex" || name == "ODBC Drivers";
     };
     for (const Case& c : cases) {
+        std::string written;
         std::string problem;
-        EXPECT_EQ(checkLibrary(c.value, registered, problem) == 0, c.accepted)
+        EXPECT_EQ(checkLibrary(c.value, registered, written, problem) == 0, c.written != nullptr)
             << c.value << ": " << problem;
+        EXPECT_EQ(written, c.written ? c.written : "") << c.value;
+        EXPECT_EQ(problem.find(c.value), std::string::npos) << problem;
     }
 }
 
-TEST(RequestValidation, SystemTraceFilesOnlyBelowLogFolders) {
-    const std::pair<const char*, bool> cases[] = {
-        {"/var/log/t", true},
-        {"/tmp/t", true},
-        {"/var/log/sub/t", true},
-        {"/var/log/./t", true},
-        {"/var/log", false},
-        {"/tmp", false},
-        {"/tmp/", false},
-        {"/var/log/../../etc/x", false},
-        {"/tmp/../etc/x", false},
-        {"/var/logx/t", false},
-        {"/etc/sudoers.d/x", false},
-        {"var/log/t", false},
+TEST(RequestValidation, RootLogFilesOnlyBelowVarLog) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/var/log/t", "/var/log/t"},
+        {"/var/log/./t", "/var/log/t"},
+        {"/tmp/t", nullptr},
+        {"/var/log", nullptr},
+        {"/var/log/", nullptr},
+        {"/var/log/../../etc/x", nullptr},
+        {"/var/log/no-such-folder/t", nullptr},
+        {"/var/logx/t", nullptr},
+        {"/etc/sudoers.d/x", nullptr},
+        {"var/log/t", nullptr},
     };
-    for (const auto& [path, accepted] : cases) {
-        EXPECT_EQ(isAcceptableSystemTraceFile(path), accepted) << path;
+    for (const auto& [path, expected] : cases) {
+        std::string written;
+        std::string problem;
+        EXPECT_EQ(checkRootLogFile(path, written, problem) == 0, expected != nullptr) << path;
+        EXPECT_EQ(written, expected ? expected : "") << path;
+    }
+    for (const char* key : {"QueryLogFile", "querylogfile"}) {
+        EXPECT_TRUE(namesWrittenFile(key)) << key;
+    }
+    for (const char* key : {"QueryLogTime", "TraceFile", "Driver"}) {
+        EXPECT_FALSE(namesWrittenFile(key)) << key;
     }
 }
 
