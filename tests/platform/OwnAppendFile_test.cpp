@@ -1,6 +1,5 @@
-// The one own-file routine of every log file, as root: no link at any step
-// of the path, with the kernel's openat2 and with the walk by descriptor
-// that stands in where a filter or an old kernel answers ENOSYS.
+// Root's log files follow no link at any step, through openat2 and through
+// the walk that stands in where a filter or an old kernel answers ENOSYS.
 #include <gtest/gtest.h>
 
 #include <linux/filter.h>
@@ -8,12 +7,10 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 
 #include "platform/OwnAppendFile.h"
@@ -23,7 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every openat2 of this process answers ENOSYS from now on.
 void withoutOpenat2() {
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
@@ -38,23 +34,17 @@ void withoutOpenat2() {
     }
 }
 
-// The names of the cases whose answer differs from the table's.
 int wrongAnswers(const fs::path& root) {
-    const std::pair<fs::path, bool> cases[] = {
-        {root / "real/new", true},
-        {root / "real/old", true},
-        {root / "real/./../real/new", true},
-        {root / "linked/new", false},
-        {root / "real/old-link", false},
-        {root / "real/second-name", false},
-        {root / "real/fifo", false},
-        {root / "real/foreign", false},
-        {"/proc/self/cwd" / root.relative_path() / "real/new", false},
+    const std::pair<const char*, bool> cases[] = {
+        {"real/new", true},    {"real/old", true},      {"real/../real/new", true},
+        {"linked/new", false}, {"real/link", false},    {"real/second-name", false},
+        {"real/fifo", false},  {"real/foreign", false},
     };
-    int wrong = 0;
+    // A magic link of /proc is a link too.
+    int wrong = OwnAppendFile::open("/proc/self/root" / root.relative_path() / "real/new").valid();
     for (const auto& [path, opened] : cases) {
-        if (OwnAppendFile::open(path).valid() != opened) {
-            std::fprintf(stderr, "wrong answer for %s\n", path.c_str());
+        if (OwnAppendFile::open(root / path).valid() != opened) {
+            std::fprintf(stderr, "wrong answer for %s\n", path);
             ++wrong;
         }
     }
@@ -66,27 +56,19 @@ TEST(OwnAppendFile, RootFollowsNoLink) {
         GTEST_SKIP() << "the rule of root's processes";
     }
     TrustedTestFolder root;
-    fs::create_directories(root.path() / "real");
+    const fs::path real = root.path() / "real";
+    fs::create_directories(real);
     fs::create_directory_symlink("real", root.path() / "linked");
-    std::ofstream(root.path() / "real/old").put('x');
-    std::ofstream(root.path() / "real/foreign").put('x');
-    ASSERT_EQ(chown((root.path() / "real/foreign").c_str(), 65534, 65534), 0);
-    fs::create_symlink("old", root.path() / "real/old-link");
-    std::ofstream(root.path() / "real/two").put('x');
-    fs::create_hard_link(root.path() / "real/two", root.path() / "real/second-name");
-    ASSERT_EQ(mkfifo((root.path() / "real/fifo").c_str(), 0600), 0);
-
+    for (const char* name : {"old", "foreign", "two"}) {
+        std::ofstream(real / name).put('x');
+    }
+    ASSERT_EQ(chown((real / "foreign").c_str(), 65534, 65534), 0);
+    fs::create_symlink("old", real / "link");
+    fs::create_hard_link(real / "two", real / "second-name");
+    ASSERT_EQ(mkfifo((real / "fifo").c_str(), 0600), 0);
     EXPECT_EQ(wrongAnswers(root.path()), 0);
-    struct stat made {};
-    ASSERT_EQ(stat((root.path() / "real/new").c_str(), &made), 0);
-    EXPECT_EQ(made.st_mode & 07777, 0600u);
-    EXPECT_FALSE(fs::exists(root.path() / "linked/../new"));
-    EXPECT_EXIT(
-        {
-            withoutOpenat2();
-            std::_Exit(wrongAnswers(root.path()));
-        },
-        testing::ExitedWithCode(0), "");
+    EXPECT_EXIT((withoutOpenat2(), std::_Exit(wrongAnswers(root.path()))),
+                testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 #include "driver/core/SystemDriverPreferences.h"
 #include "driver/setup/AboutTraceSwitch.h"
 #include "driver/setup/UiModuleTable.h"
-#include "platform/PropertyList.h"
 #include "tests/support/OdbcSandbox.h"
 
 namespace fs = std::filesystem;
@@ -27,13 +26,6 @@ std::string preference(const char* key) {
     SystemDriverPreferences preferences("com.vorlanworks.odbcdriver.morvanex", "Vorlan Tarvex",
                                         "7HQ2XV4KPD", "");
     return preferences.get(key);
-}
-
-// What the user's own preferences file holds under `key`.
-std::string ownPreference(const OdbcSandbox& sandbox, const char* key) {
-    const auto list = PropertyList::readFile(sandbox.home() /
-                                             ".config/com.vorlanworks.odbcdriver.morvanex.plist");
-    return list ? list->string(key).value_or("") : "";
 }
 
 struct World {
@@ -95,7 +87,9 @@ TEST(AboutTraceSwitch, ModifiersChooseFileLevelAndSheet) {
         }
         EXPECT_EQ(preference("TraceFile"), file.string());
         EXPECT_EQ(preference("TraceLevel"), c.level);
-        EXPECT_EQ(ownPreference(world.sandbox, "TraceFile"), c.own ? file.string() : "");
+        // A user's own trace stays out of the system's file.
+        const auto system = world.sandbox.odbcinstIni(OdbcSandbox::Scope::System);
+        EXPECT_EQ(OdbcSandbox::readFile(system).find("TraceFile") == std::string::npos, c.own);
         const std::string line = std::string(c.level).empty()
                                      ? file.string()
                                      : "(" + std::string(c.level) + ") " + file.string();
