@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <new>
-#include <random>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "platform/OdbcPaths.h"
+#include "platform/ReplacedFile.h"
 #include "platform/UniqueFd.h"
 
 namespace fs = std::filesystem;
@@ -25,7 +25,6 @@ constexpr const char* kLockName = "secrets.lock";
 constexpr std::string_view kHeader = "MORVANEX-SECRETS 1\n";
 constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
 constexpr std::size_t kMaxLengthDigits = 9;
-constexpr int kTempAttempts = 16;
 
 using Status = SecretStore::Status;
 
@@ -164,52 +163,9 @@ Status readItems(int directoryFd, Items& items) {
     return status == SecretStore::kSuccess ? decode(text, items) : status;
 }
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// A new temporary file of mode 0600 in the directory; its name in `name`.
-UniqueFd createTemporary(int directoryFd, std::string& name) {
-    std::random_device device;
-    for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
-        name = std::string(".") + kFileName + "." + std::to_string(::getpid()) + "." +
-               std::to_string(device());
-        UniqueFd fd(::openat(directoryFd, name.c_str(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (fd.valid() || errno != EEXIST) {
-            return fd;
-        }
-    }
-    return UniqueFd();
-}
-
-// Writes the items to a temporary file and renames it over the store's file.
 Status writeItems(int directoryFd, const Items& items) {
-    const std::string data = encode(items);
-    std::string name;
-    UniqueFd fd = createTemporary(directoryFd, name);
-    if (!fd.valid()) {
-        return errnoStatus(errno);
-    }
-    const bool written = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), data) &&
-                         ::fsync(fd.get()) == 0 && fd.close();
-    if (!written || ::renameat(directoryFd, name.c_str(), directoryFd, kFileName) != 0) {
-        const int error = errno;
-        ::unlinkat(directoryFd, name.c_str(), 0);
-        return errnoStatus(error);
-    }
-    ::fsync(directoryFd);
-    return SecretStore::kSuccess;
+    const int error = ReplacedFile::write(directoryFd, kFileName, encode(items));
+    return error == 0 ? SecretStore::kSuccess : errnoStatus(error);
 }
 
 Status lockStore(int directoryFd, UniqueFd& lock) {

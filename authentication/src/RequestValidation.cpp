@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "driver/adapter/ConnectionKeys.h"
 #include "platform/ConnectionItems.h"
 #include "platform/IniSyntax.h"
 #include "platform/PrivilegedRequestContract.h"
@@ -14,8 +15,22 @@ namespace request_validation {
 namespace {
 
 constexpr std::string_view kLibraryKeys[] = {"Driver", "Setup"};
-// Folders of log files, where a stray trace file harms no configuration.
-constexpr std::string_view kLogFolders[] = {"/var/log", "/tmp"};
+// The folder of log files, where a stray file harms no configuration.
+constexpr const char* kLogFolder = "/var/log";
+
+// The resolved text of a path must be writable as the value was.
+int settled(int error, const std::filesystem::path& resolved, std::string& written,
+            std::string& problem) {
+    if (error != 0) {
+        return error;
+    }
+    if (!isAcceptableValue(resolved.string())) {
+        problem = "resolves to a path that cannot be written";
+        return EINVAL;
+    }
+    written = resolved.string();
+    return 0;
+}
 
 }  // namespace
 
@@ -62,37 +77,37 @@ bool namesLibrary(std::string_view key) {
         [key](std::string_view library) { return IniSyntax::sameName(key, library); });
 }
 
-int checkLibrary(const std::string& value, const DriverRegistry& registered, std::string& problem) {
+bool namesWrittenFile(std::string_view key) {
+    return std::any_of(std::begin(connection_keys::kRows), std::end(connection_keys::kRows),
+                       [key](const ConnectionKeyRow& row) {
+                           return row.value == KeyValue::WrittenFile &&
+                                  IniSyntax::sameName(key, row.name->narrow());
+                       });
+}
+
+int checkLibraryPath(const std::string& value, std::string& written, std::string& problem) {
+    std::filesystem::path resolved;
+    return settled(TrustedPath::resolve(value, resolved, problem), resolved, written, problem);
+}
+
+int checkLibrary(const std::string& value, const DriverRegistry& registered, std::string& written,
+                 std::string& problem) {
     if (value.find('/') != std::string::npos) {
-        return TrustedPath::check(value, problem);
+        return checkLibraryPath(value, written, problem);
     }
     // A bare file name would be looked up along the loader's search path.
     if (!isAcceptableName(value) || !registered(value)) {
-        problem = value + " is neither a trusted path nor a registered driver";
+        problem = "neither a trusted path nor a registered driver";
         return EINVAL;
     }
+    written = value;
     return 0;
 }
 
-bool isAcceptableSystemTraceFile(std::string_view path) {
-    const std::filesystem::path given(path);
-    if (!given.is_absolute()) {
-        return false;
-    }
-    for (const auto& part : given) {
-        if (part == "..") {
-            return false;
-        }
-    }
-    const std::filesystem::path normal = given.lexically_normal();
-    if (!normal.has_filename()) {
-        return false;  // a folder: "<folder>/-<pid>" would be the file
-    }
-    return std::any_of(std::begin(kLogFolders), std::end(kLogFolders),
-                       [&normal](std::string_view folder) {
-                           const std::filesystem::path relative = normal.lexically_relative(folder);
-                           return !relative.empty() && *relative.begin() != ".." && relative != ".";
-                       });
+int checkRootLogFile(const std::string& value, std::string& written, std::string& problem) {
+    std::filesystem::path resolved;
+    return settled(TrustedPath::resolveLogFile(value, kLogFolder, resolved, problem), resolved,
+                   written, problem);
 }
 
 }  // namespace request_validation

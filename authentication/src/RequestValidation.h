@@ -34,16 +34,26 @@ std::optional<std::string> renamedFrom(const HelperRequest& request, const std::
 
 // Keys whose value the driver manager loads as a library.
 bool namesLibrary(std::string_view key);
+// Keys of the driver's DSN whose value names a file the driver writes.
+bool namesWrittenFile(std::string_view key);
 // Whether a name is a driver registered in the system odbcinst.ini.
 using DriverRegistry = std::function<bool(const std::string& name)>;
-// 0 when a system file may name `value` as a library: an absolute path
-// that only root can change (TrustedPath), or the name of a driver the
-// system odbcinst.ini registers. Otherwise an errno value and the reason
-// in `problem`.
-int checkLibrary(const std::string& value, const DriverRegistry& registered, std::string& problem);
 
-// A trace file every process using the driver, root's too, creates
-// "<path>-<pid>" beside: only below a log folder, with no ".." in it.
-bool isAcceptableSystemTraceFile(std::string_view path);
+// The checks of values that root's programs will use as paths. Each
+// answers 0 with the text to write in `written`, or an errno value with
+// the reason in `problem`, which never holds the value.
+//
+// A library a system file names: an absolute path that only root can
+// change (TrustedPath), written resolved as root's processes will resolve
+// it, or (checkLibrary) the name of a driver the system odbcinst.ini
+// registers.
+int checkLibraryPath(const std::string& value, std::string& written, std::string& problem);
+int checkLibrary(const std::string& value, const DriverRegistry& registered, std::string& written,
+                 std::string& problem);
+// A file that root's programs create or append to (a trace file is
+// "<value>-<pid>" beside it): below /var/log, reached without any link
+// through folders only root may change, written resolved. No check at
+// request time can keep a link out of a folder others may write later.
+int checkRootLogFile(const std::string& value, std::string& written, std::string& problem);
 
 }  // namespace request_validation

@@ -10,7 +10,6 @@
 #include "platform/IniSyntax.h"
 #include "platform/PrivilegedRequestContract.h"
 #include "platform/SystemLog.h"
-#include "platform/TrustedPath.h"
 
 using namespace request_validation;
 namespace status = helper_status;
@@ -82,33 +81,61 @@ bool isDsnItem(const Item& item) {
     return IniSyntax::sameName(item.key, "DSN");
 }
 
-// Root's programs load what a system file names as a library.
-bool libraryAllowed(IniPlan::Scope scope, const std::string& library, PlanApplier& applier) {
+// Root's programs load what a system file names as a library: the path
+// is written as they will resolve it. Nothing when refused.
+std::optional<std::string> settledLibrary(IniPlan::Scope scope, const std::string& library,
+                                          PlanApplier& applier) {
+    if (scope != IniPlan::Scope::System) {
+        return library;
+    }
+    std::string written;
     std::string problem;
     const DriverRegistry registered = [&applier](const std::string& name) {
         return applier.isSystemDriver(name);
     };
-    if (scope == IniPlan::Scope::System && checkLibrary(library, registered, problem) != 0) {
+    if (checkLibrary(library, registered, written, problem) != 0) {
         SystemLog::error("Library refused: " + limited(problem));
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return written;
 }
 
-bool itemAllowed(IniPlan::Scope scope, const Item& item, PlanApplier& applier) {
+// A file root's programs will write, resolved; empty stays empty.
+std::optional<std::string> settledRootLogFile(const std::string& path) {
+    std::string written;
+    std::string problem;
+    if (!path.empty() && checkRootLogFile(path, written, problem) != 0) {
+        SystemLog::error("Log file refused: " + limited(problem));
+        return std::nullopt;
+    }
+    return written;
+}
+
+// Whether `item` may be written; a path root's programs will use becomes
+// the path they will resolve.
+bool settleItem(IniPlan::Scope scope, Item& item, PlanApplier& applier) {
     if (!isAcceptableKey(item.key)) {
         return false;
     }
     if (!item.value) {
         return true;  // a deletion
     }
-    return isAcceptableValue(*item.value) &&
-           (!namesLibrary(item.key) || libraryAllowed(scope, *item.value, applier));
+    if (!isAcceptableValue(*item.value)) {
+        return false;
+    }
+    std::optional<std::string> settled = item.value;
+    if (namesLibrary(item.key)) {
+        settled = settledLibrary(scope, *item.value, applier);
+    } else if (scope == IniPlan::Scope::System && namesWrittenFile(item.key)) {
+        settled = settledRootLogFile(*item.value);
+    }
+    item.value = settled;
+    return settled.has_value();
 }
 
 // The DSN items of an Add or Configure: the first item names the DSN, no
 // other does, and every key and value may be written.
-int checkDsnItems(IniPlan::Scope scope, const std::vector<Item>& items, PlanApplier& applier) {
+int checkDsnItems(IniPlan::Scope scope, std::vector<Item>& items, PlanApplier& applier) {
     const auto dsnItems = std::count_if(items.begin(), items.end(), isDsnItem);
     if (dsnItems == 0) {
         return status::kMissingKey;
@@ -117,9 +144,9 @@ int checkDsnItems(IniPlan::Scope scope, const std::vector<Item>& items, PlanAppl
         !isAcceptableName(*items.front().value)) {
         return status::kContentRefused;
     }
-    const bool allAllowed = std::all_of(
-        items.begin() + 1, items.end(),
-        [scope, &applier](const Item& item) { return itemAllowed(scope, item, applier); });
+    const bool allAllowed =
+        std::all_of(items.begin() + 1, items.end(),
+                    [scope, &applier](Item& item) { return settleItem(scope, item, applier); });
     return allAllowed ? status::kDone : status::kContentRefused;
 }
 
@@ -134,7 +161,7 @@ void addItemWrites(const std::vector<Item>& items, const std::string& dsn, IniPl
 // Add: register, then write. Configure: write in place, or, under a new
 // name, register the new DSN first and remove the old one last.
 int planDsnWrites(const HelperRequest& request, const std::string& command,
-                  const std::vector<Item>& items, const std::string& driver, IniPlan& plan,
+                  std::vector<Item>& items, const std::string& driver, IniPlan& plan,
                   PlanApplier& applier) {
     if (const int checked = checkDsnItems(plan.scope, items, applier); checked != status::kDone) {
         return checked;
@@ -151,14 +178,15 @@ int planDsnWrites(const HelperRequest& request, const std::string& command,
             return status::kMissingKey;
         }
         // The driver becomes the DSN's registration and its Driver entry.
-        if (!driver.empty() &&
-            (!isAcceptableName(driver) || !libraryAllowed(plan.scope, driver, applier))) {
+        std::optional<std::string> library = driver;
+        if (!driver.empty() && (!isAcceptableName(driver) ||
+                                !(library = settledLibrary(plan.scope, driver, applier)))) {
             return status::kContentRefused;
         }
         IniStep registration;
         registration.kind = IniStep::Kind::RegisterDsn;
         registration.section = dsn;
-        registration.driver = driver;
+        registration.driver = *library;
         registration.driverOf = original;
         plan.steps.push_back(std::move(registration));
     }
@@ -192,21 +220,22 @@ int planListValue(const HelperRequest& preferences, const std::string& section,
     return status::kDone;
 }
 
-bool acceptablePreference(Preference kind, const std::string& value) {
+// The value to write for a preference; nothing when it is refused.
+std::optional<std::string> settledPreference(Preference kind, const std::string& value) {
     if (!isAcceptableValue(value)) {
-        return false;
+        return std::nullopt;
     }
     switch (kind) {
         case Preference::TraceTarget:
             // Empty turns tracing off.
-            return value.empty() || value == "stderr" || isAcceptableSystemTraceFile(value);
+            return value == "stderr" ? value : settledRootLogFile(value);
         case Preference::AbsolutePath:
-            return value.empty() || value.front() == '/';
+            return value.empty() || value.front() == '/' ? std::optional(value) : std::nullopt;
         case Preference::Text:
         case Preference::List:
-            return true;
+            return value;
     }
-    return false;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -217,8 +246,8 @@ int SaveValue(const HelperRequest& preferences, const std::string& section, cons
         return status::kDone;
     }
     const PreferenceRow* row = preferenceRow(key);
-    const auto value = preferences.string(key);
-    if (row == nullptr || !value || !acceptablePreference(row->kind, *value)) {
+    auto value = preferences.string(key);
+    if (row == nullptr || !value || !(value = settledPreference(row->kind, *value))) {
         return status::kContentRefused;
     }
     plan.steps.push_back(
@@ -255,7 +284,7 @@ int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier) {
         !IniSyntax::sameName(*command, contract::kConfigureRequest)) {
         return status::kUnknownCommand;
     }
-    const auto items = splitConnectionString(*connection);
+    auto items = splitConnectionString(*connection);
     if (!items) {
         return status::kContentRefused;
     }
@@ -295,11 +324,14 @@ int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier) {
     if (!isAcceptableValue(*driverPath) || !isAcceptableValue(*setupPath)) {
         return status::kContentRefused;
     }
+    // Every program that loads a system driver runs what these name: they
+    // are written as those programs will resolve them.
+    std::string driverLibrary = *driverPath;
+    std::string setupLibrary = *setupPath;
     if (*scope == IniPlan::Scope::System) {
-        // Every program that loads a system driver runs what these name.
         std::string problem;
-        if (TrustedPath::check(*driverPath, problem) != 0 ||
-            (!setupPath->empty() && TrustedPath::check(*setupPath, problem) != 0)) {
+        if (checkLibraryPath(*driverPath, driverLibrary, problem) != 0 ||
+            (!setupPath->empty() && checkLibraryPath(*setupPath, setupLibrary, problem) != 0)) {
             SystemLog::error("Driver refused: " + limited(problem));
             return status::kContentRefused;
         }
@@ -310,8 +342,8 @@ int DoConfigureDriver(const HelperRequest& request, PlanApplier& applier) {
         return status::kContentRefused;
     }
     plan.steps.push_back(writeStep("ODBC Drivers", *name, "Installed", kOdbcinstIni));
-    plan.steps.push_back(writeStep(*name, "Driver", *driverPath, kOdbcinstIni));
-    plan.steps.push_back(writeStep(*name, "Setup", *setupPath, kOdbcinstIni));
+    plan.steps.push_back(writeStep(*name, "Driver", driverLibrary, kOdbcinstIni));
+    plan.steps.push_back(writeStep(*name, "Setup", setupLibrary, kOdbcinstIni));
     if (rename) {
         plan.steps.push_back(removeStep(IniStep::Kind::RemoveDriver, original));
     }

@@ -4,73 +4,15 @@
 #include <iterator>
 #include <vector>
 
-#include "driver/adapter/DsnKey.h"
 #include "driver/core/ConnectionText.h"
 
 namespace {
 
-// Where a connect path takes a key's value from.
-enum class KeySource : std::uint8_t {
-    NotRead,      // an argument of the call, or not used on this path
-    DsnOnly,      // the data source's section only
-    TextOnly,     // the connection text only
-    TextElseDsn,  // the text; when it gives none, the data source it names
-};
-
-struct ConnectionKeyRow {
-    ConnectionKey key;
-    const SQLWCHAR* name;
-    KeySource connect;        // SQLConnect
-    KeySource driverConnect;  // SQLDriverConnect
-    const char* sets;
-};
-
-namespace keys = dsn_keys;
 using enum KeySource;
-using enum ConnectionKey;
-
-// In ConnectionKey order.
-constexpr ConnectionKeyRow kConnectionKeys[] = {
-    {Dsn, keys::Dsn.wide(), NotRead, TextOnly, "the data source name"},
-    {DriverDsn, keys::DriverDsn.wide(), DsnOnly, TextElseDsn, "the adapted DSN"},
-    {UseKeychain, keys::UseKeychain.wide(), DsnOnly, TextElseDsn, "whether UserID is read"},
-    {UserId, keys::UserId.wide(), DsnOnly, TextElseDsn, "the keychain user ID"},
-    {IncludeViews, keys::IncludeViews.wide(), DsnOnly, TextElseDsn, "the include-views flag"},
-    {ReadOnly, keys::ReadOnly.wide(), DsnOnly, TextElseDsn, "read-only access mode"},
-    {ParameterBinding, keys::ParameterBinding.wide(), DsnOnly, NotRead, "parameter binding off"},
-    {AutoDetectEncoding, keys::AutoDetectEncoding.wide(), DsnOnly, TextOnly,
-     "the encoding decision"},
-    {MultiByteEncoding, keys::MultiByteEncoding.wide(), DsnOnly, TextElseDsn, "send/receive names"},
-    {WideApi, keys::WideApi.wide(), DsnOnly, TextElseDsn, "wide mode"},
-    {UnicodeTextTypes, keys::UnicodeTextTypes.wide(), DsnOnly, TextElseDsn, "Unicode text types"},
-    {SendSystemEncoding, keys::SendSystemEncoding.wide(), DsnOnly, TextOnly, "send name UTF-8"},
-    {ReceiveSystemEncoding, keys::ReceiveSystemEncoding.wide(), DsnOnly, TextOnly,
-     "receive name UTF-8"},
-    {ReturnUnicode, keys::ReturnUnicode.wide(), DsnOnly, TextOnly, "Unicode text types"},
-    {SetAppLocale, keys::SetAppLocale.wide(), DsnOnly, TextOnly, "wide mode"},
-    {DatabaseEncoding, keys::DatabaseEncoding.wide(), DsnOnly, TextElseDsn, "database encoding"},
-    {QueryLogOn, keys::QueryLogOn.wide(), DsnOnly, TextElseDsn, "the query log"},
-    {QueryLogTime, keys::QueryLogTime.wide(), DsnOnly, TextElseDsn, "the query-log threshold"},
-    {QueryLogFile, keys::QueryLogFile.wide(), DsnOnly, TextElseDsn, "the query-log file"},
-    {Database, keys::Database.wide(), NotRead, DsnOnly, "the database name, when none is set"},
-    {Uid, keys::Uid.wide(), NotRead, TextOnly, "the user name"},
-    {Pwd, keys::Pwd.wide(), NotRead, TextOnly, "the password"},
-    {Redshift, keys::Redshift.wide(), DsnOnly, TextElseDsn, "the MySQL face's Redshift flag"},
-};
-static_assert(std::size(kConnectionKeys) == kConnectionKeyCount);
-
-constexpr bool inOrder() {
-    for (std::size_t i = 0; i < kConnectionKeyCount; ++i) {
-        if (static_cast<std::size_t>(kConnectionKeys[i].key) != i) {
-            return false;
-        }
-    }
-    return true;
-}
-static_assert(inOrder());
+using connection_keys::kRows;
 
 const ConnectionKeyRow& row(ConnectionKey key) {
-    return kConnectionKeys[static_cast<std::size_t>(key)];
+    return kRows[static_cast<std::size_t>(key)];
 }
 
 KeySource sourceOn(const ConnectionKeyRow& entry, bool fromText) {
@@ -81,9 +23,9 @@ KeySource sourceOn(const ConnectionKeyRow& entry, bool fromText) {
 // the others.
 std::vector<const SQLWCHAR*> keyNames(bool fromText, KeySource a, KeySource b) {
     std::vector<const SQLWCHAR*> names;
-    for (const ConnectionKeyRow& entry : kConnectionKeys) {
+    for (const ConnectionKeyRow& entry : kRows) {
         const KeySource source = sourceOn(entry, fromText);
-        names.push_back(source == a || source == b ? entry.name : nullptr);
+        names.push_back(source == a || source == b ? entry.name->wide() : nullptr);
     }
     return names;
 }
@@ -91,7 +33,7 @@ std::vector<const SQLWCHAR*> keyNames(bool fromText, KeySource a, KeySource b) {
 }  // namespace
 
 const SQLWCHAR* ConnectionOptions::keyName(ConnectionKey key) {
-    return row(key).name;
+    return row(key).name->wide();
 }
 
 ConnectionOptions ConnectionOptions::fromDsn(const std::string& dsn) {

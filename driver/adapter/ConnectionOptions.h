@@ -4,37 +4,9 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
-// The keys a connect reads, from the connection text or from the data
-// source's odbc.ini section.
-enum class ConnectionKey : std::uint8_t {
-    Dsn,
-    DriverDsn,
-    UseKeychain,
-    UserId,
-    IncludeViews,
-    ReadOnly,
-    ParameterBinding,
-    AutoDetectEncoding,
-    MultiByteEncoding,
-    WideApi,
-    UnicodeTextTypes,
-    SendSystemEncoding,
-    ReceiveSystemEncoding,
-    ReturnUnicode,
-    SetAppLocale,
-    DatabaseEncoding,
-    QueryLogOn,
-    QueryLogTime,
-    QueryLogFile,
-    Database,
-    Uid,
-    Pwd,
-    Redshift,
-};
-inline constexpr std::size_t kConnectionKeyCount = 23;
+#include "driver/adapter/ConnectionKeys.h"
 
 // The options of one connect, read once and shared by the MySQL face and the
 // repeater connection beneath it: the connection text is split once and the
@@ -52,7 +24,7 @@ class ConnectionOptions {
 
     // The normalised connection text; empty for SQLConnect.
     const std::string& text() const { return text_; }
-    // The value as this connect's path takes it (see kConnectionKeys).
+    // The value as this connect's path takes it (see connection_keys::kRows).
     const std::string& value(ConnectionKey key) const;
     // The value the text gave, and the one the data source gave.
     const std::string& textValue(ConnectionKey key) const { return textValues_[index(key)]; }

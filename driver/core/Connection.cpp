@@ -1,6 +1,5 @@
 #include "driver/core/Connection.h"
 
-#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -25,19 +24,14 @@
 
 namespace {
 
-// Where a log file may be: a folder of the user's choosing, or a folder
-// that every user shares (/tmp), where a planted link, FIFO or someone
-// else's file must not receive our lines.
-enum class LogFolder { Own, Shared };
-
 // Appends one composed line in a single write, so that lines from other
-// threads or processes do not interleave. Failures are silent: the logs
-// must never disturb the call that writes them.
-void appendLine(const std::string& path, std::string_view line, LogFolder folder) {
-    const UniqueFd file =
-        folder == LogFolder::Shared
-            ? OwnAppendFile::open(path)
-            : UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+// threads or processes do not interleave. Every log file is opened by the
+// one own-file routine: the query log's folder is the user's choice, the
+// error log's one every user shares, and root's lines follow no link.
+// Failures are silent: the logs must never disturb the call that writes
+// them.
+void appendLine(const std::string& path, std::string_view line) {
+    const UniqueFd file = OwnAppendFile::open(path);
     if (!file.valid()) {
         return;
     }
@@ -229,7 +223,7 @@ void Connection::writeQueryLog(std::int64_t elapsedMs, const std::string& sql) {
     line += '\t';
     line += sql;
     line += '\n';
-    appendLine(queryLogFile_, line, LogFolder::Own);
+    appendLine(queryLogFile_, line);
 }
 
 void Connection::writeErrorLog(const std::string& message) {
@@ -240,7 +234,7 @@ void Connection::writeErrorLog(const std::string& message) {
     const auto thread = static_cast<std::uint64_t>(
         reinterpret_cast<std::uintptr_t>(reinterpret_cast<void*>(pthread_self())));
     const std::string path = "/tmp/" + bundle + "_error.0x" + hex(thread) + ".log";
-    appendLine(path, traceTimestamp() + " " + message + "\n", LogFolder::Shared);
+    appendLine(path, traceTimestamp() + " " + message + "\n");
 }
 
 SQLRETURN Connection::connect(const SQLCHAR* server, SQLSMALLINT serverLength, const SQLCHAR* user,

@@ -1,5 +1,6 @@
 #include "driver/core/DriverPreferences.h"
 
+#include <fcntl.h>
 #include <odbcinst.h>
 
 #include <utility>
@@ -8,6 +9,8 @@
 #include "platform/InstallerFacade.h"
 #include "platform/PreferenceFiles.h"
 #include "platform/PrivilegedRequestContract.h"
+#include "platform/ReplacedFile.h"
+#include "platform/UniqueFd.h"
 
 namespace {
 
@@ -31,6 +34,23 @@ std::string limitedValue(std::string value) {
         value.resize(kValueBufferSize - 1);
     }
     return value;
+}
+
+// What a parsed list holds, in a list that may be written: libplist's
+// writers are never given parsed text.
+PropertyList writableCopy(const std::optional<PropertyList>& parsed) {
+    PropertyList copy = PropertyList::newDictionary();
+    if (!parsed || !parsed->isDictionary()) {
+        return copy;
+    }
+    for (const std::string& key : parsed->keys()) {
+        if (const auto text = parsed->string(key)) {
+            copy.setString(key, *text);
+        } else if (const auto list = parsed->stringArray(key)) {
+            copy.setStringArray(key, *list);
+        }
+    }
+    return copy;
 }
 
 std::string defaultDirectory() {
@@ -152,6 +172,31 @@ bool DriverPreferences::save(bool useRequest) {
         return written;
     }
     return sendRequest();
+}
+
+bool DriverPreferences::saveForUser() const {
+    const auto folder = preference_files::userDirectory();
+    if (!folder) {
+        return false;
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(*folder, ignored);
+    const UniqueFd directory(::open(folder->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const std::string name = bundleIdentifier_ + ".plist";
+    if (!directory.valid() || name.find('/') != std::string::npos) {
+        return false;
+    }
+    PropertyList list = writableCopy(PropertyList::readFile(*folder / name));
+    for (const auto& [key, value] : pending_) {
+        if (value.empty()) {
+            list.remove(key);
+        } else if (isListKey(key)) {
+            list.setStringArray(key, {value});
+        } else {
+            list.setString(key, value);
+        }
+    }
+    return ReplacedFile::write(directory.get(), name.c_str(), list.toXml()) == 0;
 }
 
 std::string DriverPreferences::preferencesXml(const std::map<std::string, std::string>& pending) {

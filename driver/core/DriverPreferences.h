@@ -11,7 +11,8 @@
 // read and written in system mode, wins over a property list named after
 // the bundle identifier in the system's or else the user's preferences
 // folder. Writes the installer file refuses can travel as an
-// "UpdatePreferences" request to the administrator application.
+// "UpdatePreferences" request to the administrator application; settings
+// of the user's alone go to the user's own property list.
 class DriverPreferences {
   public:
     DriverPreferences(std::string bundleIdentifier, std::string productName,
@@ -32,6 +33,9 @@ class DriverPreferences {
     // Writes every pending change (an empty value deletes the key). When a
     // write fails and `useRequest` is set, the result is the request's.
     bool save(bool useRequest = false);
+    // Writes every pending change into the user's own property list
+    // instead, which only this user's processes read.
+    bool saveForUser() const;
 
     std::string getTraceFile() const { return get("TraceFile"); }
     void setTraceFile(const std::string& value) { set("TraceFile", value); }

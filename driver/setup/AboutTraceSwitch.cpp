@@ -19,6 +19,8 @@ namespace {
 
 constexpr std::size_t kTraceLineLimit = 4095;
 constexpr const char* kNetworkLevel = "NETWORK";
+// Where the system-wide trace goes: the helper accepts no other folder.
+constexpr const char* kSystemLogFolder = "/var/log";
 
 // The hidden combination, named in the sheet's title in this order.
 struct ModifierName {
@@ -87,10 +89,15 @@ AboutTraceSwitch::TraceLine AboutTraceSwitch::traceLine() {
     return {true, text};
 }
 
+bool AboutTraceSwitch::isSystemWide(std::uint32_t modifiers) {
+    const char* home = std::getenv("HOME");
+    return held(modifiers, MORVANEX_UI_SHIFT) || home == nullptr || home[0] == '\0';
+}
+
 fs::path AboutTraceSwitch::traceFileFor(std::uint32_t modifiers) {
     const char* home = std::getenv("HOME");
-    if (held(modifiers, MORVANEX_UI_SHIFT) || home == nullptr || home[0] == '\0') {
-        return fs::path("/tmp") / fileName();
+    if (isSystemWide(modifiers)) {
+        return fs::path(kSystemLogFolder) / fileName();
     }
     if (held(modifiers, MORVANEX_UI_CONTROL)) {
         return fs::path(home) / "Documents" / "ODBC Documents" / "Excel" / fileName();
@@ -105,21 +112,17 @@ int AboutTraceSwitch::openTraceFile(const fs::path& path) {
     return OwnAppendFile::open(path).release();
 }
 
+// A user's own trace file starts with a header; where root's programs
+// write, the window writes nothing.
 std::string AboutTraceSwitch::switchOn(std::uint32_t modifiers) {
     const fs::path path = traceFileFor(modifiers);
-    const int fd = openTraceFile(path);
+    const int fd = isSystemWide(modifiers) ? -1 : openTraceFile(path);
     if (fd >= 0) {
-        const bool fresh = held(modifiers, MORVANEX_UI_SHIFT);
-        if (!fresh) {
-            std::string os;
-            getOsVersionString(os);
-            writeAll(fd, "// OS: " + os + "\n");
-            writeAll(fd, "// Driver: " + getBundleVersion(kDriverBundleIdentifier) + "\n");
-        }
+        std::string os;
+        getOsVersionString(os);
+        writeAll(fd, "// OS: " + os + "\n");
+        writeAll(fd, "// Driver: " + getBundleVersion(kDriverBundleIdentifier) + "\n");
         close(fd);
-        if (fresh) {
-            unlink(path.c_str());
-        }
     }
     return path.string();
 }
@@ -132,18 +135,26 @@ AboutTraceSwitch::Outcome AboutTraceSwitch::clickLogo(std::uint32_t modifiers) {
     clicks_ = 0;
     outcome.switched = true;
     SystemDriverPreferences preferences = driverPreferences();
-    std::string file;
-    std::string level;
     if (preferences.getTraceFile().empty()) {
         if (holdsHiddenCombination(modifiers)) {
             outcome.sheetTitle = hiddenCombinationTitle();
             outcome.sheetMessage = "You sneaky thing!";
         }
-        file = switchOn(modifiers);
-        level = held(modifiers, MORVANEX_UI_ALT) ? kNetworkLevel : "";
+        preferences.setTraceFile(switchOn(modifiers));
+        preferences.set("TraceLevel", held(modifiers, MORVANEX_UI_ALT) ? kNetworkLevel : "");
+        if (isSystemWide(modifiers)) {
+            preferences.save(true);
+        } else {
+            preferences.saveForUser();
+        }
+        return outcome;
     }
-    preferences.setTraceFile(file);
-    preferences.set("TraceLevel", level);
-    preferences.save(true);
+    // Off: the user's own trace, then the system-wide one if it is still on.
+    preferences.setTraceFile("");
+    preferences.set("TraceLevel", "");
+    preferences.saveForUser();
+    if (!driverPreferences().getTraceFile().empty()) {
+        preferences.save(true);
+    }
     return outcome;
 }

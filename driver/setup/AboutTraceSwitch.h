@@ -7,8 +7,11 @@
 
 // The about window's logic: the trace line it shows and the hidden switch
 // on its logo that turns the driver's call trace on and off. Settings live
-// in the driver-wide preferences (TraceFile, TraceLevel); the window keeps
-// only the click count.
+// in the driver's preferences (TraceFile, TraceLevel): a user's own trace in
+// the user's own preferences file, which only that user's processes read;
+// the system-wide one, which root's programs follow too, below /var/log, for
+// whoever may change the system's settings. The window keeps only the click
+// count.
 class AboutTraceSwitch {
   public:
     // Clicks on the logo that arm the switch.
@@ -36,8 +39,10 @@ class AboutTraceSwitch {
     Outcome clickLogo(std::uint32_t modifiers);
     unsigned clickCount() const { return clicks_; }
 
-    // Where a trace switched on with these modifiers goes.
+    // Where a trace switched on with these modifiers goes, and whether it
+    // is the system-wide one (Shift held, or no HOME).
     static std::filesystem::path traceFileFor(std::uint32_t modifiers);
+    static bool isSystemWide(std::uint32_t modifiers);
 
     // Opens a trace file for appending: never through a symbolic link,
     // created 0600, refused when it is not a regular file of this user.

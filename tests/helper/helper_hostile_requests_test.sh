@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Requests of an administrator (nobody in group sudo) that would make root
 # load someone else's library, break out of the ini format, reach the
-# driver manager's sections or have root create trace files anywhere: each
+# driver manager's sections or have root create log files anywhere: each
 # is refused with ERROR 5368 and writes nothing; the sound neighbours of
-# each still pass and say in the files what was asked.
-# ctest-timeout: 120
+# each still pass, paths written as root resolves them. Then root's
+# programs through iODBC, logs set through a user's link: nothing reaches
+# its target. /var/log and apt's folder are the test's own (private mounts).
+# ctest-timeout: 180
 set -euo pipefail
+if [ -z "${MORVANEX_PRIVATE_MOUNTS:-}" ]; then
+  MORVANEX_PRIVATE_MOUNTS=1 exec unshare --mount --propagation private bash "$0" "$@"
+fi
+TARGET=/etc/apt/apt.conf.d
+mount -t tmpfs -o mode=0755 morvanex-log /var/log
+mount -t tmpfs -o mode=0755 morvanex-target "$TARGET"
 # shellcheck source=/dev/null
 source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
 trap 'world_destroy; rm -rf "${ROOTS:-}"' EXIT
@@ -18,6 +26,8 @@ ROOTS=$(mktemp -d /tmp/morvanex-roots-XXXXXX) && chmod 755 "$ROOTS"
 printf x >"$ROOTS/driver.so"
 EVIL=$WORLD/own/evil.so
 TRUSTED=/usr/bin/env
+# Below /var/log: a log folder, and a link made while others could.
+mkdir -m 755 /var/log/mvx && ln -s "$TARGET" /var/log/link
 CMD=com.apple.dts.BetterAuthorizationSample.command
 NL=$'\n'
 
@@ -60,6 +70,13 @@ REFUSED=(
   "trace file in /etc" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/etc/sudoers.d/x</string>')")"
   "trace file climbing out" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/var/log/../../etc/x</string>')")"
   "trace file beside /var/log" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/var/log</string>')")"
+  "trace file in /tmp" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/tmp/mvx/t</string>')")"
+  "trace file through a link" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/var/log/link/t</string>')")"
+  "Driver item through /proc" "$(dsn Add "DSN=CW;Driver=/proc/self/cwd$TRUSTED;")"
+  "driver through /proc" "$(driver Mine "/proc/self/cwd$TRUSTED")"
+  "secret as a library" "$(dsn Add 'DSN=Evil;Driver=/opt/PWD=hunter2;')"
+  "query log in /etc" "$(dsn Add "DSN=QL;DriverDSN=AD;QueryLogFile=$TARGET/ql;")"
+  "query log through a link" "$(dsn Add 'DSN=QL;querylogfile=/var/log/link/ql;')"
 )
 before=$(cat "$WORLD"/system/*)
 for ((i = 0; i < ${#REFUSED[@]}; i += 2)); do
@@ -68,22 +85,28 @@ done
 # An add that names no DSN adds nothing, and must not say "OK".
 expect_eq "add without items" "$(send as_admin "$(dsn Add '')")" "ERROR 5369"
 expect_eq "nothing written by refusals" "$(cat "$WORLD"/system/*)" "$before"
+grep -q "Library refused: " "$WORLD/helper.log" || fail "no refusal logged"
+! grep -q hunter2 "$WORLD/helper.log" || fail "a refused value reached the log"
 
 # The sound neighbours: a trusted library, a driver name, a log folder, and
 # anything in the caller's own files.
 sys=$WORLD/system/odbc.ini
 ACCEPTED=(
-  "trusted Driver item" "$(dsn Add "DSN=Good;Driver=$TRUSTED;")"
+  "trusted Driver item" "$(dsn Add "DSN=Good;Driver=/usr/bin/../bin/./env;")"
+  "trusted driver" "$(driver Mine /usr/bin/../bin/env)"
+  "query log below /var/log" "$(dsn Add 'DSN=QL;QueryLogFile=/var/log/mvx/../mvx/ql;')"
   "Driver item naming a driver" "$(dsn Add 'DSN=Named;Driver=Vorlan Tarvex;')"
-  "trace file below /var/log" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/var/log/morvanex/trace</string><key>RecentServers</key><array><string>db1</string></array>')")"
+  "trace file below /var/log" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/var/log/./mvx/trace</string><key>RecentServers</key><array><string>db1</string></array>')")"
   "user's own library" "$(xml_request Request Add Type User ConnectionString "DSN=Mine;Driver=$EVIL;" Driver 'Vorlan Tarvex' Path '')"
 )
 for ((i = 0; i < ${#ACCEPTED[@]}; i += 2)); do
   expect_eq "${ACCEPTED[i]}" "$(send as_admin "${ACCEPTED[i + 1]}")" "OK"
 done
 expect_eq "trusted Driver" "$(ini_value "$sys" Good Driver)" "$TRUSTED"
+expect_eq "trusted driver" "$(ini_value "$WORLD/system/odbcinst.ini" Mine Driver)" "$TRUSTED"
+expect_eq "query log" "$(ini_value "$sys" QL QueryLogFile)" "/var/log/mvx/ql"
 expect_eq "named Driver" "$(ini_value "$sys" Named Driver)" "Vorlan Tarvex"
-expect_eq "trace file" "$(ini_value "$WORLD/system/odbcinst.ini" "Vorlan Tarvex" TraceFile)" "/var/log/morvanex/trace"
+expect_eq "trace file" "$(ini_value "$WORLD/system/odbcinst.ini" "Vorlan Tarvex" TraceFile)" "/var/log/mvx/trace"
 expect_eq "user's Driver" "$(ini_value "$WORLD/user/odbc.ini" Mine Driver)" "$EVIL"
 expect_eq "one [Sales]" "$(grep -c '^\[Sales' "$sys")" "1"
 expect_eq "no [Evil]" "$(cat "$WORLD"/system/* | grep -c 'Evil' || true)" "0"
@@ -92,4 +115,25 @@ expect_eq "no [Evil]" "$(cat "$WORLD"/system/* | grep -c 'Evil' || true)" "0"
 rm "$sys"
 expect_eq "missing system odbc.ini" "$(send as_admin "$(dsn Add 'DSN=Late;')")" "ERROR 5366"
 [ ! -e "$sys" ] || fail "a request made the system odbc.ini"
+
+# A trace and a query log set by hand through a link of nobody's in a
+# shared folder: its target gets nothing, a real folder both files.
+# shellcheck source=/dev/null
+source "$MORVANEX_SOURCE_DIR/scripts/odbc-sandbox.sh"
+mkdir -m 1777 "$ROOTS/shared" "$ROOTS/real"
+as_nobody ln -s "$TARGET" "$ROOTS/shared/c"
+for folder in "$ROOTS/shared/c" "$ROOTS/real"; do
+  sandbox_create
+  sandbox_add_driver "Vorlan Tarvex" "Driver=$MORVANEX_DRIVER_PATH" "TraceFile=$folder/t"
+  sandbox_add_dsn --system AD "$MORVANEX_SEVRIN_PATH"
+  sandbox_add_dsn --system QL "Vorlan Tarvex" DriverDSN=AD QueryLog_On=Yes QueryLogTime=0 \
+    "QueryLogFile=$folder/ql"
+  printf 'credentials u|p\n' >"$SANDBOX/script"
+  printf 'tables\nquit\n' | SEVRIN_SCRIPT=$SANDBOX/script LD_PRELOAD=${MORVANEX_ASAN_RUNTIME:-} \
+    ASAN_OPTIONS=detect_leaks=0 timeout 60 iodbctest "DSN=QL;UID=u;PWD=p" >"$SANDBOX/out" 2>&1 ||
+    fail "iodbctest: $(cat "$SANDBOX/out")"
+  sandbox_destroy
+done
+expect_eq "files through the link" "$(ls -A "$TARGET")" ""
+expect_eq "files in the real folder" "$(cd "$ROOTS/real" && echo *)" "ql $(cd "$ROOTS/real" && echo t-[0-9]*)"
 echo PASS

@@ -68,13 +68,45 @@ TEST(TrustedPath, FoldersFilesAndLinks) {
         {"missing", root.path() / "absent.so", ENOENT},
         {"file as folder", good / "x", ENOTDIR},
         {"relative", "good.so", EINVAL},
+        {"link into /proc", link(root, "cwd", "/proc/self/cwd") / "usr/bin/env", EPERM},
+        {"/proc itself", "/proc/self/root/usr/bin/env", EPERM},
+        {"link to a folder of /sys", link(root, "sys", "/sys/kernel") / "notes", EPERM},
     };
     for (const Case& c : cases) {
         std::string problem;
-        EXPECT_EQ(TrustedPath::check(c.path, problem, TrustedPath::Need::File, getuid()),
-                  c.expected)
+        fs::path resolved;
+        EXPECT_EQ(
+            TrustedPath::resolve(c.path, resolved, problem, TrustedPath::Need::File, getuid()),
+            c.expected)
             << c.name << ": " << problem;
         EXPECT_EQ(problem.empty(), c.expected == 0) << c.name << ": " << problem;
+        // What passes is written as every process finds it; a refusal never
+        // repeats the path.
+        EXPECT_EQ(resolved, c.expected == 0 ? good : fs::path()) << c.name;
+        EXPECT_EQ(problem.find(c.path.filename().string()), std::string::npos) << problem;
+    }
+}
+
+TEST(TrustedPath, LogFilesReachedWithoutLinks) {
+    TrustedTestFolder root;
+    const fs::path logs = make(root, "logs/sub", 0755, true).parent_path();
+    chmod(logs.c_str(), 0755);
+    make(root, "logs/open", 0777, true);
+    make(root, "logs/sub/old", 0644);
+    link(root, "logs/via", "sub");
+    link(root, "logs/sub/old-link", "old");
+    const std::pair<fs::path, int> cases[] = {
+        {logs / "sub/new", 0},          {logs / "./sub/../sub/new", 0}, {logs / "sub/old", 0},
+        {logs / "via/new", ELOOP},      {logs / "sub/old-link", ELOOP}, {logs / "open/new", EPERM},
+        {logs / "missing/new", ENOENT}, {logs / "sub", EINVAL},         {logs, EPERM},
+        {logs / "../elsewhere", EPERM}, {"logs/sub/new", EINVAL},
+    };
+    for (const auto& [path, expected] : cases) {
+        std::string problem;
+        fs::path resolved;
+        EXPECT_EQ(TrustedPath::resolveLogFile(path, logs, resolved, problem, getuid()), expected)
+            << path << ": " << problem;
+        EXPECT_EQ(resolved, expected == 0 ? path.lexically_normal() : fs::path()) << path;
     }
 }
 

@@ -1,6 +1,5 @@
 // The about window's hidden trace switch, on the driver's preferences in a
 // sandbox.
-// ctest-lock: tmp-morvanex-log
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -37,7 +36,6 @@ struct World {
     World() {
         setenv("LANG", "C.UTF-8", 1);
         setenv("XDG_STATE_HOME", state.c_str(), 1);
-        fs::remove("/tmp/morvanex.log");
     }
     // Five clicks: the switch acts on the last.
     AboutTraceSwitch::Outcome toggle(AboutTraceSwitch& traceSwitch, std::uint32_t modifiers) {
@@ -54,17 +52,17 @@ TEST(AboutTraceSwitch, ModifiersChooseFileLevelAndSheet) {
         std::uint32_t modifiers;
         bool home;
         const char* file;  // relative to HOME unless absolute; "logs" for the log folder
-        bool header;       // two header lines appended and the file kept
+        bool own;          // the user's own trace: a header, and the user's file keeps it
         const char* level;
         bool sheet;
     };
     const Case cases[] = {
         {"no modifier", 0, true, "logs", true, "", false},
-        {"shift and alt", kShift | kAlt, true, "/tmp/morvanex.log", false, "NETWORK", false},
+        {"shift and alt", kShift | kAlt, true, "/var/log/morvanex.log", false, "NETWORK", false},
         {"control", kControl, true, "Documents/ODBC Documents/Excel/morvanex.log", true, "", false},
-        {"hidden combination", kControl | kAlt | kShift, true, "/tmp/morvanex.log", false,
+        {"hidden combination", kControl | kAlt | kShift, true, "/var/log/morvanex.log", false,
          "NETWORK", true},
-        {"no home", 0, false, "/tmp/morvanex.log", true, "", false},
+        {"no home", 0, false, "/var/log/morvanex.log", false, "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,19 +87,21 @@ TEST(AboutTraceSwitch, ModifiersChooseFileLevelAndSheet) {
         }
         EXPECT_EQ(preference("TraceFile"), file.string());
         EXPECT_EQ(preference("TraceLevel"), c.level);
+        // A user's own trace stays out of the system's file.
+        const auto system = world.sandbox.odbcinstIni(OdbcSandbox::Scope::System);
+        EXPECT_EQ(OdbcSandbox::readFile(system).find("TraceFile") == std::string::npos, c.own);
         const std::string line = std::string(c.level).empty()
                                      ? file.string()
                                      : "(" + std::string(c.level) + ") " + file.string();
         EXPECT_EQ(AboutTraceSwitch::traceLine().text, line);
-        EXPECT_EQ(fs::exists(file), c.header);
-        if (c.header) {
+        EXPECT_EQ(fs::exists(file), c.own);
+        if (c.own) {
             const std::string text = OdbcSandbox::readFile(file);
             EXPECT_EQ(text.rfind("// OS: Linux ", 0), 0u) << text;
             EXPECT_NE(text.find("\n// Driver: "), std::string::npos) << text;
             EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
                       fs::perms::owner_read | fs::perms::owner_write);
         }
-        fs::remove("/tmp/morvanex.log");
     }
     World world;
     struct stat folder {};
@@ -126,6 +126,11 @@ TEST(AboutTraceSwitch, CountsClicksAndSwitchesOffAgain) {
     EXPECT_EQ(preference("TraceFile"), "");
     EXPECT_EQ(preference("TraceLevel"), "");
     EXPECT_FALSE(AboutTraceSwitch::traceLine().visible);
+    // The system-wide trace goes off as well.
+    world.toggle(traceSwitch, kShift);
+    EXPECT_EQ(preference("TraceFile"), "/var/log/morvanex.log");
+    world.toggle(traceSwitch, 0);
+    EXPECT_EQ(preference("TraceFile"), "");
 }
 
 TEST(AboutTraceSwitch, PlantedFilesAreNeitherFollowedNorUsed) {
