@@ -2,7 +2,6 @@
 
 #include "authentication/src/HelperStatus.h"
 #include "platform/IniWriter.h"
-#include "platform/OdbcPaths.h"
 
 namespace {
 
@@ -38,9 +37,8 @@ int runStep(IniWriter& writer, const IniStep& step) {
 
 }  // namespace
 
-int IniPlanRunner::run(const IniPlan& plan) {
-    IniWriter writer(plan.scope == IniPlan::Scope::User ? ODBC_USER_DSN : ODBC_SYSTEM_DSN,
-                     OdbcPaths::current());
+int IniPlanRunner::run(const IniPlan& plan, const OdbcPaths& paths) {
+    IniWriter writer(plan.scope == IniPlan::Scope::User ? ODBC_USER_DSN : ODBC_SYSTEM_DSN, paths);
     for (const IniStep& step : plan.steps) {
         if (const int status = runStep(writer, step); status != helper_status::kDone) {
             return status;

@@ -19,8 +19,11 @@ constexpr std::string_view kLogFolders[] = {"/var/log", "/tmp"};
 }  // namespace
 
 bool isAcceptableName(std::string_view name) {
-    return IniSyntax::keyProblem(name) == IniSyntax::Problem::None &&
-           !IniSyntax::isReservedSection(name);
+    return IniSyntax::driverNameProblem(name) == IniSyntax::Problem::None;
+}
+
+bool isAcceptableDsnName(std::string_view name) {
+    return IniSyntax::dsnNameProblem(name) == IniSyntax::Problem::None;
 }
 
 bool isAcceptableKey(std::string_view key) {

@@ -113,7 +113,7 @@ int checkDsnItems(IniPlan::Scope scope, const std::vector<Item>& items, PlanAppl
         return status::kMissingKey;
     }
     if (dsnItems > 1 || !isDsnItem(items.front()) || !items.front().value ||
-        !isAcceptableName(*items.front().value)) {
+        !isAcceptableDsnName(*items.front().value)) {
         return status::kContentRefused;
     }
     const bool allAllowed = std::all_of(
@@ -143,7 +143,7 @@ int planDsnWrites(const HelperRequest& request, const std::string& command,
     const std::string original =
         add ? std::string() : request.string(contract::kOriginalNameKey).value_or("");
     const bool rename = !original.empty() && !IniSyntax::sameName(original, dsn);
-    if (rename && !isAcceptableName(original)) {
+    if (rename && !isAcceptableDsnName(original)) {
         return status::kContentRefused;
     }
     if (add || rename) {
@@ -245,7 +245,7 @@ int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier) {
     IniPlan plan;
     plan.scope = *scope;
     if (IniSyntax::sameName(*command, contract::kRemoveRequest)) {
-        if (!isAcceptableName(*connection)) {
+        if (!isAcceptableDsnName(*connection)) {
             return status::kContentRefused;
         }
         plan.steps.push_back(removeStep(IniStep::Kind::RemoveDsn, *connection));

@@ -18,7 +18,6 @@ constexpr ValueOption kValueOptions[] = {
     {"--system-odbcinst-ini", &HelperOptions::systemOdbcinstIni, true},
     {"--user-odbc-ini", &HelperOptions::userOdbcIni, true},
     {"--user-odbcinst-ini", &HelperOptions::userOdbcinstIni, true},
-    {"--lock-file", &HelperOptions::lockFile, true},
 };
 
 const ValueOption* valueOption(const std::string& name) {

@@ -1,14 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/IniFile.h"
 #include "platform/InstallerFacade.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
@@ -81,10 +89,18 @@ void writeStartingFiles(const OdbcSandbox& sandbox) {
                            "Driver = /a.so\nSetup = /a.so\n\n[Drv B]\nDriver = /b.so\n");
 }
 
+// A copy of the file under a name the library takes as a path, new each
+// time so that no cached reading of an earlier copy answers.
+fs::path neutralCopy(const fs::path& file) {
+    static int copies = 0;
+    const fs::path neutral = file.parent_path() / ("readback" + std::to_string(++copies) + ".txt");
+    fs::copy_file(file, neutral, fs::copy_options::overwrite_existing);
+    return neutral;
+}
+
 // Every section, key and value of a file as the library reads it back.
 std::string readBack(const fs::path& file) {
-    const fs::path neutral = file.parent_path() / "readback.txt";  // a name it takes as a path
-    fs::copy_file(file, neutral, fs::copy_options::overwrite_existing);
+    const fs::path neutral = neutralCopy(file);
     InstallerFacade& f = InstallerFacade::instance();
     auto list = [&](const char* section) {
         std::vector<char> buffer(1 << 16);
@@ -155,8 +171,6 @@ TEST(IniWriter, DoesWhatTheInstallerLibraryDoes) {
          [](const Writers& w) { return w.writeDsn("s3", "Drv U"); }},
         {"existing DSN starts afresh", ODBC_USER_DSN,
          [](const Writers& w) { return w.writeDsn("U1", "Drv B"); }},
-        {"default DSN", ODBC_SYSTEM_DSN,
-         [](const Writers& w) { return w.writeDsn("Default", "Drv A"); }},
         {"unknown driver", ODBC_USER_DSN,
          [](const Writers& w) { return w.writeDsn("u5", "Nobody's"); }},
         {"invalid DSN", ODBC_USER_DSN, [](const Writers& w) { return w.writeDsn("a{b", "Drv A"); }},
@@ -189,6 +203,97 @@ TEST(IniWriter, DoesWhatTheInstallerLibraryDoes) {
             results[run] = outcome(sandbox, result);
         }
         EXPECT_EQ(results[1], results[0]) << c.name;
+    }
+}
+
+using Call = std::function<BOOL(InstallerFacade&)>;
+
+Call set(const char* key, const char* value) {
+    return [=](InstallerFacade& f) {
+        return f.writePrivateProfileString("A", key, value, "odbc.ini");
+    };
+}
+
+// Every write either reads back through the library's reader exactly as
+// asked, the line's comment kept, or is refused with the file unchanged;
+// no name of the driver manager's sections is taken as a DSN or driver.
+TEST(IniWriter, WritesOnlyWhatReadsBack) {
+    struct Row {
+        const char* before;  // the user's odbc.ini
+        Call call;
+        const char* section;
+        const char* key;       // nullptr: `expected` is among the section's keys
+        const char* expected;  // nullptr: refused
+    };
+    const Row rows[] = {
+        {"[A]\nk = old\n", set("k", "#secret"), "A", "k", nullptr},
+        {"[A]\nk = old\n", set("k", "Sales ; EU"), "A", "k", nullptr},
+        {"[A]\nk = old\n", set("k", " padded "), "A", "k", nullptr},
+        {"[A]\nk = old\n", set("k", "x\f"), "A", "k", nullptr},
+        {"[A]\nk = old\n", set("k", "a\x1a b"), "A", "k", nullptr},
+        {"[A]\nk = old ;note\n", set("k", "O'Brien"), "A", "k", nullptr},
+        {"[A]\nk = old ;note\n", set("k", "say \"hi"), "A", "k", nullptr},
+        {"[A]\nk = old ;note\n", set("k", "x\v"), "A", "k", nullptr},
+        {"[A]\nk = old\n", set("it's", "v"), "A", "it's", nullptr},
+        {"[A]\nk = old\n", set("k", "it's"), "A", "k", "it's"},
+        {"[A]\nk = old ;note\n", set("k", "O'Brien's"), "A", "k", "O'Brien's"},
+        {"[A]\nk = x\v\n", set("k", "new"), "A", "k", "new"},
+        {"[A]\nk = old ;note\n", set("k", ""), "A", "k", ""},
+        {"[A]\nk = old\n", set("k", "x\v"), "A", "k", "x\v"},
+        {"[A]\nk = old\n", set("k", "\"a ;b\""), "A", "k", "\"a ;b\""},
+        {"[A]\nk = old\n", set("k", "a;b#c"), "A", "k", "a;b#c"},
+        {"[A]\n\"k\" = old\n", set("k", "new"), "A", "k", "new"},
+        {"[ODBC Data Sources]\nu1 = Drv A\n=x\n",
+         [](InstallerFacade& f) { return f.writeDSNToIni("u9", "Drv A"); }, "ODBC Data Sources",
+         nullptr, "u9"},
+        {"[ODBC Data Sources]\nu1 = Drv A\n[u1]\nDriver = /a.so\n",
+         [](InstallerFacade& f) { return f.writeDSNToIni("ODBC Data Sources", "Drv A"); },
+         "ODBC Data Sources", "u1", nullptr},
+        {"[ODBC Data Sources]\nu1 = Drv A\n",
+         [](InstallerFacade& f) { return f.removeDSNFromIni("odbc data sources"); },
+         "ODBC Data Sources", "u1", nullptr},
+        {"[ODBC Data Sources]\nu1 = Drv A\n",
+         [](InstallerFacade& f) { return f.writeDSNToIni("Default", "Drv A"); }, "Default",
+         "Driver", nullptr},
+        {"[ODBC Data Sources]\nu1 = Drv A\n",
+         [](InstallerFacade& f) { return f.writeDSNToIni("a(b", "Drv A"); }, "a(b", "Driver",
+         nullptr},
+        {"", [](InstallerFacade& f) { return f.removeDriver("ODBC Drivers", FALSE, nullptr); },
+         "ODBC Drivers", "Drv U", nullptr},
+    };
+    OdbcSandbox sandbox;
+    writeStartingFiles(sandbox);
+    const std::string inst = OdbcSandbox::readFile(sandbox.odbcinstIni(Scope::User));
+    InstallerFacade& installer = InstallerFacade::instance();
+    for (const Row& row : rows) {
+        const fs::path file = sandbox.odbcIni(Scope::User);
+        OdbcSandbox::writeFile(file, row.before);
+        OdbcSandbox::writeFile(sandbox.odbcinstIni(Scope::User), inst);
+        installer.setConfigMode(ODBC_USER_DSN);
+        const BOOL result = row.call(installer);
+        const std::string after = readBack(file);
+        if (row.expected == nullptr) {
+            EXPECT_FALSE(result) << row.before << after;
+            EXPECT_EQ(OdbcSandbox::readFile(file), row.before);
+            EXPECT_EQ(OdbcSandbox::readFile(sandbox.odbcinstIni(Scope::User)), inst);
+            continue;
+        }
+        EXPECT_TRUE(result) << row.before;
+        std::array<char, 256> read{};
+        installer.getPrivateProfileString(row.section, row.key, "", read.data(), read.size(),
+                                          neutralCopy(file).c_str());
+        if (row.key != nullptr) {
+            EXPECT_STREQ(read.data(), row.expected) << after;
+        } else {  // a list: every name up to the first empty one
+            const std::string list = '\0' + std::string(read.data(), read.size());
+            EXPECT_NE(list.substr(0, list.find(std::string(2, '\0')) + 1)
+                          .find('\0' + std::string(row.expected) + '\0'),
+                      std::string::npos)
+                << after;
+        }
+        if (std::strstr(row.before, ";note") != nullptr) {
+            EXPECT_NE(OdbcSandbox::readFile(file).find(" ;note\n"), std::string::npos);
+        }
     }
 }
 
@@ -255,3 +360,89 @@ TEST(IniWriter, RefusesAMissingFileItWasToldToUse) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string tool() {
+    return std::string(MORVANEX_BINARY_DIR) + "/tests/tools/ini_write_client";
+}
+
+pid_t start(const std::vector<std::string>& arguments) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+int finish(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+// Each DSN is listed and has its section whole: Driver and Server.
+size_t wholeDsns(const std::string& text) {
+    const IniFile ini = IniFile::parse(text);
+    size_t whole = 0;
+    for (const std::string& dsn : ini.keys("ODBC Data Sources")) {
+        whole += ini.value(dsn, "Driver") == std::optional<std::string>("/a.so") &&
+                 ini.value(dsn, "Server") == "host-" + dsn;
+    }
+    return whole;
+}
+
+}  // namespace
+
+TEST(IniWriter, WritersAtOnceLoseNothing) {
+    OdbcSandbox sandbox;
+    writeStartingFiles(sandbox);
+    OdbcSandbox::writeFile(sandbox.odbcIni(Scope::User), "");
+    const pid_t first = start({tool(), "user", "--dsns", "a", "200", "Drv A"});
+    const pid_t second = start({tool(), "user", "--dsns", "b", "200", "Drv A"});
+    EXPECT_EQ(finish(first), 0);
+    EXPECT_EQ(finish(second), 0);
+    const std::string text = OdbcSandbox::readFile(sandbox.odbcIni(Scope::User));
+    EXPECT_EQ(wholeDsns(text), 400u);
+    EXPECT_EQ(IniFile::parse(text).sections().size(), 401u) << text;
+}
+
+// Killed at any moment, a writer leaves the old text or the new, whole,
+// also while it creates the file; copies a killed writer left are gone
+// after the next write.
+TEST(IniWriter, AKilledWriterLeavesTheOldTextOrTheNew) {
+    OdbcSandbox sandbox;
+    writeStartingFiles(sandbox);
+    ScopedEnv defaultFile("ODBCINI", nullptr);
+    const fs::path file = sandbox.home() / ".odbc.ini";
+    std::mt19937 random(7);
+    size_t listed = 0;
+    for (int round = 0; round < 40; ++round) {
+        const pid_t writer =
+            start({tool(), "user", "--dsns", "k" + std::to_string(round) + "_", "9999", "Drv A"});
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+        kill(writer, SIGKILL);
+        finish(writer);
+        if (!fs::exists(file)) {
+            ASSERT_EQ(listed, 0u) << "round " << round;
+            continue;
+        }
+        const std::string text = OdbcSandbox::readFile(file);
+        const size_t whole = wholeDsns(text);
+        ASSERT_EQ(whole, IniFile::parse(text).keys("ODBC Data Sources").size()) << text;
+        ASSERT_GE(whole, listed) << "round " << round;
+        listed = whole;
+    }
+    OdbcSandbox::writeFile(sandbox.home() / "..odbc.ini.Ab12Cd", "[partial");
+    OdbcSandbox::writeFile(sandbox.home() / ".odbc.ini.kept", "not ours");
+    EXPECT_EQ(finish(start({tool(), "user", "--dsns", "last", "1", "Drv A"})), 0);
+    EXPECT_EQ(wholeDsns(OdbcSandbox::readFile(file)), listed + 1);
+    EXPECT_FALSE(fs::exists(sandbox.home() / "..odbc.ini.Ab12Cd"));
+    EXPECT_TRUE(fs::exists(sandbox.home() / ".odbc.ini.kept"));
+}
