@@ -217,7 +217,8 @@ int InstallerFacade::getPrivateProfileString(LPCSTR section, LPCSTR entry, LPCST
         return call("SQLGetPrivateProfileString", p_SQLGetPrivateProfileString, 0, section, entry,
                     defaultValue, out, outSize, replaced != nullptr ? replaced : file);
     };
-    return readPending(file, read).value_or(read(nullptr));
+    const std::optional<int> pending = readPending(file, read);
+    return pending ? *pending : read(nullptr);
 }
 
 int InstallerFacade::getPrivateProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR defaultValue,
@@ -228,7 +229,8 @@ int InstallerFacade::getPrivateProfileStringW(LPCWSTR section, LPCWSTR entry, LP
                     defaultValue, out, outSize, replaced != nullptr ? path.c_str() : file);
     };
     const Narrow narrowFile(file);
-    return readPending(narrowFile.get(), read).value_or(read(nullptr));
+    const std::optional<int> pending = readPending(narrowFile.get(), read);
+    return pending ? *pending : read(nullptr);
 }
 
 BOOL InstallerFacade::writePrivateProfileString(LPCSTR section, LPCSTR entry, LPCSTR value,
