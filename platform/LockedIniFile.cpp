@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/xattr.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -81,7 +82,20 @@ bool makeVisible(int fd, const struct stat& origin) {
         return true;
     }
     const timespec times[2] = {{0, UTIME_OMIT}, {origin.st_mtim.tv_sec + 1, 0}};
-    return ::futimens(fd, times) == 0;
+    if (::futimens(fd, times) == 0) {
+        return true;
+    }
+    if (errno != EPERM) {
+        return false;
+    }
+    // Another's file takes only "now", so wait until that is a new second.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec <= origin.st_mtim.tv_sec) {
+        const timespec rest{0, 1000000000L - now.tv_nsec};
+        ::nanosleep(&rest, nullptr);
+    }
+    return ::futimens(fd, nullptr) == 0;
 }
 
 }  // namespace
