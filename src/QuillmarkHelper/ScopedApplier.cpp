@@ -30,6 +30,18 @@ bool becomeCaller(const Caller& caller) {
            getegid() == caller.gid && (caller.uid == 0 || setresuid(0, 0, 0) != 0);
 }
 
+// A user who never had ODBC files gets their folder, made by the user's
+// own process; the writer makes the user's default files, whole. System
+// files are never made here: the writer refuses a missing one.
+int applyHere(const IniPlan& plan, const OdbcPaths& paths) {
+    const std::filesystem::path folder = paths.odbcIniFolder(OdbcPaths::Scope::User);
+    if (plan.scope == IniPlan::Scope::User && !folder.empty() && mkdir(folder.c_str(), 0775) != 0 &&
+        errno != EEXIST) {
+        return status::kFolderNotCreated;
+    }
+    return IniPlanRunner::run(plan, paths);
+}
+
 }  // namespace
 
 int ScopedApplier::apply(const IniPlan& plan) {
@@ -63,8 +75,8 @@ int ScopedApplier::runInChild(const IniPlan& plan, const OdbcPaths& paths, bool 
         while (options_.stallChild) {
             pause();
         }
-        const int result = asCaller && !becomeCaller(caller_) ? status::kNotAsUser
-                                                              : IniPlanRunner::run(plan, paths);
+        const int result =
+            asCaller && !becomeCaller(caller_) ? status::kNotAsUser : applyHere(plan, paths);
         const ssize_t written = write(ends[1], &result, sizeof result);
         _exit(written == static_cast<ssize_t>(sizeof result) ? 0 : 1);
     }
