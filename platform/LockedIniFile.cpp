@@ -137,6 +137,11 @@ bool LockedIniFile::lockAndOpen(bool mayCreate, Clock::time_point deadline, std:
                                 bool& missing) {
     struct stat status {};
     const bool exists = ::fstatat(folder_.get(), name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno == ENOENT && !mayCreate) {
+        missing = true;
+        why = path_.string() + " does not exist";
+        return false;
+    }
     const uid_t self = ::geteuid();
     const uid_t owner = exists ? status.st_uid : self;
     if ((self == 0 || owner == self) &&

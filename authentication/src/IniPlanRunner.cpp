@@ -13,7 +13,9 @@ int runStep(IniWriter& writer, const IniStep& step) {
                                            ? writer.registeredDriver(step.driverOf).value_or("")
                                            : step.driver;
             if (driver.empty()) {
-                return helper_status::kContentRefused;
+                // Not listed, or the file could not be had at all.
+                return writer.failure().code != 0 ? helper_status::kWriteFailed
+                                                  : helper_status::kContentRefused;
             }
             return writer.writeDSNToIni(step.section.c_str(), driver.c_str())
                        ? kDone

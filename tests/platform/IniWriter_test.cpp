@@ -330,7 +330,7 @@ TEST(IniWriter, RefusesAMissingFileItWasToldToUse) {
     for (const Case& c : cases) {
         OdbcSandbox sandbox;
         sandbox.addDriver("Drv", {{"Driver", "/d.so"}}, Scope::User);
-        const fs::path missing = sandbox.root() / "gone" / "file.ini";
+        const fs::path missing = sandbox.root() / "file.ini";
         ScopedEnv named(c.variable, missing.string());
         InstallerFacade& installer = InstallerFacade::instance();
         installer.setConfigMode(c.mode);
@@ -340,6 +340,7 @@ TEST(IniWriter, RefusesAMissingFileItWasToldToUse) {
         EXPECT_EQ(code, DWORD{ODBC_ERROR_WRITING_SYSINFO_FAILED}) << c.variable;
         EXPECT_NE(message.find(missing.string()), std::string::npos) << message;
         EXPECT_FALSE(fs::exists(missing)) << c.variable;
+        EXPECT_FALSE(fs::exists(missing.string() + ".lock")) << c.variable;
     }
 
     // A new user has no files yet: the default ones are made, private.
