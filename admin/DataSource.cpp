@@ -135,13 +135,23 @@ bool DataSource::removeDSN(size_t row) {
     if (!setup) {
         return false;
     }
-    if (!configDataSource(ODBC_REMOVE_DSN, setup->driver, setup->attributes) &&
-        !ini_.removeDsn(setup->name)) {
-        const PrivilegedRequest remove = PrivilegedRequest::configureDsn(
-            setup->name, "", mode() == IniAccess::System, "Remove", "", "");
-        if (!remove.send(sender_)) {
-            dialogs_.alert(kConfigurationError, "An error occured while trying to remove the DSN.");
+    if (configDataSource(ODBC_REMOVE_DSN, setup->driver, setup->attributes)) {
+        return true;
+    }
+    std::string problem;
+    {
+        InstallerFacade::Transaction action;
+        if (ini_.removeDsn(setup->name) && action.commit()) {
+            return true;
         }
+        problem = action.failure();
+    }
+    const PrivilegedRequest remove = PrivilegedRequest::configureDsn(
+        setup->name, "", mode() == IniAccess::System, "Remove", "", "");
+    if (!remove.send(sender_)) {
+        dialogs_.alert(
+            kConfigurationError,
+            IniAccess::withReason("An error occured while trying to remove the DSN.", problem));
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/AsciiCase.h"
+#include "platform/InstallerFacade.h"
 #include "platform/OdbcPaths.h"
 
 namespace {
@@ -82,6 +83,15 @@ bool DriverEditor::removeDroppedKeys(const Fields& fields, const IniAccess& ini)
 }
 
 bool DriverEditor::writeLocally(const Fields& fields, const IniAccess& ini) const {
+    InstallerFacade::Transaction action;
+    if (writeEntries(fields, ini) && action.commit()) {
+        return true;
+    }
+    problem_ = action.failure();
+    return false;
+}
+
+bool DriverEditor::writeEntries(const Fields& fields, const IniAccess& ini) const {
     if (!ensureFolder(folderOf(fields.system)) ||
         !ini.write("ODBC Drivers", fields.name, "Installed", kOdbcinst) ||
         !ini.write(fields.name, "Driver", fields.driverPath, kOdbcinst) ||
@@ -113,9 +123,15 @@ DriverEditor::Outcome DriverEditor::save(const Fields& fields) const {
     return request.send(sender_) ? Outcome::Sent : Outcome::HelperRefused;
 }
 
-bool DriverEditor::remove(const std::string& name, const PrivilegedRequest::Sender& sender) {
+bool DriverEditor::remove(const std::string& name, const PrivilegedRequest::Sender& sender,
+                          std::string& problem) {
     const IniAccess ini(holder(name));
-    ini.removeDriver(name);
+    {
+        InstallerFacade::Transaction action;
+        if (!ini.removeDriver(name) || !action.commit()) {
+            problem = action.failure();
+        }
+    }
     if (ini.valueOr(name, "Driver", kOdbcinst).empty()) {
         return true;
     }

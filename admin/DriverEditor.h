@@ -31,17 +31,24 @@ class DriverEditor {
     static bool canSave(const std::string& name, const std::string& driverPath);
     // Same name (ignoring case): written in place and keys the form dropped
     // deleted; a new name: the new entry first, then the old one removed.
+    // Written locally as one action: each file replaced once.
     Outcome save(const Fields& fields) const;
+    // Why the last local write failed (the file and the cause), or empty.
+    const std::string& problem() const { return problem_; }
 
     // Removes a driver (not its DSNs) from the file that holds it, through
     // the helper when that file is not ours to write. True when it is gone
-    // or the helper took the request.
-    static bool remove(const std::string& name, const PrivilegedRequest::Sender& sender);
+    // or the helper took the request; otherwise `problem` says why the
+    // local removal failed.
+    static bool remove(const std::string& name, const PrivilegedRequest::Sender& sender,
+                       std::string& problem);
 
   private:
     bool writeLocally(const Fields& fields, const IniAccess& ini) const;
+    bool writeEntries(const Fields& fields, const IniAccess& ini) const;
     bool removeDroppedKeys(const Fields& fields, const IniAccess& ini) const;
 
     std::string originalName_;
     PrivilegedRequest::Sender sender_;
+    mutable std::string problem_;
 };

@@ -136,8 +136,10 @@ void DriverFormDialog::onOK() {
     fields.system = modeRadioGroup_->checkedId() == kSystemId;
     fields.rows = rows_.rows();
     if (editor_->save(fields) == DriverEditor::Outcome::HelperRefused) {
-        dialogs_.alert("Configuration Error",
-                       "An error occured while trying to configure the driver.");
+        dialogs_.alert(
+            "Configuration Error",
+            IniAccess::withReason("An error occured while trying to configure the driver.",
+                                  editor_->problem()));
     }
     driverPanel_->accept();
 }

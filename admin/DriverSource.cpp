@@ -23,9 +23,11 @@ bool DriverSource::removeDriver(size_t row) {
                           "Are you sure you want to remove the selected driver?")) {
         return false;
     }
-    if (!DriverEditor::remove(rows_[row][0], sender_)) {
+    std::string problem;
+    if (!DriverEditor::remove(rows_[row][0], sender_, problem)) {
         dialogs_.alert("Configuration Error",
-                       "An error occured while trying to configure the driver.");
+                       IniAccess::withReason(
+                           "An error occured while trying to configure the driver.", problem));
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/AsciiCase.h"
+#include "platform/InstallerFacade.h"
 #include "platform/OdbcPaths.h"
 
 namespace {
@@ -77,6 +78,16 @@ bool DsnEditor::removeDroppedKeys(const std::string& name, const Rows& rows) con
 }
 
 bool DsnEditor::writeLocally(const std::string& name, const std::string& description,
+                             const Rows& rows) const {
+    InstallerFacade::Transaction action;
+    if (writeEntries(name, description, rows) && action.commit()) {
+        return true;
+    }
+    problem_ = action.failure();
+    return false;
+}
+
+bool DsnEditor::writeEntries(const std::string& name, const std::string& description,
                              const Rows& rows) const {
     if (!ensureFolder(OdbcPaths::current().odbcIniFolder(scopeOf(ini_.mode()))) ||
         !ini_.writeDsn(name, driver_) ||

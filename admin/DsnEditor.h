@@ -35,12 +35,17 @@ class DsnEditor {
     // Same name (ignoring case): written in place and keys the form dropped
     // deleted; a new name: the new entry first, then the old one removed.
     // When a local write fails, one request to the helper instead.
+    // Written locally as one action: each file replaced once.
     Outcome save(const std::string& name, const std::string& description, const Rows& rows) const;
+    // Why the last local write failed (the file and the cause), or empty.
+    const std::string& problem() const { return problem_; }
 
     const std::string& originalName() const { return originalName_; }
 
   private:
     bool writeLocally(const std::string& name, const std::string& description,
+                      const Rows& rows) const;
+    bool writeEntries(const std::string& name, const std::string& description,
                       const Rows& rows) const;
     bool removeDroppedKeys(const std::string& name, const Rows& rows) const;
     Outcome sendRequest(const std::string& name, const std::string& description,
@@ -50,6 +55,7 @@ class DsnEditor {
     std::string driver_;
     IniAccess ini_;
     PrivilegedRequest::Sender sender_;
+    mutable std::string problem_;
 };
 
 // Keys the editors never show as rows.

@@ -96,7 +96,8 @@ void DsnFormDialog::onOK() {
         dsnField_->text().toStdString(), descriptionField_->text().toStdString(), rows_.rows());
     if (outcome == DsnEditor::Outcome::TooLong || outcome == DsnEditor::Outcome::HelperRefused) {
         dialogs_.alert("Configuration Error",
-                       "An error occured while trying to configure the DSN.");
+                       IniAccess::withReason("An error occured while trying to configure the DSN.",
+                                             editor_->problem()));
     }
     dsnPanel_->accept();
 }

@@ -83,6 +83,10 @@ bool IniAccess::removeDsn(const std::string& name) const {
     return installer().removeDSNFromIni(name.c_str()) != FALSE;
 }
 
+std::string IniAccess::withReason(const std::string& message, const std::string& reason) {
+    return reason.empty() ? message : message + "\n" + reason;
+}
+
 bool IniAccess::removeDriver(const std::string& name) const {
     DWORD usage = 0;
     setMode();

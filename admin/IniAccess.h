@@ -33,6 +33,10 @@ class IniAccess {
     bool removeDriver(const std::string& name) const;
     void setMode() const;
 
+    // A message with the writer's reason for a failure (the file and the
+    // cause) after it, when there is one.
+    static std::string withReason(const std::string& message, const std::string& reason);
+
   private:
     std::optional<std::string> read(const char* section, const char* key, const char* file) const;
     static std::vector<std::string> splitList(const std::string& list);

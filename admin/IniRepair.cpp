@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "admin/IniAccess.h"
+#include "platform/InstallerFacade.h"
 
 namespace {
 
@@ -97,12 +98,13 @@ std::optional<IniRepair::Entries> IniRepair::readTargetEntries() const {
 
 bool IniRepair::writeEntries(const Entries& entries) const {
     const IniAccess user(IniAccess::User);
+    InstallerFacade::Transaction action;
     for (const auto& [section, key, value] : entries) {
         if (!user.write(section, key, value, "odbc.ini")) {
             return false;
         }
     }
-    return true;
+    return action.commit();
 }
 
 IniRepair::Result IniRepair::merge() const {

@@ -6,6 +6,7 @@
 
 #include "admin/IniAccess.h"
 #include "platform/AsciiCase.h"
+#include "platform/InstallerFacade.h"
 #include "platform/OdbcPaths.h"
 
 namespace {
@@ -28,6 +29,8 @@ TracingSettings TracingSettings::load() {
 
 void TracingSettings::apply() const {
     const IniAccess user(IniAccess::User);
+    // The three keys in one replacement of the file.
+    InstallerFacade::Transaction action;
     const std::filesystem::path folder = OdbcPaths::current().odbcIniFolder(OdbcPaths::Scope::User);
     std::error_code error;
     if (std::filesystem::is_directory(folder, error) || mkdir(folder.c_str(), 0775) == 0) {
@@ -35,4 +38,5 @@ void TracingSettings::apply() const {
     }
     user.write(kSection, "TraceFile", traceFile, kFile);
     user.write(kSection, "TraceLibrary", traceLibrary, kFile);
+    action.commit();
 }

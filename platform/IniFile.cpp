@@ -4,12 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <vector>
+#include <unordered_set>
 
-#include "platform/DescriptorIo.h"
-#include "platform/IniSyntax.h"
+#include "platform/AsciiCase.h"
+#include "platform/TrustedPath.h"
 #include "platform/UniqueFd.h"
 
 namespace fs = std::filesystem;
@@ -18,82 +19,55 @@ namespace {
 
 // Larger than any ini file a driver manager would read whole.
 constexpr size_t kMaxFileBytes = 64u << 20;
-// A local file takes no time to write; this only bounds a stuck disk.
-constexpr std::chrono::seconds kWriteTimeout{60};
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\f';
-}
+using NameSet = std::unordered_set<std::string>;
 
-bool isSpace(char c) {
-    return isBlank(c) || c == '\v';
-}
-
-size_t skipBlanks(std::string_view text, size_t at) {
-    while (at < text.size() && isBlank(text[at])) {
+size_t skipWhite(std::string_view text, size_t at) {
+    while (at < text.size() && IniSyntax::isWhite(text[at])) {
         ++at;
     }
     return at;
 }
 
-size_t trimEnd(std::string_view text, size_t begin, size_t end) {
-    while (end > begin && isSpace(text[end - 1])) {
+// The reader trims names and a value before its comment with isspace(),
+// which also takes the vertical tab.
+size_t trimSpace(std::string_view text, size_t begin, size_t end) {
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])) != 0) {
         --end;
     }
     return end;
+}
+
+// A line's comment, as it follows the value.
+std::string_view withoutLeadingSpace(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())) != 0) {
+        text.remove_prefix(1);
+    }
+    return text;
+}
+
+std::string folded(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) {
+        c = lowerAscii(c);
+    }
+    return out;
+}
+
+NameSet foldedSet(const std::vector<std::string>& names) {
+    NameSet set;
+    for (const std::string& name : names) {
+        set.insert(folded(name));
+    }
+    return set;
 }
 
 bool isCommentStart(char c) {
     return c == ';' || c == '#';
 }
 
-// Where a value starting at `begin` ends: at a comment character that
-// follows blank space outside quotes, else at the end of the line.
-size_t valueStop(std::string_view text, size_t begin) {
-    char quote = 0;
-    for (size_t at = begin; at < text.size(); ++at) {
-        const char c = text[at];
-        if (quote != 0) {
-            quote = c == quote ? 0 : quote;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (isCommentStart(c) && at > 0 && isBlank(text[at - 1])) {
-            return at;
-        }
-    }
-    return text.size();
-}
-
 std::string errnoText(const char* what, const fs::path& path) {
     return std::string(what) + " " + path.string() + ": " + std::strerror(errno);
-}
-
-bool writeAllTo(int fd, std::string_view bytes) {
-    return descriptor_io::writeAll(fd, bytes, descriptor_io::deadlineAfter(kWriteTimeout)) ==
-           descriptor_io::Result::Ok;
-}
-
-bool syncFolder(const fs::path& folder) {
-    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return fd.valid() && ::fsync(fd.get()) == 0;
-}
-
-fs::path folderOf(const fs::path& path) {
-    return path.has_parent_path() ? path.parent_path() : fs::path(".");
-}
-
-// A reader caches a file by its size and whole-second modification time: a
-// replacement that matches both would go unseen.
-bool makeVisible(int fd, const IniFile::Origin& origin) {
-    struct stat written {};
-    if (::fstat(fd, &written) != 0) {
-        return false;
-    }
-    if (written.st_size != origin.size || written.st_mtim.tv_sec > origin.mtime) {
-        return true;
-    }
-    const timespec times[2] = {{0, UTIME_OMIT}, {origin.mtime + 1, 0}};
-    return ::futimens(fd, times) == 0;
 }
 
 }  // namespace
@@ -102,27 +76,37 @@ IniFile::Line IniFile::classify(std::string text, std::string end) {
     Line line;
     line.end = std::move(end);
     const std::string_view view(text);
-    size_t at = skipBlanks(view, 0);
-    const bool continues = at > 0;
-    if (trimEnd(view, at, view.size()) == at) {
+    // The reader drops the blanks that end a line before anything else.
+    size_t contentEnd = view.size();
+    while (contentEnd > 0 && IniSyntax::isWhite(view[contentEnd - 1])) {
+        --contentEnd;
+    }
+    const std::string_view content = view.substr(0, contentEnd);
+    const size_t at = skipWhite(content, 0);
+    if (at == content.size()) {
         line.kind = Kind::Blank;
-    } else if (view[at] == '[') {
-        const size_t close = view.find(']', at + 1);
-        const size_t begin = skipBlanks(view, at + 1);
-        const size_t stop = close == std::string_view::npos ? begin : trimEnd(view, begin, close);
+    } else if (content[at] == '[') {
+        const size_t close = content.find(']', at + 1);
+        const size_t begin = skipWhite(content, at + 1);
+        const size_t stop =
+            close == std::string_view::npos ? begin : trimSpace(content, begin, close);
         if (stop > begin) {
             line.kind = Kind::Section;
-            line.name = view.substr(begin, stop - begin);
+            line.name = content.substr(begin, stop - begin);
         }
-    } else if (isCommentStart(view[at])) {
+    } else if (isCommentStart(content[at])) {
         line.kind = Kind::Comment;
-    } else if (continues) {
+    } else if (at > 0) {
         line.kind = Kind::Continuation;
-    } else if (const size_t equals = view.find('='); equals != std::string_view::npos) {
+    } else if (const size_t equals = content.find('='); equals != std::string_view::npos) {
         line.kind = Kind::Key;
-        line.name = view.substr(0, trimEnd(view, 0, equals));
-        line.valueBegin = skipBlanks(view, equals + 1);
-        line.valueEnd = trimEnd(view, line.valueBegin, valueStop(view, line.valueBegin));
+        line.name = content.substr(0, trimSpace(content, 0, equals));
+        line.valueBegin = skipWhite(content, equals + 1);
+        const IniSyntax::ValueEnd scan = IniSyntax::scanValue(
+            content.substr(line.valueBegin), IniSyntax::isWhite(content[line.valueBegin - 1]));
+        line.valueEnd = scan.comment == std::string_view::npos
+                            ? contentEnd
+                            : trimSpace(content, line.valueBegin, line.valueBegin + scan.comment);
     }
     line.text = std::move(text);
     return line;
@@ -132,8 +116,11 @@ IniFile IniFile::parse(std::string_view text) {
     IniFile file;
     size_t at = 0;
     while (at < text.size()) {
-        const size_t stop = text.find_first_of("\r\n", at);
-        if (stop == std::string_view::npos) {
+        size_t stop = at;
+        while (stop < text.size() && !IniSyntax::isLineEnd(text[stop])) {
+            ++stop;
+        }
+        if (stop == text.size()) {
             file.lines_.push_back(classify(std::string(text.substr(at)), ""));
             break;
         }
@@ -145,9 +132,32 @@ IniFile IniFile::parse(std::string_view text) {
     return file;
 }
 
+std::optional<fs::path> IniFile::resolve(const fs::path& path, std::string& why) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+        return path;
+    }
+    std::string problem;
+    if (::geteuid() == 0 && TrustedPath::check(path, problem) != 0) {
+        why = path.string() + " is a symbolic link that root does not follow: " + problem;
+        return std::nullopt;
+    }
+    std::error_code error;
+    fs::path target = fs::canonical(path, error);
+    if (error) {
+        why = path.string() + " is a symbolic link that leads nowhere: " + error.message();
+        return std::nullopt;
+    }
+    return target;
+}
+
 IniFile::LoadResult IniFile::load(const fs::path& path, IniFile& out, std::string& why) {
     out = IniFile();
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const std::optional<fs::path> resolved = resolve(path, why);
+    if (!resolved) {
+        return LoadResult::Refused;
+    }
+    UniqueFd fd(::open(resolved->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) {
         if (errno == ENOENT) {
             return LoadResult::Missing;
@@ -156,78 +166,36 @@ IniFile::LoadResult IniFile::load(const fs::path& path, IniFile& out, std::strin
             errno == ELOOP ? path.string() + " is a symbolic link" : errnoText("cannot open", path);
         return LoadResult::Refused;
     }
+    return read(fd.get(), *resolved, out, why) ? LoadResult::Loaded : LoadResult::Refused;
+}
+
+bool IniFile::read(int fd, const fs::path& path, IniFile& out, std::string& why) {
     struct stat status {};
-    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         why = path.string() + " is not a regular file";
-        return LoadResult::Refused;
+        return false;
     }
     std::string bytes;
     char buffer[8192];
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t got = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(bytes.size()));
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
             why = errnoText("cannot read", path);
-            return LoadResult::Refused;
+            return false;
         }
         if (got == 0) {
             break;
         }
         if (bytes.size() + static_cast<size_t>(got) > kMaxFileBytes) {
             why = path.string() + " is too large";
-            return LoadResult::Refused;
+            return false;
         }
         bytes.append(buffer, static_cast<size_t>(got));
     }
     out = parse(bytes);
-    out.origin_ = Origin{status.st_uid,  status.st_gid,         status.st_mode & 07777,
-                         status.st_size, status.st_mtim.tv_sec, true};
-    return LoadResult::Loaded;
-}
-
-bool IniFile::save(const fs::path& path, std::string& why) const {
-    const std::string bytes = text();
-    const fs::path folder = folderOf(path);
-    if (!origin_.existed) {
-        UniqueFd fd(
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!fd.valid()) {
-            why = errnoText("cannot create", path);
-            return false;
-        }
-        if (!writeAllTo(fd.get(), bytes) || ::fsync(fd.get()) != 0 || !fd.close()) {
-            why = errnoText("cannot write", path);
-            return false;
-        }
-        syncFolder(folder);
-        return true;
-    }
-    // Replacing a file we may not write would grant what its mode denies.
-    if (!UniqueFd(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)).valid()) {
-        why = errnoText("cannot write", path);
-        return false;
-    }
-    std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    UniqueFd fd(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (!fd.valid()) {
-        why = errnoText("cannot write a copy of", path);
-        return false;
-    }
-    const fs::path copy = pattern;
-    struct stat made {};
-    const bool written = writeAllTo(fd.get(), bytes) && ::fstat(fd.get(), &made) == 0 &&
-                         ((made.st_uid == origin_.owner && made.st_gid == origin_.group) ||
-                          ::fchown(fd.get(), origin_.owner, origin_.group) == 0) &&
-                         ::fchmod(fd.get(), origin_.mode) == 0 && ::fsync(fd.get()) == 0 &&
-                         makeVisible(fd.get(), origin_) && fd.close();
-    if (!written || ::rename(copy.c_str(), path.c_str()) != 0) {
-        why = errnoText("cannot replace", path);
-        ::unlink(copy.c_str());
-        return false;
-    }
-    syncFolder(folder);
     return true;
 }
 
@@ -251,7 +219,8 @@ size_t IniFile::sectionEnd(size_t header) const {
 std::optional<size_t> IniFile::findKey(size_t header, std::string_view key) const {
     const size_t end = sectionEnd(header);
     for (size_t at = header + 1; at < end; ++at) {
-        if (lines_[at].kind == Kind::Key && IniSyntax::sameName(lines_[at].name, key)) {
+        const std::string_view matched = IniSyntax::matchedKey(lines_[at].name);
+        if (lines_[at].kind == Kind::Key && !matched.empty() && IniSyntax::sameName(matched, key)) {
             return at;
         }
     }
@@ -282,20 +251,30 @@ std::vector<std::string> IniFile::sections() const {
     return names;
 }
 
-std::vector<std::string> IniFile::keys(std::string_view section) const {
-    std::vector<std::string> names;
+std::vector<std::pair<std::string, std::string>> IniFile::entries(std::string_view section) const {
+    std::vector<std::pair<std::string, std::string>> found;
     const std::optional<size_t> header = findSection(section);
     for (size_t at = header ? *header + 1 : 0, end = header ? sectionEnd(*header) : 0; at < end;
          ++at) {
-        if (lines_[at].kind == Kind::Key) {
-            names.push_back(lines_[at].name);
+        const Line& line = lines_[at];
+        if (line.kind == Kind::Key) {
+            found.emplace_back(line.name,
+                               line.text.substr(line.valueBegin, line.valueEnd - line.valueBegin));
         }
+    }
+    return found;
+}
+
+std::vector<std::string> IniFile::keys(std::string_view section) const {
+    std::vector<std::string> names;
+    for (auto& [key, value] : entries(section)) {
+        names.push_back(std::move(key));
     }
     return names;
 }
 
-// The file's own line end; never a lone CR, which an LF after the new line
-// would turn into one CR LF, swallowing that line.
+// The file's own line end; never a lone CR or Ctrl-Z, which an LF after the
+// new line would turn into one CR LF, swallowing that line.
 std::string IniFile::lineEnd() const {
     for (const Line& line : lines_) {
         if (line.end == "\n" || line.end == "\r\n") {
@@ -317,24 +296,55 @@ void IniFile::insertLine(size_t at, std::string text) {
     changed_ = true;
 }
 
-void IniFile::replaceValue(Line& line, std::string_view value) {
+IniSyntax::Problem IniFile::replaceValue(Line& line, std::string_view value) {
     std::string rest = line.text.substr(line.valueEnd);
-    if (!rest.empty() && !isBlank(rest.front())) {
+    if (!rest.empty() && isCommentStart(rest.front())) {
         rest.insert(0, " ");  // a comment must stay apart from the value
     }
     std::string text = line.text.substr(0, line.valueBegin);
     text.append(value).append(rest);
-    if (text != line.text) {
-        line = classify(std::move(text), std::move(line.end));
-        changed_ = true;
+    if (text == line.text) {
+        return IniSyntax::Problem::None;
     }
+    Line edited = classify(text, line.end);
+    const std::string_view view(edited.text);
+    if (edited.kind != Kind::Key ||
+        view.substr(edited.valueBegin, edited.valueEnd - edited.valueBegin) != value ||
+        withoutLeadingSpace(view.substr(edited.valueEnd)) != withoutLeadingSpace(rest)) {
+        return IniSyntax::scanValue(value, true).quoteOpen ? IniSyntax::Problem::OpenQuote
+                                                           : IniSyntax::Problem::OuterBlank;
+    }
+    line = std::move(edited);
+    changed_ = true;
+    return IniSyntax::Problem::None;
 }
 
-bool IniFile::setValue(std::string_view section, std::string_view key, std::string_view value) {
-    if (IniSyntax::sectionProblem(section) != IniSyntax::Problem::None ||
-        IniSyntax::keyProblem(key) != IniSyntax::Problem::None ||
-        IniSyntax::valueProblem(value) != IniSyntax::Problem::None) {
-        return false;
+// After the section's last line of content, before the blank lines and
+// comments that lead to the next section; but before an empty key, where
+// a lister of the section stops.
+size_t IniFile::newKeyPlace(size_t header) const {
+    const size_t end = sectionEnd(header);
+    for (size_t at = header + 1; at < end; ++at) {
+        if (lines_[at].kind == Kind::Key && lines_[at].name.empty()) {
+            return at;
+        }
+    }
+    size_t at = end;
+    while (at > header + 1 &&
+           (lines_[at - 1].kind == Kind::Blank || lines_[at - 1].kind == Kind::Comment)) {
+        --at;
+    }
+    return at;
+}
+
+IniSyntax::Problem IniFile::setValue(std::string_view section, std::string_view key,
+                                     std::string_view value) {
+    for (const IniSyntax::Problem problem :
+         {IniSyntax::sectionProblem(section), IniSyntax::keyProblem(key),
+          IniSyntax::valueProblem(value)}) {
+        if (problem != IniSyntax::Problem::None) {
+            return problem;
+        }
     }
     std::string keyLine = std::string(key) + " = " + std::string(value);
     const std::optional<size_t> header = findSection(section);
@@ -344,71 +354,101 @@ bool IniFile::setValue(std::string_view section, std::string_view key, std::stri
         }
         insertLine(lines_.size(), "[" + std::string(section) + "]");
         insertLine(lines_.size(), std::move(keyLine));
-        return true;
+        return IniSyntax::Problem::None;
     }
     if (const std::optional<size_t> found = findKey(*header, key)) {
-        replaceValue(lines_[*found], value);
-        return true;
+        return replaceValue(lines_[*found], value);
     }
-    // After the section's last line of content, before the blank lines and
-    // comments that lead to the next section.
-    size_t at = sectionEnd(*header);
-    while (at > *header + 1 &&
-           (lines_[at - 1].kind == Kind::Blank || lines_[at - 1].kind == Kind::Comment)) {
-        --at;
+    insertLine(newKeyPlace(*header), std::move(keyLine));
+    return IniSyntax::Problem::None;
+}
+
+// Drops the marked lines in one pass; when the old last line went and had
+// no line end, the new last line loses its own.
+void IniFile::eraseMarked(const std::vector<bool>& marked) {
+    const bool lastHadEnd = !lines_.empty() && !lines_.back().end.empty();
+    const bool lastErased = !marked.empty() && marked.back();
+    std::vector<Line> kept;
+    kept.reserve(lines_.size());
+    for (size_t at = 0; at < lines_.size(); ++at) {
+        if (!marked[at]) {
+            kept.push_back(std::move(lines_[at]));
+        }
     }
-    insertLine(at, std::move(keyLine));
-    return true;
+    lines_ = std::move(kept);
+    if (lastErased && !lastHadEnd && !lines_.empty()) {
+        lines_.back().end.clear();
+    }
+    changed_ = true;
 }
 
 bool IniFile::removeKey(std::string_view section, std::string_view key) {
+    return removeKeys(section, {std::string(key)});
+}
+
+// Every line of each key, by the name a reader matches or as it is
+// written: a second line would otherwise become the value.
+bool IniFile::removeKeys(std::string_view section, const std::vector<std::string>& keys) {
     const std::optional<size_t> header = findSection(section);
     if (!header) {
         return false;
     }
+    const NameSet names = foldedSet(keys);
+    std::vector<bool> marked(lines_.size(), false);
     bool removed = false;
-    // Every line of the key: a second one would otherwise become the value.
-    while (const std::optional<size_t> found = findKey(*header, key)) {
-        const bool wasLast = *found + 1 == lines_.size();
-        const std::string end = lines_[*found].end;
-        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*found));
-        if (wasLast && !lines_.empty()) {
-            lines_.back().end = end.empty() ? "" : lines_.back().end;
+    for (size_t at = *header + 1, end = sectionEnd(*header); at < end; ++at) {
+        const Line& line = lines_[at];
+        if (line.kind == Kind::Key && (names.contains(folded(line.name)) ||
+                                       names.contains(folded(IniSyntax::matchedKey(line.name))))) {
+            marked[at] = removed = true;
         }
-        removed = true;
     }
-    changed_ = changed_ || removed;
+    if (removed) {
+        eraseMarked(marked);
+    }
     return removed;
 }
 
 bool IniFile::removeSection(std::string_view section) {
+    return removeSections({std::string(section)});
+}
+
+// Every section of each name: a later one would otherwise take its place.
+// A section goes with the blank lines after its content; the comments that
+// lead to the next section stay.
+bool IniFile::removeSections(const std::vector<std::string>& sections) {
+    const NameSet names = foldedSet(sections);
+    std::vector<bool> marked(lines_.size(), false);
     bool removed = false;
-    // Every section of the name: a later one would otherwise take its place.
-    while (const std::optional<size_t> header = findSection(section)) {
-        const size_t end = sectionEnd(*header);
+    for (size_t header = 0; header < lines_.size();) {
+        if (lines_[header].kind != Kind::Section || !names.contains(folded(lines_[header].name))) {
+            ++header;
+            continue;
+        }
+        const size_t end = sectionEnd(header);
         size_t stop = end;
-        while (stop > *header + 1 &&
+        while (stop > header + 1 &&
                (lines_[stop - 1].kind == Kind::Blank || lines_[stop - 1].kind == Kind::Comment)) {
             --stop;
         }
         while (stop < end && lines_[stop].kind == Kind::Blank) {
             ++stop;
         }
-        size_t begin = *header;
+        size_t begin = header;
         if (stop == lines_.size()) {
-            while (begin > 0 && lines_[begin - 1].kind == Kind::Blank) {
+            while (begin > 0 && (lines_[begin - 1].kind == Kind::Blank || marked[begin - 1])) {
                 --begin;
             }
         }
-        const bool lastHadEnd = !lines_.back().end.empty();
-        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(begin),
-                     lines_.begin() + static_cast<std::ptrdiff_t>(stop));
-        if (stop > begin && !lastHadEnd && begin == lines_.size() && !lines_.empty()) {
-            lines_.back().end.clear();
+        for (size_t at = begin; at < stop; ++at) {
+            marked[at] = true;
         }
         removed = true;
+        header = end;
     }
-    changed_ = changed_ || removed;
+    if (removed) {
+        eraseMarked(marked);
+    }
     return removed;
 }
 

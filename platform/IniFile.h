@@ -1,69 +1,69 @@
 #pragma once
 
-#include <sys/types.h>
-
-#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "platform/IniSyntax.h"
 
 // An ODBC ini file kept line by line: comments, blank lines, spacing,
 // quoting, continuation lines and line ends stay exactly as they were, and
 // an edit touches only the line it changes. Lines are read the way the
-// driver manager reads them: a line starting with blank space continues
-// the previous one and never holds a key, ";" and "#" start comments, a
-// value ends at a ";" or "#" that follows blank space outside quotes.
-// Section names and keys compare ignoring ASCII case; the first section
-// and the first key of a name are the ones that count.
+// driver manager's reader reads them (IniSyntax): a key line's value ends
+// at its comment, section names compare ignoring ASCII case, keys too once
+// the reader's quote rule is applied; the first section and the first key
+// of a name are the ones that count.
 class IniFile {
   public:
-    // The file as it was found on disk, for a replacement to keep.
-    struct Origin {
-        uid_t owner = 0;
-        gid_t group = 0;
-        mode_t mode = 0600;
-        off_t size = 0;
-        std::time_t mtime = 0;
-        bool existed = false;
-    };
-
     enum class LoadResult { Loaded, Missing, Refused };
 
     IniFile() = default;
     static IniFile parse(std::string_view text);
 
-    // Reads a regular file, never through a symbolic link. Missing leaves
-    // an empty document; Refused explains itself in `why`.
+    // Where the text of the file `path` names is: the path itself, or the
+    // target of a symbolic link there. A process not running as root
+    // follows the link; root only when the whole way to the target belongs
+    // to root and nobody else may write it. Nothing, with the reason in
+    // `why`, for a link that is not followed.
+    static std::optional<std::filesystem::path> resolve(const std::filesystem::path& path,
+                                                        std::string& why);
+    // Reads a regular file (through a link only as resolve() allows).
+    // Missing leaves an empty document; Refused explains itself in `why`.
     static LoadResult load(const std::filesystem::path& path, IniFile& out, std::string& why);
-    // Replaces the file by a copy written beside it and renamed over it,
-    // with the original's owner and mode; a file that was missing is
-    // created (mode 0600) only where none has appeared meanwhile.
-    bool save(const std::filesystem::path& path, std::string& why) const;
+    // Reads the whole regular file open on `fd`, from its start.
+    static bool read(int fd, const std::filesystem::path& path, IniFile& out, std::string& why);
 
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
     bool hasSection(std::string_view section) const;
     std::vector<std::string> sections() const;
+    // The key lines of the section in order, as a lister sees them.
     std::vector<std::string> keys(std::string_view section) const;
+    std::vector<std::pair<std::string, std::string>> entries(std::string_view section) const;
 
-    // False, and nothing changed, when the section, key or value could not
-    // be written and read back as given.
-    bool setValue(std::string_view section, std::string_view key, std::string_view value);
-    // Both answer whether something was removed.
+    // Problem::None once the value is set; otherwise nothing changed, since
+    // the section, key or value could not be written and read back as
+    // given (an existing line's comment kept as it was).
+    IniSyntax::Problem setValue(std::string_view section, std::string_view key,
+                                std::string_view value);
+    // All answer whether something was removed; every line of each name
+    // goes in one pass over the file.
     bool removeKey(std::string_view section, std::string_view key);
+    bool removeKeys(std::string_view section, const std::vector<std::string>& keys);
     bool removeSection(std::string_view section);
+    bool removeSections(const std::vector<std::string>& sections);
 
     std::string text() const;
     // True once an edit changed the document.
     bool changed() const { return changed_; }
-    const Origin& origin() const { return origin_; }
 
   private:
     enum class Kind { Blank, Comment, Section, Key, Continuation, Other };
     struct Line {
         std::string text;  // without its line end
-        std::string end;   // "\n", "\r\n", "\r" or "" for a last line without one
+        std::string end;   // "\n", "\r\n", "\r", Ctrl-Z or "" for a last line without one
         Kind kind = Kind::Other;
         std::string name;       // Section: its name; Key: its key
         size_t valueBegin = 0;  // Key: where the value starts in text
@@ -74,11 +74,12 @@ class IniFile {
     std::optional<size_t> findSection(std::string_view section) const;
     size_t sectionEnd(size_t header) const;
     std::optional<size_t> findKey(size_t header, std::string_view key) const;
+    size_t newKeyPlace(size_t header) const;
     std::string lineEnd() const;
     void insertLine(size_t at, std::string text);
-    void replaceValue(Line& line, std::string_view value);
+    IniSyntax::Problem replaceValue(Line& line, std::string_view value);
+    void eraseMarked(const std::vector<bool>& marked);
 
     std::vector<Line> lines_;
-    Origin origin_;
     bool changed_ = false;
 };

@@ -1,7 +1,10 @@
 #include "platform/IniWriter.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/IniSyntax.h"
 
@@ -11,16 +14,11 @@ namespace {
 
 constexpr const char* kDataSources = "ODBC Data Sources";
 constexpr const char* kDrivers = "ODBC Drivers";
-// The default data source has a section but no [ODBC Data Sources] line.
-constexpr const char* kDefaultDsn = "Default";
-
-// What the driver manager refuses in a data source name.
-constexpr std::string_view kDsnForbidden = "[]{}(),;?*=!@\\";
-
-bool validDsn(const char* dsn) {
-    return dsn != nullptr && IniSyntax::sectionProblem(dsn) == IniSyntax::Problem::None &&
-           std::string_view(dsn).find_first_of(kDsnForbidden) == std::string_view::npos;
-}
+// A writer waits this long for another to finish with a file; a lock
+// wanted against the order of paths is waited for briefly, so that two
+// writers each holding what the other wants cannot wait for each other.
+constexpr std::chrono::seconds kLockWait{30};
+constexpr std::chrono::seconds kOutOfOrderWait{3};
 
 bool empty(const char* text) {
     return text == nullptr || text[0] == '\0';
@@ -30,24 +28,33 @@ bool names(const char* file, const char* lower, const char* upper) {
     return std::strstr(file, lower) != nullptr || std::strstr(file, upper) != nullptr;
 }
 
+std::string quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
 }  // namespace
 
 IniWriter::IniWriter(UWORD mode, OdbcPaths paths) : mode_(mode), paths_(std::move(paths)) {}
 
 bool IniWriter::fail(DWORD code, std::string message) {
     failure_ = Failure{code, std::move(message)};
+    refused_ = true;
     return false;
 }
 
-bool IniWriter::edited(bool accepted, std::string_view what) {
-    return accepted || fail(ODBC_ERROR_REQUEST_FAILED,
-                            std::string(what) + " cannot be written to an ini file as given");
+bool IniWriter::edited(IniSyntax::Problem problem, std::string_view what) {
+    return problem == IniSyntax::Problem::None ||
+           fail(ODBC_ERROR_REQUEST_FAILED, std::string(what) + " " + IniSyntax::describe(problem));
 }
 
-fs::path IniWriter::fileOf(File file) const {
-    const OdbcPaths::Scope scope =
-        mode_ == ODBC_SYSTEM_DSN ? OdbcPaths::Scope::System : OdbcPaths::Scope::User;
-    return file == File::OdbcIni ? paths_.odbcIni(scope) : paths_.odbcinstIni(scope);
+std::optional<fs::path> IniWriter::pathFor(const char* file, OdbcPaths::Scope scope) const {
+    if (file == nullptr || names(file, "odbc.ini", "ODBC.INI")) {
+        return paths_.odbcIni(scope);
+    }
+    if (names(file, "odbcinst.ini", "ODBCINST.INI")) {
+        return paths_.odbcinstIni(scope);
+    }
+    return fs::path(file);
 }
 
 std::optional<fs::path> IniWriter::resolve(const char* file) {
@@ -55,13 +62,8 @@ std::optional<fs::path> IniWriter::resolve(const char* file) {
         fail(ODBC_ERROR_GENERAL_ERR, "unknown configuration mode");
         return std::nullopt;
     }
-    if (file == nullptr || names(file, "odbc.ini", "ODBC.INI")) {
-        return fileOf(File::OdbcIni);
-    }
-    if (names(file, "odbcinst.ini", "ODBCINST.INI")) {
-        return fileOf(File::OdbcinstIni);
-    }
-    return fs::path(file);
+    return pathFor(file,
+                   mode_ == ODBC_SYSTEM_DSN ? OdbcPaths::Scope::System : OdbcPaths::Scope::User);
 }
 
 IniFile* IniWriter::target(const char* file) {
@@ -69,33 +71,29 @@ IniFile* IniWriter::target(const char* file) {
     return path ? writable(*path) : nullptr;
 }
 
-IniWriter::Document* IniWriter::open(const fs::path& path) {
-    if (auto found = documents_.find(path); found != documents_.end()) {
-        return &found->second;
-    }
-    Document document;
-    std::string why;
-    const IniFile::LoadResult result = IniFile::load(path, document.ini, why);
-    if (result == IniFile::LoadResult::Refused) {
-        fail(ODBC_ERROR_REQUEST_FAILED, why);
-        return nullptr;
-    }
-    document.missing = result == IniFile::LoadResult::Missing;
-    return &documents_.emplace(path, std::move(document)).first->second;
-}
-
 IniFile* IniWriter::writable(const fs::path& path) {
-    Document* document = open(path);
-    if (document == nullptr) {
-        return nullptr;
+    if (auto found = files_.find(path); found != files_.end()) {
+        return &found->second->document();
     }
+    const bool outOfOrder = !files_.empty() && files_.rbegin()->first > path;
+    const auto deadline = descriptor_io::deadlineAfter(outOfOrder ? kOutOfOrderWait : kLockWait);
+    std::string why;
+    bool missing = false;
     // The driver manager would quietly write another file (or create one
     // in /etc); only a user's own default files may come into being.
-    if (document->missing && !paths_.isDefaultUserFile(path)) {
-        fail(ODBC_ERROR_WRITING_SYSINFO_FAILED, path.string() + " does not exist");
+    std::unique_ptr<LockedIniFile> file =
+        LockedIniFile::open(path, paths_.isDefaultUserFile(path), deadline, why, missing);
+    if (!file) {
+        fail(missing ? ODBC_ERROR_WRITING_SYSINFO_FAILED : ODBC_ERROR_REQUEST_FAILED, why);
         return nullptr;
     }
-    return &document->ini;
+    return &files_.emplace(path, std::move(file)).first->second->document();
+}
+
+const IniFile* IniWriter::pending(const fs::path& path) const {
+    const auto found = files_.find(path);
+    return found != files_.end() && found->second->document().changed() ? &found->second->document()
+                                                                        : nullptr;
 }
 
 bool IniWriter::writePrivateProfileString(const char* section, const char* key, const char* value,
@@ -115,16 +113,27 @@ bool IniWriter::writePrivateProfileString(const char* section, const char* key, 
         ini->removeKey(section, key);
         return true;
     }
-    return edited(ini->setValue(section, key, value), "the section, key or value");
+    if (!edited(IniSyntax::sectionProblem(section), "the section name " + quoted(section)) ||
+        !edited(IniSyntax::keyProblem(key), "the key " + quoted(key))) {
+        return false;
+    }
+    // The value itself stays out of the message: it may be a password.
+    return edited(ini->setValue(section, key, value),
+                  "the value of " + quoted(key) + " in [" + std::string(section) + "]");
 }
 
 std::optional<std::string> IniWriter::driverLibrary(const std::string& driver) {
     for (OdbcPaths::Scope scope : {OdbcPaths::Scope::User, OdbcPaths::Scope::System}) {
-        const Document* document = open(paths_.odbcinstIni(scope));
-        if (document == nullptr) {
+        const fs::path path = paths_.odbcinstIni(scope);
+        IniFile loaded;
+        const IniFile* ini = pending(path);
+        std::string why;
+        if (ini == nullptr && IniFile::load(path, loaded, why) == IniFile::LoadResult::Refused) {
+            fail(ODBC_ERROR_REQUEST_FAILED, why);
             return std::nullopt;
         }
-        std::optional<std::string> library = document->ini.value(driver, "Driver");
+        std::optional<std::string> library =
+            (ini != nullptr ? *ini : loaded).value(driver, "Driver");
         if (library && !library->empty()) {
             return library;
         }
@@ -134,8 +143,11 @@ std::optional<std::string> IniWriter::driverLibrary(const std::string& driver) {
 }
 
 bool IniWriter::writeDSNToIni(const char* dsn, const char* driver) {
-    if (!validDsn(dsn)) {
-        return fail(ODBC_ERROR_INVALID_DSN, "the data source name is not valid");
+    const IniSyntax::Problem problem =
+        dsn == nullptr ? IniSyntax::Problem::Empty : IniSyntax::dsnNameProblem(dsn);
+    if (problem != IniSyntax::Problem::None) {
+        return fail(ODBC_ERROR_INVALID_DSN, "the data source name " + quoted(dsn ? dsn : "") + " " +
+                                                IniSyntax::describe(problem));
     }
     if (empty(driver)) {
         return fail(ODBC_ERROR_INVALID_NAME, "no driver named");
@@ -145,11 +157,7 @@ bool IniWriter::writeDSNToIni(const char* dsn, const char* driver) {
         return false;
     }
     const std::optional<std::string> library = driverLibrary(driver);
-    if (!library) {
-        return false;
-    }
-    if (std::strcmp(dsn, kDefaultDsn) != 0 &&
-        !edited(ini->setValue(kDataSources, dsn, driver), "the driver name")) {
+    if (!library || !edited(ini->setValue(kDataSources, dsn, driver), "the driver name")) {
         return false;
     }
     ini->removeSection(dsn);
@@ -157,61 +165,92 @@ bool IniWriter::writeDSNToIni(const char* dsn, const char* driver) {
 }
 
 bool IniWriter::removeDSNFromIni(const char* dsn) {
-    if (!validDsn(dsn)) {
-        return fail(ODBC_ERROR_INVALID_DSN, "the data source name is not valid");
+    const IniSyntax::Problem problem =
+        dsn == nullptr ? IniSyntax::Problem::Empty : IniSyntax::dsnNameProblem(dsn);
+    if (problem != IniSyntax::Problem::None) {
+        return fail(ODBC_ERROR_INVALID_DSN, "the data source name " + quoted(dsn ? dsn : "") + " " +
+                                                IniSyntax::describe(problem));
     }
     IniFile* ini = target("odbc.ini");
     if (ini == nullptr) {
         return false;
     }
-    if (std::strcmp(dsn, kDefaultDsn) != 0) {
-        ini->removeKey(kDataSources, dsn);
-    }
+    ini->removeKey(kDataSources, dsn);
     ini->removeSection(dsn);
     return true;
 }
 
 bool IniWriter::removeDriver(const char* driver, bool removeDsns) {
-    if (empty(driver)) {
-        return fail(ODBC_ERROR_INVALID_NAME, "no driver named");
+    const IniSyntax::Problem problem =
+        driver == nullptr ? IniSyntax::Problem::Empty : IniSyntax::driverNameProblem(driver);
+    if (problem != IniSyntax::Problem::None) {
+        return fail(ODBC_ERROR_INVALID_NAME, "the driver name " + quoted(driver ? driver : "") +
+                                                 " " + IniSyntax::describe(problem));
     }
-    IniFile* inst = target("odbcinst.ini");
-    if (inst == nullptr) {
+    const std::optional<fs::path> instPath = resolve("odbcinst.ini");
+    const std::optional<fs::path> iniPath = resolve("odbc.ini");
+    if (!instPath || !iniPath) {
         return false;
     }
+    // Both files locked and known writable, in the order of their paths,
+    // before either changes.
+    std::vector<fs::path> order{*instPath};
     if (removeDsns) {
-        IniFile* ini = writable(fileOf(File::OdbcIni));
-        if (ini == nullptr) {
+        order.push_back(*iniPath);
+        std::sort(order.begin(), order.end());
+    }
+    for (const fs::path& path : order) {
+        if (writable(path) == nullptr) {
             return false;
         }
-        for (const std::string& dsn : ini->keys(kDataSources)) {
-            if (ini->value(kDataSources, dsn) == std::optional<std::string>(driver)) {
-                ini->removeSection(dsn);
-                ini->removeKey(kDataSources, dsn);
+    }
+    if (removeDsns) {
+        IniFile* ini = writable(*iniPath);
+        std::vector<std::string> dsns;
+        for (auto& [dsn, listed] : ini->entries(kDataSources)) {
+            if (listed == driver) {
+                dsns.push_back(std::move(dsn));
             }
         }
+        ini->removeSections(dsns);
+        ini->removeKeys(kDataSources, dsns);
     }
+    IniFile* inst = writable(*instPath);
     inst->removeSection(driver);
     inst->removeKey(kDrivers, driver);
     return true;
 }
 
 std::optional<std::string> IniWriter::registeredDriver(const std::string& dsn) {
-    const std::optional<fs::path> path = resolve("odbc.ini");
-    const Document* document = path ? open(*path) : nullptr;
-    if (document == nullptr) {
-        return std::nullopt;
-    }
-    std::optional<std::string> driver = document->ini.value(kDataSources, dsn);
+    const IniFile* ini = target("odbc.ini");
+    std::optional<std::string> driver = ini ? ini->value(kDataSources, dsn) : std::nullopt;
     return driver && !driver->empty() ? driver : std::nullopt;
 }
 
 bool IniWriter::commit() {
-    for (auto& [path, document] : documents_) {
-        std::string why;
-        if (document.ini.changed() && !document.ini.save(path, why)) {
-            return fail(ODBC_ERROR_REQUEST_FAILED, why);
+    const auto done = [this](bool result) {
+        files_.clear();
+        return result;
+    };
+    if (refused_) {
+        return done(false);
+    }
+    std::vector<LockedIniFile*> changed;
+    for (auto& [path, file] : files_) {
+        if (file->document().changed()) {
+            changed.push_back(file.get());
         }
     }
-    return true;
+    std::string why;
+    for (LockedIniFile* file : changed) {
+        if (!file->prepare(why)) {
+            return done(fail(ODBC_ERROR_REQUEST_FAILED, why));
+        }
+    }
+    for (LockedIniFile* file : changed) {
+        if (!file->install(why)) {
+            return done(fail(ODBC_ERROR_REQUEST_FAILED, why));
+        }
+    }
+    return done(true);
 }

@@ -6,10 +6,12 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/IniFile.h"
+#include "platform/LockedIniFile.h"
 #include "platform/OdbcPaths.h"
 
 // The installer's write operations, done on our own ini documents rather
@@ -19,9 +21,12 @@
 // system's; a file argument naming "odbc.ini" or "odbcinst.ini" means that
 // file of the mode, any other text is a path.
 //
-// Edits collect in memory; commit() replaces each changed file once, by a
-// copy renamed over it. A file that does not exist is refused, except the
-// user's own files at their default place, which are created.
+// One writer is one transaction: a file is locked and read when an
+// operation first edits it and stays locked; edits collect in memory, and
+// commit() replaces each changed file once, after every one of them was
+// written aside. A file that does not exist is refused, except the user's
+// own files at their default place, which are created. After a refused
+// operation the writer commits nothing.
 class IniWriter {
   public:
     struct Failure {
@@ -30,6 +35,9 @@ class IniWriter {
     };
 
     IniWriter(UWORD mode, OdbcPaths paths);
+
+    // The configuration mode of the operations that follow.
+    void setMode(UWORD mode) { mode_ = mode; }
 
     // A null key removes the section, a null value the key.
     bool writePrivateProfileString(const char* section, const char* key, const char* value,
@@ -40,37 +48,37 @@ class IniWriter {
     bool writeDSNToIni(const char* dsn, const char* driver);
     bool removeDSNFromIni(const char* dsn);
     // The driver's section and [ODBC Drivers] line; with removeDsns also
-    // every DSN of odbc.ini listed with that driver.
+    // every DSN of odbc.ini listed with that driver, in one pass.
     bool removeDriver(const char* driver, bool removeDsns);
 
     // The driver a DSN is listed with in the mode's odbc.ini, as edited so
     // far; nothing when it is not listed.
     std::optional<std::string> registeredDriver(const std::string& dsn);
 
-    // Saves every changed file. Nothing reaches a file before this.
+    // The file a file argument names in a scope; nothing for a mode that
+    // does not exist.
+    std::optional<std::filesystem::path> pathFor(const char* file, OdbcPaths::Scope scope) const;
+    // The edited document of a file, when this writer changed it.
+    const IniFile* pending(const std::filesystem::path& path) const;
+
+    // Replaces every changed file, or none when one of them cannot be
+    // written; then lets go of every file.
     bool commit();
 
     const Failure& failure() const { return failure_; }
 
   private:
-    enum class File { OdbcIni, OdbcinstIni };
-    struct Document {
-        IniFile ini;
-        bool missing = false;
-    };
-
     std::optional<std::filesystem::path> resolve(const char* file);
-    std::filesystem::path fileOf(File file) const;
-    Document* open(const std::filesystem::path& path);
     IniFile* writable(const std::filesystem::path& path);
     // The file argument's document, ready to edit.
     IniFile* target(const char* file);
     std::optional<std::string> driverLibrary(const std::string& driver);
-    bool edited(bool accepted, std::string_view what);
+    bool edited(IniSyntax::Problem problem, std::string_view what);
     bool fail(DWORD code, std::string message);
 
     UWORD mode_;
     OdbcPaths paths_;
-    std::map<std::filesystem::path, Document> documents_;
+    std::map<std::filesystem::path, std::unique_ptr<LockedIniFile>> files_;
     Failure failure_;
+    bool refused_ = false;
 };

@@ -1,15 +1,22 @@
 #include "platform/InstallerFacade.h"
 
 #include <dlfcn.h>
+#include <sys/mman.h>
 
+#include <memory>
+#include <chrono>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <vector>
 
+#include "platform/DescriptorIo.h"
 #include "platform/IniWriter.h"
 #include "platform/OdbcPaths.h"
 #include "platform/TextCodec.h"
+#include "platform/UniqueFd.h"
 
 namespace {
 
@@ -48,6 +55,44 @@ class Narrow {
     bool null_;
     std::optional<std::string> text_;
 };
+
+// The transaction of this thread: its writer exists from the first write.
+struct Action {
+    std::unique_ptr<IniWriter> writer;
+    int depth = 0;
+    bool failed = false;
+    std::string why;
+};
+thread_local Action tAction;
+
+void failAction(const std::string& why) {
+    if (!tAction.failed) {
+        tAction.failed = true;
+        tAction.why = why;
+    }
+}
+
+// A pending text the installer library can read by name, in memory only.
+class Snapshot {
+  public:
+    explicit Snapshot(std::string_view text) : fd_(::memfd_create("pending-ini", MFD_CLOEXEC)) {
+        if (fd_.valid() &&
+            descriptor_io::writeAll(fd_.get(), text,
+                                    descriptor_io::deadlineAfter(std::chrono::seconds(10))) ==
+                descriptor_io::Result::Ok) {
+            path_ = "/proc/self/fd/" + std::to_string(fd_.get());
+        }
+    }
+    const std::string& path() const { return path_; }  // empty when it could not be made
+
+  private:
+    UniqueFd fd_;
+    std::string path_;
+};
+
+std::wstring widenAscii(const char* text) {
+    return text == nullptr ? std::wstring() : std::wstring(text, text + std::strlen(text));
+}
 
 bool convertible(std::span<const Narrow> arguments) {
     for (const Narrow& argument : arguments) {
@@ -95,16 +140,97 @@ Result InstallerFacade::call(std::string_view name, Fn fn, Result failure, Args.
     return static_cast<Result>(fn(args...));
 }
 
+InstallerFacade::Transaction::Transaction() {
+    ++tAction.depth;
+}
+
+InstallerFacade::Transaction::~Transaction() {
+    if (!committed_) {
+        failAction("the action was abandoned");
+    }
+    if (--tAction.depth == 0) {
+        tAction = Action();  // lets go of every file
+    }
+}
+
+bool InstallerFacade::Transaction::commit() {
+    if (committed_) {
+        return !tAction.failed;
+    }
+    committed_ = true;
+    if (tAction.depth > 1 || tAction.failed || !tAction.writer) {
+        return !tAction.failed;  // an outer transaction commits
+    }
+    const std::unique_ptr<IniWriter> writer = std::move(tAction.writer);
+    if (writer->commit()) {
+        return true;
+    }
+    failAction(writer->failure().message);
+    instance().post(writer->failure().code, writer->failure().message);
+    return false;
+}
+
+std::string InstallerFacade::Transaction::failure() const {
+    return tAction.failed ? tAction.why : std::string();
+}
+
+std::optional<int> InstallerFacade::readPending(
+    const char* file, const std::function<int(const char* replaced)>& read) {
+    IniWriter* writer = tAction.writer.get();
+    if (writer == nullptr) {
+        return std::nullopt;
+    }
+    UWORD mode = ODBC_BOTH_DSN;
+    getConfigMode(&mode);
+    using Scope = OdbcPaths::Scope;
+    std::vector<Scope> scopes{Scope::User, Scope::System};
+    if (mode != ODBC_BOTH_DSN) {
+        scopes = {mode == ODBC_SYSTEM_DSN ? Scope::System : Scope::User};
+    }
+    std::vector<std::optional<Snapshot>> snapshots(scopes.size());
+    bool seen = false;
+    for (size_t at = 0; at < scopes.size(); ++at) {
+        const std::optional<std::filesystem::path> path = writer->pathFor(file, scopes[at]);
+        if (const IniFile* pending = path ? writer->pending(*path) : nullptr) {
+            if (snapshots[at].emplace(pending->text()).path().empty()) {
+                return std::nullopt;
+            }
+            seen = true;
+        }
+    }
+    if (!seen) {
+        return std::nullopt;
+    }
+    // As the library reads in "both" mode: the system file only when the
+    // user's gave nothing.
+    int length = 0;
+    for (size_t at = 0; at < scopes.size() && length == 0; ++at) {
+        setConfigMode(scopes[at] == Scope::System ? ODBC_SYSTEM_DSN : ODBC_USER_DSN);
+        length = read(snapshots[at] ? snapshots[at]->path().c_str() : nullptr);
+    }
+    return length;
+}
+
 int InstallerFacade::getPrivateProfileString(LPCSTR section, LPCSTR entry, LPCSTR defaultValue,
                                              LPSTR out, int outSize, LPCSTR file) {
-    return call("SQLGetPrivateProfileString", p_SQLGetPrivateProfileString, 0, section, entry,
-                defaultValue, out, outSize, file);
+    const auto read = [&](const char* replaced) {
+        return call("SQLGetPrivateProfileString", p_SQLGetPrivateProfileString, 0, section, entry,
+                    defaultValue, out, outSize, replaced != nullptr ? replaced : file);
+    };
+    const std::optional<int> pending = readPending(file, read);
+    return pending ? *pending : read(nullptr);
 }
 
 int InstallerFacade::getPrivateProfileStringW(LPCWSTR section, LPCWSTR entry, LPCWSTR defaultValue,
                                               LPWSTR out, int outSize, LPCWSTR file) {
-    return call("SQLGetPrivateProfileStringW", p_SQLGetPrivateProfileStringW, 0, section, entry,
-                defaultValue, out, outSize, file);
+    const auto read = [&](const char* replaced) {
+        const std::wstring path = widenAscii(replaced);
+        return call("SQLGetPrivateProfileStringW", p_SQLGetPrivateProfileStringW, 0, section, entry,
+                    defaultValue, out, outSize, replaced != nullptr ? path.c_str() : file);
+    };
+    const Narrow narrowFile(file);
+    const std::optional<int> pending = readPending(narrowFile.get(), read);
+    return pending ? *pending : read(nullptr);
 }
 
 BOOL InstallerFacade::writePrivateProfileString(LPCSTR section, LPCSTR entry, LPCSTR value,
@@ -183,7 +309,9 @@ BOOL InstallerFacade::removeDriver(LPCSTR driver, BOOL removeDsns, LPDWORD) {
 }
 
 BOOL InstallerFacade::write(std::string_view name, const std::function<bool(IniWriter&)>& edit) {
+    const bool inAction = tAction.depth > 0;
     if (refused(name)) {
+        failAction(std::string(name) + " was refused");
         return FALSE;
     }
     UWORD mode = ODBC_BOTH_DSN;
@@ -191,18 +319,29 @@ BOOL InstallerFacade::write(std::string_view name, const std::function<bool(IniW
     // As the library does after every profile call; this also clears its
     // error stack, so what we post below is the call's only error.
     setConfigMode(ODBC_BOTH_DSN);
+    const auto failed = [&](DWORD code, const std::string& why) {
+        if (inAction) {
+            failAction(why);
+        }
+        post(code, why);
+        return FALSE;
+    };
     try {
-        IniWriter writer(mode, OdbcPaths::current());
-        if (edit(writer) && writer.commit()) {
+        std::unique_ptr<IniWriter> own;
+        std::unique_ptr<IniWriter>& writer = inAction ? tAction.writer : own;
+        if (!writer) {
+            writer = std::make_unique<IniWriter>(mode, OdbcPaths::current());
+        }
+        writer->setMode(mode);
+        if (edit(*writer) && (inAction || writer->commit())) {
             return TRUE;
         }
-        post(writer.failure().code, writer.failure().message);
+        return failed(writer->failure().code, writer->failure().message);
     } catch (const std::bad_alloc&) {
-        post(ODBC_ERROR_OUT_OF_MEM, "out of memory");
+        return failed(ODBC_ERROR_OUT_OF_MEM, "out of memory");
     } catch (const std::exception& error) {
-        post(ODBC_ERROR_GENERAL_ERR, error.what());
+        return failed(ODBC_ERROR_GENERAL_ERR, error.what());
     }
-    return FALSE;
 }
 
 void InstallerFacade::post(DWORD code, const std::string& message) {

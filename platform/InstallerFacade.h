@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,28 @@ class InstallerFacade {
   public:
     // The process-wide facade.
     static InstallerFacade& instance();
+
+    // One user action. The writes and removals made on this thread while
+    // it lasts go into one IniWriter: each file is locked when first
+    // edited, and commit() replaces each changed file once, or none when
+    // any of them cannot be written. Reads on this thread see the pending
+    // edits. A transaction begun inside another joins it. Dropped without
+    // commit(), it writes nothing; after a failed call, commit() fails.
+    class Transaction {
+      public:
+        Transaction();
+        ~Transaction();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+
+        // FALSE as a failed write would be (posted as an installer error).
+        bool commit();
+        // Why the action failed (path and cause); empty while it has not.
+        std::string failure() const;
+
+      private:
+        bool committed_ = false;
+    };
 
     // Test seam: while set, a call whose function name makes the predicate
     // answer true fails as iODBC would report a refused write (FALSE, 0 or
@@ -75,9 +98,15 @@ class InstallerFacade {
     bool refused(std::string_view function) const;
     template <typename Fn, typename Result, typename... Args>
     Result call(std::string_view name, Fn fn, Result failure, Args... args) const;
-    // Runs one write on a fresh IniWriter for the current mode, then saves;
-    // a failure is posted as an installer error.
+    // Runs one write for the current mode: in the thread's transaction, or
+    // on a writer of its own, saved at once; a failure is posted as an
+    // installer error.
     BOOL write(std::string_view name, const std::function<bool(IniWriter&)>& edit);
+    // A read through the library, in which a file the thread's transaction
+    // changed is read as its pending text; `read` gets the file to read
+    // (null: the caller's). Nothing when the read sees no pending file.
+    std::optional<int> readPending(const char* file,
+                                   const std::function<int(const char* replaced)>& read);
     void post(DWORD code, const std::string& message);
 
     void* handle_ = nullptr;

@@ -75,14 +75,22 @@ std::optional<OdbcPaths> OdbcPaths::forUser(uid_t uid) {
 OdbcPaths OdbcPaths::current() {
     OdbcPaths paths = forHome(currentHome());
     if (std::optional<fs::path> ini = variable("ODBCINI")) {
-        paths.userOdbcIni_ = *ini;
-        paths.userOdbcIniNamed_ = true;
+        paths.nameOdbcIni(Scope::User, *ini);
     }
     if (std::optional<fs::path> ini = variable("ODBCINSTINI")) {
-        paths.userOdbcinstIni_ = *ini;
-        paths.userOdbcinstIniNamed_ = true;
+        paths.nameOdbcinstIni(Scope::User, *ini);
     }
     return paths;
+}
+
+void OdbcPaths::nameOdbcIni(Scope scope, const fs::path& path) {
+    (scope == Scope::User ? userOdbcIni_ : systemOdbcIni_) = path;
+    userOdbcIniNamed_ = userOdbcIniNamed_ || scope == Scope::User;
+}
+
+void OdbcPaths::nameOdbcinstIni(Scope scope, const fs::path& path) {
+    (scope == Scope::User ? userOdbcinstIni_ : systemOdbcinstIni_) = path;
+    userOdbcinstIniNamed_ = userOdbcinstIniNamed_ || scope == Scope::User;
 }
 
 fs::path OdbcPaths::odbcIni(Scope scope) const {

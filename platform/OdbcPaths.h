@@ -26,6 +26,10 @@ class OdbcPaths {
     static std::optional<OdbcPaths> forUser(uid_t uid);
     // The paths of an account whose home folder is known.
     static OdbcPaths forHome(const std::filesystem::path& home);
+    // Names one file in place of its usual place (tests of a program that
+    // acts for another account).
+    void nameOdbcIni(Scope scope, const std::filesystem::path& path);
+    void nameOdbcinstIni(Scope scope, const std::filesystem::path& path);
 
     std::filesystem::path odbcIni(Scope scope) const;
     std::filesystem::path odbcinstIni(Scope scope) const;

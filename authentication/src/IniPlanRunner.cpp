@@ -2,7 +2,6 @@
 
 #include "authentication/src/HelperStatus.h"
 #include "platform/IniWriter.h"
-#include "platform/OdbcPaths.h"
 
 namespace {
 
@@ -14,7 +13,9 @@ int runStep(IniWriter& writer, const IniStep& step) {
                                            ? writer.registeredDriver(step.driverOf).value_or("")
                                            : step.driver;
             if (driver.empty()) {
-                return helper_status::kContentRefused;
+                // Not listed, or the file could not be had at all.
+                return writer.failure().code != 0 ? helper_status::kWriteFailed
+                                                  : helper_status::kContentRefused;
             }
             return writer.writeDSNToIni(step.section.c_str(), driver.c_str())
                        ? kDone
@@ -38,9 +39,8 @@ int runStep(IniWriter& writer, const IniStep& step) {
 
 }  // namespace
 
-int IniPlanRunner::run(const IniPlan& plan) {
-    IniWriter writer(plan.scope == IniPlan::Scope::User ? ODBC_USER_DSN : ODBC_SYSTEM_DSN,
-                     OdbcPaths::current());
+int IniPlanRunner::run(const IniPlan& plan, const OdbcPaths& paths) {
+    IniWriter writer(plan.scope == IniPlan::Scope::User ? ODBC_USER_DSN : ODBC_SYSTEM_DSN, paths);
     for (const IniStep& step : plan.steps) {
         if (const int status = runStep(writer, step); status != helper_status::kDone) {
             return status;

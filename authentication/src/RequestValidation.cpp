@@ -35,8 +35,11 @@ int settled(int error, const std::filesystem::path& resolved, std::string& writt
 }  // namespace
 
 bool isAcceptableName(std::string_view name) {
-    return IniSyntax::keyProblem(name) == IniSyntax::Problem::None &&
-           !IniSyntax::isReservedSection(name);
+    return IniSyntax::driverNameProblem(name) == IniSyntax::Problem::None;
+}
+
+bool isAcceptableDsnName(std::string_view name) {
+    return IniSyntax::dsnNameProblem(name) == IniSyntax::Problem::None;
 }
 
 bool isAcceptableKey(std::string_view key) {

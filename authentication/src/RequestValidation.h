@@ -12,11 +12,13 @@
 // rules themselves are IniSyntax's.
 namespace request_validation {
 
-// A DSN or driver name: a section name, and a key of [ODBC Data Sources]
-// or [ODBC Drivers], that reads back as written and is not reserved.
+// A driver name (a section name and a key of [ODBC Drivers]) and a DSN
+// name, by the rules every writer applies (IniSyntax).
 bool isAcceptableName(std::string_view name);
+bool isAcceptableDsnName(std::string_view name);
 bool isAcceptableKey(std::string_view key);
-// A value the helper writes: no control character, no outer blank.
+// A value the helper writes: it reads back as written whatever comment its
+// line keeps, and holds no control character.
 bool isAcceptableValue(std::string_view value);
 
 struct Item {

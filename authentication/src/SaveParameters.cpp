@@ -141,7 +141,7 @@ int checkDsnItems(IniPlan::Scope scope, std::vector<Item>& items, PlanApplier& a
         return status::kMissingKey;
     }
     if (dsnItems > 1 || !isDsnItem(items.front()) || !items.front().value ||
-        !isAcceptableName(*items.front().value)) {
+        !isAcceptableDsnName(*items.front().value)) {
         return status::kContentRefused;
     }
     const bool allAllowed =
@@ -170,7 +170,7 @@ int planDsnWrites(const HelperRequest& request, const std::string& command,
     const bool add = IniSyntax::sameName(command, contract::kAddRequest);
     const std::string original = renamedFrom(request, dsn).value_or("");
     const bool rename = !original.empty();
-    if (rename && !isAcceptableName(original)) {
+    if (rename && !isAcceptableDsnName(original)) {
         return status::kContentRefused;
     }
     if (add || rename) {
@@ -274,7 +274,7 @@ int DoConfigureDSN(const HelperRequest& request, PlanApplier& applier) {
     IniPlan plan;
     plan.scope = *scope;
     if (IniSyntax::sameName(*command, contract::kRemoveRequest)) {
-        if (!isAcceptableName(*connection)) {
+        if (!isAcceptableDsnName(*connection)) {
             return status::kContentRefused;
         }
         plan.steps.push_back(removeStep(IniStep::Kind::RemoveDsn, *connection));

@@ -163,10 +163,13 @@ bool DriverPreferences::save(bool useRequest) {
         return true;
     }
     bool written = true;
-    for (const auto& [key, value] : pending_) {
-        if (!writeInstallerValue(key, value)) {
-            written = false;
+    {
+        // Every key in one replacement of the file, or none.
+        InstallerFacade::Transaction action;
+        for (const auto& [key, value] : pending_) {
+            written = writeInstallerValue(key, value) && written;
         }
+        written = action.commit() && written;
     }
     if (written || !useRequest) {
         return written;

@@ -169,9 +169,11 @@ bool ConfigDsn::addDsn(const Items& items, const std::wstring& driver, UWORD mod
     const std::wstring name = dsnName(items).value_or(L"");
     bool written = mode != ODBC_USER_DSN || ensureUserFolder();
     if (written) {
+        // One replacement of the file; let go of before the helper is asked.
+        InstallerFacade::Transaction action;
         installer.setConfigMode(mode);
-        written =
-            installer.writeDSNToIniW(name.c_str(), driver.c_str()) && writeItems(items, name, mode);
+        written = installer.writeDSNToIniW(name.c_str(), driver.c_str()) &&
+                  writeItems(items, name, mode) && action.commit();
     }
     if (written) {
         return true;
@@ -182,8 +184,11 @@ bool ConfigDsn::addDsn(const Items& items, const std::wstring& driver, UWORD mod
 }
 
 bool ConfigDsn::configureDsn(const Items& items, const std::wstring& section, UWORD mode) {
-    if (writeItems(items, section, mode)) {
-        return true;
+    {
+        InstallerFacade::Transaction action;
+        if (writeItems(items, section, mode) && action.commit()) {
+            return true;
+        }
     }
     return sendRequest(privileged_request::kConfigureRequest, mode, requestConnectionString(items),
                        "", "");

@@ -89,8 +89,11 @@ void askUser(const LoginConnectionText& connection, const std::wstring& dsn, Log
                 storeKeychainPassword(kDriverShortName, wideToUtf8(dsn.c_str(), SQL_NTS),
                                       login.user, login.password, true);
             }
+            // Both keys in one replacement of the file.
+            InstallerFacade::Transaction action;
             writeDsnValue(dsn, dsn_keys::UseKeychain.wide(), keychain ? "Yes" : "");
             writeDsnValue(dsn, dsn_keys::UserId.wide(), keychain ? login.user : "");
+            action.commit();
         }
     }
     explicit_bzero(password, sizeof password);

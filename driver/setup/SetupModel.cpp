@@ -16,12 +16,12 @@
 #include "driver/setup/ConnectionTest.h"
 #include "driver/setup/LocalizedStrings.h"
 #include "driver/setup/MessageFormat.h"
+#include "platform/IniSyntax.h"
 #include "platform/InstallerFacade.h"
 #include "platform/NulList.h"
 
 namespace {
 
-constexpr std::string_view kForbiddenDsnCharacters = "!;*@()=[]\\{},?";
 // Room the installer gets for the names of the system DSNs.
 constexpr int kDsnNamesSize = 8192;
 // Wide characters read of one DSN value.
@@ -312,9 +312,11 @@ void SetupModel::readStartValues(const std::string& attributes) {
     }
 }
 
+// Empty while the name is still to be typed; otherwise the rule every
+// writer of the ini files applies.
 bool SetupModel::isDsnNameValid(std::string_view name) {
     return name.size() < kDsnNameLimit &&
-           name.find_first_of(kForbiddenDsnCharacters) == std::string_view::npos;
+           (name.empty() || IniSyntax::dsnNameProblem(name) == IniSyntax::Problem::None);
 }
 
 SetupModel::Buttons SetupModel::buttons(Panel panel) const {

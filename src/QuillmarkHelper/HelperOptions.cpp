@@ -29,7 +29,6 @@ constexpr ValueOption kValueOptions[] = {
     {"--system-odbcinst-ini", &HelperOptions::systemOdbcinstIni, true},
     {"--user-odbc-ini", &HelperOptions::userOdbcIni, true},
     {"--user-odbcinst-ini", &HelperOptions::userOdbcinstIni, true},
-    {"--lock-file", &HelperOptions::lockFile, true},
 };
 
 struct FlagOption {

@@ -18,9 +18,6 @@ struct HelperOptions {
     std::string adminGroup = "sudo";
     std::string pkcheck = "/usr/bin/pkcheck";
     bool logToStderr = false;
-    // Every mode takes it before reading the files of a plan and keeps it
-    // until they are replaced, so requests never interleave.
-    std::string lockFile = "/run/quillmark-helper.lock";
     // Seconds a plan's child may run before it is killed and the request
     // answered as a failed write.
     int childTimeoutSeconds = 60;

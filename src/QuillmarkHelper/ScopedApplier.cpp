@@ -17,39 +17,10 @@
 #include "platform/IniFile.h"
 #include "platform/IniSyntax.h"
 #include "platform/SystemLog.h"
-#include "src/QuillmarkHelper/HelperLock.h"
 
 namespace status = helper_status;
 
 namespace {
-
-// Long enough for every request queued ahead to run out its own deadline.
-constexpr auto kLockWait = std::chrono::seconds(120);
-
-// A user who never had ODBC files gets them, made by the user's own
-// process. System files are never made here: the writer refuses a missing
-// one, so a request cannot create files in a system folder.
-bool ensureUserFile(const std::string& path) {
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    if (!folder.empty() && mkdir(folder.c_str(), 0775) != 0 && errno != EEXIST) {
-        return false;
-    }
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        close(fd);
-        return true;
-    }
-    return errno == EEXIST;
-}
-
-int prepareFiles(IniPlan::Scope scope, const IniLocations& locations) {
-    if (scope == IniPlan::Scope::System) {
-        return status::kDone;
-    }
-    return ensureUserFile(locations.userOdbcIni) && ensureUserFile(locations.userOdbcinstIni)
-               ? status::kDone
-               : status::kFolderNotCreated;
-}
 
 // Gives up root for good: afterwards neither uid nor gid can come back.
 bool becomeCaller(const Caller& caller) {
@@ -59,38 +30,36 @@ bool becomeCaller(const Caller& caller) {
            getegid() == caller.gid && (caller.uid == 0 || setresuid(0, 0, 0) != 0);
 }
 
-}  // namespace
-
-int ScopedApplier::applyHere(const IniPlan& plan, const IniLocations& locations) {
-    locations.exportToEnvironment();
-    if (const int prepared = prepareFiles(plan.scope, locations); prepared != status::kDone) {
-        return prepared;
+// A user who never had ODBC files gets their folder, made by the user's
+// own process; the writer makes the user's default files, whole. System
+// files are never made here: the writer refuses a missing one.
+int applyHere(const IniPlan& plan, const OdbcPaths& paths) {
+    const std::filesystem::path folder = paths.odbcIniFolder(OdbcPaths::Scope::User);
+    if (plan.scope == IniPlan::Scope::User && !folder.empty() && mkdir(folder.c_str(), 0775) != 0 &&
+        errno != EEXIST) {
+        return status::kFolderNotCreated;
     }
-    return IniPlanRunner::run(plan);
+    return IniPlanRunner::run(plan, paths);
 }
+
+}  // namespace
 
 int ScopedApplier::apply(const IniPlan& plan) {
     const bool userScope = plan.scope == IniPlan::Scope::User;
     const uid_t self = geteuid();
     const uid_t owner = userScope ? caller_.uid : self;
-    const std::optional<IniLocations> locations = IniLocations::forUser(owner, options_);
-    if (!locations) {
+    const std::optional<OdbcPaths> paths = IniLocations::forUser(owner, options_);
+    if (!paths) {
         return userScope ? status::kNotAsUser : status::kWriteFailed;
     }
     const bool asCaller = owner != self;
     if (asCaller && self != 0) {
         return status::kNotAsUser;
     }
-    const std::optional<HelperLock> lock =
-        HelperLock::acquire(options_.lockFile, descriptor_io::deadlineAfter(kLockWait));
-    if (!lock) {
-        return status::kWriteFailed;
-    }
-    return runInChild(plan, *locations, asCaller, lock->fd());
+    return runInChild(plan, *paths, asCaller);
 }
 
-int ScopedApplier::runInChild(const IniPlan& plan, const IniLocations& locations, bool asCaller,
-                              int lockFd) const {
+int ScopedApplier::runInChild(const IniPlan& plan, const OdbcPaths& paths, bool asCaller) const {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) {
         return status::kWriteFailed;
@@ -103,14 +72,11 @@ int ScopedApplier::runInChild(const IniPlan& plan, const IniLocations& locations
     }
     if (child == 0) {
         close(ends[0]);
-        // The parent holds the lock; a child running as the caller keeps
-        // no handle on it.
-        close(lockFd);
         while (options_.stallChild) {
             pause();
         }
         const int result =
-            asCaller && !becomeCaller(caller_) ? status::kNotAsUser : applyHere(plan, locations);
+            asCaller && !becomeCaller(caller_) ? status::kNotAsUser : applyHere(plan, paths);
         const ssize_t written = write(ends[1], &result, sizeof result);
         _exit(written == static_cast<ssize_t>(sizeof result) ? 0 : 1);
     }
@@ -132,11 +98,11 @@ int ScopedApplier::runInChild(const IniPlan& plan, const IniLocations& locations
 }
 
 bool ScopedApplier::isSystemDriver(const std::string& name) {
-    const std::optional<IniLocations> locations = IniLocations::forUser(geteuid(), options_);
+    const std::optional<OdbcPaths> paths = IniLocations::forUser(geteuid(), options_);
     IniFile odbcinst;
     std::string why;
-    return locations &&
-           IniFile::load(locations->systemOdbcinstIni, odbcinst, why) ==
+    return paths &&
+           IniFile::load(paths->odbcinstIni(OdbcPaths::Scope::System), odbcinst, why) ==
                IniFile::LoadResult::Loaded &&
            !IniSyntax::isReservedSection(name) && odbcinst.hasSection(name);
 }

@@ -90,9 +90,7 @@ class HelperProcess {
             "--system-odbc-ini",
             sandbox.odbcIni(OdbcSandbox::Scope::System).string(),
             "--system-odbcinst-ini",
-            sandbox.odbcinstIni(OdbcSandbox::Scope::System).string(),
-            "--lock-file",
-            (sandbox.root() / "helper.lock").string()};
+            sandbox.odbcinstIni(OdbcSandbox::Scope::System).string()};
         pid_ = fork();
         if (pid_ == 0) {
             std::vector<char*> argv;

@@ -46,19 +46,23 @@ TEST(RequestValidation, ConnectionStringItems) {
 TEST(RequestValidation, NamesKeysAndValues) {
     struct Case {
         const char* text;
-        bool name, key, value;
+        bool name, dsn, key, value;
     };
     const Case cases[] = {
-        {"Sales Data", true, true, true},   {"odbc drivers", false, true, true},
-        {"Default", false, true, true},     {"ODBC ", false, false, false},
-        {" Sales", false, false, false},    {"a=b", false, false, true},
-        {"#Sales", false, false, true},     {";Sales", false, false, true},
-        {"a[b", false, false, true},        {"a]", false, false, true},
-        {"tab\there", false, false, false}, {"del\x7f", false, false, false},
-        {"", false, false, true},
+        {"Sales Data", true, true, true, true},    {"odbc drivers", false, false, true, true},
+        {"Default", false, false, true, true},     {"ODBC ", false, false, false, false},
+        {" Sales", false, false, false, false},    {"a=b", false, false, false, true},
+        {"#Sales", false, false, false, false},    {";Sales", false, false, false, false},
+        {"a[b", false, false, false, true},        {"a]", false, false, false, true},
+        {"a(b", true, false, true, true},          {"Sales ; EU", true, false, true, false},
+        {"O'Brien", false, false, false, false},   {"\"a ;b\"", false, false, false, true},
+        {"x #y", true, true, true, false},         {"a;b#c", true, false, true, true},
+        {"tab\there", false, false, false, false}, {"del\x7f", false, false, false, false},
+        {"", false, false, false, true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(isAcceptableName(c.text), c.name) << c.text;
+        EXPECT_EQ(isAcceptableDsnName(c.text), c.dsn) << c.text;
         EXPECT_EQ(isAcceptableKey(c.text), c.key) << c.text;
         EXPECT_EQ(isAcceptableValue(c.text), c.value) << c.text;
     }

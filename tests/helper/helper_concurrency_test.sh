@@ -58,11 +58,36 @@ expect_eq "helper processes after an overrun" "$(helper_descendants)" 0
 expect_eq "file after an overrun" "$(cat "$sys")" "$before"
 helper_stop
 
-# A lock file others may read could be held by them (flock needs only a
-# descriptor): refused, and nothing is written.
-chmod 644 "$WORLD/helper.lock"
+# The writer's lock beside the system file, were others able to open it,
+# could be held by them: refused, and nothing is written.
+chmod 644 "$sys.lock"
 helper_start
 expect_eq "lock others may open" "$(send as_admin "$(xml_request Request Add Type System \
   ConnectionString 'DSN=Open;' Driver 'Vorlan Tarvex' Path '')")" "ERROR 5366"
 expect_eq "file with a shared lock" "$(cat "$sys")" "$before"
+chmod 600 "$sys.lock"
+
+# The helper and pelnard as root changing the system odbcinst.ini at once:
+# whatever either added is there afterwards.
+inst=$WORLD/system/odbcinst.ini
+printf '[ODBC Drivers]\n' >"$inst"
+clients=()
+for i in $(seq 16); do
+  who=as_root
+  [ $((i % 2)) = 0 ] && who=as_admin
+  send "$who" "$(xml_request com.apple.dts.BetterAuthorizationSample.command ConfigureDriver \
+    Request Add Type System DriverName "Drv$i" DriverPath /usr/bin/env SetupPath '' Path '')" \
+    >"$WORLD/driver.$i" &
+  clients+=($!)
+done
+(for _ in $(seq 8); do SYSODBCINSTINI=$inst "$MORVANEX_PELNARD_PATH" morvanex >/dev/null || exit 1; done) &
+pelnard=$!
+wait "${clients[@]}"
+wait "$pelnard" || fail "pelnard failed: $(cat "$WORLD/helper.log")"
+for i in $(seq 16); do
+  expect_eq "driver reply $i" "$(cat "$WORLD/driver.$i")" "OK"
+  expect_eq "Drv$i listed" "$(ini_value "$inst" "ODBC Drivers" "Drv$i")" "Installed"
+  expect_eq "Drv$i kept" "$(ini_value "$inst" "Drv$i" Driver)" "/usr/bin/env"
+done
+expect_eq "pelnard's driver listed" "$(ini_value "$inst" "ODBC Drivers" "Vorlan Tarvex")" "Installed"
 echo PASS

@@ -63,6 +63,8 @@ REFUSED=(
   "removal with a blank" "$(dsn Remove 'ODBC ' '')"
   "DSN read as a comment" "$(dsn Add 'DSN=#Hidden;Description=x;')"
   "DSN with =" "$(dsn Add 'DSN=a=b;Description=x;')"
+  "DSN with a parenthesis" "$(dsn Add 'DSN=a(b;Description=x;')"
+  "value read as a comment" "$(dsn Configure 'DSN=Sales;Server={db1 ;primary};')"
   "value with outer blanks" "$(dsn Add 'DSN=Padded;Description= x ;')"
   "driver name with a blank" "$(driver 'Mine ' "$TRUSTED")"
   "line breaks in a list" "$(prefs_request "$(prefs "<key>RecentServers</key><array><string>db1${NL}${NL}[ODBC Drivers]${NL}Evil = Installed${NL}${NL}[Evil]${NL}Driver = /tmp/evil.so</string></array>")")"

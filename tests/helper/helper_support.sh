@@ -34,7 +34,7 @@ helper_start() {
   "$MORVANEX_HELPER_PATH" --listen "$SOCKET" --log-stderr --admin-group sudo \
     --system-odbc-ini "$WORLD/system/odbc.ini" --system-odbcinst-ini "$WORLD/system/odbcinst.ini" \
     --user-odbc-ini "$WORLD/user/odbc.ini" --user-odbcinst-ini "$WORLD/user/odbcinst.ini" \
-    --lock-file "$WORLD/helper.lock" "$@" 2>>"$WORLD/helper.log" &
+    "$@" 2>>"$WORLD/helper.log" &
   HELPER_PID=$!
   local i
   for i in $(seq 100); do [ -S "$SOCKET" ] && return 0; sleep 0.05; done

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# pelnard when the system odbcinst.ini it means to change is missing, a
-# link or not a file: a message naming the path and why, status 2, and
-# nothing written anywhere. Run as nobody over sandbox files.
+# pelnard when the system odbcinst.ini it means to change is missing, not a
+# file, or (for root) a link another user controls: a message naming the
+# path and why, status 2, and nothing written anywhere. Run as nobody and
+# as root over sandbox files.
 # ctest-timeout: 60
 set -uo pipefail
 : "${MORVANEX_PELNARD_PATH:?MORVANEX_PELNARD_PATH not set}"
@@ -23,16 +24,17 @@ chmod 755 "$SANDBOX"
 chown -R nobody:nogroup "$place"
 before=$(cd "$place" && ls -la --time-style=+%s . folder.ini && cat target.ini)
 
+as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"; }
+as_root() { "$@"; }
 ROWS=(
-  "missing.ini|does not exist"
-  "link.ini|is a symbolic link"
-  "folder.ini|is not a regular file"
+  "missing.ini|does not exist|as_nobody"
+  "link.ini|is a symbolic link that root does not follow|as_root"
+  "folder.ini|is not a regular file|as_nobody"
 )
 for row in "${ROWS[@]}"; do
-  IFS='|' read -r name why <<<"$row"
+  IFS='|' read -r name why who <<<"$row"
   path=$place/$name
-  got=$(SYSODBCINSTINI=$path setpriv --reuid=nobody --regid=nogroup --clear-groups -- \
-    "$MORVANEX_PELNARD_PATH" morvanex)
+  got=$(SYSODBCINSTINI=$path "$who" "$MORVANEX_PELNARD_PATH" morvanex)
   status=$?
   [ $status = 2 ] || fail "$name: status $status: $got"
   [[ "$got" == *"$path"*"$why"* ]] || fail "$name: message: $got"

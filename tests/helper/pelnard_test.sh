@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # pelnard on sandbox ini files: its usage errors, the entry it writes (the
-# same after a second run), and a run that cannot write: three messages
-# and exit status 2.
+# same after a second run), and a run that cannot write: three messages,
+# each followed by the writer's reason, and exit status 2.
 # ctest-timeout: 60
 set -uo pipefail
 : "${MORVANEX_PELNARD_PATH:?MORVANEX_PELNARD_PATH not set}"
@@ -56,6 +56,9 @@ if [ "$(id -u)" = 0 ]; then
   for keyword in Installed Driver Setup; do
     grep -Eq "^Problem adding $keyword keyword to odbcinst.ini  error code: [0-9]+$" <<<"$got" ||
       fail "no $keyword message in: $got"
+    # The writer's reason follows: the file and why.
+    grep -A1 "^Problem adding $keyword" <<<"$got" | grep -Fq "$inst: Permission denied" ||
+      fail "no reason after the $keyword message in: $got"
   done
   [ "$(cat "$inst")" = "$first" ] || fail "read-only file changed"
 fi

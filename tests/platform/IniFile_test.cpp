@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
 
 #include "platform/IniFile.h"
+#include "platform/LockedIniFile.h"
 #include "platform/InstallerFacade.h"
 #include "tests/support/OdbcSandbox.h"
 
@@ -18,7 +20,9 @@ namespace fs = std::filesystem;
 using Edit = std::function<void(IniFile&)>;
 
 Edit set(const char* section, const char* key, const char* value) {
-    return [=](IniFile& ini) { ASSERT_TRUE(ini.setValue(section, key, value)); };
+    return [=](IniFile& ini) {
+        ASSERT_EQ(ini.setValue(section, key, value), IniSyntax::Problem::None);
+    };
 }
 
 // Each file keeps every byte but the edited line.
@@ -97,7 +101,8 @@ TEST(IniFile, RefusesWhatWouldNotReadBack) {
                 {"A", "", "v"},           {"", "k", "v"}};
     for (const auto& row : rows) {
         IniFile ini = IniFile::parse("[A]\nk = 1\n");
-        EXPECT_FALSE(ini.setValue(row.section, row.key, row.value)) << row.section << row.key;
+        EXPECT_NE(ini.setValue(row.section, row.key, row.value), IniSyntax::Problem::None)
+            << row.section << row.key;
         EXPECT_EQ(ini.text(), "[A]\nk = 1\n");
         EXPECT_FALSE(ini.changed());
     }
@@ -125,6 +130,14 @@ TEST(IniFile, LoadsOnlyRegularFilesNeverThroughALink) {
     }
 }
 
+bool save(const fs::path& path, bool mayCreate, const char* value, std::string& why) {
+    bool missing = false;
+    const auto file = LockedIniFile::open(
+        path, mayCreate, descriptor_io::deadlineAfter(std::chrono::seconds(5)), why, missing);
+    return file && file->document().setValue("A", "k", value) == IniSyntax::Problem::None &&
+           file->prepare(why) && file->install(why);
+}
+
 // The replacement keeps the original's mode, touches no file behind a link,
 // and a reader that cached the old file by size and second sees the new
 // one at once.
@@ -138,12 +151,9 @@ TEST(IniFile, SaveReplacesTheFileVisibly) {
     installer.getPrivateProfileString("A", "k", "", buffer, sizeof buffer, path.c_str());
     ASSERT_STREQ(buffer, "1");
 
+    std::string why;
     for (const char* value : {"2", "3", "4"}) {  // same size, same second
-        IniFile ini;
-        std::string why;
-        ASSERT_EQ(IniFile::load(path, ini, why), IniFile::LoadResult::Loaded) << why;
-        ASSERT_TRUE(ini.setValue("A", "k", value));
-        ASSERT_TRUE(ini.save(path, why)) << why;
+        ASSERT_TRUE(save(path, false, value, why)) << why;
         installer.getPrivateProfileString("A", "k", "", buffer, sizeof buffer, path.c_str());
         EXPECT_STREQ(buffer, value);
     }
@@ -157,15 +167,18 @@ TEST(IniFile, SaveReplacesTheFileVisibly) {
 
     // A file that was missing is created, but never over one that appeared.
     const fs::path fresh = sandbox.root() / "fresh.ini";
-    IniFile created;
-    std::string why;
-    ASSERT_EQ(IniFile::load(fresh, created, why), IniFile::LoadResult::Missing);
-    ASSERT_TRUE(created.setValue("A", "k", "v"));
+    EXPECT_FALSE(save(fresh, false, "v", why));
+    bool missing = false;
+    auto created = LockedIniFile::open(
+        fresh, true, descriptor_io::deadlineAfter(std::chrono::seconds(5)), why, missing);
+    ASSERT_TRUE(created) << why;
+    ASSERT_EQ(created->document().setValue("A", "k", "v"), IniSyntax::Problem::None);
     fs::create_symlink(path, fresh);
-    EXPECT_FALSE(created.save(fresh, why));
+    EXPECT_FALSE(created->prepare(why) && created->install(why));
+    created.reset();
     EXPECT_EQ(OdbcSandbox::readFile(path), "[A]\nk = 4\n");
     fs::remove(fresh);
-    ASSERT_TRUE(created.save(fresh, why)) << why;
+    ASSERT_TRUE(save(fresh, true, "v", why)) << why;
     ASSERT_EQ(::lstat(fresh.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0600u);
     EXPECT_EQ(OdbcSandbox::readFile(fresh), "[A]\nk = v\n");

@@ -1,14 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
+#include "platform/IniFile.h"
 #include "platform/InstallerFacade.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
@@ -81,10 +91,18 @@ void writeStartingFiles(const OdbcSandbox& sandbox) {
                            "Driver = /a.so\nSetup = /a.so\n\n[Drv B]\nDriver = /b.so\n");
 }
 
+// A copy of the file under a name the library takes as a path, new each
+// time so that no cached reading of an earlier copy answers.
+fs::path neutralCopy(const fs::path& file) {
+    static int copies = 0;
+    const fs::path neutral = file.parent_path() / ("readback" + std::to_string(++copies) + ".txt");
+    fs::copy_file(file, neutral, fs::copy_options::overwrite_existing);
+    return neutral;
+}
+
 // Every section, key and value of a file as the library reads it back.
 std::string readBack(const fs::path& file) {
-    const fs::path neutral = file.parent_path() / "readback.txt";  // a name it takes as a path
-    fs::copy_file(file, neutral, fs::copy_options::overwrite_existing);
+    const fs::path neutral = neutralCopy(file);
     InstallerFacade& f = InstallerFacade::instance();
     auto list = [&](const char* section) {
         std::vector<char> buffer(1 << 16);
@@ -155,8 +173,6 @@ TEST(IniWriter, DoesWhatTheInstallerLibraryDoes) {
          [](const Writers& w) { return w.writeDsn("s3", "Drv U"); }},
         {"existing DSN starts afresh", ODBC_USER_DSN,
          [](const Writers& w) { return w.writeDsn("U1", "Drv B"); }},
-        {"default DSN", ODBC_SYSTEM_DSN,
-         [](const Writers& w) { return w.writeDsn("Default", "Drv A"); }},
         {"unknown driver", ODBC_USER_DSN,
          [](const Writers& w) { return w.writeDsn("u5", "Nobody's"); }},
         {"invalid DSN", ODBC_USER_DSN, [](const Writers& w) { return w.writeDsn("a{b", "Drv A"); }},
@@ -192,6 +208,97 @@ TEST(IniWriter, DoesWhatTheInstallerLibraryDoes) {
     }
 }
 
+using Call = std::function<BOOL(InstallerFacade&)>;
+
+Call set(const char* key, const char* value) {
+    return [=](InstallerFacade& f) {
+        return f.writePrivateProfileString("A", key, value, "odbc.ini");
+    };
+}
+
+// Every write either reads back through the library's reader exactly as
+// asked, the line's comment kept, or is refused with the file unchanged;
+// no name of the driver manager's sections is taken as a DSN or driver.
+TEST(IniWriter, WritesOnlyWhatReadsBack) {
+    struct Row {
+        const char* before;  // the user's odbc.ini
+        Call call;
+        const char* section;
+        const char* key;       // nullptr: `expected` is among the section's keys
+        const char* expected;  // nullptr: refused
+    };
+    const Row rows[] = {
+        {"[A]\nk = old\n", set("k", "#secret"), "A", "k", nullptr},
+        {"[A]\nk = old\n", set("k", "Sales ; EU"), "A", "k", nullptr},
+        {"[A]\nk = old\n", set("k", " padded "), "A", "k", nullptr},
+        {"[A]\nk = old\n", set("k", "x\f"), "A", "k", nullptr},
+        {"[A]\nk = old\n", set("k", "a\x1a b"), "A", "k", nullptr},
+        {"[A]\nk = old ;note\n", set("k", "O'Brien"), "A", "k", nullptr},
+        {"[A]\nk = old ;note\n", set("k", "say \"hi"), "A", "k", nullptr},
+        {"[A]\nk = old ;note\n", set("k", "x\v"), "A", "k", nullptr},
+        {"[A]\nk = old\n", set("it's", "v"), "A", "it's", nullptr},
+        {"[A]\nk = old\n", set("k", "it's"), "A", "k", "it's"},
+        {"[A]\nk = old ;note\n", set("k", "O'Brien's"), "A", "k", "O'Brien's"},
+        {"[A]\nk = x\v\n", set("k", "new"), "A", "k", "new"},
+        {"[A]\nk = old ;note\n", set("k", ""), "A", "k", ""},
+        {"[A]\nk = old\n", set("k", "x\v"), "A", "k", "x\v"},
+        {"[A]\nk = old\n", set("k", "\"a ;b\""), "A", "k", "\"a ;b\""},
+        {"[A]\nk = old\n", set("k", "a;b#c"), "A", "k", "a;b#c"},
+        {"[A]\n\"k\" = old\n", set("k", "new"), "A", "k", "new"},
+        {"[ODBC Data Sources]\nu1 = Drv A\n=x\n",
+         [](InstallerFacade& f) { return f.writeDSNToIni("u9", "Drv A"); }, "ODBC Data Sources",
+         nullptr, "u9"},
+        {"[ODBC Data Sources]\nu1 = Drv A\n[u1]\nDriver = /a.so\n",
+         [](InstallerFacade& f) { return f.writeDSNToIni("ODBC Data Sources", "Drv A"); },
+         "ODBC Data Sources", "u1", nullptr},
+        {"[ODBC Data Sources]\nu1 = Drv A\n",
+         [](InstallerFacade& f) { return f.removeDSNFromIni("odbc data sources"); },
+         "ODBC Data Sources", "u1", nullptr},
+        {"[ODBC Data Sources]\nu1 = Drv A\n",
+         [](InstallerFacade& f) { return f.writeDSNToIni("Default", "Drv A"); }, "Default",
+         "Driver", nullptr},
+        {"[ODBC Data Sources]\nu1 = Drv A\n",
+         [](InstallerFacade& f) { return f.writeDSNToIni("a(b", "Drv A"); }, "a(b", "Driver",
+         nullptr},
+        {"", [](InstallerFacade& f) { return f.removeDriver("ODBC Drivers", FALSE, nullptr); },
+         "ODBC Drivers", "Drv U", nullptr},
+    };
+    OdbcSandbox sandbox;
+    writeStartingFiles(sandbox);
+    const std::string inst = OdbcSandbox::readFile(sandbox.odbcinstIni(Scope::User));
+    InstallerFacade& installer = InstallerFacade::instance();
+    for (const Row& row : rows) {
+        const fs::path file = sandbox.odbcIni(Scope::User);
+        OdbcSandbox::writeFile(file, row.before);
+        OdbcSandbox::writeFile(sandbox.odbcinstIni(Scope::User), inst);
+        installer.setConfigMode(ODBC_USER_DSN);
+        const BOOL result = row.call(installer);
+        const std::string after = readBack(file);
+        if (row.expected == nullptr) {
+            EXPECT_FALSE(result) << row.before << after;
+            EXPECT_EQ(OdbcSandbox::readFile(file), row.before);
+            EXPECT_EQ(OdbcSandbox::readFile(sandbox.odbcinstIni(Scope::User)), inst);
+            continue;
+        }
+        EXPECT_TRUE(result) << row.before;
+        std::array<char, 256> read{};
+        installer.getPrivateProfileString(row.section, row.key, "", read.data(), read.size(),
+                                          neutralCopy(file).c_str());
+        if (row.key != nullptr) {
+            EXPECT_STREQ(read.data(), row.expected) << after;
+        } else {  // a list: every name up to the first empty one
+            const std::string list = '\0' + std::string(read.data(), read.size());
+            EXPECT_NE(list.substr(0, list.find(std::string(2, '\0')) + 1)
+                          .find('\0' + std::string(row.expected) + '\0'),
+                      std::string::npos)
+                << after;
+        }
+        if (std::strstr(row.before, ";note") != nullptr) {
+            EXPECT_NE(OdbcSandbox::readFile(file).find(" ;note\n"), std::string::npos);
+        }
+    }
+}
+
 std::string installerMessage(DWORD& code) {
     std::array<char, SQL_MAX_MESSAGE_LENGTH> message{};
     WORD length = 0;
@@ -223,7 +330,7 @@ TEST(IniWriter, RefusesAMissingFileItWasToldToUse) {
     for (const Case& c : cases) {
         OdbcSandbox sandbox;
         sandbox.addDriver("Drv", {{"Driver", "/d.so"}}, Scope::User);
-        const fs::path missing = sandbox.root() / "gone" / "file.ini";
+        const fs::path missing = sandbox.root() / "file.ini";
         ScopedEnv named(c.variable, missing.string());
         InstallerFacade& installer = InstallerFacade::instance();
         installer.setConfigMode(c.mode);
@@ -233,6 +340,7 @@ TEST(IniWriter, RefusesAMissingFileItWasToldToUse) {
         EXPECT_EQ(code, DWORD{ODBC_ERROR_WRITING_SYSINFO_FAILED}) << c.variable;
         EXPECT_NE(message.find(missing.string()), std::string::npos) << message;
         EXPECT_FALSE(fs::exists(missing)) << c.variable;
+        EXPECT_FALSE(fs::exists(missing.string() + ".lock")) << c.variable;
     }
 
     // A new user has no files yet: the default ones are made, private.
@@ -255,3 +363,329 @@ TEST(IniWriter, RefusesAMissingFileItWasToldToUse) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string tool() {
+    return std::string(MORVANEX_BINARY_DIR) + "/tests/tools/ini_write_client";
+}
+
+pid_t start(const std::vector<std::string>& arguments) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+int finish(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+// Each DSN is listed and has its section whole: Driver and Server.
+size_t wholeDsns(const std::string& text) {
+    const IniFile ini = IniFile::parse(text);
+    size_t whole = 0;
+    for (const std::string& dsn : ini.keys("ODBC Data Sources")) {
+        whole += ini.value(dsn, "Driver") == std::optional<std::string>("/a.so") &&
+                 ini.value(dsn, "Server") == "host-" + dsn;
+    }
+    return whole;
+}
+
+}  // namespace
+
+TEST(IniWriter, WritersAtOnceLoseNothing) {
+    OdbcSandbox sandbox;
+    writeStartingFiles(sandbox);
+    OdbcSandbox::writeFile(sandbox.odbcIni(Scope::User), "");
+    const pid_t first = start({tool(), "user", "--dsns", "a", "200", "Drv A"});
+    const pid_t second = start({tool(), "user", "--dsns", "b", "200", "Drv A"});
+    EXPECT_EQ(finish(first), 0);
+    EXPECT_EQ(finish(second), 0);
+    const std::string text = OdbcSandbox::readFile(sandbox.odbcIni(Scope::User));
+    EXPECT_EQ(wholeDsns(text), 400u);
+    EXPECT_EQ(IniFile::parse(text).sections().size(), 401u) << text;
+}
+
+// Killed at any moment, a writer leaves the old text or the new, whole,
+// also while it creates the file; copies a killed writer left are gone
+// after the next write.
+TEST(IniWriter, AKilledWriterLeavesTheOldTextOrTheNew) {
+    OdbcSandbox sandbox;
+    writeStartingFiles(sandbox);
+    ScopedEnv defaultFile("ODBCINI", nullptr);
+    const fs::path file = sandbox.home() / ".odbc.ini";
+    std::mt19937 random(7);
+    size_t listed = 0;
+    for (int round = 0; round < 40; ++round) {
+        const pid_t writer =
+            start({tool(), "user", "--dsns", "k" + std::to_string(round) + "_", "9999", "Drv A"});
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+        kill(writer, SIGKILL);
+        finish(writer);
+        if (!fs::exists(file)) {
+            ASSERT_EQ(listed, 0u) << "round " << round;
+            continue;
+        }
+        const std::string text = OdbcSandbox::readFile(file);
+        const size_t whole = wholeDsns(text);
+        ASSERT_EQ(whole, IniFile::parse(text).keys("ODBC Data Sources").size()) << text;
+        ASSERT_GE(whole, listed) << "round " << round;
+        listed = whole;
+    }
+    OdbcSandbox::writeFile(sandbox.home() / "..odbc.ini.Ab12Cd", "[partial");
+    OdbcSandbox::writeFile(sandbox.home() / ".odbc.ini.kept", "not ours");
+    EXPECT_EQ(finish(start({tool(), "user", "--dsns", "last", "1", "Drv A"})), 0);
+    EXPECT_EQ(wholeDsns(OdbcSandbox::readFile(file)), listed + 1);
+    EXPECT_FALSE(fs::exists(sandbox.home() / "..odbc.ini.Ab12Cd"));
+    EXPECT_TRUE(fs::exists(sandbox.home() / ".odbc.ini.kept"));
+}
+
+// One action's edits reach each file once, at commit; reads made within
+// it see them, in every mode; a dropped or failed action writes nothing,
+// nor does one of whose two files one cannot be written.
+TEST(IniWriter, OneActionReplacesEachFileOnce) {
+    OdbcSandbox sandbox;
+    writeStartingFiles(sandbox);
+    const fs::path user = sandbox.odbcIni(Scope::User);
+    const fs::path system = sandbox.odbcIni(Scope::System);
+    const std::string before[] = {OdbcSandbox::readFile(user), OdbcSandbox::readFile(system)};
+    InstallerFacade& f = InstallerFacade::instance();
+    {
+        InstallerFacade::Transaction action;
+        f.setConfigMode(ODBC_USER_DSN);
+        ASSERT_TRUE(f.writeDSNToIni("n1", "Drv A"));
+        f.setConfigMode(ODBC_USER_DSN);
+        ASSERT_TRUE(f.writePrivateProfileString("n1", "Server", "h", "odbc.ini"));
+        f.setConfigMode(ODBC_SYSTEM_DSN);
+        ASSERT_TRUE(f.removeDSNFromIni("s1"));
+        EXPECT_EQ(OdbcSandbox::readFile(user), before[0]);
+        EXPECT_EQ(OdbcSandbox::readFile(system), before[1]);
+        const struct {
+            UWORD mode;
+            const char* section;
+            const char* key;
+            const char* expected;
+        } reads[] = {
+            {ODBC_USER_DSN, "n1", "Server", "h"},     {ODBC_BOTH_DSN, "n1", "Driver", "/a.so"},
+            {ODBC_BOTH_DSN, "s2", "Driver", "/b.so"}, {ODBC_SYSTEM_DSN, "s1", "Port", ""},
+            {ODBC_BOTH_DSN, "s1", "Port", ""},        {ODBC_USER_DSN, "u1", "Host", "h1"}};
+        for (const auto& read : reads) {
+            std::array<char, 64> value{};
+            f.setConfigMode(read.mode);
+            f.getPrivateProfileString(read.section, read.key, "", value.data(), value.size(),
+                                      "odbc.ini");
+            EXPECT_STREQ(value.data(), read.expected) << read.section << " " << read.mode;
+        }
+        std::array<wchar_t, 64> wide{};
+        f.setConfigMode(ODBC_USER_DSN);
+        f.getPrivateProfileStringW(L"n1", L"Server", L"", wide.data(), wide.size(), L"odbc.ini");
+        EXPECT_EQ(std::wstring(wide.data()), L"h");
+        ASSERT_TRUE(action.commit());
+    }
+    EXPECT_NE(readBack(user).find("[n1]\nDriver=/a.so\nServer=h\n"), std::string::npos);
+    EXPECT_EQ(readBack(system).find("[s1]"), std::string::npos);
+
+    const std::string committed = OdbcSandbox::readFile(user);
+    {
+        InstallerFacade::Transaction dropped;
+        f.setConfigMode(ODBC_USER_DSN);
+        ASSERT_TRUE(f.writePrivateProfileString("n1", "Server", "lost", "odbc.ini"));
+    }
+    {
+        InstallerFacade::Transaction failed;
+        f.setConfigMode(ODBC_USER_DSN);
+        EXPECT_FALSE(f.writeDSNToIni("n2", "Nobody's"));
+        f.setConfigMode(ODBC_USER_DSN);
+        EXPECT_TRUE(f.writePrivateProfileString("n1", "Server", "lost", "odbc.ini"));
+        EXPECT_FALSE(failed.commit());
+        EXPECT_NE(failed.failure().find("Nobody's is not installed"), std::string::npos);
+    }
+    EXPECT_EQ(OdbcSandbox::readFile(user), committed);
+    OdbcSandbox::writeFile(user, "[ODBC Data Sources]\nu9 = Drv U\n\n[u9]\nDriver = /u.so\n");
+    fs::remove(sandbox.odbcinstIni(Scope::User));
+    fs::create_directory(sandbox.odbcinstIni(Scope::User));
+    f.setConfigMode(ODBC_USER_DSN);
+    EXPECT_FALSE(f.removeDriver("Drv U", TRUE, nullptr));
+    EXPECT_EQ(OdbcSandbox::readFile(user),
+              "[ODBC Data Sources]\nu9 = Drv U\n\n[u9]\nDriver = /u.so\n");
+}
+
+TEST(IniWriter, RemovesADriverAndItsDsnsInOnePass) {
+    OdbcSandbox sandbox;
+    writeStartingFiles(sandbox);
+    std::string list = "[ODBC Data Sources]\n";
+    std::string sections;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string dsn = "d" + std::to_string(i);
+        list += dsn + (i % 2 == 0 ? " = Drv A\n" : " = Drv B\n");
+        sections += "\n[" + dsn + "]\nDriver = /x.so\nServer = s\n";
+    }
+    OdbcSandbox::writeFile(sandbox.odbcIni(Scope::User), list + sections);
+    InstallerFacade& f = InstallerFacade::instance();
+    f.setConfigMode(ODBC_USER_DSN);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(f.removeDriver("Drv A", TRUE, nullptr));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    const IniFile left = IniFile::parse(OdbcSandbox::readFile(sandbox.odbcIni(Scope::User)));
+    EXPECT_EQ(left.keys("ODBC Data Sources").size(), 10000u);
+    EXPECT_EQ(left.sections().size(), 10001u);
+    EXPECT_FALSE(left.hasSection("d0"));
+    EXPECT_TRUE(left.hasSection("d1"));
+}
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+std::string runTool(bool asNobody, const fs::path& file) {
+    const std::string command =
+        "ODBCINI='" + file.string() + "' " +
+        (asNobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") + "'" + tool() +
+        "' user A k 2 2>&1";
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    for (int c; pipe != nullptr && (c = fgetc(pipe)) != EOF;) {
+        out += static_cast<char>(c);
+    }
+    if (pipe != nullptr) {
+        pclose(pipe);
+    }
+    return out;
+}
+
+// user::rw- user:1:rw- group::r-- mask::rw- other::r--, as the kernel
+// stores an access ACL.
+std::string accessAcl() {
+    const std::pair<uint16_t, uint32_t> entries[] = {
+        {0x01, 0xffffffff}, {0x02, 1}, {0x04, 0xffffffff}, {0x10, 0xffffffff}, {0x20, 0xffffffff}};
+    const uint16_t perms[] = {6, 6, 4, 6, 4};
+    std::string acl(4, '\0');
+    acl[0] = 2;
+    for (size_t i = 0; i < std::size(entries); ++i) {
+        char entry[8];
+        std::memcpy(entry, &entries[i].first, 2);
+        std::memcpy(entry + 2, &perms[i], 2);
+        std::memcpy(entry + 4, &entries[i].second, 4);
+        acl.append(entry, sizeof entry);
+    }
+    return acl;
+}
+
+std::string attribute(const fs::path& file, const char* name) {
+    std::array<char, 256> value{};
+    const ssize_t length = getxattr(file.c_str(), name, value.data(), value.size());
+    return length < 0 ? "" : std::string(value.data(), static_cast<size_t>(length));
+}
+
+void behindALink(const fs::path& folder, const fs::path& file) {
+    fs::create_directory(folder / "dotfiles");
+    ASSERT_EQ(chown((folder / "dotfiles").c_str(), kNobody, kNobody), 0);
+    fs::rename(file, folder / "dotfiles" / "odbc.ini");
+    fs::create_symlink("dotfiles/odbc.ini", file);
+    ASSERT_EQ(lchown(file.c_str(), kNobody, kNobody), 0);
+}
+
+}  // namespace
+
+// Whatever the driver manager's own writer could write, ours writes, and
+// nothing about the file changes but its text; what it could not stays
+// refused. A user's file "[A] k = 1" in the user's folder, set to 2.
+TEST(IniWriter, ChangesNothingButTheText) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    using Path = const fs::path&;
+    struct Row {
+        const char* name;
+        std::function<void(Path folder, Path file)> prepare;
+        bool asNobody, written;
+        std::function<void(Path folder, Path file)> check;
+    };
+    const Row rows[] = {
+        {"root's file of mode 0666 in root's folder",
+         [](Path folder, Path file) {
+             ASSERT_EQ(chown(folder.c_str(), 0, 0) | chown(file.c_str(), 0, 0), 0);
+             ASSERT_EQ(chmod(file.c_str(), 0666), 0);
+         },
+         true, true, nullptr},
+        {"root's file of mode 0666 in a folder anyone may write",
+         [](Path folder, Path file) {
+             ASSERT_EQ(chown(folder.c_str(), 0, 0) | chown(file.c_str(), 0, 0), 0);
+             ASSERT_EQ(chmod(folder.c_str(), 0777) | chmod(file.c_str(), 0666), 0);
+         },
+         true, true, nullptr},
+        {"own file of a group the user is not in",
+         [](Path, Path file) { ASSERT_EQ(chown(file.c_str(), kNobody, 0), 0); }, true, true,
+         nullptr},
+        {"own file with an extended attribute",
+         [](Path, Path file) { ASSERT_EQ(setxattr(file.c_str(), "user.origin", "kept", 4, 0), 0); },
+         true, true, [](Path, Path file) { EXPECT_EQ(attribute(file, "user.origin"), "kept"); }},
+        {"own file with an ACL",
+         [](Path, Path file) {
+             const std::string acl = accessAcl();
+             ASSERT_EQ(setxattr(file.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0),
+                       0);
+         },
+         true, true,
+         [](Path, Path file) {
+             EXPECT_EQ(attribute(file, "system.posix_acl_access"), accessAcl());
+         }},
+        {"own file with a second link",
+         [](Path folder, Path file) { fs::create_hard_link(file, folder / "second.ini"); }, true,
+         true,
+         [](Path folder, Path) {
+             EXPECT_EQ(OdbcSandbox::readFile(folder / "second.ini"), "[A]\nk = 2\n");
+         }},
+        {"own file behind a link", behindALink, true, true,
+         [](Path, Path file) { EXPECT_TRUE(fs::is_symlink(file)); }},
+        {"own read-only file", [](Path, Path file) { ASSERT_EQ(chmod(file.c_str(), 0444), 0); },
+         true, false, nullptr},
+        {"root, through a link in a user's folder", behindALink, false, false, nullptr},
+        {"immutable file",
+         [](Path, Path file) {
+             if (std::system(("chattr +i '" + file.string() + "' 2>/dev/null").c_str()) != 0) {
+                 GTEST_SKIP() << "no immutable files here";
+             }
+         },
+         false, false,
+         [](Path, Path file) { std::system(("chattr -i '" + file.string() + "'").c_str()); }},
+    };
+    OdbcSandbox sandbox;
+    ASSERT_EQ(chmod(sandbox.root().c_str(), 0755), 0);
+    int number = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path folder = sandbox.root() / ("row" + std::to_string(++number));
+        const fs::path file = folder / "odbc.ini";
+        fs::create_directory(folder);
+        OdbcSandbox::writeFile(file, "[A]\nk = 1\n");
+        ASSERT_EQ(chown(folder.c_str(), kNobody, kNobody) | chown(file.c_str(), kNobody, kNobody),
+                  0);
+        row.prepare(folder, file);
+        struct stat before {};
+        struct stat after {};
+        ASSERT_EQ(stat(file.c_str(), &before), 0);
+        const std::string out = runTool(row.asNobody, file);
+        ASSERT_EQ(stat(file.c_str(), &after), 0);
+        EXPECT_EQ(out == "OK\n", row.written) << out;
+        EXPECT_EQ(OdbcSandbox::readFile(file), row.written ? "[A]\nk = 2\n" : "[A]\nk = 1\n");
+        EXPECT_EQ(std::tie(after.st_uid, after.st_gid, after.st_mode),
+                  std::tie(before.st_uid, before.st_gid, before.st_mode));
+        if (!row.written) {
+            EXPECT_NE(out.find(file.string()), std::string::npos) << out;
+        }
+        if (row.check) {
+            row.check(folder, file);
+        }
+    }
+}

@@ -106,7 +106,8 @@ TEST_F(DriverPane, SaveRules) {
 }
 
 TEST_F(DriverPane, RemoveTakesTheUserEntryFirst) {
-    ASSERT_TRUE(DriverEditor::remove("Shared", sender()));
+    std::string problem;
+    ASSERT_TRUE(DriverEditor::remove("Shared", sender(), problem));
     EXPECT_EQ(ini(Scope::User).find("Shared"), std::string::npos);
     EXPECT_NE(ini(Scope::System).find("[Shared]"), std::string::npos);
     EXPECT_EQ(IniAccess(IniAccess::Both).valueOr("Shared", "Driver", "odbcinst.ini"),
@@ -121,7 +122,9 @@ TEST_F(DriverPane, RefusedWritesSendOneRequest) {
     });
     EXPECT_EQ(DriverEditor("Sys", sender()).save({"Other", "/lib/o.so", "", true, true, {}}),
               DriverEditor::Outcome::Sent);
-    EXPECT_TRUE(DriverEditor::remove("Sys", sender()));
+    std::string problem;
+    EXPECT_TRUE(DriverEditor::remove("Sys", sender(), problem));
+    EXPECT_EQ(problem, "SQLRemoveDriver was refused");
     ASSERT_EQ(sent.size(), 2u);
     for (const char* part : {"DriverName = Other;", "OriginalName = Sys;", "Request = Configure;",
                              "Type = System;", "DriverPath = \"/lib/o.so\";"}) {

@@ -149,7 +149,7 @@ TEST_F(DsnPanes, DriverRemovalAsksThenAlertsWhenNothingTookIt) {
     ASSERT_EQ(sent.texts.size(), 1u);
     EXPECT_NE(sent.texts[0].find("Request = Remove;"), std::string::npos) << sent.texts[0];
     const std::vector<std::string> alerts = {
-        "An error occured while trying to configure the driver."};
+        "An error occured while trying to configure the driver.\nSQLRemoveDriver was refused"};
     EXPECT_EQ(dialogs.alerts, alerts);
     EXPECT_EQ(app.drivers().load(), left);
 }

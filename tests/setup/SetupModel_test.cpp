@@ -57,6 +57,10 @@ TEST(SetupModelRules, DsnNames) {
         {threeBytes + threeBytes + threeBytes + threeBytes + threeBytes + threeBytes + threeBytes +
              threeBytes + threeBytes + threeBytes + "a",
          true},
+        {"odbc data sources", false},
+        {"Default", false},
+        {" Sales", false},
+        {"Bob's", false},
     };
     for (char forbidden : std::string("!;*@()=[]\\{},?")) {
         cases.push_back({std::string("a") + forbidden + "b", false});

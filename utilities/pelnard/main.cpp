@@ -13,26 +13,29 @@ namespace {
 
 constexpr UWORD kSystemMode = ODBC_SYSTEM_DSN;
 
-// The installer's own code for the last failure.
-int installerErrorCode(InstallerFacade& installer) {
+// The failure's line with the installer's own code, then the writer's
+// reason (the file and what went wrong) when there is one.
+void reportFailure(InstallerFacade& installer, const char* failure) {
     DWORD code = 0;
     char message[SQL_MAX_MESSAGE_LENGTH] = {};
     WORD length = 0;
     installer.installerError(1, &code, message, sizeof message, &length);
-    return static_cast<int>(code);
+    std::printf("%s  error code: %d\n", failure, static_cast<int>(code));
+    if (message[0] != '\0') {
+        std::printf("%s\n", message);
+    }
 }
 
 // Sets system mode, then writes one value; false when the write failed.
 bool writeSystemValue(InstallerFacade& installer, const char* section, const char* key,
                       const char* value, const char* failure) {
     if (!installer.setConfigMode(kSystemMode)) {
-        std::printf("Problem setting config mode to ODBC_SYSTEM_DSN  error code: %d\n",
-                    installerErrorCode(installer));
+        reportFailure(installer, "Problem setting config mode to ODBC_SYSTEM_DSN");
     }
     if (installer.writePrivateProfileString(section, key, value, "odbcinst.ini")) {
         return true;
     }
-    std::printf("%s  error code: %d\n", failure, installerErrorCode(installer));
+    reportFailure(installer, failure);
     return false;
 }
 
@@ -73,8 +76,11 @@ int main(int argc, char** argv) {
     std::printf("Installing the driver in %s...\n", inst.c_str());
 
     InstallerFacade& installer = InstallerFacade::instance();
+    // The three keys reach the file together, in one replacement, or not at all.
+    InstallerFacade::Transaction action;
+    constexpr const char* kInstalledFailure = "Problem adding Installed keyword to odbcinst.ini";
     bool written = writeSystemValue(installer, "ODBC Drivers", row->displayName, "Installed",
-                                    "Problem adding Installed keyword to odbcinst.ini");
+                                    kInstalledFailure);
     written = writeSystemValue(installer, row->displayName, "Driver", driverPath.c_str(),
                                "Problem adding Driver keyword to odbcinst.ini") &&
               written;
@@ -83,6 +89,10 @@ int main(int argc, char** argv) {
     written = writeSystemValue(installer, row->displayName, "Setup", driverPath.c_str(),
                                "Problem adding Setup keyword to odbcinst.ini") &&
               written;
+    if (written && !action.commit()) {
+        reportFailure(installer, kInstalledFailure);
+        written = false;
+    }
     // A failed write must show in the status, not only on the screen.
     return written ? 0 : 2;
 }

@@ -1,0 +1,54 @@
+// Writes ini files through the installer facade, as every program of the
+// project does, for tests that need another user or several processes.
+//   ini_write_client user|system SECTION KEY VALUE
+//     sets one value of odbc.ini; prints "OK" or the writer's reason.
+//   ini_write_client user|system --dsns PREFIX COUNT DRIVER
+//     adds COUNT DSNs, each with its Server key in one transaction.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/InstallerFacade.h"
+
+namespace {
+
+bool addDsn(InstallerFacade& installer, UWORD mode, const std::string& name, const char* driver) {
+    InstallerFacade::Transaction action;
+    installer.setConfigMode(mode);
+    const bool listed = installer.writeDSNToIni(name.c_str(), driver);
+    installer.setConfigMode(mode);
+    return listed &&
+           installer.writePrivateProfileString(name.c_str(), "Server", ("host-" + name).c_str(),
+                                               "odbc.ini") &&
+           action.commit();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: ini_write_client user|system SECTION KEY VALUE\n");
+        return 2;
+    }
+    const UWORD mode = std::strcmp(argv[1], "system") == 0 ? ODBC_SYSTEM_DSN : ODBC_USER_DSN;
+    InstallerFacade& installer = InstallerFacade::instance();
+    if (argc == 6) {
+        for (int i = 0; i < std::atoi(argv[4]); ++i) {
+            if (!addDsn(installer, mode, argv[3] + std::to_string(i), argv[5])) {
+                std::printf("failed at %d\n", i);
+                return 1;
+            }
+        }
+        return 0;
+    }
+    InstallerFacade::Transaction action;
+    installer.setConfigMode(mode);
+    if (installer.writePrivateProfileString(argv[2], argv[3], argv[4], "odbc.ini") &&
+        action.commit()) {
+        std::printf("OK\n");
+        return 0;
+    }
+    std::printf("%s\n", action.failure().c_str());
+    return 1;
+}
