@@ -503,7 +503,8 @@ SQLRETURN MySQLImpersonatorStatement::execute() {
         return SQL_ERROR;
     }
     releaseOwnResult();
-    if (impersonator()->isQueryLogOn()) {
+    const bool logged = impersonator()->isQueryLogOn();
+    if (logged) {
         startTimer();
     }
     if (inner_ == nullptr) {
@@ -511,6 +512,10 @@ SQLRETURN MySQLImpersonatorStatement::execute() {
         return SQL_ERROR;
     }
     const SQLRETURN rc = inner_->execute();
+    // As a direct execution is: whatever its outcome, it took that long.
+    if (logged) {
+        logQueryTime(preparedText_);
+    }
     return succeeded(rc) ? rc : repostInnerError(rc);
 }
 
@@ -521,8 +526,9 @@ SQLRETURN MySQLImpersonatorStatement::prepare(const SQLCHAR* text, SQLINTEGER le
         postState("08S01");
         return SQL_ERROR;
     }
-    const std::string quoted = quoteIdentifiers(
-        backquotesToDoubleQuotes(makeSqlString(text, length)), '"', false, '\\', true);
-    const SQLRETURN rc = inner_->prepare(reinterpret_cast<const SQLCHAR*>(quoted.c_str()), SQL_NTS);
+    preparedText_ = quoteIdentifiers(backquotesToDoubleQuotes(makeSqlString(text, length)), '"',
+                                     false, '\\', true);
+    const SQLRETURN rc =
+        inner_->prepare(reinterpret_cast<const SQLCHAR*>(preparedText_.c_str()), SQL_NTS);
     return succeeded(rc) ? rc : repostInnerError(rc);
 }

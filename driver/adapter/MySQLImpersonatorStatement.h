@@ -183,6 +183,9 @@ class MySQLImpersonatorStatement : public Statement {
                            Args... args);
     // Drops a result made here, with its description.
     void releaseOwnResult();
+    // The text the inner statement was prepared with: what the query log
+    // shows for each execution of it.
+    std::string preparedText_;
     // Runs a call on both sides: the own side answers while it holds a
     // result, else the inner statement. The other side follows when the
     // answering one accepted the call, or always when `evenWhenRefused`.
