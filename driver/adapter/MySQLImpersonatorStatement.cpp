@@ -116,18 +116,19 @@ bool MySQLImpersonatorStatement::checkConnected() {
 }
 
 SQLRETURN MySQLImpersonatorStatement::repostInnerError(SQLRETURN result) {
+    // Whatever this statement posted already must not be read back as the
+    // inner statement's error; with none, its own reading goes to the inner.
+    Statement* source = diagnostics_.isEmpty() ? this : inner_.get();
+    return source != nullptr ? repostFirstRecord(*source, result) : result;
+}
+
+SQLRETURN MySQLImpersonatorStatement::repostFirstRecord(Statement& source, SQLRETURN result) {
     std::array<SQLCHAR, 6> state{};
     SQLINTEGER native = 0;
     std::array<SQLCHAR, kMessageSize> message{};
     SQLSMALLINT length = 0;
-    // Whatever this statement posted already must not be read back as the
-    // inner statement's error.
     const SQLRETURN read =
-        diagnostics_.isEmpty()
-            ? getDiagRec(1, state.data(), &native, message.data(), kMessageSize, &length)
-        : inner_ != nullptr
-            ? inner_->getDiagRec(1, state.data(), &native, message.data(), kMessageSize, &length)
-            : SQL_NO_DATA;
+        source.getDiagRec(1, state.data(), &native, message.data(), kMessageSize, &length);
     if (!succeeded(read)) {
         // No record to pass on: the result code speaks for itself.
         return result;

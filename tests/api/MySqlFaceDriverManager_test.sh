@@ -116,6 +116,10 @@ $output"
   logged=$(cut -f2- "$SANDBOX/query.log" 2>&1 | sed -E 's/^[1-9][0-9]{3,}\t/MS\t/')
   [ "$logged" = $'MS\tSELECT pg_sleep(1)\nMS\tSELECT "pg_sleep"(1) AS "prepared"' ] ||
     fail "$name query log: $logged"
+  # Nothing inserted yet: the failure comes with PostgreSQL's reason.
+  output=$("$sql" "DSN=MX" "SELECT LAST_INSERT_ID()" 2>&1) && fail "$name: no failure: $output"
+  grep -qE '^  \[55000\] \[Vorlan\].*lastval is not yet defined in this session' <<<"$output" ||
+    fail "$name last insert id: $output"
 
   output=$("$client" connect MXMISSING "$PGUSER" "" 2>&1) || fail "$name: client failed: $output"
   expect_in "$name missing database" "$output" "SQLConnect rc=-1"
