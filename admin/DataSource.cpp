@@ -128,7 +128,8 @@ bool DataSource::configureDSN(size_t row) {
 
 bool DataSource::removeDSN(size_t row) {
     if (row >= rows_.size() ||
-        !dialogs_.confirm("Remove DSN", "Are you sure you want to remove the selected DSN?")) {
+        !dialogs_.confirm("Remove DSN",
+                          "Are you sure you want to remove the DSN \"" + rows_[row][0] + "\"?")) {
         return false;
     }
     const auto setup = rowSetup(row, true, "An error occured while trying to remove the DSN.");

@@ -19,8 +19,8 @@ const DriverSource::Rows& DriverSource::load() {
 
 bool DriverSource::removeDriver(size_t row) {
     if (row >= rows_.size() ||
-        !dialogs_.confirm("Remove Driver",
-                          "Are you sure you want to remove the selected driver?")) {
+        !dialogs_.confirm("Remove Driver", "Are you sure you want to remove the driver \"" +
+                                               rows_[row][0] + "\"?")) {
         return false;
     }
     std::string problem;

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -74,6 +76,16 @@ bool MainWindow::load() {
     auto* quit = new QShortcut(root_.get());
     quit->setKeys(quitKeys);
     connect(quit, &QShortcut::activated, this, [] { QApplication::quit(); });
+    // Ctrl+PgDn and Ctrl+PgUp turn the panes wherever the focus is (a
+    // listing would page with them), as Ctrl+Tab does.
+    for (const auto& [key, step] :
+         {std::pair{Qt::Key_PageDown, 1}, std::pair{Qt::Key_PageUp, -1}}) {
+        auto* turn = new QShortcut(QKeySequence(Qt::CTRL | key), root_.get());
+        connect(turn, &QShortcut::activated, this, [this, step] {
+            const int count = panes_->count();
+            panes_->setCurrentIndex((panes_->currentIndex() + step + count) % count);
+        });
+    }
     controller_.awakeFromNib();
     showDsnRows();
     showDriverRows();
@@ -90,6 +102,9 @@ void MainWindow::bindPane(Pane& pane, const char* prefix, QStringList headers) {
     pane.model = std::make_unique<RowsModel>(std::move(headers), QStringLiteral("(NULL)"), false);
     pane.view->setModel(pane.model.get());
     UiFile::fitColumns(pane.view);
+    // Sized to their texts once (showRows); after that the user's.
+    pane.view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    pane.view->installEventFilter(this);
     QObject::connect(pane.view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                      [&pane] { updateButtons(pane); });
     updateButtons(pane);
@@ -141,11 +156,39 @@ void MainWindow::connectDsnPane(Pane& pane, DataSource& source) {
     };
     connect(pane.addButton, &QPushButton::clicked, this,
             [&source, listAgainIf] { listAgainIf(source.addDSN()); });
-    const auto configure = onRow([&source](size_t row) { return source.configureDSN(row); });
-    connect(pane.configButton, &QPushButton::clicked, this, configure);
-    connect(pane.view, &QTableView::doubleClicked, this, configure);
-    connect(pane.removeButton, &QPushButton::clicked, this,
-            onRow([&source](size_t row) { return source.removeDSN(row); }));
+    pane.configure = onRow([&source](size_t row) { return source.configureDSN(row); });
+    pane.remove = onRow([&source](size_t row) { return source.removeDSN(row); });
+    connectRowActions(pane);
+}
+
+void MainWindow::connectRowActions(Pane& pane) {
+    connect(pane.configButton, &QPushButton::clicked, this, [&pane] { pane.configure(); });
+    connect(pane.view, &QTableView::doubleClicked, this, [&pane] { pane.configure(); });
+    connect(pane.removeButton, &QPushButton::clicked, this, [&pane] { pane.remove(); });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QObject::eventFilter(watched, event);
+    }
+    for (Pane* pane : {&user_, &system_, &drivers_}) {
+        if (watched != pane->view) {
+            continue;
+        }
+        auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if (modifiers == Qt::NoModifier && selectedRow(*pane)) {
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                pane->configure();
+                return true;
+            }
+            if (key->key() == Qt::Key_Delete) {
+                pane->remove();
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void MainWindow::connectDriverPane() {
@@ -158,20 +201,19 @@ void MainWindow::connectDriverPane() {
         showDriverRows();
     };
     connect(drivers_.addButton, &QPushButton::clicked, this, [runForm] { runForm(""); });
-    const auto configure = [this, runForm] {
+    drivers_.configure = [this, runForm] {
         if (const auto row = selectedRow(drivers_)) {
             runForm(controller_.drivers().rows()[*row][0]);
         }
     };
-    connect(drivers_.configButton, &QPushButton::clicked, this, configure);
-    connect(drivers_.view, &QTableView::doubleClicked, this, configure);
-    connect(drivers_.removeButton, &QPushButton::clicked, this, [this] {
+    drivers_.remove = [this] {
         const auto row = selectedRow(drivers_);
         if (row && controller_.drivers().removeDriver(*row)) {
             controller_.drivers().load();
             showDriverRows();
         }
-    });
+    };
+    connectRowActions(drivers_);
 }
 
 std::optional<size_t> MainWindow::selectedRow(const Pane& pane) {
@@ -188,16 +230,22 @@ void MainWindow::updateButtons(const Pane& pane) {
     pane.removeButton->setEnabled(selected);
 }
 
+void MainWindow::showRows(Pane& pane, const RowsModel::Rows& rows) {
+    pane.model->setRows(rows);
+    if (!pane.sized && !rows.empty()) {
+        pane.view->resizeColumnsToContents();
+        pane.sized = true;
+    }
+    updateButtons(pane);
+}
+
 void MainWindow::showDsnRows() {
-    user_.model->setRows(controller_.userDSN().rows());
-    system_.model->setRows(controller_.systemDSN().rows());
-    updateButtons(user_);
-    updateButtons(system_);
+    showRows(user_, controller_.userDSN().rows());
+    showRows(system_, controller_.systemDSN().rows());
 }
 
 void MainWindow::showDriverRows() {
-    drivers_.model->setRows(controller_.drivers().rows());
-    updateButtons(drivers_);
+    showRows(drivers_, controller_.drivers().rows());
 }
 
 void MainWindow::showTracing() {

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 #include "admin/AppController.h"
@@ -45,6 +46,10 @@ class MainWindow : public QObject, public PaneDialogs {
                     IniAccess::Mode mode) override;
     void* windowHandle() override;
 
+  protected:
+    // Return configures a listing's selected row, Delete removes it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     struct Pane {
         QTableView* view = nullptr;
@@ -52,9 +57,17 @@ class MainWindow : public QObject, public PaneDialogs {
         QPushButton* configButton = nullptr;
         QPushButton* removeButton = nullptr;
         std::unique_ptr<RowsModel> model;
+        // What Configure... and Remove do, for the buttons and the keys.
+        std::function<void()> configure;
+        std::function<void()> remove;
+        // The columns were sized to their texts; from then on they keep
+        // their widths (and what the user dragged) across reloads.
+        bool sized = false;
     };
 
     void bindPane(Pane& pane, const char* prefix, QStringList headers);
+    void connectRowActions(Pane& pane);
+    static void showRows(Pane& pane, const RowsModel::Rows& rows);
     void bindTracing();
     void connectDsnPane(Pane& pane, DataSource& source);
     void connectDriverPane();

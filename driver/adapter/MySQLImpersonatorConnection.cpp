@@ -417,6 +417,30 @@ void MySQLImpersonatorConnection::setUnicodeTextTypes(bool unicode) {
     }
 }
 
+void MySQLImpersonatorConnection::setQueryLog(SQLINTEGER thresholdMs, const std::string& path) {
+    if (inner_) {
+        inner_->setQueryLog(thresholdMs, path);
+    } else {
+        MySQLBaseConnection::setQueryLog(thresholdMs, path);
+    }
+}
+
+bool MySQLImpersonatorConnection::isQueryLogOn() const {
+    return inner_ ? inner_->isQueryLogOn() : MySQLBaseConnection::isQueryLogOn();
+}
+
+void MySQLImpersonatorConnection::writeQueryLog(std::int64_t elapsedMs, const std::string& sql) {
+    if (inner_) {
+        inner_->writeQueryLog(elapsedMs, sql);
+    } else {
+        MySQLBaseConnection::writeQueryLog(elapsedMs, sql);
+    }
+}
+
+std::int64_t MySQLImpersonatorConnection::queryLogTime() const {
+    return inner_ ? inner_->queryLogTime() : MySQLBaseConnection::queryLogTime();
+}
+
 std::uint32_t MySQLImpersonatorConnection::databaseEncoding() const {
     return inner_ ? inner_->databaseEncoding() : MySQLBaseConnection::databaseEncoding();
 }

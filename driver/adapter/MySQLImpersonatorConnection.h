@@ -65,6 +65,12 @@ class MySQLImpersonatorConnection : public MySQLBaseConnection {
     void setSendEncodingId(std::uint32_t encoding) override;
     void setReceiveEncodingId(std::uint32_t encoding) override;
     bool isUnicodeTextTypes() const override;
+    // The query log is the inner connection's, which reads the settings at
+    // connect: the statements of both layers ask the same one.
+    void setQueryLog(SQLINTEGER thresholdMs, const std::string& path) override;
+    bool isQueryLogOn() const override;
+    void writeQueryLog(std::int64_t elapsedMs, const std::string& sql) override;
+    std::int64_t queryLogTime() const override;
     // The inner connection decides its text mode from this at connect.
     void setUnicodeTextTypes(bool unicode) override;
     // The adapted source's SQL_DBMS_NAME, cached once the connect read it;

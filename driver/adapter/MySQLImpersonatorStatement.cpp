@@ -116,18 +116,19 @@ bool MySQLImpersonatorStatement::checkConnected() {
 }
 
 SQLRETURN MySQLImpersonatorStatement::repostInnerError(SQLRETURN result) {
+    // Whatever this statement posted already must not be read back as the
+    // inner statement's error; with none, its own reading goes to the inner.
+    Statement* source = diagnostics_.isEmpty() ? this : inner_.get();
+    return source != nullptr ? repostFirstRecord(*source, result) : result;
+}
+
+SQLRETURN MySQLImpersonatorStatement::repostFirstRecord(Statement& source, SQLRETURN result) {
     std::array<SQLCHAR, 6> state{};
     SQLINTEGER native = 0;
     std::array<SQLCHAR, kMessageSize> message{};
     SQLSMALLINT length = 0;
-    // Whatever this statement posted already must not be read back as the
-    // inner statement's error.
     const SQLRETURN read =
-        diagnostics_.isEmpty()
-            ? getDiagRec(1, state.data(), &native, message.data(), kMessageSize, &length)
-        : inner_ != nullptr
-            ? inner_->getDiagRec(1, state.data(), &native, message.data(), kMessageSize, &length)
-            : SQL_NO_DATA;
+        source.getDiagRec(1, state.data(), &native, message.data(), kMessageSize, &length);
     if (!succeeded(read)) {
         // No record to pass on: the result code speaks for itself.
         return result;
@@ -503,7 +504,8 @@ SQLRETURN MySQLImpersonatorStatement::execute() {
         return SQL_ERROR;
     }
     releaseOwnResult();
-    if (impersonator()->isQueryLogOn()) {
+    const bool logged = impersonator()->isQueryLogOn();
+    if (logged) {
         startTimer();
     }
     if (inner_ == nullptr) {
@@ -511,6 +513,10 @@ SQLRETURN MySQLImpersonatorStatement::execute() {
         return SQL_ERROR;
     }
     const SQLRETURN rc = inner_->execute();
+    // As a direct execution is: whatever its outcome, it took that long.
+    if (logged) {
+        logQueryTime(preparedText_);
+    }
     return succeeded(rc) ? rc : repostInnerError(rc);
 }
 
@@ -521,8 +527,9 @@ SQLRETURN MySQLImpersonatorStatement::prepare(const SQLCHAR* text, SQLINTEGER le
         postState("08S01");
         return SQL_ERROR;
     }
-    const std::string quoted = quoteIdentifiers(
-        backquotesToDoubleQuotes(makeSqlString(text, length)), '"', false, '\\', true);
-    const SQLRETURN rc = inner_->prepare(reinterpret_cast<const SQLCHAR*>(quoted.c_str()), SQL_NTS);
+    preparedText_ = quoteIdentifiers(backquotesToDoubleQuotes(makeSqlString(text, length)), '"',
+                                     false, '\\', true);
+    const SQLRETURN rc =
+        inner_->prepare(reinterpret_cast<const SQLCHAR*>(preparedText_.c_str()), SQL_NTS);
     return succeeded(rc) ? rc : repostInnerError(rc);
 }

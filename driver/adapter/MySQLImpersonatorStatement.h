@@ -148,6 +148,9 @@ class MySQLImpersonatorStatement : public Statement {
     // under this driver's prefix (SQLSTATE 08S01 marks the connection lost)
     // and gives `result` back.
     SQLRETURN repostInnerError(SQLRETURN result);
+    // The same with the first record `source` reads back (a temporary
+    // statement whose failure ends a local answer).
+    SQLRETURN repostFirstRecord(Statement& source, SQLRETURN result);
     // Clears the diagnostics; when the connection is lost posts 08S01 and
     // answers false.
     bool checkConnected();
@@ -183,6 +186,9 @@ class MySQLImpersonatorStatement : public Statement {
                            Args... args);
     // Drops a result made here, with its description.
     void releaseOwnResult();
+    // The text the inner statement was prepared with: what the query log
+    // shows for each execution of it.
+    std::string preparedText_;
     // Runs a call on both sides: the own side answers while it holds a
     // result, else the inner statement. The other side follows when the
     // answering one accepted the call, or always when `evenWhenRefused`.
@@ -222,4 +228,7 @@ class MySQLImpersonatorStatement : public Statement {
     // Runs an identity query on a temporary statement: column 1 names a
     // column; with `withKind`, only rows whose column 2 begins 'a' or 'd'.
     std::vector<std::string> collectIdentityColumns(std::string query, bool withKind);
+    // The result of a local answer whose rows came from `source`: the end
+    // of its rows is success; a failure comes with `source`'s reason.
+    SQLRETURN endOfAnswer(Statement* source, SQLRETURN rc);
 };

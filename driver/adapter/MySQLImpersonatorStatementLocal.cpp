@@ -307,7 +307,7 @@ SQLRETURN MySQLImpersonatorStatement::describeTable(const std::string& table) {
         }
         rc = catalog->fetch();
     }
-    return endOfRows(rc);
+    return endOfAnswer(catalog.get(), rc);
 }
 
 // --- SELECT LAST_INSERT_ID() --------------------------------------------------------
@@ -341,5 +341,12 @@ SQLRETURN MySQLImpersonatorStatement::selectLastInsertId() {
         rows.setTextCell(1, value);
         rc = temporary->fetch();
     }
-    return endOfRows(rc);
+    return endOfAnswer(temporary.get(), rc);
+}
+
+SQLRETURN MySQLImpersonatorStatement::endOfAnswer(Statement* source, SQLRETURN rc) {
+    rc = endOfRows(rc);
+    // The adapted source's reason (PostgreSQL's "lastval is not yet
+    // defined" before any sequence was used) goes before the application.
+    return source != nullptr && !succeeded(rc) ? repostFirstRecord(*source, rc) : rc;
 }

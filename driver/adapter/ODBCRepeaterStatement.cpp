@@ -234,6 +234,10 @@ void ODBCRepeaterStatement::postConfigurationError() {
     post("HY000", kConfigurationNative, "Driver configuration error");
 }
 
+bool ODBCRepeaterStatement::logsQueries() const {
+    return writesQueryLog_ && connection_->isQueryLogOn();
+}
+
 bool ODBCRepeaterStatement::connected() const {
     return repeater_->isConnected();
 }
@@ -794,7 +798,7 @@ SQLRETURN ODBCRepeaterStatement::execute() {
     }
     releaseRecordset();
     ConnectionLock lock(*repeater_);
-    if (connection_->isQueryLogOn()) {
+    if (logsQueries()) {
         startTimer();
     }
     if (!repeater_->usesParameterBinding()) {

@@ -159,6 +159,10 @@ class ODBCRepeaterStatement : public Statement {
     SQLRETURN getDiagRecU(SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
                           SQLSMALLINT* textLength);
 
+    // The inner statement of the MySQL face leaves the query log to the
+    // face's statement, which writes one line per call of the application.
+    void leaveQueryLogToOwner() { writesQueryLog_ = false; }
+
     SQLHSTMT nativeStatementHandle() const { return nativeStatement_; }
     // The binding records, by number; null when there is none.
     const BoundParameter* boundParameter(SQLUSMALLINT number) const;
@@ -212,6 +216,8 @@ class ODBCRepeaterStatement : public Statement {
     SQLRETURN formatNumeric(SQLUSMALLINT number, Descriptor* apd, Descriptor* ipd, SQLULEN row,
                             SQLSMALLINT sqlType, std::string& literal, bool& isNull);
 
+    // Whether this statement times its runs for the query log.
+    bool logsQueries() const;
     bool readOnlyRefusal(const std::string& text);
     bool connected() const;
     bool isDb2() const;
@@ -262,6 +268,7 @@ class ODBCRepeaterStatement : public Statement {
     std::optional<SQLLEN> runRowCount_;
     // Set while executeStatement runs texts whose values it spliced.
     bool valuesSpliced_ = false;
+    bool writesQueryLog_ = true;
 };
 
 template <typename Function, typename... Args>

@@ -96,7 +96,7 @@ SQLRETURN ODBCRepeaterStatement::runCatalog(const CatalogCall& call) {
     if (call.locked) {
         lock = std::make_unique<ConnectionLock>(*repeater_);
     }
-    const bool logging = connection_->isQueryLogOn();
+    const bool logging = logsQueries();
     if (logging) {
         startTimer();
     }

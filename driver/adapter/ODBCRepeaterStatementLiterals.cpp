@@ -222,7 +222,7 @@ SQLRETURN ODBCRepeaterStatement::executeSplicedRows(const std::string& text, boo
             rowFailed = true;
             continue;
         }
-        if (connection_->isQueryLogOn()) {
+        if (logsQueries()) {
             startTimer();
             rc = executeQuery(copy, row);
             logQueryTime(copy);

@@ -214,10 +214,13 @@ TEST(LocalAnswersPostgres, LastInsertIdFollowsTheSequence) {
     auto statement = session.statement();
 
     // No sequence used yet on this connection: the failure code, one column
-    // and no rows, and no record of the temporary statement's failure.
+    // and no rows, and PostgreSQL's reason without its driver's prefixes.
     EXPECT_EQ(run(*statement, "SELECT LAST_INSERT_ID()"), SQL_ERROR);
-    SQLCHAR state[6] = {};
-    EXPECT_EQ(statement->getDiagRec(1, state, nullptr, nullptr, 0, nullptr), SQL_NO_DATA) << state;
+    SQLCHAR message[512] = {};
+    statement->getDiagRec(1, nullptr, nullptr, message, sizeof message, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(message),
+                 "[Vorlan][PostgreSQL] ERROR: lastval is not yet defined in this session;\n"
+                 "Error while executing the query");
     SQLSMALLINT columns = 0;
     EXPECT_EQ(statement->numResultCols(&columns), SQL_SUCCESS);
     EXPECT_EQ(columns, 1);

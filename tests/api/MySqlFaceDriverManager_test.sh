@@ -20,6 +20,7 @@ trap sandbox_destroy EXIT
 source "$MORVANEX_PG_DIR/env"
 
 client=$MORVANEX_BINARY_DIR/tests/tools/odbc_connect_client
+sql=$MORVANEX_BINARY_DIR/tests/tools/odbc_sql_client
 [ -x "$client" ] || { echo "FAIL: $client not built" >&2; exit 1; }
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -104,6 +105,21 @@ $output"
   expect_in "$name iodbctest" "$trace" "select 41 + 1 as answer"
   expect_in "$name iodbctest" "$trace" "rc = SQLExecute(stmt0x"
   expect_in "$name iodbctest" "$trace" "rc = SQLFetchScroll(stmt0x"
+
+  # The DSN's query log: a slow statement, run directly or prepared
+  # (iodbctest prepares), is logged with its milliseconds; a quick one not.
+  sandbox_add_dsn MXLOG "Vorlan Tarvex" "DriverDSN=Adapted" "QueryLog_On=Yes" \
+    "QueryLogTime=500" "QueryLogFile=$SANDBOX/query.log"
+  output=$("$sql" "DSN=MXLOG" "SELECT pg_sleep(1)" "SELECT 2" 2>&1) || fail "$name log: $output"
+  output=$(printf 'SELECT pg_sleep(1) AS prepared\nquit\n' |
+    uninstrumented iodbctest "DSN=MXLOG;UID=$PGUSER") || fail "$name log iodbctest: $output"
+  logged=$(cut -f2- "$SANDBOX/query.log" 2>&1 | sed -E 's/^[1-9][0-9]{3,}\t/MS\t/')
+  [ "$logged" = $'MS\tSELECT pg_sleep(1)\nMS\tSELECT "pg_sleep"(1) AS "prepared"' ] ||
+    fail "$name query log: $logged"
+  # Nothing inserted yet: the failure comes with PostgreSQL's reason.
+  output=$("$sql" "DSN=MX" "SELECT LAST_INSERT_ID()" 2>&1) && fail "$name: no failure: $output"
+  grep -qE '^  \[55000\] \[Vorlan\].*lastval is not yet defined in this session' <<<"$output" ||
+    fail "$name last insert id: $output"
 
   output=$("$client" connect MXMISSING "$PGUSER" "" 2>&1) || fail "$name: client failed: $output"
   expect_in "$name missing database" "$output" "SQLConnect rc=-1"

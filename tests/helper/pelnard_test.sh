@@ -17,9 +17,13 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # run ARGS...: output and status on one line each.
 run() { "$MORVANEX_PELNARD_PATH" "$@"; echo "status $?"; }
 
+# Each refusal is followed by the usage line, naming the file written.
+usage="Usage: pelnard NAME registers the driver NAME (quendrol, haldune, pemberix, tolvaris, \
+wendiro, fyndale, grasmoth, lirren, morvanex, sevrin) in $SYSODBCINSTINI"
 USAGE=(
   "Incorrect usage.|"
   "Incorrect usage.|morvanex|pemberix"
+  "Incorrect driver name.|--help"
   "Incorrect driver name.|MORVANEX"
   "Incorrect driver name.|tarvex"
 )
@@ -27,6 +31,7 @@ for line in "${USAGE[@]}"; do
   IFS='|' read -r -a fields <<<"$line"
   got=$(run "${fields[@]:1}")
   [ "$got" = "${fields[0]}
+$usage
 status 1" ] || fail "pelnard ${fields[*]:1}: $got"
 done
 

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -16,9 +17,11 @@
 #include <QTimer>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "admin/AppController.h"
@@ -30,6 +33,7 @@
 #include "tests/quillmark/OffscreenWindows.h"
 #include "tests/quillmark/ScriptedDialogs.h"
 #include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -182,6 +186,64 @@ TEST_F(QuillmarkKeyboard, DsnTablesFitTheirTexts) {
     }
     EXPECT_FALSE(view->wordWrap());
     save(main.window(), "main-user-dsn-wide.png");
+
+    // Sized once: what the user dragged outlives a reload, longer texts too.
+    view->horizontalHeader()->resizeSection(0, 150);
+    const int described = view->horizontalHeader()->sectionSize(1);
+    sandbox.addDsn("A-much-longer-name-than-any-other", "Recorder", {});
+    main.reloadAll();
+    EXPECT_EQ(view->model()->rowCount(), 3);
+    EXPECT_EQ(view->horizontalHeader()->sectionSize(0), 150);
+    EXPECT_EQ(view->horizontalHeader()->sectionSize(1), described);
+}
+
+// A key typed on a list's first row: where the focus goes, the pane shown,
+// the confirmation asked (answered by a key) and the setup entry's call.
+TEST_F(QuillmarkKeyboard, ListsAnswerTheKeyboard) {
+    sandbox.addDsn("Ledger", "Recorder", {{"Description", "Figures"}});
+    const std::filesystem::path record = sandbox.root() / "setup-record";
+    const ScopedEnv recordEnv("QUILLMARK_SETUP_RECORD", record.string());
+    const std::string asked = "Are you sure you want to remove the DSN \"Ledger\"?|";
+    const std::string configured = "2|Recorder|window|DSN=Ledger;Description=Figures;\n";
+    const std::string gone = "3|Recorder|window|DSN=Ledger;Driver=Recorder;Description=Figures;\n";
+    using Case = std::tuple<int, Qt::Key, Qt::KeyboardModifiers, Qt::Key, std::string>;
+    const Case cases[] = {
+        {0, Qt::Key_Tab, kNone, Qt::Key_unknown, "userDSNAddButton|0||"},
+        {0, Qt::Key_Return, kNone, Qt::Key_unknown, "userDSNView|0||" + configured},
+        {0, Qt::Key_C, Qt::AltModifier, Qt::Key_unknown, "userDSNView|0||" + configured},
+        {0, Qt::Key_Delete, kNone, Qt::Key_Return, "userDSNView|0|" + asked + gone},
+        {2, Qt::Key_R, Qt::AltModifier, Qt::Key_Escape,
+         "driversView|2|Are you sure you want to remove the driver \"Alpha\"?|"},
+        {0, Qt::Key_PageDown, Qt::ControlModifier, Qt::Key_unknown, "systemDSNView|1||"},
+    };
+    for (const auto& [pane, key, modifiers, answer, expected] : cases) {
+        std::filesystem::remove(record);
+        MainWindow main(refuse);
+        ASSERT_TRUE(main.load());
+        main.panes()->setCurrentIndex(pane);
+        auto* list = main.panes()->currentWidget()->findChild<QTableView*>();
+        list->selectRow(0);
+        list->setFocus();
+        std::string confirmation;
+        QTimer watch;  // answers the confirmation once it shows
+        QObject::connect(&watch, &QTimer::timeout, [&, answer = answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                confirmation = box->text().toStdString();
+                QTest::keyClick(box->focusWidget(), answer);
+            }
+        });
+        watch.start(10);
+        showAndType(main.window(), {{key, modifiers}});
+        QTest::qWait(300);  // a mnemonic clicks its button a moment later
+        const QWidget* focused = main.window()->focusWidget();
+        if (qobject_cast<const QPushButton*>(focused) != nullptr) {
+            save(main.window(), "main-focus-by-tab.png");
+        }
+        EXPECT_EQ(focused->objectName().toStdString() + "|" +
+                      std::to_string(main.panes()->currentIndex()) + "|" + confirmation + "|" +
+                      (std::filesystem::exists(record) ? OdbcSandbox::readFile(record) : ""),
+                  expected);
+    }
 }
 
 TEST_F(QuillmarkKeyboard, QuitsAtOnceAndSilently) {

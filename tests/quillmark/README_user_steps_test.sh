@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The README's "Using the driver with your own database", run as written:
 # its fenced blocks in order (install, pelnard, the odbcinst.ini and
-# odbc.ini it shows, the query) with /usr/local read as a temporary prefix,
+# odbc.ini it shows, the queries prepared and direct) with /usr/local read as a temporary prefix,
 # build/release as this build (whose own build stands in for the README's
 # configure and build lines), /etc and ~ as the ini sandbox, and the
 # adapted DSN's server as the private PostgreSQL cluster.
@@ -38,7 +38,7 @@ awk -v dir="$blocks" '
   inside { sub(/^   /, ""); print > file }
 ' "$MORVANEX_SOURCE_DIR/README.md"
 found=$(cd "$blocks" && echo *)
-[ "$found" = "01.sh 02.sh 03.ini 04.ini 05.sh" ] ||
+[ "$found" = "01.sh 02.sh 03.ini 04.ini 05.sh 06.sh" ] ||
   fail "the README's steps changed shape (blocks: $found); update this test"
 
 here() {
@@ -69,4 +69,6 @@ output=$(LD_PRELOAD=${MORVANEX_ASAN_RUNTIME:-} ASAN_OPTIONS=detect_leaks=0 timeo
   bash -euo pipefail <(here "$blocks/05.sh") 2>&1) || fail "query: $output"
 grep -q "result set 1 returned 1 rows." <<<"$output" || fail "no row in: $output"
 grep -qE '^42 *$' <<<"$output" || fail "no 42 in: $output"
+output=$(bash -euo pipefail <(here "$blocks/06.sh") 2>&1) || fail "direct run: $output"
+grep -qE '^  [1-7]$' <<<"$output" && grep -q "rows affected" <<<"$output" || fail "direct: $output"
 echo "README steps: installed, registered, connected and queried"

@@ -320,6 +320,43 @@ TEST_F(SetupWindow, EscapeCancelsOnEveryPanel) {
     EXPECT_TRUE(languageRestored);
 }
 
+// Return in panel 3's last field leaves the focus, drawn, on Done; the test
+// results close on Return, Space or Escape typed where the system sends them.
+TEST_F(SetupWindow, LastPanelAndTestResultsAnswerTheKeyboard) {
+    sandbox_.addDsn("Kept", "morvanex", {{"DriverDSN", "pg"}, {"QueryLog_On", "Yes"}},
+                    OdbcSandbox::Scope::User);
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Escape}) {
+        std::string seen;
+        whenModal([&](QWidget* window) {
+            click(window, "continueOrDoneButton");
+            click(window, "continueOrDoneButton");
+            child<QLineEdit>(window, "logQueryTime")->setFocus();
+            press(window, Qt::Key_Return);
+            seen = window->focusWidget()->objectName().toStdString() +
+                   (window->testAttribute(Qt::WA_KeyboardFocusChange) ? " shown" : "");
+            savePicture(window, "wizard-keyboard-4");
+            whenModal([&](QWidget* login) { click(login, "okButton"); });
+            whenShown(
+                "testResultsSheet",
+                [](QWidget* sheet) {
+                    return child<QPlainTextEdit>(sheet, "testResults")->toPlainText().endsWith(".");
+                },
+                [&](QWidget* sheet) {
+                    QTest::qWait(100);
+                    if (QWidget* target = QApplication::focusWidget()) {
+                        QTest::keyClick(target, key);
+                    }
+                    seen += sheet->isVisible() ? ", results open" : ", results closed";
+                    click(sheet, "testResultsOKButton");
+                });
+            click(window, "finishOrTestButton");
+            click(window, "cancelButton");
+        });
+        runSetupDialog(*dialogs_, "Kept", "");
+        EXPECT_EQ(seen, "continueOrDoneButton shown, results closed") << key;
+    }
+}
+
 TEST_F(SetupWindow, LeftColumnAndCancelStayPutAndTheRightColumnTakesAResize) {
     sandbox_.addDsn("Kept", "morvanex", {{"DriverDSN", "pg"}}, OdbcSandbox::Scope::User);
     struct Place {

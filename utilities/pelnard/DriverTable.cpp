@@ -21,6 +21,15 @@ std::optional<DriverTableRow> findDriver(std::string_view shortName) {
     return std::nullopt;
 }
 
+std::string driverShortNames() {
+    std::string names;
+    for (const DriverTableRow& row : kDrivers) {
+        names += names.empty() ? "" : ", ";
+        names += row.shortName;
+    }
+    return names;
+}
+
 std::string driverLibraryPath(std::string_view prefix, const DriverTableRow& row) {
     std::string path(prefix);
     while (path.size() > 1 && path.back() == '/') {

@@ -12,6 +12,9 @@ struct DriverTableRow {
 
 std::optional<DriverTableRow> findDriver(std::string_view shortName);
 
+// The short names in table order, separated by ", ".
+std::string driverShortNames();
+
 // Every driver lives in a bundle of the same shape under the install
 // prefix: <prefix>/lib/<short>/<short>.bundle/Contents/MacOS/<short>.so.
 std::string driverLibraryPath(std::string_view prefix, const DriverTableRow& row);

@@ -56,20 +56,25 @@ bool fileUsable(const std::filesystem::path& path) {
     return false;
 }
 
+// The refusal's text, then how the tool is called; status 1.
+int refuse(const char* text, const std::filesystem::path& inst) {
+    std::printf("%s\nUsage: pelnard NAME registers the driver NAME (%s) in %s\n", text,
+                driverShortNames().c_str(), inst.c_str());
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::filesystem::path inst = OdbcPaths::current().odbcinstIni(OdbcPaths::Scope::System);
     if (argc != 2) {
-        std::printf("Incorrect usage.\n");
-        return 1;
+        return refuse("Incorrect usage.", inst);
     }
     const std::optional<DriverTableRow> row = findDriver(argv[1]);
     if (!row) {
-        std::printf("Incorrect driver name.\n");
-        return 1;
+        return refuse("Incorrect driver name.", inst);
     }
     const std::string driverPath = driverLibraryPath(PELNARD_INSTALL_PREFIX, *row);
-    const std::filesystem::path inst = OdbcPaths::current().odbcinstIni(OdbcPaths::Scope::System);
     if (!fileUsable(inst)) {
         return 2;
     }

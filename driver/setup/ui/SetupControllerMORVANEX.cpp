@@ -258,9 +258,24 @@ void SetupControllerMORVANEX::displayPanel(int n) {
     }
     currentPanelID_ = n;
     showButtons();
+    keepFocusShown();
     if (n == kLastPanel) {
         displaySummary();
     }
+}
+
+void SetupControllerMORVANEX::keepFocusShown() {
+    // Focus left with the panel it was in (Return in its last field; a
+    // clicked button keeps it), so it goes to the default button, shown.
+    const QWidget* focused = theWindow_->focusWidget();
+    if (!theWindow_->isVisible() ||
+        (focused != nullptr && focused->isVisible() && focused->focusPolicy() != Qt::NoFocus)) {
+        return;
+    }
+    QPushButton* next =
+        continueOrDoneButton_->isEnabled() ? continueOrDoneButton_ : previousButton_;
+    next->setFocus(Qt::OtherFocusReason);
+    theWindow_->setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void SetupControllerMORVANEX::showButtons() {
@@ -408,6 +423,10 @@ void SetupControllerMORVANEX::runTest() {
         testProgress_->hide();
         appendTestResults(utf8(text));
     }
+    // Back from the login prompt the keys must reach this window (Return
+    // and Space on OK, Escape), not the wizard it blocks.
+    testResultsOKButton_->setFocus();
+    testResultsSheet_->activateWindow();
     testResultsSheet_->exec();
     // A result still on its way is not wanted any more.
     model_->cancelTest(model_->context);

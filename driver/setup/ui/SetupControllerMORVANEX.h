@@ -46,6 +46,8 @@ class SetupControllerMORVANEX : public QObject {
     void displayPanel(int panel);
     // The navigation buttons as the model answers for the current panel.
     void showButtons();
+    // Puts the focus on a navigation button when it was left on nothing.
+    void keepFocusShown();
     void cancel();
     void clickContinueOrDone();
     void previous();
