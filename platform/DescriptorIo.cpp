@@ -96,6 +96,20 @@ Result readToEnd(int fd, size_t maxBytes, Clock::time_point deadline, std::strin
     }
 }
 
+bool writeToFile(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
 Result writeAll(int fd, std::string_view bytes, Clock::time_point deadline) {
     while (!bytes.empty()) {
         if (const Result wait = waitFor(fd, POLLOUT, deadline); wait != Result::Ok) {

@@ -23,6 +23,10 @@ Result readToEnd(int fd, size_t maxBytes, Clock::time_point deadline, std::strin
 // All of `bytes`; a peer that went away is a failure, never a signal.
 Result writeAll(int fd, std::string_view bytes, Clock::time_point deadline);
 
+// All of `bytes` to a local file, retrying short and interrupted writes;
+// false when the file took no more.
+bool writeToFile(int fd, std::string_view bytes);
+
 Clock::time_point deadlineAfter(std::chrono::milliseconds timeout);
 
 }  // namespace descriptor_io

@@ -8,25 +8,12 @@
 #include <random>
 #include <string>
 
+#include "platform/DescriptorIo.h"
 #include "platform/UniqueFd.h"
 
 namespace {
 
 constexpr int kTempAttempts = 16;
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 // A new temporary file of mode 0600 in the directory; its name in `name`.
 UniqueFd createTemporary(int directoryFd, const char* finalName, std::string& name) {
@@ -51,8 +38,9 @@ int ReplacedFile::write(int directoryFd, const char* name, std::string_view byte
     if (!fd.valid()) {
         return errno;
     }
-    const bool written = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), bytes) &&
-                         ::fsync(fd.get()) == 0 && fd.close();
+    const bool written = ::fchmod(fd.get(), 0600) == 0 &&
+                         descriptor_io::writeToFile(fd.get(), bytes) && ::fsync(fd.get()) == 0 &&
+                         fd.close();
     if (!written || ::renameat(directoryFd, temporary.c_str(), directoryFd, name) != 0) {
         const int error = errno;
         ::unlinkat(directoryFd, temporary.c_str(), 0);

@@ -19,6 +19,7 @@
 #include "driver/core/PlatformUtil.h"
 #include "driver/core/StringOutput.h"
 #include "driver/core/TextEncoding.h"
+#include "platform/DescriptorIo.h"
 #include "platform/OwnAppendFile.h"
 #include "platform/UniqueFd.h"
 
@@ -35,16 +36,7 @@ void appendLine(const std::string& path, std::string_view line) {
     if (!file.valid()) {
         return;
     }
-    while (!line.empty()) {
-        const ssize_t written = ::write(file.get(), line.data(), line.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return;
-        }
-        line.remove_prefix(static_cast<std::size_t>(written));
-    }
+    descriptor_io::writeToFile(file.get(), line);
 }
 
 std::string hex(std::uint64_t value) {

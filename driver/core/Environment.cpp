@@ -9,25 +9,12 @@
 #include "driver/core/Connection.h"
 #include "driver/core/PlatformUtil.h"
 #include "driver/core/StringOutput.h"
+#include "platform/DescriptorIo.h"
 #include "platform/OwnAppendFile.h"
 
 namespace {
 
 constexpr const char* kTraceToStderr = "stderr";
-
-// Writes all of `text`, retrying short writes.
-void writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return;
-        }
-        text.remove_prefix(static_cast<size_t>(written));
-    }
-}
 
 bool succeeded(SQLRETURN rc) {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
@@ -79,7 +66,7 @@ void Environment::writeTrace(std::string_view text) {
         return;
     }
     std::lock_guard lock(traceMutex_);
-    writeAll(traceToStderr_ ? STDERR_FILENO : traceFd_, text);
+    descriptor_io::writeToFile(traceToStderr_ ? STDERR_FILENO : traceFd_, text);
 }
 
 void Environment::addConnection(Connection* connection) {

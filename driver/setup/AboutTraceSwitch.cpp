@@ -9,6 +9,7 @@
 #include "driver/core/SystemDriverPreferences.h"
 #include "driver/setup/UiModule.h"
 #include "driver/setup/UiModuleTable.h"
+#include "platform/DescriptorIo.h"
 #include "platform/OwnAppendFile.h"
 #include "platform/PrivilegedRequestContract.h"
 #include "platform/UserLogFolder.h"
@@ -57,16 +58,6 @@ std::string hiddenCombinationTitle() {
         title.append(" ").append(key.name);
     }
     return title + " detected";
-}
-
-void writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = write(fd, text.data(), text.size());
-        if (n <= 0) {
-            return;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
 }
 
 std::string fileName() {
@@ -120,8 +111,9 @@ std::string AboutTraceSwitch::switchOn(std::uint32_t modifiers) {
     if (fd >= 0) {
         std::string os;
         getOsVersionString(os);
-        writeAll(fd, "// OS: " + os + "\n");
-        writeAll(fd, "// Driver: " + getBundleVersion(kDriverBundleIdentifier) + "\n");
+        descriptor_io::writeToFile(fd, "// OS: " + os + "\n");
+        descriptor_io::writeToFile(
+            fd, "// Driver: " + getBundleVersion(kDriverBundleIdentifier) + "\n");
         close(fd);
     }
     return path.string();
