@@ -4,7 +4,6 @@
 #include <sys/mman.h>
 
 #include <memory>
-#include <chrono>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -76,10 +75,7 @@ void failAction(const std::string& why) {
 class Snapshot {
   public:
     explicit Snapshot(std::string_view text) : fd_(::memfd_create("pending-ini", MFD_CLOEXEC)) {
-        if (fd_.valid() &&
-            descriptor_io::writeAll(fd_.get(), text,
-                                    descriptor_io::deadlineAfter(std::chrono::seconds(10))) ==
-                descriptor_io::Result::Ok) {
+        if (fd_.valid() && descriptor_io::writeToFile(fd_.get(), text)) {
             path_ = "/proc/self/fd/" + std::to_string(fd_.get());
         }
     }

@@ -18,8 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A local file takes no time to write; this only bounds a stuck disk.
-constexpr std::chrono::seconds kWriteTimeout{60};
 constexpr std::string_view kCopyLetters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr size_t kCopySuffix = 6;
@@ -64,11 +62,6 @@ bool isCopyName(std::string_view entry, const std::string& name) {
     const std::string prefix = "." + name + ".";
     return entry.size() == prefix.size() + kCopySuffix && entry.starts_with(prefix) &&
            entry.substr(prefix.size()).find_first_not_of(kCopyLetters) == std::string_view::npos;
-}
-
-bool writeText(int fd, std::string_view text) {
-    return descriptor_io::writeAll(fd, text, descriptor_io::deadlineAfter(kWriteTimeout)) ==
-           descriptor_io::Result::Ok;
 }
 
 // A reader caches a file by its size and whole-second modification time: a
@@ -277,7 +270,8 @@ bool LockedIniFile::prepare(std::string& why) {
     struct stat made {};
     const bool replacing = method_ == Method::Replace;
     const bool written =
-        copy_.valid() && writeText(copy_.get(), text_) && ::fstat(copy_.get(), &made) == 0 &&
+        copy_.valid() && descriptor_io::writeToFile(copy_.get(), text_) &&
+        ::fstat(copy_.get(), &made) == 0 &&
         (!replacing || (made.st_uid == origin_.st_uid && made.st_gid == origin_.st_gid) ||
          ::fchown(copy_.get(), origin_.st_uid, origin_.st_gid) == 0) &&
         ::fchmod(copy_.get(), replacing ? origin_.st_mode & 07777 : 0600) == 0 &&
@@ -296,7 +290,7 @@ bool LockedIniFile::prepare(std::string& why) {
 bool LockedIniFile::install(std::string& why) {
     if (method_ == Method::InPlace) {
         const bool written = ::lseek(data_.get(), 0, SEEK_SET) == 0 &&
-                             writeText(data_.get(), text_) &&
+                             descriptor_io::writeToFile(data_.get(), text_) &&
                              ::ftruncate(data_.get(), static_cast<off_t>(text_.size())) == 0 &&
                              ::fsync(data_.get()) == 0 && makeVisible(data_.get(), origin_);
         if (!written) {
