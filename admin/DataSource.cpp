@@ -150,9 +150,9 @@ bool DataSource::removeDSN(size_t row) {
     const PrivilegedRequest remove = PrivilegedRequest::configureDsn(
         setup->name, "", mode() == IniAccess::System, "Remove", "", "");
     if (!remove.send(sender_)) {
-        dialogs_.alert(
-            kConfigurationError,
-            IniAccess::withReason("An error occured while trying to remove the DSN.", problem));
+        dialogs_.alert(kConfigurationError, IniAccess::withHelperReason(
+                                                "An error occured while trying to remove the DSN.",
+                                                problem, mode() == IniAccess::System));
     }
     return true;
 }

@@ -138,8 +138,8 @@ void DriverFormDialog::onOK() {
     if (editor_->save(fields) == DriverEditor::Outcome::HelperRefused) {
         dialogs_.alert(
             "Configuration Error",
-            IniAccess::withReason("An error occured while trying to configure the driver.",
-                                  editor_->problem()));
+            IniAccess::withHelperReason("An error occured while trying to configure the driver.",
+                                        editor_->problem(), fields.system));
     }
     driverPanel_->accept();
 }

@@ -41,6 +41,14 @@ bool DsnEditor::canSave(const std::string& name) {
     return !name.empty();
 }
 
+bool DsnEditor::replacesAnother(const std::string& name) const {
+    if (!originalName_.empty() && equalsIgnoringAsciiCase(originalName_, name)) {
+        return false;
+    }
+    const auto keys = ini_.keys(name, "odbc.ini");
+    return (keys && !keys->empty()) || !ini_.valueOr("ODBC Data Sources", name, "odbc.ini").empty();
+}
+
 DsnEditor::Loaded DsnEditor::load() const {
     Loaded loaded;
     if (originalName_.empty()) {

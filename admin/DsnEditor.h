@@ -32,6 +32,9 @@ class DsnEditor {
     Loaded load() const;
     // OK is possible exactly while the name is filled.
     static bool canSave(const std::string& name);
+    // True when saving under `name` would replace another DSN of the
+    // form's file (not the one being configured).
+    bool replacesAnother(const std::string& name) const;
     // Same name (ignoring case): written in place and keys the form dropped
     // deleted; a new name: the new entry first, then the old one removed.
     // When a local write fails, one request to the helper instead.
@@ -41,6 +44,7 @@ class DsnEditor {
     const std::string& problem() const { return problem_; }
 
     const std::string& originalName() const { return originalName_; }
+    IniAccess::Mode mode() const { return ini_.mode(); }
 
   private:
     bool writeLocally(const std::string& name, const std::string& description,

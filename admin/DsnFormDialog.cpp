@@ -49,8 +49,13 @@ bool DsnFormDialog::prepare(const std::string& dsn, const std::string& driver,
     connect(dsnField_, &QLineEdit::textChanged, this, [this] { checkRequiredFields(); });
     connect(okButton_, &QPushButton::clicked, this, [this] { onOK(); });
     connect(cancelButton_, &QPushButton::clicked, dsnPanel_, &QDialog::reject);
+    // The new row's keyword is edited at once, so typing names it.
     connect(addKeywordButton_, &QPushButton::clicked, this, [this] {
         rows_.appendRow({"Keyword", "Value"});
+        const QModelIndex keyword = rows_.index(rows_.rowCount() - 1, 0);
+        view_->setCurrentIndex(keyword);
+        view_->setFocus();
+        view_->edit(keyword);
     });
     connect(removeKeywordButton_, &QPushButton::clicked, this, [this] {
         rows_.removeRowAt(view_->currentIndex().row());
@@ -92,12 +97,22 @@ void DsnFormDialog::onOK() {
     if (!okButton_->isEnabled()) {
         return;
     }
-    const DsnEditor::Outcome outcome = editor_->save(
-        dsnField_->text().toStdString(), descriptionField_->text().toStdString(), rows_.rows());
+    const std::string name = dsnField_->text().toStdString();
+    // Declined, the form stays open with what was typed.
+    if (editor_->replacesAnother(name) &&
+        !dialogs_.confirm("DSN Configuration",
+                          name + " is already a data source name. Overwrite?")) {
+        return;
+    }
+    const DsnEditor::Outcome outcome =
+        editor_->save(name, descriptionField_->text().toStdString(), rows_.rows());
     if (outcome == DsnEditor::Outcome::TooLong || outcome == DsnEditor::Outcome::HelperRefused) {
-        dialogs_.alert("Configuration Error",
-                       IniAccess::withReason("An error occured while trying to configure the DSN.",
-                                             editor_->problem()));
+        dialogs_.alert(
+            "Configuration Error",
+            IniAccess::withHelperReason("An error occured while trying to configure the DSN.",
+                                        editor_->problem(),
+                                        outcome == DsnEditor::Outcome::HelperRefused &&
+                                            editor_->mode() == IniAccess::System));
     }
     dsnPanel_->accept();
 }

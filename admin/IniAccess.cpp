@@ -87,6 +87,17 @@ std::string IniAccess::withReason(const std::string& message, const std::string&
     return reason.empty() ? message : message + "\n" + reason;
 }
 
+std::string IniAccess::withHelperReason(const std::string& message, const std::string& reason,
+                                        bool system) {
+    const std::string text = withReason(message, reason);
+    if (!system) {
+        return text;
+    }
+    return text +
+           "\nThe privileged helper could not be reached or refused the change. An administrator "
+           "enables it with: sudo systemctl enable --now quillmark-helper.socket";
+}
+
 bool IniAccess::removeDriver(const std::string& name) const {
     DWORD usage = 0;
     setMode();

@@ -36,6 +36,10 @@ class IniAccess {
     // A message with the writer's reason for a failure (the file and the
     // cause) after it, when there is one.
     static std::string withReason(const std::string& message, const std::string& reason);
+    // The same once the privileged helper made no change either: for the
+    // system's files, also that it may not be running and how it is enabled.
+    static std::string withHelperReason(const std::string& message, const std::string& reason,
+                                        bool system);
 
   private:
     std::optional<std::string> read(const char* section, const char* key, const char* file) const;

@@ -126,6 +126,12 @@ TEST_F(DsnPanes, RemoveFallsBackToTheIniThenToTheHelper) {
     EXPECT_NE(sent.texts[0].find("ConnectionString = SysOne;"), std::string::npos) << sent.texts[0];
     EXPECT_NE(sent.texts[0].find("Request = Remove;"), std::string::npos);
     EXPECT_NE(sent.texts[0].find("Type = System;"), std::string::npos);
+
+    // The helper made no change either: the alert says how it is enabled.
+    sent.answer = false;
+    ASSERT_TRUE(app.systemDSN().removeDSN(0));
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_NE(dialogs.alerts[0].find("enable --now quillmark-helper.socket"), std::string::npos);
 }
 
 TEST_F(DsnPanes, DriverRemovalAsksThenAlertsWhenNothingTookIt) {

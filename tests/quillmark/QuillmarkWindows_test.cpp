@@ -16,6 +16,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "admin/AuthListener.h"
 #include "admin/DriverFormDialog.h"
@@ -111,6 +112,37 @@ TEST_F(QuillmarkWindows, DsnFormLoadsAndSaves) {
     EXPECT_EQ(user.valueOr("Sales2", "Server"), "db1");
     EXPECT_TRUE(user.keys("Sales")->empty());
     EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+// Saving under another DSN's name (in any case) asks first; declined,
+// nothing is written and the form stays open as typed. A DSN's own name
+// asks nothing.
+TEST_F(QuillmarkWindows, DsnFormAsksBeforeReplacingAnother) {
+    using Case = std::tuple<const char*, const char*, bool, bool>;  // from, to, yes, asked
+    const Case cases[] = {{"", "Sales", false, true},
+                          {"Données€", "SALES", false, true},
+                          {"", "Sales", true, true},
+                          {"Sales", "sales", false, false}};
+    std::string sales = "Quarterly figures";
+    QWidget parent;
+    for (const auto& [from, to, yes, asked] : cases) {
+        dialogs.questions.clear();
+        dialogs.confirmAnswer = yes;
+        DsnFormDialog form(&parent, dialogs, refuse);
+        ASSERT_TRUE(form.prepare(from, "Recorder", IniAccess::User));
+        form.panel()->show();
+        const QString typed = QStringLiteral("typed for ") + to + from;
+        child<QLineEdit>(form.panel(), "dsnField")->setText(QString::fromUtf8(to));
+        child<QLineEdit>(form.panel(), "descriptionField")->setText(typed);
+        child<QPushButton>(form.panel(), "okButton")->click();
+        const std::string question = std::string(to) + " is already a data source name. Overwrite?";
+        EXPECT_EQ(dialogs.questions, asked ? std::vector{question} : std::vector<std::string>{});
+        sales = !asked || yes ? typed.toStdString() : sales;
+        EXPECT_EQ(form.panel()->isVisible(), asked && !yes) << to;
+        EXPECT_EQ(child<QLineEdit>(form.panel(), "descriptionField")->text(), typed);
+        EXPECT_EQ(IniAccess(IniAccess::User).valueOr("Sales", "Description"), sales) << to;
+        EXPECT_EQ(IniAccess(IniAccess::User).valueOr("Données€", "Description"), "accents");
+    }
 }
 
 TEST_F(QuillmarkWindows, DriverFormRules) {

@@ -11,10 +11,14 @@ class ScriptedDialogs : public PaneDialogs {
   public:
     bool confirmAnswer = true;
     std::optional<std::string> driverAnswer;
+    std::vector<std::string> questions;
     std::vector<std::string> alerts;
     std::vector<std::string> forms;  // "dsn|driver|mode"
 
-    bool confirm(const std::string&, const std::string&) override { return confirmAnswer; }
+    bool confirm(const std::string&, const std::string& message) override {
+        questions.push_back(message);
+        return confirmAnswer;
+    }
     void alert(const std::string&, const std::string& message) override {
         alerts.push_back(message);
     }
