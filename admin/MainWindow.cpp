@@ -168,6 +168,9 @@ void MainWindow::connectRowActions(Pane& pane) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        selectOnFocus(watched);
+    }
     if (event->type() != QEvent::KeyPress) {
         return QObject::eventFilter(watched, event);
     }
@@ -189,6 +192,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+void MainWindow::selectOnFocus(const QObject* watched) {
+    for (const Pane* pane : {&user_, &system_, &drivers_}) {
+        // A list reached with nothing selected selects its current row,
+        // so that Return and Delete have one to act on.
+        if (watched == pane->view && !pane->view->selectionModel()->hasSelection() &&
+            pane->model->rowCount() > 0) {
+            const QModelIndex current = pane->view->currentIndex();
+            selectRow(*pane, current.isValid() ? current.row() : 0);
+        }
+    }
 }
 
 void MainWindow::connectDriverPane() {
@@ -216,6 +231,11 @@ void MainWindow::connectDriverPane() {
     connectRowActions(drivers_);
 }
 
+void MainWindow::selectRow(const Pane& pane, int row) {
+    pane.view->selectionModel()->setCurrentIndex(
+        pane.model->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 std::optional<size_t> MainWindow::selectedRow(const Pane& pane) {
     const QModelIndexList rows = pane.view->selectionModel()->selectedRows();
     if (rows.isEmpty()) {
@@ -231,7 +251,20 @@ void MainWindow::updateButtons(const Pane& pane) {
 }
 
 void MainWindow::showRows(Pane& pane, const RowsModel::Rows& rows) {
+    // Listing again resets the model: the row that was selected, found by
+    // its name, is selected again.
+    const std::optional<size_t> before = selectedRow(pane);
+    std::optional<std::string> kept;
+    if (before && *before < pane.model->rows().size() && !pane.model->rows()[*before].empty()) {
+        kept = pane.model->rows()[*before][0];
+    }
     pane.model->setRows(rows);
+    for (size_t row = 0; kept && row < rows.size(); ++row) {
+        if (!rows[row].empty() && rows[row][0] == *kept) {
+            selectRow(pane, static_cast<int>(row));
+            break;
+        }
+    }
     if (!pane.sized && !rows.empty()) {
         pane.view->resizeColumnsToContents();
         pane.sized = true;

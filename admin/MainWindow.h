@@ -77,6 +77,8 @@ class MainWindow : public QObject, public PaneDialogs {
     void applyTracing();
     void toggleFields();
     static std::optional<size_t> selectedRow(const Pane& pane);
+    static void selectRow(const Pane& pane, int row);
+    void selectOnFocus(const QObject* watched);
     static void updateButtons(const Pane& pane);
 
     AppController controller_;

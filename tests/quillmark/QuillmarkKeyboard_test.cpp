@@ -246,6 +246,41 @@ TEST_F(QuillmarkKeyboard, ListsAnswerTheKeyboard) {
     }
 }
 
+// A list reached with nothing selected selects its current row; after
+// Configure and the listing it brings, the same DSN is still selected
+// (found by name: a DSN added meanwhile may shift the rows), so Return
+// configures it again. Add Keyword edits the new keyword at once.
+TEST_F(QuillmarkKeyboard, SelectionOutlivesConfigureAndNewKeywordsAreEdited) {
+    sandbox.addDsn("Ledger", "Recorder", {{"Description", "Figures"}});
+    const std::filesystem::path record = sandbox.root() / "setup-record";
+    const ScopedEnv recordEnv("QUILLMARK_SETUP_RECORD", record.string());
+    MainWindow main(refuse);
+    ASSERT_TRUE(main.load());
+    auto* list = child<QTableView>(main.window(), "userDSNView");
+    showAndType(main.window(), {});
+    child<QPushButton>(main.window(), "userDSNAddButton")->setFocus();
+    showAndType(main.window(), {{Qt::Key_Backtab, Qt::ShiftModifier}});
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
+    list->selectRow(1);
+    const QString chosen = list->model()->index(1, 0).data().toString();
+    sandbox.addDsn("AAA-new", "Recorder", {});
+    showAndType(main.window(), {{Qt::Key_Return, kNone}, {Qt::Key_Return, kNone}});
+    const std::string line = "2|Recorder|window|DSN=" + chosen.toStdString() + ";";
+    EXPECT_EQ(OdbcSandbox::readFile(record).substr(0, line.size()), line);
+    EXPECT_NE(OdbcSandbox::readFile(record).find("\n" + line), std::string::npos);
+    ASSERT_EQ(list->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(list->selectionModel()->selectedRows()[0].data(), chosen);
+
+    DsnFormDialog form(main.window(), dialogs, refuse);
+    ASSERT_TRUE(form.prepare("Sales", "Recorder", IniAccess::User));
+    showAndType(form.panel(), {});
+    child<QPushButton>(form.panel(), "addKeywordButton")->click();
+    QTest::keyClicks(QApplication::focusWidget(), "Port");
+    showAndType(form.panel(), {{Qt::Key_Return, kNone}});
+    EXPECT_EQ(endingOf(form.panel()), Ending::StillOpen);
+    EXPECT_EQ(child<QTableView>(form.panel(), "view")->model()->index(0, 0).data(), "Port");
+}
+
 TEST_F(QuillmarkKeyboard, QuitsAtOnceAndSilently) {
     struct Case {
         const char* what;
