@@ -24,8 +24,6 @@ constexpr std::string_view kDescribe = "describe ";
 constexpr std::string_view kLastInsertId = "SELECT LAST_INSERT_ID()";
 constexpr std::string_view kForUpdate = " FOR UPDATE";
 constexpr std::string_view kFrom = " FROM ";
-// Where a described name starts: one quote character after "describe ".
-constexpr std::size_t kDescribedNameStart = 10;
 constexpr SQLINTEGER kConnectionLostNative = 1000;
 
 bool startsWith(const std::string& text, std::string_view prefix) {
@@ -45,15 +43,21 @@ void trace(const Statement& statement, std::string_view line) {
     }
 }
 
-// The name after "describe " and one quote character, less the closing
-// quote; a text too short to hold one names nothing.
+// The name after "describe ": one in matching quotes (backquotes, double
+// or single quotes, brackets) without them, a bare one as typed.
 std::string describedTableName(const std::string& text) {
-    if (text.size() <= kDescribedNameStart) {
-        return {};
+    std::string_view name(text);
+    name.remove_prefix(kDescribe.size());
+    while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())) != 0) {
+        name.remove_suffix(1);
     }
-    std::string name = text.substr(kDescribedNameStart);
-    name.pop_back();
-    return name;
+    constexpr std::pair<char, char> kQuotes[] = {{'`', '`'}, {'"', '"'}, {'\'', '\''}, {'[', ']'}};
+    for (const auto& [open, close] : kQuotes) {
+        if (name.size() >= 2 && name.front() == open && name.back() == close) {
+            return std::string(name.substr(1, name.size() - 2));
+        }
+    }
+    return std::string(name);
 }
 
 bool isDb2(MySQLImpersonatorStatement::DatabaseFamily family) {

@@ -37,6 +37,7 @@ constexpr SQLUSMALLINT kColumnDef = 13;
 constexpr SQLUSMALLINT kIsNullable = 18;
 
 constexpr const char* kAutoIncrement = "auto_increment";
+constexpr SQLINTEGER kNoSuchTableNative = 1146;
 // Identity columns of a table in the catalog views, before the quoted name.
 constexpr const char* kDb2LuwIdentityQuery =
     "SELECT COLNAME FROM SYSCAT.COLUMNS WHERE IDENTITY='Y' AND TABNAME='";
@@ -279,6 +280,12 @@ SQLRETURN MySQLImpersonatorStatement::describeTable(const std::string& table) {
         postState("HY000", kNoStatement);
     }
     MemoryRecordset& rows = installResult(*this);
+    if (rc == SQL_NO_DATA) {
+        // No column: no such table, said as the server says it.
+        diagnostics_.prependRecord("42S02", kNoSuchTableNative,
+                                   "Table '" + table + "' doesn't exist", -1, -1);
+        return SQL_ERROR;
+    }
     while (succeeded(rc)) {
         const CatalogColumn column = readCatalogColumn(*catalog);
         const std::string shown = shownDefault(column.columnDef);

@@ -289,9 +289,10 @@ TEST(DialectRewriting, LocalTextsNeverReachTheAdaptedDriverAsWritten) {
     } cases[] = {
         {"SET SQL_MODE='ANSI'", "", ""},
         {"describe `people`", "SQLColumns", "table=\"people\""},
-        {"describe people", "SQLColumns", "table=\"eopl\""},
+        {"describe people", "SQLColumns", "table=\"people\""},
+        {"describe \"people\" ", "SQLColumns", "table=\"people\""},
         {"describe ", "", ""},
-        {"describe x", "", ""},
+        {"describe x", "SQLColumns", "table=\"x\""},
         {"SELECT LAST_INSERT_ID() AS id", "SQLExecDirect", "IDENTITY_VAL_LOCAL"},
     };
     for (const auto& c : cases) {
