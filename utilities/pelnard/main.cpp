@@ -1,5 +1,6 @@
 // pelnard: registers one driver of its table in the system odbcinst.ini.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -56,6 +57,28 @@ bool fileUsable(const std::filesystem::path& path) {
     return false;
 }
 
+// Where the drivers were installed; test builds may name another place.
+std::string installPrefix() {
+#ifdef MORVANEX_TEST_HOOKS
+    if (const char* prefix = std::getenv("MORVANEX_TEST_PELNARD_PREFIX");
+        prefix != nullptr && *prefix != '\0') {
+        return prefix;
+    }
+#endif
+    return PELNARD_INSTALL_PREFIX;
+}
+
+// A library that is not there would only fail at the first connection,
+// far from this cause.
+bool libraryInstalled(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error)) {
+        return true;
+    }
+    std::printf("Cannot install the driver: %s does not exist.\n", path.c_str());
+    return false;
+}
+
 // The refusal's text, then how the tool is called; status 1.
 int refuse(const char* text, const std::filesystem::path& inst) {
     std::printf("%s\nUsage: pelnard NAME registers the driver NAME (%s) in %s\n", text,
@@ -74,8 +97,8 @@ int main(int argc, char** argv) {
     if (!row) {
         return refuse("Incorrect driver name.", inst);
     }
-    const std::string driverPath = driverLibraryPath(PELNARD_INSTALL_PREFIX, *row);
-    if (!fileUsable(inst)) {
+    const std::string driverPath = driverLibraryPath(installPrefix(), *row);
+    if (!fileUsable(inst) || !libraryInstalled(driverPath)) {
         return 2;
     }
     std::printf("Installing the driver in %s...\n", inst.c_str());
