@@ -71,9 +71,12 @@ for line in "${COMMAND_LINES[@]}"; do
 done
 [ ! -e "$EVIL.ran" ] && [ ! -e "$WORLD/s" ] || fail "a refused command line was served"
 
-# Installed with a prefix of our own.
+# Installed with a prefix of our own: staged with DESTDIR (the policy
+# goes outside the prefix), then moved into place as a package would be.
 prefix=$WORLD/prefix
-cmake --install "$MORVANEX_BINARY_DIR" --prefix "$prefix" --component helper >/dev/null
+DESTDIR=$WORLD/stage cmake --install "$MORVANEX_BINARY_DIR" --prefix "$prefix" --component helper \
+  >/dev/null
+mv "$WORLD/stage$prefix" "$prefix"
 units=$prefix/lib/systemd/system
 grep -qx "ExecStart=$prefix/libexec/quillmark/QuillmarkHelper --inetd" "$units/quillmark-helper@.service" ||
   fail "unit names another program: $(cat "$units/quillmark-helper@.service")"
