@@ -240,18 +240,26 @@ BOOL ConfigDsn::remove(const Items& items, UWORD mode) {
 BOOL ConfigDsn::add(LPCWSTR driver, const Items& items, UWORD mode) {
     const std::string firstItem =
         items.empty() ? std::string() : utf8(items.front().key) + "=" + utf8(items.front().value);
-    const SetupDialogResult wizard = runSetupDialog(dialogs_, std::nullopt, firstItem);
-    if (wizard.outcome == SetupDialogs::Outcome::NotShown) {
-        return wizardNotShown();
-    }
-    if (!wizard.attributes) {
-        return TRUE;
-    }
-    const Items list = parseUtf8List(*wizard.attributes);
-    const std::wstring name = dsnName(list).value_or(L"");
+    SetupModel model(std::nullopt, firstItem);
+    Items list;
+    std::wstring name;
     std::optional<UWORD> existing;
-    if (!confirmOverwrite(name, existing)) {
-        return TRUE;
+    for (;;) {
+        const SetupDialogResult wizard = runSetupDialog(dialogs_, model);
+        if (wizard.outcome == SetupDialogs::Outcome::NotShown) {
+            return wizardNotShown();
+        }
+        if (!wizard.attributes) {
+            return TRUE;
+        }
+        list = parseUtf8List(*wizard.attributes);
+        name = dsnName(list).value_or(L"");
+        existing.reset();
+        if (confirmOverwrite(name, existing)) {
+            break;
+        }
+        // Declined: the wizard again, on its last panel, as the user left it.
+        model.reopenAt(SetupModel::Conclusion);
     }
     // The new DSN is written before an old one of another scope goes, so
     // that a failure loses neither.

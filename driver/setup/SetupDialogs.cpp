@@ -51,6 +51,10 @@ std::unique_ptr<SetupDialogs> SetupDialogs::forHost(const DriverCalls& calls) {
 SetupDialogResult runSetupDialog(SetupDialogs& dialogs, std::optional<std::string> dsn,
                                  const std::string& attributeText) {
     SetupModel model(std::move(dsn), attributeText);
+    return runSetupDialog(dialogs, model);
+}
+
+SetupDialogResult runSetupDialog(SetupDialogs& dialogs, SetupModel& model) {
     SetupDialogResult result;
     result.outcome = dialogs.runWizard(model);
     if (result.outcome != SetupDialogs::Outcome::Accepted) {

@@ -39,3 +39,5 @@ struct SetupDialogResult {
 // name) with the settings of `attributeText`.
 SetupDialogResult runSetupDialog(SetupDialogs& dialogs, std::optional<std::string> dsn,
                                  const std::string& attributeText);
+// The same over a model of the caller's, which may open the wizard again.
+SetupDialogResult runSetupDialog(SetupDialogs& dialogs, SetupModel& model);

@@ -59,6 +59,11 @@ class SetupModel {
     Values& values() { return current_; }
     const Values& values() const { return current_; }
 
+    // The panel the wizard opens on: the first, or the last when it
+    // reopens with what the user typed.
+    Panel firstPanel() const { return firstPanel_; }
+    void reopenAt(Panel panel) { firstPanel_ = panel; }
+
     static bool isDsnNameValid(std::string_view name);
     // Each panel asks only for what it shows or what follows it: Continue
     // and Finish leave the data source panel with a name, and the database
@@ -107,5 +112,6 @@ class SetupModel {
     Values current_;
     bool configuring_ = false;
     bool changed_ = false;
+    Panel firstPanel_ = Introduction;
     std::vector<std::string> dsnList_;
 };

@@ -191,6 +191,8 @@ typedef struct MorvanexWizardModel {
     void (*cancelTest)(void* context);
     void (*about)(void* context);
     void (*checkUpdates)(void* context);
+    // The MorvanexWizardPanel the wizard opens on.
+    int (*firstPanel)(void* context);
 } MorvanexWizardModel;
 
 typedef struct MorvanexUiTable {

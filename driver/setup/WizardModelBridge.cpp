@@ -85,6 +85,7 @@ WizardModelBridge::WizardModelBridge(SetupModel& model, const DriverCalls& calls
           .cancelTest = &cancelTest,
           .about = &about,
           .checkUpdates = &checkUpdates,
+          .firstPanel = &firstPanel,
       },
       encodings_(SetupModel::encodingsMenu()) {}
 
@@ -246,4 +247,8 @@ void WizardModelBridge::about(void*) {
 
 void WizardModelBridge::checkUpdates(void*) {
     guardedVoid("the update check", [] { checkForUpdates(); });
+}
+
+int WizardModelBridge::firstPanel(void* context) {
+    return self(context).model_.firstPanel();
 }

@@ -42,6 +42,7 @@ class WizardModelBridge {
     static void cancelTest(void* context);
     static void about(void* context);
     static void checkUpdates(void* context);
+    static int firstPanel(void* context);
 
     int beginTest(const char* userId, const char* password, MorvanexTestDelivery deliver,
                   void* receiver, const char** text);

@@ -118,6 +118,8 @@ TEST_F(ConfigDsnDriverManager, OverwriteQuestions) {
     const Case cases[] = {
         {{Scope::User}, ODBC_ADD_DSN, "alert ok\n", "new", "-", 1},
         {{Scope::User}, ODBC_ADD_DSN, "alert second\n", "old", "-", 1},
+        // Declined, the wizard reopens on its last panel as the user left it.
+        {{Scope::User}, ODBC_ADD_DSN, "alert second\nwizard accept\nalert ok\n", "new", "-", 2},
         {{Scope::User}, ODBC_ADD_SYS_DSN, "alert ok\n", "-", "new", 1},
         {{Scope::User, Scope::System}, ODBC_ADD_DSN, "alert ok\nalert ok\n", "new", "-", 2},
         {{Scope::User, Scope::System}, ODBC_ADD_SYS_DSN, "alert ok\nalert ok\n", "old", "new", 2},
@@ -142,6 +144,9 @@ TEST_F(ConfigDsnDriverManager, OverwriteQuestions) {
             ++questions;
         }
         EXPECT_EQ(questions, c.questions) << seen;
+        EXPECT_EQ(seen.find("wizard x||new on panel 4") != std::string::npos,
+                  c.alerts.rfind("alert second", 0) == 0)
+            << seen;
     }
 }
 

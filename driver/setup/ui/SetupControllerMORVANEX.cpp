@@ -173,7 +173,10 @@ void SetupControllerMORVANEX::awakeFromNib() {
     }
     activeDot_ = picture(host_, "active_dot");
     deselectedDot_ = picture(host_, "deselected_dot");
-    displayPanel(kFirstPanel);
+    const int first = MORVANEX_UI_HAS(MorvanexWizardModel, model_, firstPanel)
+                          ? model_->firstPanel(model_->context)
+                          : kFirstPanel;
+    displayPanel(first >= kFirstPanel && first <= kLastPanel ? first : kFirstPanel);
 }
 
 void SetupControllerMORVANEX::setFields() {
