@@ -170,6 +170,7 @@ bool DriverPreferences::save(bool useRequest) {
             written = writeInstallerValue(key, value) && written;
         }
         written = action.commit() && written;
+        failure_ = written ? std::string() : action.failure();
     }
     if (written || !useRequest) {
         return written;

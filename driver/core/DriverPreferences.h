@@ -33,6 +33,9 @@ class DriverPreferences {
     // Writes every pending change (an empty value deletes the key). When a
     // write fails and `useRequest` is set, the result is the request's.
     bool save(bool useRequest = false);
+    // Why the last save could not write the file itself (the file and the
+    // cause), or empty.
+    const std::string& failure() const { return failure_; }
     // Writes every pending change into the user's own property list
     // instead, which only this user's processes read.
     bool saveForUser() const;
@@ -65,5 +68,6 @@ class DriverPreferences {
     std::string teamIdentifier_;
     std::string directory_;
     std::map<std::string, std::string> pending_;
+    std::string failure_;
     PropertyList dictionary_;
 };

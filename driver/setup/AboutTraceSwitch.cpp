@@ -135,7 +135,7 @@ AboutTraceSwitch::Outcome AboutTraceSwitch::clickLogo(std::uint32_t modifiers) {
         preferences.setTraceFile(switchOn(modifiers));
         preferences.set("TraceLevel", held(modifiers, MORVANEX_UI_ALT) ? kNetworkLevel : "");
         if (isSystemWide(modifiers)) {
-            preferences.save(true);
+            saveSystemWide(preferences, "on", outcome);
         } else {
             preferences.saveForUser();
         }
@@ -146,7 +146,22 @@ AboutTraceSwitch::Outcome AboutTraceSwitch::clickLogo(std::uint32_t modifiers) {
     preferences.set("TraceLevel", "");
     preferences.saveForUser();
     if (!driverPreferences().getTraceFile().empty()) {
-        preferences.save(true);
+        saveSystemWide(preferences, "off", outcome);
     }
     return outcome;
+}
+
+// The system's settings need the privileged helper; when neither this
+// process nor the helper saved them, the sheet says so and why.
+void AboutTraceSwitch::saveSystemWide(SystemDriverPreferences& preferences, const char* state,
+                                      Outcome& outcome) {
+    if (preferences.save(true)) {
+        return;
+    }
+    outcome.sheetTitle = std::string("The system-wide trace was not switched ") + state;
+    outcome.sheetMessage =
+        "The setting could not be saved, and the privileged helper did not save it either.";
+    if (!preferences.failure().empty()) {
+        outcome.sheetMessage += "\n" + preferences.failure();
+    }
 }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+class SystemDriverPreferences;
+
 // The about window's logic: the trace line it shows and the hidden switch
 // on its logo that turns the driver's call trace on and off. Settings live
 // in the driver's preferences (TraceFile, TraceLevel): a user's own trace in
@@ -51,6 +53,8 @@ class AboutTraceSwitch {
 
   private:
     static std::string switchOn(std::uint32_t modifiers);
+    static void saveSystemWide(SystemDriverPreferences& preferences, const char* state,
+                               Outcome& outcome);
 
     unsigned clicks_ = 0;
 };

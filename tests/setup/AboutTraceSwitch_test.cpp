@@ -12,6 +12,8 @@
 #include "driver/core/SystemDriverPreferences.h"
 #include "driver/setup/AboutTraceSwitch.h"
 #include "driver/setup/UiModuleTable.h"
+#include "platform/InstallerFacade.h"
+#include "tests/setup/FakePrivilegedRunner.h"
 #include "tests/support/OdbcSandbox.h"
 
 namespace fs = std::filesystem;
@@ -130,6 +132,24 @@ TEST(AboutTraceSwitch, CountsClicksAndSwitchesOffAgain) {
     world.toggle(traceSwitch, kShift);
     EXPECT_EQ(preference("TraceFile"), "/var/log/morvanex.log");
     world.toggle(traceSwitch, 0);
+    EXPECT_EQ(preference("TraceFile"), "");
+}
+
+// The system's file refused and the helper not there: the sheet says why,
+// and the trace stays off.
+TEST(AboutTraceSwitch, FailedSystemSaveSaysWhy) {
+    World world;
+    FakePrivilegedRunner runner;
+    runner.verifyStatus = 1;
+    InstallerFacade::instance().setRefusal(
+        [](std::string_view name) { return name == "SQLWritePrivateProfileString"; });
+    AboutTraceSwitch traceSwitch;
+    const AboutTraceSwitch::Outcome outcome = world.toggle(traceSwitch, kShift);
+    InstallerFacade::instance().setRefusal(nullptr);
+    EXPECT_EQ(outcome.sheetTitle, "The system-wide trace was not switched on");
+    EXPECT_NE(outcome.sheetMessage.find("SQLWritePrivateProfileString was refused"),
+              std::string::npos)
+        << outcome.sheetMessage;
     EXPECT_EQ(preference("TraceFile"), "");
 }
 
