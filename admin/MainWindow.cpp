@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -169,7 +170,11 @@ void MainWindow::connectRowActions(Pane& pane) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
-        selectOnFocus(watched);
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+            reason == Qt::ShortcutFocusReason) {
+            selectOnFocus(watched);
+        }
     }
     if (event->type() != QEvent::KeyPress) {
         return QObject::eventFilter(watched, event);
@@ -196,8 +201,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::selectOnFocus(const QObject* watched) {
     for (const Pane* pane : {&user_, &system_, &drivers_}) {
-        // A list reached with nothing selected selects its current row,
-        // so that Return and Delete have one to act on.
+        // A list reached from the keyboard with nothing selected selects
+        // its current row, so that Return and Delete have one to act on.
         if (watched == pane->view && !pane->view->selectionModel()->hasSelection() &&
             pane->model->rowCount() > 0) {
             const QModelIndex current = pane->view->currentIndex();
