@@ -151,7 +151,7 @@ TEST(LocalAnswersPostgres, NamesWithQuotesAreTextOnly) {
 }
 
 // Quoted names lose their quotes, a bare one is taken as typed; one that
-// names no table fails as the server says it, leaving six columns, no rows.
+// names no table fails as the server says it, leaving no rows.
 TEST(LocalAnswersPostgres, DescribedNamesQuotedOrBare) {
     Session session;
     ASSERT_TRUE(session.connected);
@@ -177,9 +177,6 @@ TEST(LocalAnswersPostgres, DescribedNamesQuotedOrBare) {
                       said.find("Table '" + missing + "' doesn't exist") != std::string::npos,
                   !missing.empty())
             << said;
-        SQLSMALLINT columns = 0;
-        EXPECT_EQ(statement->numResultCols(&columns), SQL_SUCCESS);
-        EXPECT_EQ(columns, 6);
         EXPECT_EQ(readAll(*statement).size(), missing.empty() ? 1u : 0u);
     }
 }

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # What `cmake --install` gives a desktop: a valid desktop entry for
 # Quillmark whose program and icon are installed beside it, pemberix.so
-# where pelnard's table points, and the helper's polkit action in polkit's
-# own folder, under DESTDIR.
+# where pelnard's table points, and the polkit policy in polkit's folder.
 # ctest-timeout: 120
 # ctest-lock: cmake-install-staging
 set -euo pipefail
@@ -13,7 +12,6 @@ export LANG=C.UTF-8 LC_ALL=C.UTF-8
 fail() { echo "FAIL: $*" >&2; exit 1; }
 command -v desktop-file-validate >/dev/null || fail "desktop-file-validate missing (scripts/install-deps.sh)"
 
-# Staged with DESTDIR, as a package is: the policy goes outside the prefix.
 stage=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-install-XXXXXX")
 trap 'rm -rf "$stage"' EXIT
 DESTDIR=$stage cmake --install "$MORVANEX_BINARY_DIR" --prefix /usr/local >"$stage.log" 2>&1 ||
@@ -21,7 +19,6 @@ DESTDIR=$stage cmake --install "$MORVANEX_BINARY_DIR" --prefix /usr/local >"$sta
 rm -f "$stage.log"
 prefix=$stage/usr/local
 
-# The polkit action where polkitd reads it, naming the installed helper.
 policydir=$(pkg-config --variable=policydir polkit-gobject-1 2>/dev/null) ||
   policydir=/usr/share/polkit-1/actions
 pinned=$(sed -n 's|.*exec.path">\(.*\)</annotate>|\1|p' \
@@ -45,4 +42,4 @@ icon=$prefix/share/icons/hicolor/128x128/apps/$(value Icon).png
 
 pemberix=$prefix/lib/pemberix/pemberix.bundle/Contents/MacOS/pemberix.so
 [ -f "$pemberix" ] || fail "pemberix.so not installed at $pemberix"
-echo "desktop entry, icon, pemberix.so and polkit policy installed"
+echo "desktop entry, icon and pemberix.so installed"

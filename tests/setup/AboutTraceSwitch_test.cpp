@@ -135,8 +135,7 @@ TEST(AboutTraceSwitch, CountsClicksAndSwitchesOffAgain) {
     EXPECT_EQ(preference("TraceFile"), "");
 }
 
-// The system's file refused and the helper not there: the sheet says why,
-// and the trace stays off.
+// The system's file refused and no helper: the sheet says why; still off.
 TEST(AboutTraceSwitch, FailedSystemSaveSaysWhy) {
     World world;
     FakePrivilegedRunner runner;
@@ -146,10 +145,10 @@ TEST(AboutTraceSwitch, FailedSystemSaveSaysWhy) {
     AboutTraceSwitch traceSwitch;
     const AboutTraceSwitch::Outcome outcome = world.toggle(traceSwitch, kShift);
     InstallerFacade::instance().setRefusal(nullptr);
-    EXPECT_EQ(outcome.sheetTitle, "The system-wide trace was not switched on");
-    EXPECT_NE(outcome.sheetMessage.find("SQLWritePrivateProfileString was refused"),
-              std::string::npos)
-        << outcome.sheetMessage;
+    EXPECT_EQ(
+        outcome.sheetTitle.value_or("") + "|" + outcome.sheetMessage,
+        "The system-wide trace was not switched on|The setting could not be saved, and the "
+        "privileged helper did not save it either.\nSQLWritePrivateProfileString was refused");
     EXPECT_EQ(preference("TraceFile"), "");
 }
 
