@@ -98,8 +98,8 @@ PEMBERIX_EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC ConnectionHandle, SQLCHAR* 
                                              SQLSMALLINT NameLength2, SQLCHAR* Authentication,
                                              SQLSMALLINT NameLength3) {
     return runExport(SQL_HANDLE_DBC, ConnectionHandle, [&] {
-        return forward(SQL_HANDLE_DBC, ConnectionHandle, pg().SQLConnect, ConnectionHandle,
-                       ServerName, NameLength1, UserName, NameLength2, Authentication, NameLength3);
+        return forward(SQL_HANDLE_DBC, ConnectionHandle, connectA, ConnectionHandle, ServerName,
+                       NameLength1, UserName, NameLength2, Authentication, NameLength3);
     });
 }
 
@@ -117,9 +117,8 @@ PEMBERIX_EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, S
                                                    SQLSMALLINT* pcbConnStrOut,
                                                    SQLUSMALLINT fDriverCompletion) {
     return runExport(SQL_HANDLE_DBC, hdbc, [&] {
-        return forward(SQL_HANDLE_DBC, hdbc, pg().SQLDriverConnect, hdbc, hwnd, szConnStrIn,
-                       cbConnStrIn, szConnStrOut, cbConnStrOutMax, pcbConnStrOut,
-                       fDriverCompletion);
+        return forward(SQL_HANDLE_DBC, hdbc, driverConnectA, hdbc, hwnd, szConnStrIn, cbConnStrIn,
+                       szConnStrOut, cbConnStrOutMax, pcbConnStrOut, fDriverCompletion);
     });
 }
 

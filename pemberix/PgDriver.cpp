@@ -53,10 +53,17 @@ PgDriver::PgDriver() {
     for (const EntryRow& row : kEntryRows) {
         row.store(entry_, dlsym(library, row.name));
     }
+    readProfile_ = reinterpret_cast<ProfileReader>(dlsym(library, "SQLGetPrivateProfileString"));
     loaded_ = entry_.SQLAllocHandle != nullptr;
     if (!loaded_) {
         loadError_ = path + " is not an ODBC 3 driver";
     }
+}
+
+bool PgDriver::dsnHolds(const std::string& dsn, const char* key) const {
+    char value[256] = {};
+    return readProfile_ != nullptr &&
+           readProfile_(dsn.c_str(), key, "", value, sizeof value, "odbc.ini") > 0;
 }
 
 }  // namespace pemberix

@@ -20,8 +20,17 @@ class PgDriver {
     // path found at build time.
     static std::string libraryPath();
 
+    // Whether a DSN's odbc.ini section holds a key, read as the driver reads
+    // it (through the installer library the driver links); false when that
+    // library cannot be reached.
+    bool dsnHolds(const std::string& dsn, const char* key) const;
+
   private:
+    using ProfileReader = int (*)(const char*, const char*, const char*, char*, int, const char*);
+
     PgDriver();
+
+    ProfileReader readProfile_ = nullptr;
 
     PgEntryPoints entry_;
     std::string loadError_;

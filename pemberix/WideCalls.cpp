@@ -1,14 +1,20 @@
 #include "pemberix/WideCalls.h"
 
 #include "pemberix/Diagnostics.h"
+#include "pemberix/ForwardedConnection.h"
 #include "pemberix/PgDriver.h"
 #include "pemberix/StringFields.h"
 #include "pemberix/Utf16Argument.h"
 #include "pemberix/WideText.h"
 #include "pemberix/WideTextOutput.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <vector>
 
 namespace pemberix {
@@ -45,6 +51,36 @@ WideTextRequest charCountedRequest(SQLWCHAR* buffer, SQLLEN capacity, SQLLEN max
     return request;
 }
 
+// The connection text handed on, its log switches settled. Narrow text
+// carries bytes, wide text UTF-32; the DSN is looked up in UTF-8.
+std::wstring forwarded(std::wstring_view caller, bool wide) {
+    const auto dsnHolds = [wide](std::wstring_view dsn, const char* key) {
+        return PgDriver::instance().dsnHolds(
+            wide ? ForwardedConnection::utf8(dsn) : ForwardedConnection::narrowBytes(dsn), key);
+    };
+    return ForwardedConnection::text(caller, geteuid() == 0, dsnHolds);
+}
+
+// A caller's text argument; nothing for a length no driver takes.
+template <class Char>
+std::optional<std::wstring> textArgument(const Char* text, SQLSMALLINT length) {
+    if (text == nullptr) {
+        return std::wstring();
+    }
+    if (length < 0 && length != SQL_NTS) {
+        return std::nullopt;
+    }
+    std::size_t count = 0;
+    while (length == SQL_NTS ? text[count] != 0 : count < static_cast<std::size_t>(length)) {
+        ++count;
+    }
+    std::wstring out;
+    for (std::size_t i = 0; i < count; ++i) {
+        out += static_cast<wchar_t>(text[i]);
+    }
+    return out;
+}
+
 }  // namespace
 
 SQLRETURN textTooLong(SQLSMALLINT type, SQLHANDLE handle) {
@@ -52,22 +88,66 @@ SQLRETURN textTooLong(SQLSMALLINT type, SQLHANDLE handle) {
     return SQL_ERROR;
 }
 
-SQLRETURN connectW(SQLHDBC dbc, SQLWCHAR* dsn, SQLSMALLINT dsnLength, SQLWCHAR* user,
-                   SQLSMALLINT userLength, SQLWCHAR* password, SQLSMALLINT passwordLength) {
-    if (pg().SQLConnectW == nullptr) {
+// SQLConnect becomes SQLDriverConnect: only connection text can hold the
+// log switches back.
+SQLRETURN connectA(SQLHDBC dbc, SQLCHAR* dsn, SQLSMALLINT dsnLength, SQLCHAR* user,
+                   SQLSMALLINT userLength, SQLCHAR* password, SQLSMALLINT passwordLength) {
+    if (pg().SQLDriverConnect == nullptr) {
         return missingEntryPoint(SQL_HANDLE_DBC, dbc);
     }
-    Utf16Argument dsnText(dsn, dsnLength);
-    Utf16Argument userText(user, userLength);
-    Utf16Argument passwordText(password, passwordLength);
-    const auto l1 = dsnText.smallLength();
-    const auto l2 = userText.smallLength();
-    const auto l3 = passwordText.smallLength();
-    if (!l1 || !l2 || !l3) {
+    const auto dsnText = textArgument(dsn, dsnLength);
+    const auto userText = textArgument(user, userLength);
+    const auto passwordText = textArgument(password, passwordLength);
+    if (!dsnText || !userText || !passwordText) {
         return textTooLong(SQL_HANDLE_DBC, dbc);
     }
-    return pg().SQLConnectW(dbc, dsnText.data(), *l1, userText.data(), *l2, passwordText.data(),
-                            *l3);
+    std::string text = ForwardedConnection::narrowBytes(
+        forwarded(ForwardedConnection::fromConnect(*dsnText, *userText, *passwordText), false));
+    if (text.size() > SHRT_MAX) {
+        return textTooLong(SQL_HANDLE_DBC, dbc);
+    }
+    return pg().SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                                 nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+}
+
+SQLRETURN connectW(SQLHDBC dbc, SQLWCHAR* dsn, SQLSMALLINT dsnLength, SQLWCHAR* user,
+                   SQLSMALLINT userLength, SQLWCHAR* password, SQLSMALLINT passwordLength) {
+    if (pg().SQLDriverConnectW == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+    }
+    const auto dsnText = textArgument(dsn, dsnLength);
+    const auto userText = textArgument(user, userLength);
+    const auto passwordText = textArgument(password, passwordLength);
+    if (!dsnText || !userText || !passwordText) {
+        return textTooLong(SQL_HANDLE_DBC, dbc);
+    }
+    const std::wstring text =
+        forwarded(ForwardedConnection::fromConnect(*dsnText, *userText, *passwordText), true);
+    Utf16Argument input(text.c_str(), SQL_NTS);
+    if (!Utf16Argument(text.c_str(), static_cast<SQLLEN>(text.size())).smallLength()) {
+        return textTooLong(SQL_HANDLE_DBC, dbc);
+    }
+    return pg().SQLDriverConnectW(dbc, nullptr, input.data(), SQL_NTS, nullptr, 0, nullptr,
+                                  SQL_DRIVER_NOPROMPT);
+}
+
+SQLRETURN driverConnectA(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT inLength,
+                         SQLCHAR* out, SQLSMALLINT outCapacity, SQLSMALLINT* outLength,
+                         SQLUSMALLINT completion) {
+    if (pg().SQLDriverConnect == nullptr) {
+        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
+    }
+    const auto caller = textArgument(in, inLength);
+    if (in == nullptr || !caller) {
+        return pg().SQLDriverConnect(dbc, window, in, inLength, out, outCapacity, outLength,
+                                     completion);
+    }
+    std::string text = ForwardedConnection::narrowBytes(forwarded(*caller, false));
+    if (text.size() > SHRT_MAX) {
+        return textTooLong(SQL_HANDLE_DBC, dbc);
+    }
+    return pg().SQLDriverConnect(dbc, window, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, out,
+                                 outCapacity, outLength, completion);
 }
 
 SQLRETURN driverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT inLength,
@@ -76,7 +156,11 @@ SQLRETURN driverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT 
     if (pg().SQLDriverConnectW == nullptr) {
         return missingEntryPoint(SQL_HANDLE_DBC, dbc);
     }
-    Utf16Argument input(in, inLength);
+    const auto caller = textArgument(in, inLength);
+    const bool handedOn = in != nullptr && caller;
+    const std::wstring given = handedOn ? forwarded(*caller, true) : std::wstring();
+    Utf16Argument input(handedOn ? given.c_str() : in,
+                        handedOn ? static_cast<SQLLEN>(given.size()) : inLength);
     const auto length = input.smallLength();
     if (!length) {
         return textTooLong(SQL_HANDLE_DBC, dbc);

@@ -15,6 +15,13 @@ inline constexpr const char* kDriverName = "pemberix.so";
 // UTF-16.
 SQLRETURN textTooLong(SQLSMALLINT type, SQLHANDLE handle);
 
+// The connect calls hand on text of this layer's (ForwardedConnection):
+// SQLConnect's arguments become connection text.
+SQLRETURN connectA(SQLHDBC dbc, SQLCHAR* dsn, SQLSMALLINT dsnLength, SQLCHAR* user,
+                   SQLSMALLINT userLength, SQLCHAR* password, SQLSMALLINT passwordLength);
+SQLRETURN driverConnectA(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT inLength,
+                         SQLCHAR* out, SQLSMALLINT outCapacity, SQLSMALLINT* outLength,
+                         SQLUSMALLINT completion);
 SQLRETURN connectW(SQLHDBC dbc, SQLWCHAR* dsn, SQLSMALLINT dsnLength, SQLWCHAR* user,
                    SQLSMALLINT userLength, SQLWCHAR* password, SQLSMALLINT passwordLength);
 SQLRETURN driverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT inLength,

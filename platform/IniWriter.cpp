@@ -227,7 +227,7 @@ std::optional<std::string> IniWriter::registeredDriver(const std::string& dsn) {
     return driver && !driver->empty() ? driver : std::nullopt;
 }
 
-bool IniWriter::commit() {
+bool IniWriter::commit(const std::function<bool()>& beforeInstall) {
     const auto done = [this](bool result) {
         files_.clear();
         return result;
@@ -246,6 +246,9 @@ bool IniWriter::commit() {
         if (!file->prepare(why)) {
             return done(fail(ODBC_ERROR_REQUEST_FAILED, why));
         }
+    }
+    if (!changed.empty() && beforeInstall && !beforeInstall()) {
+        return done(fail(ODBC_ERROR_REQUEST_FAILED, "stopped before any file was replaced"));
     }
     for (LockedIniFile* file : changed) {
         if (!file->install(why)) {

@@ -5,6 +5,7 @@
 #include <odbcinst.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -62,8 +63,9 @@ class IniWriter {
     const IniFile* pending(const std::filesystem::path& path) const;
 
     // Replaces every changed file, or none when one of them cannot be
-    // written; then lets go of every file.
-    bool commit();
+    // written; then lets go of every file. `beforeInstall` runs once every
+    // copy is ready, before the first file is replaced; false replaces none.
+    bool commit(const std::function<bool()>& beforeInstall = {});
 
     const Failure& failure() const { return failure_; }
 

@@ -39,12 +39,13 @@ int runStep(IniWriter& writer, const IniStep& step) {
 
 }  // namespace
 
-int IniPlanRunner::run(const IniPlan& plan, const OdbcPaths& paths) {
+int IniPlanRunner::run(const IniPlan& plan, const OdbcPaths& paths,
+                       const std::function<bool()>& beforeInstall) {
     IniWriter writer(plan.scope == IniPlan::Scope::User ? ODBC_USER_DSN : ODBC_SYSTEM_DSN, paths);
     for (const IniStep& step : plan.steps) {
         if (const int status = runStep(writer, step); status != helper_status::kDone) {
             return status;
         }
     }
-    return writer.commit() ? helper_status::kDone : helper_status::kWriteFailed;
+    return writer.commit(beforeInstall) ? helper_status::kDone : helper_status::kWriteFailed;
 }

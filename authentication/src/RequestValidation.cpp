@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "driver/adapter/ConnectionKeys.h"
+#include "pemberix/ForwardedKeys.h"
 #include "platform/ConnectionItems.h"
 #include "platform/IniSyntax.h"
 #include "platform/PrivilegedRequestContract.h"
@@ -85,6 +86,14 @@ bool namesWrittenFile(std::string_view key) {
                        [key](const ConnectionKeyRow& row) {
                            return row.value == KeyValue::WrittenFile &&
                                   IniSyntax::sameName(key, row.name->narrow());
+                       });
+}
+
+bool namesWrittenFileSwitch(std::string_view key) {
+    return std::any_of(std::begin(pemberix_keys::kRows), std::end(pemberix_keys::kRows),
+                       [key](const pemberix_keys::KeyRow& row) {
+                           return IniSyntax::sameName(key, row.name) ||
+                                  (row.shortName && IniSyntax::sameName(key, row.shortName));
                        });
 }
 

@@ -38,6 +38,9 @@ std::optional<std::string> renamedFrom(const HelperRequest& request, const std::
 bool namesLibrary(std::string_view key);
 // Keys of the driver's DSN whose value names a file the driver writes.
 bool namesWrittenFile(std::string_view key);
+// Keys of the adapted PostgreSQL driver's DSN that make it write logs
+// (pemberix.so's table), each in its long and short form.
+bool namesWrittenFileSwitch(std::string_view key);
 // Whether a name is a driver registered in the system odbcinst.ini.
 using DriverRegistry = std::function<bool(const std::string& name)>;
 

@@ -123,6 +123,11 @@ bool settleItem(IniPlan::Scope scope, Item& item, PlanApplier& applier) {
     if (!isAcceptableValue(*item.value)) {
         return false;
     }
+    // Root's programs would write those logs where others read them.
+    if (scope == IniPlan::Scope::System && namesWrittenFileSwitch(item.key)) {
+        SystemLog::error("Log switch refused: the adapted driver logs no system DSN");
+        return false;
+    }
     std::optional<std::string> settled = item.value;
     if (namesLibrary(item.key)) {
         settled = settledLibrary(scope, *item.value, applier);

@@ -40,6 +40,7 @@ struct FlagOption {
 constexpr FlagOption kFlagOptions[] = {
     {"--log-stderr", &HelperOptions::logToStderr},
     {"--test-stall-child", &HelperOptions::stallChild},
+    {"--test-slow-install", &HelperOptions::slowInstall},
 };
 
 template <typename Table>

@@ -18,12 +18,18 @@ struct HelperOptions {
     std::string adminGroup = "sudo";
     std::string pkcheck = "/usr/bin/pkcheck";
     bool logToStderr = false;
+    // Where --inetd keeps its per-user slot locks: the unit's runtime
+    // folder (systemd names it in RUNTIME_DIRECTORY).
+    std::string runtimeFolder = "/run/quillmark-helper";
     // Seconds a plan's child may run before it is killed and the request
     // answered as a failed write.
     int childTimeoutSeconds = 60;
     // Fault injection of test builds (--test-stall-child): a plan's child
     // stops before it reads anything, so the deadline must end it.
     bool stallChild = false;
+    // --test-slow-install: a plan's child dwells past its deadline once let
+    // replace the files, which it must then still be allowed to finish.
+    bool slowInstall = false;
     // Test files in place of the system's and the requesting user's.
     std::string systemOdbcIni, systemOdbcinstIni, userOdbcIni, userOdbcinstIni;
 

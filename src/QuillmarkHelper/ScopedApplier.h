@@ -9,7 +9,9 @@
 // user changes in a child that has become the caller (groups, gid, uid)
 // before it opens anything, so no user file is ever written as root. The
 // writer locks each file from before it is read until it is replaced. A
-// child that overruns is killed and the plan answered as a failed write.
+// child that overruns its deadline while waiting or planning is killed and
+// the plan answered as a failed write; one that has begun to replace files
+// is waited for.
 class ScopedApplier : public PlanApplier {
   public:
     ScopedApplier(Caller caller, const HelperOptions& options)
@@ -20,6 +22,7 @@ class ScopedApplier : public PlanApplier {
 
   private:
     int runInChild(const IniPlan& plan, const OdbcPaths& paths, bool asCaller) const;
+    int awaitChild(int channel, pid_t child) const;
 
     Caller caller_;
     const HelperOptions& options_;

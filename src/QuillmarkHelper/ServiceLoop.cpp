@@ -27,6 +27,7 @@
 #include "platform/SystemLog.h"
 #include "src/QuillmarkHelper/Authorisation.h"
 #include "src/QuillmarkHelper/Caller.h"
+#include "src/QuillmarkHelper/ConnectionSlot.h"
 #include "src/QuillmarkHelper/ScopedApplier.h"
 
 namespace status = helper_status;
@@ -46,7 +47,7 @@ constexpr auto kRefusalTimeout = std::chrono::seconds(5);
 constexpr size_t kMaxFrameBytes = 4 + ServiceMessage::kMaxBody;
 constexpr auto kReplyTimeout = std::chrono::seconds(10);
 // --listen serves at most this many connections at once, and this many of
-// one user (the socket unit sets the same limits).
+// one user (the socket unit caps all connections; the helper caps a user's).
 constexpr size_t kMaxChildren = 32;
 constexpr size_t kMaxChildrenPerUser = 8;
 constexpr int kWaitMs = 200;
@@ -213,9 +214,35 @@ void serveAccepted(int connection, int listener, const HelperOptions& options, C
     }
 }
 
+// Decimal digits alone, of a uid that can exist: never wrapped, never
+// (uid_t)-1, which set*id calls read as "unchanged".
+std::optional<uid_t> decimalUid(const std::string& text) {
+    uid_t uid = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, uid);
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
+                                                     [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits || error != std::errc() || stop != end || uid == static_cast<uid_t>(-1)) {
+        return std::nullopt;
+    }
+    return uid;
+}
+
 }  // namespace
 
+// Each connection is a helper of its own here: a user's connections are
+// counted across them by slot locks, and one beyond the cap is closed
+// unserved, as --listen closes it.
 int serveInetd(const HelperOptions& options) {
+    const std::optional<Caller> peer = Caller::ofPeer(STDIN_FILENO);
+    const uid_t uid = peer ? peer->uid : static_cast<uid_t>(-1);
+    std::string why;
+    const std::optional<ConnectionSlot> slot =
+        ConnectionSlot::take(options.runtimeFolder, uid, kMaxChildrenPerUser, why);
+    if (!slot) {
+        SystemLog::notice("too many connections (uid " + uidText(peer) + "): " + why + "; closed");
+        return 0;
+    }
     return serveConnection(STDIN_FILENO, STDOUT_FILENO, options);
 }
 
@@ -254,22 +281,16 @@ int serveListen(const HelperOptions& options) {
     return 0;
 }
 
-int serveStdin(const HelperOptions& options, const std::string& pkexecUid) {
-    uid_t uid = getuid();
-    if (!pkexecUid.empty()) {
-        unsigned long parsed = 0;
-        const auto [end, error] =
-            std::from_chars(pkexecUid.data(), pkexecUid.data() + pkexecUid.size(), parsed);
-        if (error != std::errc() || end != pkexecUid.data() + pkexecUid.size()) {
-            return 1;
-        }
-        uid = static_cast<uid_t>(parsed);
+int serveStdin(const HelperOptions& options, const std::optional<std::string>& pkexecUid) {
+    const std::optional<uid_t> uid = pkexecUid ? decimalUid(*pkexecUid) : getuid();
+    if (!uid) {
+        return 1;
     }
     std::string text;
     const Result read = descriptor_io::readToEnd(STDIN_FILENO, HelperRequest::kMaxText,
                                                  descriptor_io::deadlineAfter(kIdleTimeout), text);
     int result = status::kNotParsed;
-    const std::optional<Caller> caller = Caller::ofUser(uid);
+    const std::optional<Caller> caller = Caller::ofUser(*uid);
     if (!caller) {
         result = status::kNotAsUser;
     } else if (read == Result::Ok) {

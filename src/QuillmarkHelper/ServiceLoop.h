@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "src/QuillmarkHelper/HelperOptions.h"
 
 // The helper's three ways in. Each answers the exit status of the process.
@@ -13,7 +16,8 @@ int serveInetd(const HelperOptions& options);
 // A socket of our own, a child per connection, until SIGTERM or SIGINT.
 int serveListen(const HelperOptions& options);
 // One raw request text on standard input, from pkexec, which authorised
-// the user it names in `pkexecUid` (empty: the real user).
-int serveStdin(const HelperOptions& options, const std::string& pkexecUid);
+// the user it names in `pkexecUid` (nothing: the real user). A uid that is
+// not plain decimal digits within the uid range is refused.
+int serveStdin(const HelperOptions& options, const std::optional<std::string>& pkexecUid);
 
 }  // namespace service_loop

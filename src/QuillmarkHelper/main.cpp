@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,13 +15,18 @@ int main(int argc, char** argv) {
     // pkexec names its caller here; nothing else of the environment is
     // trusted or kept.
     const char* pkexecUid = std::getenv("PKEXEC_UID");
-    const std::string requester = pkexecUid ? pkexecUid : "";
+    const std::optional<std::string> requester =
+        pkexecUid ? std::optional<std::string>(pkexecUid) : std::nullopt;
     std::string problem;
-    const std::optional<HelperOptions> options = HelperOptions::parse(
+    std::optional<HelperOptions> options = HelperOptions::parse(
         std::vector<std::string>(argv + 1, argv + argc), pkexecUid != nullptr, problem);
     if (!options) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 2;
+    }
+    // systemd names the unit's runtime folder.
+    if (const char* runtime = secure_getenv("RUNTIME_DIRECTORY"); runtime && *runtime == '/') {
+        options->runtimeFolder = runtime;
     }
     clearenv();
     // What the helper makes is its owner's alone (the unit says the same);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Requests at the same time over a system odbc.ini of many DSNs: each is
 # applied whole, one after another, and no process outlives its reply; a
-# change that hangs is stopped at its deadline and reported as failed.
+# change that hangs is stopped at its deadline and reported as failed, one
+# that has begun to replace the files is waited for.
 # ctest-timeout: 120
 set -euo pipefail
 # shellcheck source=/dev/null
@@ -57,6 +58,15 @@ sleep 1
 expect_eq "helper processes after an overrun" "$(helper_descendants)" 0
 expect_eq "file after an overrun" "$(cat "$sys")" "$before"
 helper_stop
+
+# Let replace the files just before its deadline, a change that then takes
+# longer is not killed half way: the answer says what the file holds.
+helper_start --child-timeout 1 --test-slow-install
+expect_eq "install past the deadline" "$(send as_root "$(xml_request Request Add Type System \
+  ConnectionString 'DSN=Slow;Description=slow;' Driver 'Vorlan Tarvex' Path '')")" "OK"
+expect_eq "Slow written" "$(ini_value "$sys" Slow Description)" "slow"
+helper_stop
+before=$(cat "$sys")
 
 # The writer's lock beside the system file, were others able to open it,
 # could be held by them: refused, and nothing is written.

@@ -6,6 +6,8 @@
 # each still pass, paths written as root resolves them. Then root's
 # programs through iODBC, logs set through a user's link: nothing reaches
 # its target. /var/log and apt's folder are the test's own (private mounts).
+# Last, a root program's password through the adapted driver's own logs.
+# ctest-fixture: postgres
 # ctest-timeout: 180
 set -euo pipefail
 if [ -z "${MORVANEX_PRIVATE_MOUNTS:-}" ]; then
@@ -79,6 +81,10 @@ REFUSED=(
   "secret as a library" "$(dsn Add 'DSN=Evil;Driver=/opt/PWD=hunter2;')"
   "query log in /etc" "$(dsn Add "DSN=QL;DriverDSN=AD;QueryLogFile=$TARGET/ql;")"
   "query log through a link" "$(dsn Add 'DSN=QL;querylogfile=/var/log/link/ql;')"
+  "adapted driver's debug log" "$(dsn Add 'DSN=PG;Debug=1;')"
+  "adapted driver's comm log, short form" "$(dsn Configure 'DSN=Sales;b3=1;')"
+  "adapted driver's log folder" "$(dsn Add 'DSN=PG;Logdir=/var/log/mvx;')"
+  "adapted driver's packed switches" "$(dsn Add 'DSN=PG;cx=1c305008b;')"
 )
 before=$(cat "$WORLD"/system/*)
 for ((i = 0; i < ${#REFUSED[@]}; i += 2)); do
@@ -100,6 +106,7 @@ ACCEPTED=(
   "Driver item naming a driver" "$(dsn Add 'DSN=Named;Driver=Vorlan Tarvex;')"
   "trace file below /var/log" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/var/log/./mvx/trace</string><key>RecentServers</key><array><string>db1</string></array>')")"
   "user's own library" "$(xml_request Request Add Type User ConnectionString "DSN=Mine;Driver=$EVIL;" Driver 'Vorlan Tarvex' Path '')"
+  "user's own driver log" "$(xml_request Request Add Type User ConnectionString "DSN=MyPG;CommLog=1;" Driver 'Vorlan Tarvex' Path '')"
 )
 for ((i = 0; i < ${#ACCEPTED[@]}; i += 2)); do
   expect_eq "${ACCEPTED[i]}" "$(send as_admin "${ACCEPTED[i + 1]}")" "OK"
@@ -138,4 +145,36 @@ for folder in "$ROOTS/shared/c" "$ROOTS/real"; do
 done
 expect_eq "files through the link" "$(ls -A "$TARGET")" ""
 expect_eq "files in the real folder" "$(cd "$ROOTS/real" && echo *)" "ql $(cd "$ROOTS/real" && echo t-[0-9]*)"
+
+# The adapted driver's logs switched on by hand in a system DSN and, as
+# Debian registers the PostgreSQL driver, in its odbcinst.ini section: root
+# connects with a password (each way a program can), then no file of /tmp
+# (private to the connection) or /var/log that others may read holds it.
+eval "$(grep -E '^(PGHOST|PGPORT|MORVANEX_PG_PW_USER|MORVANEX_PG_PW_PASSWORD)=' "$MORVANEX_PG_DIR/env")"
+TMPDIR=/var/log sandbox_create
+unset ODBCINSTINI # the PostgreSQL driver's installer library reads $ODBCSYSINI/odbcinst.ini
+export ODBCSYSINI=$SANDBOX/system
+: >"$HOME/.odbcinst.ini"
+sandbox_add_driver "PostgreSQL Unicode" Driver=psqlodbcw.so Debug=0 CommLog=1
+sandbox_add_driver "Vorlan Tarvex" "Driver=$MORVANEX_DRIVER_PATH"
+sandbox_add_dsn --system PGLOG "$MORVANEX_PEMBERIX_PATH" "Servername=$PGHOST" "Port=$PGPORT" \
+  Database=postgres Debug=1 CommLog=1
+sandbox_add_dsn --system MXLOG "Vorlan Tarvex" DriverDSN=PGLOG
+CLIENT=$(dirname "$MORVANEX_HELPER_CLIENT")/odbc_connect_client
+CONNECTS=(
+  "connect|PGLOG|$MORVANEX_PG_PW_USER|$MORVANEX_PG_PW_PASSWORD"
+  "driverconnect|DSN=PGLOG;UID=$MORVANEX_PG_PW_USER;PWD=$MORVANEX_PG_PW_PASSWORD;CommLog=1"
+  "driverconnect|DSN=MXLOG;UID=$MORVANEX_PG_PW_USER;PWD=$MORVANEX_PG_PW_PASSWORD"
+)
+for line in "${CONNECTS[@]}"; do
+  IFS='|' read -r -a args <<<"$line"
+  leaks=$(unshare --mount --propagation private bash -c '
+    mount -t tmpfs -o mode=1777 morvanex-tmp /tmp
+    out=$(LD_PRELOAD=$1 ASAN_OPTIONS=detect_leaks=0 timeout 60 "${@:3}" 2>&1)
+    grep -Eq "^SQL(Driver)?Connect rc=[01]$" <<<"$out" || echo "no connection: $out"
+    find /tmp /var/log -type f -perm -o=r -exec grep -lF "$2" {} +' _ \
+    "${MORVANEX_ASAN_RUNTIME:-}" "$MORVANEX_PG_PW_PASSWORD" "$CLIENT" "${args[@]}" || true)
+  expect_eq "password in a readable log ($line)" "$leaks" ""
+done
+sandbox_destroy
 echo PASS

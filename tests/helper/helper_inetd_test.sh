@@ -1,24 +1,44 @@
 #!/usr/bin/env bash
 # The helper as systemd runs it (one connection on standard input, under
-# systemd-socket-activate), as pkexec runs it (--stdin), as shipped (no test
-# seam on its command line), and as installed: the units name the installed
-# program, systemd-analyze accepts them and rates the service's exposure.
+# systemd-socket-activate, a helper per connection), as pkexec runs it
+# (--stdin), as shipped (no test seam on its command line), and as
+# installed: the units name the installed program, systemd-analyze accepts
+# them and rates the service's exposure.
 # ctest-timeout: 120
 set -euo pipefail
 # shellcheck source=/dev/null
 source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
-trap 'world_destroy; [ -n "${ACTIVATOR:-}" ] && kill "$ACTIVATOR" 2>/dev/null; true' EXIT
+HOLDER=$(dirname "$MORVANEX_HELPER_CLIENT")/connection_holder
+trap 'world_destroy; for p in ${ACTIVATOR:-} ${HOLDER_PID:-}; do kill "$p" 2>/dev/null; done; true' EXIT
+as_stranger() { setpriv --reuid=65533 --regid=65533 --clear-groups -- "$@"; }
 helper_world
+# The runtime folder systemd would make: the per-user slots live there.
+mkdir -m 700 "$WORLD/run"
 
 version=$(xml_request Request GetVersion)
-systemd-socket-activate -l "$SOCKET" -a --inetd "$MORVANEX_HELPER_PATH" --inetd \
-  2>>"$WORLD/helper.log" &
+systemd-socket-activate -l "$SOCKET" -a --inetd -E RUNTIME_DIRECTORY="$WORLD/run" \
+  "$MORVANEX_HELPER_PATH" --inetd 2>>"$WORLD/helper.log" &
 ACTIVATOR=$!
 for _ in $(seq 100); do [ -S "$SOCKET" ] && break; sleep 0.05; done
 chmod 666 "$SOCKET"
 expect_eq "inetd, root" "$(send as_root "$version")" "OK"
 expect_eq "inetd, outside the group" "$(send as_nobody "$version")" "ERROR 5370"
 expect_eq "inetd, broken text" "$(send as_root "{ Request = ")" "ERROR 5371"
+
+# One user's twenty connections at once: eight helpers serve them (each
+# refusal reads for 5 s), the rest are closed at once; others are served
+# meanwhile, and the user again once those eight ended.
+as_stranger timeout 30 "$HOLDER" "$SOCKET" 20 6 >"$WORLD/held" &
+HOLDER_PID=$!
+for _ in $(seq 100); do [ -s "$WORLD/held" ] && break; sleep 0.05; done
+sleep 1.5
+helpers=$(pgrep -P "$ACTIVATOR" | wc -l)
+[ "$helpers" -le 8 ] || fail "$helpers helpers for one user's connections"
+expect_eq "inetd, administrator while a user is at the cap" "$(send as_admin "$version")" "OK"
+wait "$HOLDER_PID"
+HOLDER_PID=
+for _ in $(seq 100); do [ "$(pgrep -c -P "$ACTIVATOR")" = 0 ] && break; sleep 0.1; done
+expect_eq "inetd, the user after the cap" "$(send as_stranger "$version")" "ERROR 5370"
 kill "$ACTIVATOR"
 ACTIVATOR=
 
@@ -50,7 +70,13 @@ COMMAND_LINES=(
   "2|shipped|-|--inetd|--child-timeout|5"
   "2|shipped|-|--inetd|--log-stderr"
   "2|shipped|-|--inetd|--test-stall-child"
+  "2|shipped|-|--inetd|--test-slow-install"
   "2|shipped|1000|--inetd"
+  "1|shipped|4294967296|--stdin"
+  "1|shipped|4294967295|--stdin"
+  "1|shipped|+0|--stdin"
+  "1|shipped| 0|--stdin"
+  "1|shipped||--stdin"
   "2|shipped|0|--stdin|--admin-group|x"
   "2|test|1000|--listen|$WORLD/s|--pkcheck|$EVIL"
   "2|test|0|--inetd"
