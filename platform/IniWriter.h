@@ -24,9 +24,10 @@
 // One writer is one transaction: a file is locked and read when an
 // operation first edits it and stays locked; edits collect in memory, and
 // commit() replaces each changed file once, after every one of them was
-// written aside. A file that does not exist is refused, except the user's
-// own files at their default place, which are created. After a refused
-// operation the writer commits nothing.
+// written aside (one after another, not as one atomic step). A file that
+// does not exist is refused, except the user's own files at their default
+// place, which are created. After a refused operation the writer commits
+// nothing.
 class IniWriter {
   public:
     struct Failure {
@@ -61,8 +62,11 @@ class IniWriter {
     // The edited document of a file, when this writer changed it.
     const IniFile* pending(const std::filesystem::path& path) const;
 
-    // Replaces every changed file, or none when one of them cannot be
-    // written; then lets go of every file.
+    // Prepares every changed file (its new text written aside and synced),
+    // then installs them one after another; then lets go of every file. A
+    // file that cannot be prepared fails the commit before any file
+    // changes; a failure while installing leaves the files installed
+    // before it changed and the others as they were.
     bool commit();
 
     const Failure& failure() const { return failure_; }
