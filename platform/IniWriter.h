@@ -45,8 +45,12 @@ class IniWriter {
                                    const char* file);
     // Lists the DSN under [ODBC Data Sources] and gives it a fresh section
     // whose Driver is the driver's library, from the user's odbcinst.ini,
-    // else the system's.
+    // else the system's (or only the scope of takeLibrariesFrom()); or
+    // `library` as given, checked by the caller.
     bool writeDSNToIni(const char* dsn, const char* driver);
+    bool writeDSNToIni(const char* dsn, const char* driver, const std::string& library);
+    // Drivers' libraries come from this scope's odbcinst.ini only.
+    void takeLibrariesFrom(OdbcPaths::Scope scope) { libraryScope_ = scope; }
     bool removeDSNFromIni(const char* dsn);
     // The driver's section and [ODBC Drivers] line; with removeDsns also
     // every DSN of odbc.ini listed with that driver, in one pass.
@@ -77,12 +81,14 @@ class IniWriter {
     // The file argument's document, ready to edit.
     IniFile* target(const char* file);
     std::optional<std::string> driverLibrary(const std::string& driver);
+    bool writeDsn(const char* dsn, const char* driver, const std::optional<std::string>& library);
     bool edited(IniSyntax::Problem problem, std::string_view what);
     bool fail(DWORD code, std::string message);
 
     UWORD mode_;
     OdbcPaths paths_;
     std::map<std::filesystem::path, std::unique_ptr<LockedIniFile>> files_;
+    std::optional<OdbcPaths::Scope> libraryScope_;
     Failure failure_;
     bool refused_ = false;
 };
