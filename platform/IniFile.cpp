@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -76,9 +77,10 @@ IniFile::Line IniFile::classify(std::string text, std::string end) {
     Line line;
     line.end = std::move(end);
     const std::string_view view(text);
-    // The reader drops the blanks that end a line before anything else.
+    // The reader drops the blanks that end a line before anything else,
+    // but only where a line end follows: a last line without one keeps them.
     size_t contentEnd = view.size();
-    while (contentEnd > 0 && IniSyntax::isWhite(view[contentEnd - 1])) {
+    while (!line.end.empty() && contentEnd > 0 && IniSyntax::isWhite(view[contentEnd - 1])) {
         --contentEnd;
     }
     const std::string_view content = view.substr(0, contentEnd);
@@ -284,16 +286,51 @@ std::string IniFile::lineEnd() const {
     return "\n";
 }
 
+// Whether the line reads the same with `end` after it: a key's value ending
+// in blanks keeps them only on a last line without a line end.
+bool IniFile::readsSameWith(const Line& line, const std::string& end) {
+    const Line other = classify(line.text, end);
+    return other.kind == line.kind && other.name == line.name &&
+           other.valueEnd - other.valueBegin == line.valueEnd - line.valueBegin;
+}
+
+// Whether the last line must stay last, without a line end, to read as it
+// does; a key before any section is read by nobody.
+bool IniFile::lastLineKeepsItsPlace() const {
+    if (lines_.empty() || !lines_.back().end.empty() || readsSameWith(lines_.back(), lineEnd())) {
+        return false;
+    }
+    return std::any_of(lines_.begin(), lines_.end(),
+                       [](const Line& line) { return line.kind == Kind::Section; });
+}
+
 void IniFile::insertLine(size_t at, std::string text) {
     std::string end = lineEnd();
-    // A file that ended without a line end still does.
     if (at == lines_.size() && !lines_.empty() && lines_.back().end.empty()) {
-        lines_.back().end = end;
-        end.clear();
+        if (lastLineKeepsItsPlace()) {
+            --at;  // the new line goes before it, in the same section
+        } else {
+            // A file that ended without a line end still does.
+            lines_.back() = classify(std::move(lines_.back().text), end);
+            end.clear();
+        }
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
                   classify(std::move(text), std::move(end)));
     changed_ = true;
+}
+
+// At the end of the file; before the last section when the file's last
+// line must stay last.
+size_t IniFile::newSectionPlace() const {
+    if (!lastLineKeepsItsPlace()) {
+        return lines_.size();
+    }
+    size_t at = lines_.size();
+    while (lines_[at - 1].kind != Kind::Section) {
+        --at;
+    }
+    return at - 1;
 }
 
 IniSyntax::Problem IniFile::replaceValue(Line& line, std::string_view value) {
@@ -349,11 +386,14 @@ IniSyntax::Problem IniFile::setValue(std::string_view section, std::string_view 
     std::string keyLine = std::string(key) + " = " + std::string(value);
     const std::optional<size_t> header = findSection(section);
     if (!header) {
-        if (!lines_.empty() && lines_.back().kind != Kind::Blank) {
-            insertLine(lines_.size(), "");
+        size_t at = newSectionPlace();
+        if (at < lines_.size()) {
+            insertLine(at, "");  // apart from the section that follows
+        } else if (!lines_.empty() && lines_.back().kind != Kind::Blank) {
+            insertLine(at++, "");
         }
-        insertLine(lines_.size(), "[" + std::string(section) + "]");
-        insertLine(lines_.size(), std::move(keyLine));
+        insertLine(at, std::move(keyLine));
+        insertLine(at, "[" + std::string(section) + "]");
         return IniSyntax::Problem::None;
     }
     if (const std::optional<size_t> found = findKey(*header, key)) {
@@ -364,7 +404,7 @@ IniSyntax::Problem IniFile::setValue(std::string_view section, std::string_view 
 }
 
 // Drops the marked lines in one pass; when the old last line went and had
-// no line end, the new last line loses its own.
+// no line end, the new last line loses its own where it reads the same.
 void IniFile::eraseMarked(const std::vector<bool>& marked) {
     const bool lastHadEnd = !lines_.empty() && !lines_.back().end.empty();
     const bool lastErased = !marked.empty() && marked.back();
@@ -376,7 +416,7 @@ void IniFile::eraseMarked(const std::vector<bool>& marked) {
         }
     }
     lines_ = std::move(kept);
-    if (lastErased && !lastHadEnd && !lines_.empty()) {
+    if (lastErased && !lastHadEnd && !lines_.empty() && readsSameWith(lines_.back(), "")) {
         lines_.back().end.clear();
     }
     changed_ = true;

@@ -15,7 +15,8 @@
 // driver manager's reader reads them (IniSyntax): a key line's value ends
 // at its comment, section names compare ignoring ASCII case, keys too once
 // the reader's quote rule is applied; the first section and the first key
-// of a name are the ones that count.
+// of a name are the ones that count. A last line without a line end whose
+// value ends in blanks reads them; it stays last, new lines going before it.
 class IniFile {
   public:
     enum class LoadResult { Loaded, Missing, Refused };
@@ -75,6 +76,9 @@ class IniFile {
     size_t sectionEnd(size_t header) const;
     std::optional<size_t> findKey(size_t header, std::string_view key) const;
     size_t newKeyPlace(size_t header) const;
+    size_t newSectionPlace() const;
+    static bool readsSameWith(const Line& line, const std::string& end);
+    bool lastLineKeepsItsPlace() const;
     std::string lineEnd() const;
     void insertLine(size_t at, std::string text);
     IniSyntax::Problem replaceValue(Line& line, std::string_view value);

@@ -6,12 +6,12 @@
 // What a section name, key or value may hold to reach an ini file and be
 // read back exactly as written, by the driver manager's reader: a line ends
 // at CR, LF or Ctrl-Z and loses its trailing blanks (space, tab, form
-// feed); a line starting with a blank continues the previous one, one
-// starting with ";" or "#" is a comment; a section name ends at "]", a key
-// at "="; a value ends where ";" or "#" follows a blank outside quotes, and
-// a quote left open runs to the end of the line. Text that any of these
-// rules would change is refused rather than written differently from what
-// was asked.
+// feed), which only a last line without a line end keeps; a line starting
+// with a blank continues the previous one, one starting with ";" or "#" is
+// a comment; a section name ends at "]", a key at "="; a value ends where
+// ";" or "#" follows a blank outside quotes, and a quote left open runs to
+// the end of the line. Text that any of these rules would change is
+// refused rather than written differently from what was asked.
 class IniSyntax {
   public:
     enum class Problem {

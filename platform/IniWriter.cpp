@@ -124,6 +124,9 @@ bool IniWriter::writePrivateProfileString(const char* section, const char* key, 
 
 std::optional<std::string> IniWriter::driverLibrary(const std::string& driver) {
     for (OdbcPaths::Scope scope : {OdbcPaths::Scope::User, OdbcPaths::Scope::System}) {
+        if (libraryScope_ && scope != *libraryScope_) {
+            continue;
+        }
         const fs::path path = paths_.odbcinstIni(scope);
         IniFile loaded;
         const IniFile* ini = pending(path);
@@ -143,6 +146,15 @@ std::optional<std::string> IniWriter::driverLibrary(const std::string& driver) {
 }
 
 bool IniWriter::writeDSNToIni(const char* dsn, const char* driver) {
+    return writeDsn(dsn, driver, std::nullopt);
+}
+
+bool IniWriter::writeDSNToIni(const char* dsn, const char* driver, const std::string& library) {
+    return writeDsn(dsn, driver, library);
+}
+
+bool IniWriter::writeDsn(const char* dsn, const char* driver,
+                         const std::optional<std::string>& given) {
     const IniSyntax::Problem problem =
         dsn == nullptr ? IniSyntax::Problem::Empty : IniSyntax::dsnNameProblem(dsn);
     if (problem != IniSyntax::Problem::None) {
@@ -156,7 +168,7 @@ bool IniWriter::writeDSNToIni(const char* dsn, const char* driver) {
     if (ini == nullptr) {
         return false;
     }
-    const std::optional<std::string> library = driverLibrary(driver);
+    const std::optional<std::string> library = given ? given : driverLibrary(driver);
     if (!library || !edited(ini->setValue(kDataSources, dsn, driver), "the driver name")) {
         return false;
     }

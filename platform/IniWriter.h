@@ -25,9 +25,10 @@
 // One writer is one transaction: a file is locked and read when an
 // operation first edits it and stays locked; edits collect in memory, and
 // commit() replaces each changed file once, after every one of them was
-// written aside. A file that does not exist is refused, except the user's
-// own files at their default place, which are created. After a refused
-// operation the writer commits nothing.
+// written aside (one after another, not as one atomic step). A file that
+// does not exist is refused, except the user's own files at their default
+// place, which are created. After a refused operation the writer commits
+// nothing.
 class IniWriter {
   public:
     struct Failure {
@@ -45,8 +46,12 @@ class IniWriter {
                                    const char* file);
     // Lists the DSN under [ODBC Data Sources] and gives it a fresh section
     // whose Driver is the driver's library, from the user's odbcinst.ini,
-    // else the system's.
+    // else the system's (or only the scope of takeLibrariesFrom()); or
+    // `library` as given, checked by the caller.
     bool writeDSNToIni(const char* dsn, const char* driver);
+    bool writeDSNToIni(const char* dsn, const char* driver, const std::string& library);
+    // Drivers' libraries come from this scope's odbcinst.ini only.
+    void takeLibrariesFrom(OdbcPaths::Scope scope) { libraryScope_ = scope; }
     bool removeDSNFromIni(const char* dsn);
     // The driver's section and [ODBC Drivers] line; with removeDsns also
     // every DSN of odbc.ini listed with that driver, in one pass.
@@ -62,9 +67,13 @@ class IniWriter {
     // The edited document of a file, when this writer changed it.
     const IniFile* pending(const std::filesystem::path& path) const;
 
-    // Replaces every changed file, or none when one of them cannot be
-    // written; then lets go of every file. `beforeInstall` runs once every
-    // copy is ready, before the first file is replaced; false replaces none.
+    // Prepares every changed file (its new text written aside and synced),
+    // then installs them one after another; then lets go of every file. A
+    // file that cannot be prepared fails the commit before any file
+    // changes; a failure while installing leaves the files installed
+    // before it changed and the others as they were. `beforeInstall` runs
+    // once every copy is ready, before the first file is replaced; false
+    // replaces none.
     bool commit(const std::function<bool()>& beforeInstall = {});
 
     const Failure& failure() const { return failure_; }
@@ -75,12 +84,14 @@ class IniWriter {
     // The file argument's document, ready to edit.
     IniFile* target(const char* file);
     std::optional<std::string> driverLibrary(const std::string& driver);
+    bool writeDsn(const char* dsn, const char* driver, const std::optional<std::string>& library);
     bool edited(IniSyntax::Problem problem, std::string_view what);
     bool fail(DWORD code, std::string message);
 
     UWORD mode_;
     OdbcPaths paths_;
     std::map<std::filesystem::path, std::unique_ptr<LockedIniFile>> files_;
+    std::optional<OdbcPaths::Scope> libraryScope_;
     Failure failure_;
     bool refused_ = false;
 };

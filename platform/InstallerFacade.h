@@ -39,8 +39,10 @@ class InstallerFacade {
 
     // One user action. The writes and removals made on this thread while
     // it lasts go into one IniWriter: each file is locked when first
-    // edited, and commit() replaces each changed file once, or none when
-    // any of them cannot be written. Reads on this thread see the pending
+    // edited, and commit() replaces each changed file once: every one is
+    // written aside first, so that one which cannot be written fails the
+    // action before any changes; then they are put in place one after
+    // another (IniWriter::commit). Reads on this thread see the pending
     // edits. A transaction begun inside another joins it. Dropped without
     // commit(), it writes nothing; after a failed call, commit() fails.
     class Transaction {

@@ -8,7 +8,7 @@
 // one, after every check passed; only IniPlanRunner carries one out.
 struct IniStep {
     enum class Kind {
-        RegisterDsn,   // SQLWriteDSNToIni(section, driver)
+        RegisterDsn,   // SQLWriteDSNToIni(section, driver), with `library` if given
         WriteValue,    // SQLWritePrivateProfileString(section, key, value, file)
         RemoveDsn,     // SQLRemoveDSNFromIni(section)
         RemoveDriver,  // SQLRemoveDriver(section, FALSE)
@@ -19,6 +19,9 @@ struct IniStep {
     std::optional<std::string> value;  // WriteValue: nothing deletes the key
     std::string file;                  // WriteValue: "odbc.ini" or "odbcinst.ini"
     std::string driver;                // RegisterDsn
+    // RegisterDsn: the Driver entry as the handler checked it; empty: the
+    // writer looks the driver up.
+    std::string library;
     // RegisterDsn without a driver: the DSN whose registered driver it takes.
     std::string driverOf;
 };

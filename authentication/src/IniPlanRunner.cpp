@@ -17,9 +17,11 @@ int runStep(IniWriter& writer, const IniStep& step) {
                 return writer.failure().code != 0 ? helper_status::kWriteFailed
                                                   : helper_status::kContentRefused;
             }
-            return writer.writeDSNToIni(step.section.c_str(), driver.c_str())
-                       ? kDone
-                       : helper_status::kWriteFailed;
+            const bool written =
+                step.library.empty()
+                    ? writer.writeDSNToIni(step.section.c_str(), driver.c_str())
+                    : writer.writeDSNToIni(step.section.c_str(), driver.c_str(), step.library);
+            return written ? kDone : helper_status::kWriteFailed;
         }
         case IniStep::Kind::WriteValue:
             return writer.writePrivateProfileString(step.section.c_str(), step.key.c_str(),
@@ -42,6 +44,10 @@ int runStep(IniWriter& writer, const IniStep& step) {
 int IniPlanRunner::run(const IniPlan& plan, const OdbcPaths& paths,
                        const std::function<bool()>& beforeInstall) {
     IniWriter writer(plan.scope == IniPlan::Scope::User ? ODBC_USER_DSN : ODBC_SYSTEM_DSN, paths);
+    if (plan.scope == IniPlan::Scope::System) {
+        // Never a library from root's own odbcinst.ini in a system file.
+        writer.takeLibrariesFrom(OdbcPaths::Scope::System);
+    }
     for (const IniStep& step : plan.steps) {
         if (const int status = runStep(writer, step); status != helper_status::kDone) {
             return status;

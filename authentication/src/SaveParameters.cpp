@@ -91,13 +91,33 @@ std::optional<std::string> settledLibrary(IniPlan::Scope scope, const std::strin
     std::string written;
     std::string problem;
     const DriverRegistry registered = [&applier](const std::string& name) {
-        return applier.isSystemDriver(name);
+        return applier.systemDriverLibrary(name).has_value();
     };
     if (checkLibrary(library, registered, written, problem) != 0) {
         SystemLog::error("Library refused: " + limited(problem));
         return std::nullopt;
     }
     return written;
+}
+
+// The Driver entry of a DSN registered with `driver`, a driver's name (a
+// path is no driver). A system DSN's library is the one the system
+// odbcinst.ini names, read once here and written as read; a user's is
+// found by the writer as the driver manager finds it. Nothing when refused.
+std::optional<std::string> registeredLibrary(IniPlan::Scope scope, const std::string& driver,
+                                             PlanApplier& applier) {
+    if (!isAcceptableName(driver) || driver.find('/') != std::string::npos) {
+        return std::nullopt;
+    }
+    if (scope != IniPlan::Scope::System) {
+        return std::string();
+    }
+    std::optional<std::string> library = applier.systemDriverLibrary(driver);
+    if (!library || !isAcceptableValue(*library)) {
+        SystemLog::error("Driver refused: not registered in the system odbcinst.ini");
+        return std::nullopt;
+    }
+    return library;
 }
 
 // A file root's programs will write, resolved; empty stays empty.
@@ -183,15 +203,15 @@ int planDsnWrites(const HelperRequest& request, const std::string& command,
             return status::kMissingKey;
         }
         // The driver becomes the DSN's registration and its Driver entry.
-        std::optional<std::string> library = driver;
-        if (!driver.empty() && (!isAcceptableName(driver) ||
-                                !(library = settledLibrary(plan.scope, driver, applier)))) {
+        std::optional<std::string> library;
+        if (!driver.empty() && !(library = registeredLibrary(plan.scope, driver, applier))) {
             return status::kContentRefused;
         }
         IniStep registration;
         registration.kind = IniStep::Kind::RegisterDsn;
         registration.section = dsn;
-        registration.driver = *library;
+        registration.driver = driver;
+        registration.library = library.value_or("");
         registration.driverOf = original;
         plan.steps.push_back(std::move(registration));
     }

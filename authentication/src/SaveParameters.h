@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "authentication/src/HelperRequest.h"
@@ -11,8 +12,9 @@ class PlanApplier {
   public:
     virtual ~PlanApplier() = default;
     virtual int apply(const IniPlan& plan) = 0;
-    // Whether the system odbcinst.ini registers a driver of this name.
-    virtual bool isSystemDriver(const std::string& name) = 0;
+    // The library the system odbcinst.ini names for a driver of this name;
+    // nothing when it registers none.
+    virtual std::optional<std::string> systemDriverLibrary(const std::string& name) = 0;
 };
 
 // Hands one parsed request to its handler; the status of helper_status.

@@ -160,12 +160,15 @@ int ScopedApplier::awaitChild(int channel, pid_t child) const {
     return status::kWriteFailed;
 }
 
-bool ScopedApplier::isSystemDriver(const std::string& name) {
+std::optional<std::string> ScopedApplier::systemDriverLibrary(const std::string& name) {
     const std::optional<OdbcPaths> paths = IniLocations::forUser(geteuid(), options_);
     IniFile odbcinst;
     std::string why;
-    return paths &&
-           IniFile::load(paths->odbcinstIni(OdbcPaths::Scope::System), odbcinst, why) ==
-               IniFile::LoadResult::Loaded &&
-           !IniSyntax::isReservedSection(name) && odbcinst.hasSection(name);
+    if (!paths || IniSyntax::isReservedSection(name) ||
+        IniFile::load(paths->odbcinstIni(OdbcPaths::Scope::System), odbcinst, why) !=
+            IniFile::LoadResult::Loaded) {
+        return std::nullopt;
+    }
+    std::optional<std::string> library = odbcinst.value(name, "Driver");
+    return library && !library->empty() ? library : std::nullopt;
 }

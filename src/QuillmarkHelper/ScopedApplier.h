@@ -18,7 +18,7 @@ class ScopedApplier : public PlanApplier {
         : caller_(std::move(caller)), options_(options) {}
 
     int apply(const IniPlan& plan) override;
-    bool isSystemDriver(const std::string& name) override;
+    std::optional<std::string> systemDriverLibrary(const std::string& name) override;
 
   private:
     int runInChild(const IniPlan& plan, const OdbcPaths& paths, bool asCaller) const;

@@ -18,7 +18,9 @@ class CountingApplier : public PlanApplier {
         steps_ += plan.steps.size();
         return 0;
     }
-    bool isSystemDriver(const std::string& name) override { return name.size() % 2 == 0; }
+    std::optional<std::string> systemDriverLibrary(const std::string& name) override {
+        return name.size() % 2 == 0 ? std::optional<std::string>("/usr/lib/d.so") : std::nullopt;
+    }
 
   private:
     size_t steps_ = 0;

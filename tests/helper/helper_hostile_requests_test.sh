@@ -27,6 +27,9 @@ mkdir "$WORLD/own" && printf x >"$WORLD/own/evil.so" && chown -R nobody "$WORLD/
 ROOTS=$(mktemp -d /tmp/morvanex-roots-XXXXXX) && chmod 755 "$ROOTS"
 printf x >"$ROOTS/driver.so"
 EVIL=$WORLD/own/evil.so
+# Root's own odbcinst.ini names another library for the driver: a system
+# DSN never takes it.
+sed -i "s|= /usr/lib/morvanex.so|= $EVIL|" "$WORLD/user/odbcinst.ini"
 TRUSTED=/usr/bin/env
 # Below /var/log: a log folder, and a link made while others could.
 mkdir -m 755 /var/log/mvx && ln -s "$TARGET" /var/log/link
@@ -46,6 +49,7 @@ driver() {
 
 helper_start
 expect_eq "setup" "$(send as_admin "$(dsn Add 'DSN=Sales;Description=Orders;')")" "OK"
+expect_eq "system library" "$(ini_value "$WORLD/system/odbc.ini" Sales Driver)" /usr/lib/morvanex.so
 
 REFUSED=(
   "Driver item" "$(dsn Add "DSN=Evil;Driver=$EVIL;")"
@@ -56,6 +60,7 @@ REFUSED=(
   "relative Driver item" "$(dsn Add 'DSN=Evil;Driver=lib/evil.so;')"
   "unregistered Driver name" "$(dsn Add 'DSN=Evil;Driver=libevil.so;')"
   "unregistered Driver field" "$(dsn Add 'DSN=Evil;' 'libevil.so')"
+  "trusted path as Driver field" "$(dsn Add 'DSN=Evil;' "$TRUSTED")"
   "root's file in /tmp as Driver item" "$(dsn Add "DSN=Evil;Driver=$ROOTS/driver.so;")"
   "root's file in /tmp as driver" "$(driver Mine "$ROOTS/driver.so")"
   "blank after ODBC" "$(dsn Add 'DSN=ODBC ;Trace=1;')"
@@ -118,6 +123,9 @@ expect_eq "named Driver" "$(ini_value "$sys" Named Driver)" "Vorlan Tarvex"
 expect_eq "trace file" "$(ini_value "$WORLD/system/odbcinst.ini" "Vorlan Tarvex" TraceFile)" "/var/log/mvx/trace"
 expect_eq "user's Driver" "$(ini_value "$WORLD/user/odbc.ini" Mine Driver)" "$EVIL"
 expect_eq "one [Sales]" "$(grep -c '^\[Sales' "$sys")" "1"
+expect_eq "renamed" "$(send as_admin "$(xml_request Request Configure Type System \
+  ConnectionString 'DSN=Renamed;' Driver '' Path '' OriginalName Named)")" "OK"
+expect_eq "renamed library" "$(ini_value "$sys" Renamed Driver)" /usr/lib/morvanex.so
 expect_eq "no [Evil]" "$(cat "$WORLD"/system/* | grep -c 'Evil' || true)" "0"
 
 # A system file that is not there is not made by a request.

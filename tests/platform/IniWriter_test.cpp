@@ -210,10 +210,14 @@ TEST(IniWriter, DoesWhatTheInstallerLibraryDoes) {
 
 using Call = std::function<BOOL(InstallerFacade&)>;
 
-Call set(const char* key, const char* value) {
+Call setIn(const char* section, const char* key, const char* value) {
     return [=](InstallerFacade& f) {
-        return f.writePrivateProfileString("A", key, value, "odbc.ini");
+        return f.writePrivateProfileString(section, key, value, "odbc.ini");
     };
+}
+
+Call set(const char* key, const char* value) {
+    return setIn("A", key, value);
 }
 
 // Every write either reads back through the library's reader exactly as
@@ -245,6 +249,13 @@ TEST(IniWriter, WritesOnlyWhatReadsBack) {
         {"[A]\nk = old\n", set("k", "\"a ;b\""), "A", "k", "\"a ;b\""},
         {"[A]\nk = old\n", set("k", "a;b#c"), "A", "k", "a;b#c"},
         {"[A]\n\"k\" = old\n", set("k", "new"), "A", "k", "new"},
+        // A last line without a line end reads its trailing blanks.
+        {"[A]\nk = v \t", set("k", "v"), "A", "k", "v"},
+        {"[A]\nk = v  ", set("j", "w"), "A", "k", "v  "},
+        {"[A]\nk = v  ", set("j", "w"), "A", "j", "w"},
+        {"[A]\nk = v  ", setIn("B", "j", "w"), "A", "k", "v  "},
+        {"[A]\nk = v  ", setIn("B", "j", "w"), "B", "j", "w"},
+        {"[A]\nk = v  \n[B]\nj = w", setIn("B", nullptr, nullptr), "A", "k", "v"},
         {"[ODBC Data Sources]\nu1 = Drv A\n=x\n",
          [](InstallerFacade& f) { return f.writeDSNToIni("u9", "Drv A"); }, "ODBC Data Sources",
          nullptr, "u9"},
