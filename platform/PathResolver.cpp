@@ -62,8 +62,8 @@ bool onUsersMount(int fd) {
     return ::fstatvfs(fd, &system) != 0 || (system.f_flag & (ST_NOSUID | ST_NODEV)) != 0;
 }
 
-// The parent folder of `path` opened by the kernel without any link, or -1
-// with errno; ENOSYS or EPERM where openat2 is missing or filtered.
+// `folder` opened by the kernel without following any link, or -1 with
+// errno: ENOSYS or EPERM where openat2 is missing or filtered.
 int openFolderWithoutLinks(const fs::path& folder) {
     open_how how{};
     how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
