@@ -38,8 +38,13 @@ const PgDriver& PgDriver::instance() {
 }
 
 std::string PgDriver::libraryPath() {
-    const char* configured = std::getenv("PEMBERIX_POSTGRES_DRIVER");
-    return configured != nullptr && *configured != '\0' ? configured : PEMBERIX_PG_DRIVER_PATH;
+#ifdef MORVANEX_TEST_HOOKS
+    const char* configured = ::secure_getenv("PEMBERIX_POSTGRES_DRIVER");
+    if (configured != nullptr && *configured != '\0') {
+        return configured;
+    }
+#endif
+    return PEMBERIX_PG_DRIVER_PATH;
 }
 
 PgDriver::PgDriver() {

@@ -16,8 +16,8 @@ class PgDriver {
     const std::string& loadError() const { return loadError_; }
     const PgEntryPoints& entry() const { return entry_; }
 
-    // The library opened: $PEMBERIX_POSTGRES_DRIVER when set, else the
-    // path found at build time.
+    // The library opened: $PEMBERIX_POSTGRES_DRIVER when set in a test
+    // build, else the path found at build time.
     static std::string libraryPath();
 
     // Whether a DSN's odbc.ini section holds a key, read as the driver reads

@@ -111,7 +111,9 @@ std::optional<Bundle> Bundle::ofThisModule() {
 
 std::vector<fs::path> Bundle::searchFolders() {
     std::vector<fs::path> folders;
-    appendPathList(folders, std::getenv("MORVANEX_BUNDLE_PATH"));
+#ifdef MORVANEX_TEST_HOOKS
+    appendPathList(folders, ::secure_getenv("MORVANEX_BUNDLE_PATH"));
+#endif
     if (auto own = ofThisModule()) {
         folders.push_back(own->path().parent_path());
     }

@@ -25,7 +25,7 @@ class Bundle {
     // The first bundle with this CFBundleIdentifier among the search folders.
     static std::optional<Bundle> withIdentifier(std::string_view identifier);
     // Where withIdentifier looks, in order: $MORVANEX_BUNDLE_PATH (a
-    // colon-separated list, for tests), the folder holding this module's
+    // colon-separated list, in test builds only), the folder holding this module's
     // bundle, "bundles" beside this module's folder, the install folders.
     static std::vector<std::filesystem::path> searchFolders();
 

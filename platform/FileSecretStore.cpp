@@ -201,7 +201,7 @@ FileSecretStore::FileSecretStore(fs::path directory) : directory_(std::move(dire
 
 fs::path FileSecretStore::defaultDirectory() {
     // A relative XDG_DATA_HOME is invalid and ignored.
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    const char* dataHome = ::secure_getenv("XDG_DATA_HOME");
     fs::path base;
     if (dataHome != nullptr && dataHome[0] == '/') {
         base = dataHome;

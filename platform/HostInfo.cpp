@@ -58,7 +58,7 @@ std::filesystem::path executablePath() {
             return *executableOverride();
         }
     }
-    const char* fromEnvironment = std::getenv("MORVANEX_HOST_EXECUTABLE");
+    const char* fromEnvironment = ::secure_getenv("MORVANEX_HOST_EXECUTABLE");
     if (fromEnvironment != nullptr && fromEnvironment[0] != '\0') {
         return fromEnvironment;
     }

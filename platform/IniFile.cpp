@@ -11,7 +11,6 @@
 #include <unordered_set>
 
 #include "platform/AsciiCase.h"
-#include "platform/TrustedPath.h"
 #include "platform/UniqueFd.h"
 
 namespace fs = std::filesystem;
@@ -134,32 +133,30 @@ IniFile IniFile::parse(std::string_view text) {
     return file;
 }
 
-std::optional<fs::path> IniFile::resolve(const fs::path& path, std::string& why) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
-        return path;
-    }
+int IniFile::resolve(const fs::path& path, PathResolver::Result& place, std::string& why) {
+    PathResolver::Rules rules;
+    rules.links = PathResolver::forThisProcess();
+    rules.mayBeMissing = true;
     std::string problem;
-    if (::geteuid() == 0 && TrustedPath::check(path, problem) != 0) {
-        why = path.string() + " is a symbolic link that root does not follow: " + problem;
-        return std::nullopt;
+    const int error = PathResolver::resolve(path, rules, place, problem);
+    if (error != 0) {
+        why = error == ENOENT ? path.string() + " does not exist" : path.string() + ": " + problem;
     }
-    std::error_code error;
-    fs::path target = fs::canonical(path, error);
-    if (error) {
-        why = path.string() + " is a symbolic link that leads nowhere: " + error.message();
-        return std::nullopt;
-    }
-    return target;
+    return error;
 }
 
 IniFile::LoadResult IniFile::load(const fs::path& path, IniFile& out, std::string& why) {
     out = IniFile();
-    const std::optional<fs::path> resolved = resolve(path, why);
-    if (!resolved) {
-        return LoadResult::Refused;
+    PathResolver::Result place;
+    if (const int error = resolve(path, place, why)) {
+        if (error != ENOENT) {
+            return LoadResult::Refused;
+        }
+        why.clear();
+        return LoadResult::Missing;
     }
-    UniqueFd fd(::open(resolved->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd(::openat(place.folder.get(), place.name.c_str(),
+                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) {
         if (errno == ENOENT) {
             return LoadResult::Missing;
@@ -168,7 +165,7 @@ IniFile::LoadResult IniFile::load(const fs::path& path, IniFile& out, std::strin
             errno == ELOOP ? path.string() + " is a symbolic link" : errnoText("cannot open", path);
         return LoadResult::Refused;
     }
-    return read(fd.get(), *resolved, out, why) ? LoadResult::Loaded : LoadResult::Refused;
+    return read(fd.get(), place.path, out, why) ? LoadResult::Loaded : LoadResult::Refused;
 }
 
 bool IniFile::read(int fd, const fs::path& path, IniFile& out, std::string& why) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/IniSyntax.h"
+#include "platform/PathResolver.h"
 
 // An ODBC ini file kept line by line: comments, blank lines, spacing,
 // quoting, continuation lines and line ends stay exactly as they were, and
@@ -24,13 +25,13 @@ class IniFile {
     IniFile() = default;
     static IniFile parse(std::string_view text);
 
-    // Where the text of the file `path` names is: the path itself, or the
-    // target of a symbolic link there. A process not running as root
-    // follows the link; root only when the whole way to the target belongs
-    // to root and nobody else may write it. Nothing, with the reason in
-    // `why`, for a link that is not followed.
-    static std::optional<std::filesystem::path> resolve(const std::filesystem::path& path,
-                                                        std::string& why);
+    // Where the text of the file `path` names is: its folder and its name
+    // there, the file itself possibly missing. A process not running as
+    // root follows links at every step; root only where the whole way to
+    // the target belongs to root and nobody else may write it. 0, or an
+    // errno value (ENOENT for a missing folder) with the reason in `why`.
+    static int resolve(const std::filesystem::path& path, PathResolver::Result& place,
+                       std::string& why);
     // Reads a regular file (through a link only as resolve() allows).
     // Missing leaves an empty document; Refused explains itself in `why`.
     static LoadResult load(const std::filesystem::path& path, IniFile& out, std::string& why);

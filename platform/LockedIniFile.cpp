@@ -102,18 +102,16 @@ std::unique_ptr<LockedIniFile> LockedIniFile::open(const fs::path& path, bool ma
                                                    bool& missing) {
     missing = false;
     std::unique_ptr<LockedIniFile> file(new LockedIniFile());
-    const std::optional<fs::path> resolved = IniFile::resolve(path, why);
-    if (!resolved) {
+    PathResolver::Result place;
+    if (const int error = IniFile::resolve(path, place, why)) {
+        missing = error == ENOENT;
         return nullptr;
     }
-    file->path_ = *resolved;
-    file->name_ = resolved->filename().string();
-    const fs::path folder = resolved->has_parent_path() ? resolved->parent_path() : ".";
-    file->folder_.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    file->path_ = std::move(place.path);
+    file->name_ = std::move(place.name);
+    file->folder_.reset(::openat(place.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!file->folder_.valid()) {
-        missing = errno == ENOENT;
-        why = missing ? path.string() + " does not exist"
-                      : file->failure("cannot open the folder of");
+        why = file->failure("cannot open the folder of");
         return nullptr;
     }
     if (!file->lockAndOpen(mayCreate, deadline, why, missing)) {

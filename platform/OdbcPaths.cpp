@@ -20,7 +20,7 @@ constexpr const char* kDriverFolder = "/usr/lib/x86_64-linux-gnu/odbc";
 
 // An unset or empty variable counts as absent, as it does for iODBC.
 std::optional<fs::path> variable(const char* name) {
-    const char* value = std::getenv(name);
+    const char* value = ::secure_getenv(name);
     if (value == nullptr || value[0] == '\0') {
         return std::nullopt;
     }

@@ -1,11 +1,13 @@
 #include "platform/OwnAppendFile.h"
 
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
+#include <sys/xattr.h>
 
 #include <cerrno>
+#include <string>
+
+#include "platform/PathResolver.h"
 
 namespace {
 
@@ -13,45 +15,31 @@ namespace {
 constexpr int kFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 constexpr mode_t kMode = 0600;
 
-// Where openat2 is missing (older kernels, some container filters): one
-// folder at a time, each by the descriptor of the one before, none of them
-// a link.
-int openByWalk(const std::filesystem::path& path, int flags) {
-    UniqueFd folder(::open(path.is_absolute() ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    for (const auto& part : path.parent_path().relative_path()) {
-        if (!folder.valid()) {
-            return -1;
-        }
-        if (!part.empty()) {
-            folder.reset(::openat(folder.get(), part.c_str(),
-                                  O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        }
-    }
-    return folder.valid() ? ::openat(folder.get(), path.filename().c_str(), flags, kMode) : -1;
-}
-
-int openWithoutLinks(const std::filesystem::path& path, int flags) {
-    open_how how{};
-    how.flags = static_cast<unsigned>(flags);
-    how.mode = (flags & O_CREAT) != 0 ? kMode : 0;
-    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-    const long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
-    if (fd >= 0 || errno != ENOSYS) {
-        return static_cast<int>(fd);
-    }
-    return openByWalk(path, flags);
-}
-
-int openFile(const std::filesystem::path& path, int flags) {
-    return geteuid() == 0 ? openWithoutLinks(path, flags) : ::open(path.c_str(), flags, kMode);
-}
-
 }  // namespace
 
+bool OwnAppendFile::isPrivate(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0 &&
+           ::fgetxattr(fd, "system.posix_acl_access", nullptr, 0) < 0;
+}
+
 UniqueFd OwnAppendFile::open(const std::filesystem::path& path) {
-    UniqueFd fd(openFile(path, kFlags | O_CREAT | O_EXCL));
+    PathResolver::Rules rules;
+    rules.links = ::geteuid() == 0 ? PathResolver::Links::Refuse : PathResolver::Links::Follow;
+    rules.lastLink = false;  // O_NOFOLLOW answers a link there
+    rules.mayBeMissing = true;
+    PathResolver::Result place;
+    std::string problem;
+    if (PathResolver::resolve(path, rules, place, problem) != 0) {
+        return UniqueFd();
+    }
+    const char* name = place.name.c_str();
+    UniqueFd fd(::openat(place.folder.get(), name, kFlags | O_CREAT | O_EXCL, kMode));
     if (!fd.valid() && errno == EEXIST) {
-        fd.reset(openFile(path, kFlags));
+        fd.reset(::openat(place.folder.get(), name, kFlags));
+        if (fd.valid() && !isPrivate(fd.get())) {
+            return UniqueFd();
+        }
     }
     struct stat info {};
     if (!fd.valid() || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||

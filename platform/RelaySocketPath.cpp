@@ -14,7 +14,7 @@ namespace relay_socket {
 namespace {
 
 std::optional<std::string> runtimeFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* runtime = ::secure_getenv("XDG_RUNTIME_DIR");
     if (runtime == nullptr || runtime[0] != '/') {
         return std::nullopt;
     }

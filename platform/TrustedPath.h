@@ -10,25 +10,27 @@
 // `alsoTrusted`, for tests) and are writable by nobody else; a sticky
 // folder is no exception, since whoever may create entries in it may take
 // the name once the file is gone. The file itself is a regular file, not
-// writable by group or others. Nothing below /proc, /dev or /sys (or on a
-// proc file system) passes: what a link there means depends on the
-// process that follows it.
+// writable by group or others, on a file system mounted neither nosuid nor
+// nodev (every mount a user can make carries them). Nothing below /proc,
+// /dev or /sys (or on a proc file system) passes: what a link there means
+// depends on the process that follows it.
 //
 // Each check answers 0, or an errno value with the reason in `problem`;
 // the reason never repeats the path, which may hold anything.
 class TrustedPath {
   public:
-    enum class Need { File, Program };  // a program must also be executable
+    enum class Need { Library, Program };  // a program must also be executable
 
     static int check(const std::filesystem::path& path, std::string& problem,
-                     Need need = Need::File, uid_t alsoTrusted = 0);
+                     Need need = Need::Library, uid_t alsoTrusted = 0);
     // As check; `resolved` becomes the file every process opens by `path`:
     // absolute, with no link, "." or "..".
     static int resolve(const std::filesystem::path& path, std::filesystem::path& resolved,
-                       std::string& problem, Need need = Need::File, uid_t alsoTrusted = 0);
+                       std::string& problem, Need need = Need::Library, uid_t alsoTrusted = 0);
     // A file that root's programs will create or append to: strictly below
     // `folder`, reached without any link, every folder on the way as in
-    // check; the file may be missing, else it is a regular file.
+    // check; the file may be missing, else it is a regular file nobody else
+    // may read (no group or other permission bits, no ACL).
     // `resolved` is `path` with "." and ".." resolved.
     static int resolveLogFile(const std::filesystem::path& path,
                               const std::filesystem::path& folder, std::filesystem::path& resolved,

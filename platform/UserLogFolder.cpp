@@ -11,9 +11,9 @@ namespace fs = std::filesystem;
 
 std::optional<fs::path> userLogFolder() {
     fs::path state;
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg != nullptr && xdg[0] == '/') {
+    if (const char* xdg = ::secure_getenv("XDG_STATE_HOME"); xdg != nullptr && xdg[0] == '/') {
         state = xdg;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    } else if (const char* home = ::secure_getenv("HOME"); home != nullptr && home[0] == '/') {
         state = fs::path(home) / ".local" / "state";
     } else {
         return std::nullopt;

@@ -91,7 +91,8 @@ void DriverPreferences::load() {
         candidates.push_back(*user / fileName);
     }
     for (const auto& path : candidates) {
-        auto loaded = PropertyList::readFile(path);
+        const auto bytes = preference_files::read(path);
+        auto loaded = bytes ? PropertyList::parse(*bytes) : std::nullopt;
         if (loaded && loaded->isDictionary()) {
             dictionary_ = std::move(*loaded);
             return;
@@ -190,7 +191,8 @@ bool DriverPreferences::saveForUser() const {
     if (!directory.valid() || name.find('/') != std::string::npos) {
         return false;
     }
-    PropertyList list = writableCopy(PropertyList::readFile(*folder / name));
+    const auto bytes = preference_files::read(*folder / name);
+    PropertyList list = writableCopy(bytes ? PropertyList::parse(*bytes) : std::nullopt);
     for (const auto& [key, value] : pending_) {
         if (value.empty()) {
             list.remove(key);

@@ -81,12 +81,12 @@ AboutTraceSwitch::TraceLine AboutTraceSwitch::traceLine() {
 }
 
 bool AboutTraceSwitch::isSystemWide(std::uint32_t modifiers) {
-    const char* home = std::getenv("HOME");
+    const char* home = ::secure_getenv("HOME");
     return held(modifiers, MORVANEX_UI_SHIFT) || home == nullptr || home[0] == '\0';
 }
 
 fs::path AboutTraceSwitch::traceFileFor(std::uint32_t modifiers) {
-    const char* home = std::getenv("HOME");
+    const char* home = ::secure_getenv("HOME");
     if (isSystemWide(modifiers)) {
         return fs::path(kSystemLogFolder) / fileName();
     }

@@ -96,7 +96,7 @@ const char* lastingText(const std::string& text) {
 
 fs::path UiModule::modulePath() {
 #ifdef MORVANEX_TEST_HOOKS
-    if (const char* test = std::getenv("MORVANEX_TEST_UI_MODULE"); test != nullptr && *test) {
+    if (const char* test = ::secure_getenv("MORVANEX_TEST_UI_MODULE"); test != nullptr && *test) {
         return test;
     }
 #endif

@@ -81,12 +81,12 @@ long totalTimeoutMs() {
 
 std::vector<fs::path> xdgDataFolders() {
     std::vector<fs::path> folders;
-    if (const char* home = std::getenv("XDG_DATA_HOME"); home != nullptr && home[0] == '/') {
+    if (const char* home = ::secure_getenv("XDG_DATA_HOME"); home != nullptr && home[0] == '/') {
         folders.emplace_back(home);
-    } else if (const char* user = std::getenv("HOME"); user != nullptr && user[0] == '/') {
+    } else if (const char* user = ::secure_getenv("HOME"); user != nullptr && user[0] == '/') {
         folders.push_back(fs::path(user) / ".local" / "share");
     }
-    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    const char* dirs = ::secure_getenv("XDG_DATA_DIRS");
     std::string_view rest = dirs != nullptr && *dirs ? dirs : "/usr/local/share:/usr/share";
     while (!rest.empty()) {
         const std::size_t colon = std::min(rest.find(':'), rest.size());

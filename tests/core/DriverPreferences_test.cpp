@@ -1,6 +1,9 @@
 // ctest-lock: relay-socket
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "driver/core/DriverPreferences.h"
@@ -60,12 +63,18 @@ TEST_F(DriverPreferencesTest, ReadsTheInstallerFileBeforeThePropertyLists) {
         const char* systemList;
         const char* userList;
         std::string expected;
+        uid_t owner = 0;  // of the user list, as root
+        mode_t mode = 0644;
     };
+    // Root reads no list that another user may have written.
+    const std::string asRoot = geteuid() == 0 ? "" : "/user/trace";
     const Case cases[] = {
         {"installer wins", "/var/trace", "/system/trace", "/user/trace", "/var/trace"},
         {"system list", nullptr, "/system/trace", "/user/trace", "/system/trace"},
         {"user list", nullptr, nullptr, "/user/trace", "/user/trace"},
         {"nowhere", nullptr, nullptr, nullptr, ""},
+        {"user list others may write", nullptr, nullptr, "/user/trace", asRoot, 0, 0666},
+        {"another user's list", nullptr, nullptr, "/user/trace", asRoot, 65534},
     };
     for (const Case& c : cases) {
         OdbcSandbox sandbox;
@@ -78,6 +87,10 @@ TEST_F(DriverPreferencesTest, ReadsTheInstallerFileBeforeThePropertyLists) {
         }
         if (c.userList) {
             writePlist(sandbox.home() / ".config" / file, {{"TraceFile", c.userList}});
+            chmod((sandbox.home() / ".config" / file).c_str(), c.mode);
+            if (geteuid() == 0) {
+                ASSERT_EQ(chown((sandbox.home() / ".config" / file).c_str(), c.owner, 0), 0);
+            }
         }
         SystemDriverPreferences preferences(kBundleId, kProduct, "TEAM", "");
         EXPECT_EQ(preferences.getTraceFile(), c.expected) << c.name;

@@ -5,7 +5,8 @@
 # is refused with ERROR 5368 and writes nothing; the sound neighbours of
 # each still pass, paths written as root resolves them. Then root's
 # programs through iODBC, logs set through a user's link: nothing reaches
-# its target. /var/log and apt's folder are the test's own (private mounts).
+# its target. /var/log, apt's folder and /mnt are the test's own (private
+# mounts); below /mnt, a user's media as udisks mounts it: nosuid, nodev.
 # Last, a root program's password through the adapted driver's own logs.
 # ctest-fixture: postgres
 # ctest-timeout: 180
@@ -16,6 +17,12 @@ fi
 TARGET=/etc/apt/apt.conf.d
 mount -t tmpfs -o mode=0755 morvanex-log /var/log
 mount -t tmpfs -o mode=0755 morvanex-target "$TARGET"
+mount -t tmpfs -o mode=0755 morvanex-media /mnt
+for option in nosuid nodev; do
+  mkdir /mnt/$option && mount -t tmpfs -o mode=0755,$option morvanex-media /mnt/$option
+  install -m 755 /dev/null /mnt/$option/libevil.so
+done
+install -m 755 /dev/null /mnt/libgood.so
 # shellcheck source=/dev/null
 source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
 trap 'world_destroy; rm -rf "${ROOTS:-}"' EXIT
@@ -33,6 +40,7 @@ sed -i "s|= /usr/lib/morvanex.so|= $EVIL|" "$WORLD/user/odbcinst.ini"
 TRUSTED=/usr/bin/env
 # Below /var/log: a log folder, and a link made while others could.
 mkdir -m 755 /var/log/mvx && ln -s "$TARGET" /var/log/link
+install -m 644 /dev/null /var/log/mvx/readable.log
 CMD=com.apple.dts.BetterAuthorizationSample.command
 NL=$'\n'
 
@@ -90,6 +98,9 @@ REFUSED=(
   "adapted driver's comm log, short form" "$(dsn Configure 'DSN=Sales;b3=1;')"
   "adapted driver's log folder" "$(dsn Add 'DSN=PG;Logdir=/var/log/mvx;')"
   "adapted driver's packed switches" "$(dsn Add 'DSN=PG;cx=1c305008b;')"
+  "query log onto a log others read" "$(dsn Add 'DSN=QL;QueryLogFile=/var/log/mvx/readable.log;')"
+  "Driver item on a nosuid mount" "$(dsn Add 'DSN=Evil;Driver=/mnt/nosuid/libevil.so;')"
+  "driver on a nodev mount" "$(driver Mine /mnt/nodev/libevil.so)"
 )
 before=$(cat "$WORLD"/system/*)
 for ((i = 0; i < ${#REFUSED[@]}; i += 2)); do
@@ -107,6 +118,7 @@ sys=$WORLD/system/odbc.ini
 ACCEPTED=(
   "trusted Driver item" "$(dsn Add "DSN=Good;Driver=/usr/bin/../bin/./env;")"
   "trusted driver" "$(driver Mine /usr/bin/../bin/env)"
+  "Driver item on an ordinary mount" "$(dsn Add 'DSN=Mount;Driver=/mnt/libgood.so;')"
   "query log below /var/log" "$(dsn Add 'DSN=QL;QueryLogFile=/var/log/mvx/../mvx/ql;')"
   "Driver item naming a driver" "$(dsn Add 'DSN=Named;Driver=Vorlan Tarvex;')"
   "trace file below /var/log" "$(prefs_request "$(prefs '<key>TraceFile</key><string>/var/log/./mvx/trace</string><key>RecentServers</key><array><string>db1</string></array>')")"
@@ -119,6 +131,7 @@ done
 expect_eq "trusted Driver" "$(ini_value "$sys" Good Driver)" "$TRUSTED"
 expect_eq "trusted driver" "$(ini_value "$WORLD/system/odbcinst.ini" Mine Driver)" "$TRUSTED"
 expect_eq "query log" "$(ini_value "$sys" QL QueryLogFile)" "/var/log/mvx/ql"
+expect_eq "Driver on a mount" "$(ini_value "$sys" Mount Driver)" "/mnt/libgood.so"
 expect_eq "named Driver" "$(ini_value "$sys" Named Driver)" "Vorlan Tarvex"
 expect_eq "trace file" "$(ini_value "$WORLD/system/odbcinst.ini" "Vorlan Tarvex" TraceFile)" "/var/log/mvx/trace"
 expect_eq "user's Driver" "$(ini_value "$WORLD/user/odbc.ini" Mine Driver)" "$EVIL"

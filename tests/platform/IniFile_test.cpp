@@ -12,6 +12,7 @@
 #include "platform/LockedIniFile.h"
 #include "platform/InstallerFacade.h"
 #include "tests/support/OdbcSandbox.h"
+#include "tests/support/TrustedTestFolder.h"
 
 namespace {
 
@@ -127,6 +128,43 @@ TEST(IniFile, LoadsOnlyRegularFilesNeverThroughALink) {
         std::string why;
         EXPECT_EQ(IniFile::load(sandbox.root() / row.name, ini, why), row.result) << row.name;
         EXPECT_EQ(why.empty(), row.result != IniFile::LoadResult::Refused) << row.name;
+    }
+}
+
+// Root follows a link only on a way that is root's alone: a user's link, or
+// root's link in a user's folder, at any step, reaches nothing.
+TEST(IniFile, RootFollowsOnlyItsOwnLinks) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "the rule of root's processes";
+    }
+    TrustedTestFolder root;
+    const fs::path etc = root.path() / "etc";
+    fs::create_directories(etc);
+    OdbcSandbox::writeFile(etc / "odbc.ini", "[A]\nk = 1\n");
+    fs::create_directory(root.path() / "users");
+    for (const char* link : {"own", "users/own", "user", "user-file"}) {
+        fs::create_symlink(std::string(link) == "user-file" ? etc / "odbc.ini" : etc,
+                           root.path() / link);
+    }
+    ASSERT_EQ(lchown((root.path() / "user").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(lchown((root.path() / "user-file").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown((root.path() / "users").c_str(), 65534, 65534), 0);
+    const std::pair<const char*, IniFile::LoadResult> rows[] = {
+        {"own/odbc.ini", IniFile::LoadResult::Loaded},
+        {"users/own/odbc.ini", IniFile::LoadResult::Refused},
+        {"user/odbc.ini", IniFile::LoadResult::Refused},
+        {"user-file", IniFile::LoadResult::Refused},
+        {"user/absent.ini", IniFile::LoadResult::Refused},
+    };
+    for (const auto& [path, result] : rows) {
+        IniFile ini;
+        std::string why;
+        EXPECT_EQ(IniFile::load(root.path() / path, ini, why), result) << path << ": " << why;
+        bool missing = false;
+        const auto file = LockedIniFile::open(root.path() / path, true,
+                                              descriptor_io::deadlineAfter(std::chrono::seconds(5)),
+                                              why, missing);
+        EXPECT_EQ(file != nullptr, result == IniFile::LoadResult::Loaded) << path << ": " << why;
     }
 }
 

@@ -76,7 +76,7 @@ TEST(TrustedPath, FoldersFilesAndLinks) {
         std::string problem;
         fs::path resolved;
         EXPECT_EQ(
-            TrustedPath::resolve(c.path, resolved, problem, TrustedPath::Need::File, getuid()),
+            TrustedPath::resolve(c.path, resolved, problem, TrustedPath::Need::Library, getuid()),
             c.expected)
             << c.name << ": " << problem;
         EXPECT_EQ(problem.empty(), c.expected == 0) << c.name << ": " << problem;
@@ -92,14 +92,23 @@ TEST(TrustedPath, LogFilesReachedWithoutLinks) {
     const fs::path logs = make(root, "logs/sub", 0755, true).parent_path();
     chmod(logs.c_str(), 0755);
     make(root, "logs/open", 0777, true);
-    make(root, "logs/sub/old", 0644);
+    make(root, "logs/sub/old", 0600);
+    make(root, "logs/sub/readable", 0640);
     link(root, "logs/via", "sub");
     link(root, "logs/sub/old-link", "old");
     const std::pair<fs::path, int> cases[] = {
-        {logs / "sub/new", 0},          {logs / "./sub/../sub/new", 0}, {logs / "sub/old", 0},
-        {logs / "via/new", ELOOP},      {logs / "sub/old-link", ELOOP}, {logs / "open/new", EPERM},
-        {logs / "missing/new", ENOENT}, {logs / "sub", EINVAL},         {logs, EPERM},
-        {logs / "../elsewhere", EPERM}, {"logs/sub/new", EINVAL},
+        {logs / "sub/new", 0},
+        {logs / "./sub/../sub/new", 0},
+        {logs / "sub/old", 0},
+        {logs / "via/new", ELOOP},
+        {logs / "sub/old-link", ELOOP},
+        {logs / "open/new", EPERM},
+        {logs / "missing/new", ENOENT},
+        {logs / "sub", EINVAL},
+        {logs, EPERM},
+        {logs / "../elsewhere", EPERM},
+        {"logs/sub/new", EINVAL},
+        {logs / "sub/readable", EPERM},
     };
     for (const auto& [path, expected] : cases) {
         std::string problem;

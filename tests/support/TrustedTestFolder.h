@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -9,9 +10,10 @@
 #include <string>
 
 // A private 0755 folder, removed with its owner, in which ownership checks
-// can pass: no folder above it may be writable by others. The build tree
-// may lie below /tmp (a fresh clone anywhere), so a root run takes /run,
-// which only root can write; others fall back to the build tree.
+// can pass: no folder above it may be writable by others, nor on a mount
+// with nosuid or nodev. The build tree may lie below /tmp (a fresh clone
+// anywhere), so a root run takes /run, which only root can write, or
+// /var/cache where /run is such a mount; others fall back to the build tree.
 // Needs MORVANEX_BINARY_DIR.
 class TrustedTestFolder {
   public:
@@ -33,10 +35,14 @@ class TrustedTestFolder {
 
   private:
     static std::string base() {
-        struct stat run {};
-        if (geteuid() == 0 && stat("/run", &run) == 0 && S_ISDIR(run.st_mode) &&
-            run.st_uid == 0 && (run.st_mode & (S_IWGRP | S_IWOTH)) == 0) {
-            return "/run";
+        for (const char* folder : {"/run", "/var/cache"}) {
+            struct stat info {};
+            struct statvfs system {};
+            if (geteuid() == 0 && stat(folder, &info) == 0 && S_ISDIR(info.st_mode) &&
+                info.st_uid == 0 && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
+                statvfs(folder, &system) == 0 && (system.f_flag & (ST_NOSUID | ST_NODEV)) == 0) {
+                return folder;
+            }
         }
         return MORVANEX_BINARY_DIR;
     }

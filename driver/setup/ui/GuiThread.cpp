@@ -59,7 +59,7 @@ bool waylandReachable() {
     if (!name.empty() && name[0] == '/') {
         return socketAccepts(name);
     }
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* runtime = ::secure_getenv("XDG_RUNTIME_DIR");
     return runtime != nullptr && socketAccepts(std::string(runtime) + "/" + name);
 }
 
