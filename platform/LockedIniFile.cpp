@@ -20,8 +20,11 @@ namespace {
 
 constexpr std::string_view kCopyLetters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-constexpr size_t kCopySuffix = 6;
+// ".<name>.morvanex-copy-" and twelve letters: no person names a file so.
+constexpr std::string_view kCopyMark = ".morvanex-copy-";
+constexpr size_t kCopySuffix = 12;
 constexpr int kTries = 16;
+constexpr const char* kAccessAcl = "system.posix_acl_access";
 
 bool inGroup(gid_t gid) {
     if (::getegid() == gid) {
@@ -33,25 +36,42 @@ bool inGroup(gid_t gid) {
            groups.begin() + std::max(count, 0);
 }
 
-// Others than this writer may write the file: they can lock only the file
-// itself, so this writer locks it too.
-bool writableByOthers(int fd, const struct stat& status) {
-    return (status.st_mode & (S_IWGRP | S_IWOTH)) != 0 || status.st_uid != ::geteuid() ||
-           ::fgetxattr(fd, "system.posix_acl_access", nullptr, 0) >= 0;
+// The names of the file's extended attributes.
+std::vector<std::string> attributeNames(int fd) {
+    std::vector<std::string> names;
+    const ssize_t size = ::flistxattr(fd, nullptr, 0);
+    std::string list(static_cast<size_t>(std::max<ssize_t>(size, 0)), '\0');
+    const ssize_t listed = size > 0 ? ::flistxattr(fd, list.data(), list.size()) : 0;
+    list.resize(static_cast<size_t>(std::max<ssize_t>(listed, 0)));
+    for (size_t at = 0; at < list.size();) {
+        const size_t end = std::min(list.find('\0', at), list.size());
+        names.push_back(list.substr(at, end - at));
+        at = end + 1;
+    }
+    return names;
 }
 
-bool hasExtendedAttributes(int fd) {
-    return ::flistxattr(fd, nullptr, 0) > 0;
+// A copy carries what any writer may set on a file it owns: user
+// attributes and the access ACL.
+bool copyCarries(const std::string& attribute) {
+    return attribute.starts_with("user.") || attribute == kAccessAcl;
 }
 
-// ".<name>.XXXXXX", the name a copy has while it is linked in.
+bool copyAttribute(int from, int to, const std::string& name) {
+    const ssize_t size = ::fgetxattr(from, name.c_str(), nullptr, 0);
+    std::string value(static_cast<size_t>(std::max<ssize_t>(size, 0)), '\0');
+    const ssize_t read = size > 0 ? ::fgetxattr(from, name.c_str(), value.data(), value.size()) : 0;
+    return read >= 0 &&
+           ::fsetxattr(to, name.c_str(), value.data(), static_cast<size_t>(read), 0) == 0;
+}
+
 std::string newCopyName(const std::string& name) {
     unsigned char bytes[kCopySuffix] = {};
     if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
         const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
         std::memcpy(bytes, &now, std::min(sizeof bytes, sizeof now));
     }
-    std::string copy = "." + name + ".";
+    std::string copy = "." + name + std::string(kCopyMark);
     for (unsigned char byte : bytes) {
         copy += kCopyLetters[byte % kCopyLetters.size()];
     }
@@ -59,22 +79,23 @@ std::string newCopyName(const std::string& name) {
 }
 
 bool isCopyName(std::string_view entry, const std::string& name) {
-    const std::string prefix = "." + name + ".";
+    const std::string prefix = "." + name + std::string(kCopyMark);
     return entry.size() == prefix.size() + kCopySuffix && entry.starts_with(prefix) &&
            entry.substr(prefix.size()).find_first_not_of(kCopyLetters) == std::string_view::npos;
 }
 
 // A reader caches a file by its size and whole-second modification time: a
-// new text that matches both would go unseen.
+// new text that matches both would go unseen. Any other second will do, and
+// the next one is at most a second ahead of the clock.
 bool makeVisible(int fd, const struct stat& origin) {
     struct stat written {};
     if (::fstat(fd, &written) != 0) {
         return false;
     }
-    if (written.st_size != origin.st_size || written.st_mtim.tv_sec > origin.st_mtim.tv_sec) {
+    if (written.st_size != origin.st_size || written.st_mtim.tv_sec != origin.st_mtim.tv_sec) {
         return true;
     }
-    const timespec times[2] = {{0, UTIME_OMIT}, {origin.st_mtim.tv_sec + 1, 0}};
+    const timespec times[2] = {{0, UTIME_OMIT}, {written.st_mtim.tv_sec + 1, 0}};
     if (::futimens(fd, times) == 0) {
         return true;
     }
@@ -126,59 +147,100 @@ std::unique_ptr<LockedIniFile> LockedIniFile::open(const fs::path& path, bool ma
 
 bool LockedIniFile::lockAndOpen(bool mayCreate, Clock::time_point deadline, std::string& why,
                                 bool& missing) {
-    struct stat status {};
-    const bool exists = ::fstatat(folder_.get(), name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
-    if (!exists && errno == ENOENT && !mayCreate) {
-        missing = true;
-        why = path_.string() + " does not exist";
-        return false;
-    }
-    const uid_t self = ::geteuid();
-    const uid_t owner = exists ? status.st_uid : self;
-    if ((self == 0 || owner == self) &&
-        IniFileLock::onLockFile(folder_.get(), name_, owner, deadline, lock_, why) ==
-            IniFileLock::Result::Refused) {
-        why = (path_.parent_path() / why).string();
-        return false;
-    }
-    for (int tries = 0; tries < kTries; ++tries) {
+    int pauseMs = 1;
+    for (;;) {
+        lock_.reset();
         data_.reset(
             ::openat(folder_.get(), name_.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (!data_.valid()) {
-            missing = errno == ENOENT;
-            if (!missing) {
+            if (errno != ENOENT) {
                 why = errno == ELOOP ? path_.string() + " is a symbolic link"
                                      : failure("cannot write");
-            } else if (!mayCreate) {
+                return false;
+            }
+            if (!mayCreate) {
+                missing = true;
                 why = path_.string() + " does not exist";
-            } else if (!lock_) {
-                why = "cannot make a lock file beside " + path_.string();
-            } else {
-                method_ = Method::Create;
+                return false;
+            }
+            if (lockToCreate(deadline, why, missing)) {
                 return true;
             }
+            if (missing) {
+                return false;
+            }
+        } else {
+            if (::fstat(data_.get(), &origin_) != 0 || !S_ISREG(origin_.st_mode)) {
+                why = path_.string() + " is not a regular file";
+                return false;
+            }
+            bool locked = false;
+            if (!lockFile(deadline, why, locked)) {
+                return false;
+            }
+            if (locked && stillInPlace()) {
+                return true;
+            }
+        }
+        // Replaced or made while we waited: lock the file that is there now.
+        if (Clock::now() >= deadline) {
+            why = path_.string() + " kept being replaced";
             return false;
         }
-        if (::fstat(data_.get(), &origin_) != 0 || !S_ISREG(origin_.st_mode)) {
-            why = path_.string() + " is not a regular file";
-            return false;
-        }
-        if (lock_ && !writableByOthers(data_.get(), origin_)) {
-            return true;
-        }
-        if (!IniFileLock::onFile(data_.get(), deadline)) {
-            why = "gave up waiting for the lock on " + path_.string();
-            return false;
-        }
-        // Replaced while we waited: lock the file that is there now.
-        struct stat now {};
-        if (::fstatat(folder_.get(), name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-            now.st_dev == origin_.st_dev && now.st_ino == origin_.st_ino) {
-            return true;
-        }
+        IniFileLock::backOff(pauseMs);
     }
-    why = path_.string() + " kept being replaced";
+}
+
+// Locks the file open on data_: its lock file, and the file itself where
+// only writers can hold that lock or a second name shares the file.
+// `locked` stays false when the file was replaced meanwhile.
+bool LockedIniFile::lockFile(Clock::time_point deadline, std::string& why, bool& locked) {
+    const uid_t self = ::geteuid();
+    const IniFileLock::Result result =
+        IniFileLock::onLockFile(folder_.get(), name_, IniFileLock::shapeFor(data_.get(), origin_),
+                                self == 0 || origin_.st_uid == self, deadline, lock_, why);
+    if (result == IniFileLock::Result::Refused) {
+        why = (path_.parent_path() / why).string();
+        return false;
+    }
+    if (!stillInPlace()) {
+        return true;
+    }
+    const bool readersWrite = IniFileLock::readersMayWrite(data_.get(), origin_);
+    if (!lock_ && !readersWrite) {
+        why = "cannot lock " + path_.string() + ": " + (path_.parent_path() / why).string();
+        return false;
+    }
+    if ((readersWrite || origin_.st_nlink > 1) && !IniFileLock::onFile(data_.get(), deadline)) {
+        why = "gave up waiting for the lock on " + path_.string();
+        return false;
+    }
+    locked = true;
+    return true;
+}
+
+// The lock of a file still to be made; true once it is held and the file
+// is still missing. `missing` tells a failure that stays.
+bool LockedIniFile::lockToCreate(Clock::time_point deadline, std::string& why, bool& missing) {
+    if (IniFileLock::onLockFile(folder_.get(), name_, IniFileLock::ownShape(), true, deadline,
+                                lock_, why) != IniFileLock::Result::Locked) {
+        missing = true;
+        why = "cannot make a lock file beside " + path_.string();
+        return false;
+    }
+    struct stat status {};
+    if (::fstatat(folder_.get(), name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno == ENOENT) {
+        method_ = Method::Create;
+        return true;
+    }
     return false;
+}
+
+bool LockedIniFile::stillInPlace() const {
+    struct stat now {};
+    return ::fstatat(folder_.get(), name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+           now.st_dev == origin_.st_dev && now.st_ino == origin_.st_ino;
 }
 
 LockedIniFile::Method LockedIniFile::method() const {
@@ -186,10 +248,14 @@ LockedIniFile::Method LockedIniFile::method() const {
         return Method::Create;
     }
     const uid_t self = ::geteuid();
+    const std::vector<std::string> attributes = attributeNames(data_.get());
+    struct stat folder {};
     const bool copyKeepsAll = lock_ && origin_.st_nlink == 1 &&
-                              !hasExtendedAttributes(data_.get()) &&
+                              std::all_of(attributes.begin(), attributes.end(), copyCarries) &&
                               (self == 0 || (origin_.st_uid == self && inGroup(origin_.st_gid))) &&
-                              ::faccessat(folder_.get(), ".", W_OK | X_OK, AT_EACCESS) == 0;
+                              ::faccessat(folder_.get(), ".", W_OK | X_OK, AT_EACCESS) == 0 &&
+                              ::fstat(folder_.get(), &folder) == 0 &&
+                              folder.st_dev == origin_.st_dev;
     return copyKeepsAll ? Method::Replace : Method::InPlace;
 }
 
@@ -214,20 +280,49 @@ void LockedIniFile::removeStaleCopies() const {
         struct stat status {};
         if (isCopyName(entry->d_name, name_) &&
             ::fstatat(folder_.get(), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(status.st_mode) && status.st_uid == ::geteuid()) {
+            S_ISREG(status.st_mode) && status.st_nlink == 1 && status.st_uid == ::geteuid()) {
             ::unlinkat(folder_.get(), entry->d_name, 0);
         }
     }
 }
 
-// Gives the unnamed copy a name of our own, once it is complete.
-bool LockedIniFile::linkCopy(std::string& why) {
+// The copy takes everything of the file but its text: attributes and ACL
+// first (none if the file has none, whatever the folder's default ACL
+// gave), then owner and group, then the mode, which also restores the
+// bits a change of owner clears.
+bool LockedIniFile::carryOver() const {
+    for (const std::string& attribute : attributeNames(copy_.get())) {
+        if (copyCarries(attribute) && ::fremovexattr(copy_.get(), attribute.c_str()) != 0 &&
+            errno != ENODATA) {
+            return false;
+        }
+    }
+    for (const std::string& attribute : attributeNames(data_.get())) {
+        if (!copyAttribute(data_.get(), copy_.get(), attribute)) {
+            return false;
+        }
+    }
+    struct stat made {};
+    return ::fstat(copy_.get(), &made) == 0 &&
+           ((made.st_uid == origin_.st_uid && made.st_gid == origin_.st_gid) ||
+            ::fchown(copy_.get(), origin_.st_uid, origin_.st_gid) == 0) &&
+           ::fchmod(copy_.get(), origin_.st_mode & 07777) == 0;
+}
+
+// Links the unnamed copy as `name`; false, errno set, when it could not.
+bool LockedIniFile::linkUnnamed(const std::string& name) const {
     const std::string self = "/proc/self/fd/" + std::to_string(copy_.get());
+    return ::linkat(AT_FDCWD, self.c_str(), folder_.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+           (errno != EEXIST &&
+            ::linkat(copy_.get(), "", folder_.get(), name.c_str(), AT_EMPTY_PATH) == 0);
+}
+
+// Gives the unnamed copy a name of our own, just before it takes the
+// file's place.
+bool LockedIniFile::linkCopy(std::string& why) {
     for (int tries = 0; tries < kTries; ++tries) {
         std::string name = newCopyName(name_);
-        if (::linkat(AT_FDCWD, self.c_str(), folder_.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-            (errno != EEXIST &&
-             ::linkat(copy_.get(), "", folder_.get(), name.c_str(), AT_EMPTY_PATH) == 0)) {
+        if (linkUnnamed(name)) {
             copyName_ = std::move(name);
             return true;
         }
@@ -239,17 +334,37 @@ bool LockedIniFile::linkCopy(std::string& why) {
     return false;
 }
 
+// Room first, so that a full disk or quota fails before the file changes.
+bool LockedIniFile::reserve(std::string& why) const {
+    if (text_.empty()) {
+        return true;
+    }
+    int result = 0;
+    do {
+        result = ::fallocate(data_.get(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(text_.size()));
+    } while (result != 0 && errno == EINTR);
+    if (result == 0 || errno == EOPNOTSUPP) {
+        return true;
+    }
+    why = failure("cannot write");
+    return false;
+}
+
+bool LockedIniFile::writeInPlace(std::string& why) {
+    const bool written = ::lseek(data_.get(), 0, SEEK_SET) == 0 &&
+                         descriptor_io::writeToFile(data_.get(), text_) &&
+                         ::ftruncate(data_.get(), static_cast<off_t>(text_.size())) == 0 &&
+                         ::fsync(data_.get()) == 0 && makeVisible(data_.get(), origin_);
+    if (!written) {
+        why = failure("cannot write");
+    }
+    return written;
+}
+
 bool LockedIniFile::prepare(std::string& why) {
     text_ = document_.text();
     if (method_ == Method::InPlace) {
-        // Room first, so that a full disk fails before the file changes.
-        if (::fallocate(data_.get(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(text_.size())) !=
-                0 &&
-            errno == ENOSPC) {
-            why = failure("cannot write");
-            return false;
-        }
-        return true;
+        return reserve(why);
     }
     removeStaleCopies();
     copy_.reset(::openat(folder_.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
@@ -265,51 +380,49 @@ bool LockedIniFile::prepare(std::string& why) {
             }
         }
     }
-    struct stat made {};
     const bool replacing = method_ == Method::Replace;
-    const bool written =
-        copy_.valid() && descriptor_io::writeToFile(copy_.get(), text_) &&
-        ::fstat(copy_.get(), &made) == 0 &&
-        (!replacing || (made.st_uid == origin_.st_uid && made.st_gid == origin_.st_gid) ||
-         ::fchown(copy_.get(), origin_.st_uid, origin_.st_gid) == 0) &&
-        ::fchmod(copy_.get(), replacing ? origin_.st_mode & 07777 : 0600) == 0 &&
-        ::fsync(copy_.get()) == 0 && (!replacing || makeVisible(copy_.get(), origin_));
+    const bool written = copy_.valid() && descriptor_io::writeToFile(copy_.get(), text_) &&
+                         (replacing ? carryOver() : ::fchmod(copy_.get(), 0600) == 0) &&
+                         ::fsync(copy_.get()) == 0 &&
+                         (!replacing || makeVisible(copy_.get(), origin_));
     if (!written) {
         why = failure("cannot write a copy of");
-        return false;
     }
-    if (copyName_.empty() && !linkCopy(why)) {
-        return false;
-    }
-    copy_.reset();
-    return true;
+    return written;
 }
 
 bool LockedIniFile::install(std::string& why) {
     if (method_ == Method::InPlace) {
-        const bool written = ::lseek(data_.get(), 0, SEEK_SET) == 0 &&
-                             descriptor_io::writeToFile(data_.get(), text_) &&
-                             ::ftruncate(data_.get(), static_cast<off_t>(text_.size())) == 0 &&
-                             ::fsync(data_.get()) == 0 && makeVisible(data_.get(), origin_);
-        if (!written) {
-            why = failure("cannot write");
-        }
-        return written;
+        return writeInPlace(why);
     }
-    // A new file is linked, never renamed: it must not take the place of
-    // one that appeared meanwhile.
-    const int placed =
-        method_ == Method::Replace
-            ? ::renameat(folder_.get(), copyName_.c_str(), folder_.get(), name_.c_str())
-            : ::linkat(folder_.get(), copyName_.c_str(), folder_.get(), name_.c_str(), 0);
-    if (placed != 0) {
+    bool placed = false;
+    if (method_ == Method::Create) {
+        // A new file is linked, never renamed: it must not take the place
+        // of one that appeared meanwhile.
+        placed = copyName_.empty() ? linkUnnamed(name_)
+                                   : ::linkat(folder_.get(), copyName_.c_str(), folder_.get(),
+                                              name_.c_str(), 0) == 0;
+    } else {
+        if (copyName_.empty() && !linkCopy(why)) {
+            return false;
+        }
+        placed = ::renameat(folder_.get(), copyName_.c_str(), folder_.get(), name_.c_str()) == 0;
+        if (!placed && (errno == EBUSY || errno == EXDEV)) {
+            // A mount point (a file bound over another) takes no rename.
+            ::unlinkat(folder_.get(), copyName_.c_str(), 0);
+            copyName_.clear();
+            return reserve(why) && writeInPlace(why);
+        }
+    }
+    if (!placed) {
         why = errno == EEXIST ? path_.string() + " appeared meanwhile" : failure("cannot replace");
         return false;
     }
-    if (method_ == Method::Create) {
+    if (!copyName_.empty() && method_ == Method::Create) {
         ::unlinkat(folder_.get(), copyName_.c_str(), 0);
     }
     copyName_.clear();
+    copy_.reset();
     if (::fsync(folder_.get()) != 0) {
         why = path_.string() +
               " is written, but its folder could not be synced: " + std::strerror(errno);

@@ -15,14 +15,16 @@
 // One ini file opened for a read-modify-write: locked (IniFileLock) before
 // it is read and until its new text is in place or the edit is dropped.
 //
-// The new text replaces the file by a complete copy in its folder, linked
-// in only once written and synced, with the file's owner, group and mode.
-// Where a copy cannot keep everything about the file (a second link,
-// extended attributes or an ACL, an owner or group this writer cannot
-// give) or cannot be made in its folder, the file is rewritten in place
-// under the lock. A missing file is made like a copy, only where none has
-// appeared meanwhile. Copies left by a killed writer are removed under the
-// lock.
+// The new text replaces the file by a complete copy in its folder, named
+// only once written and synced, with the file's owner, group, mode, ACL
+// (none if it had none) and user attributes. Where a copy cannot stand in
+// for the file (a second link, attributes this writer cannot set, an owner
+// or group it cannot give, a folder it cannot write, a mount point) the
+// file is rewritten in place under the lock, after room for the new text
+// was found; readers may then see a part of it. A missing file is made
+// like a copy, only where none has appeared meanwhile. Copies a killed
+// writer left are removed under the lock: only files of this user that
+// carry the copies' mark.
 class LockedIniFile {
   public:
     using Clock = descriptor_io::Clock;
@@ -53,7 +55,14 @@ class LockedIniFile {
     LockedIniFile() = default;
     bool lockAndOpen(bool mayCreate, Clock::time_point deadline, std::string& why, bool& missing);
     Method method() const;
+    bool lockFile(Clock::time_point deadline, std::string& why, bool& locked);
+    bool lockToCreate(Clock::time_point deadline, std::string& why, bool& missing);
+    bool stillInPlace() const;
+    bool carryOver() const;
     bool linkCopy(std::string& why);
+    bool linkUnnamed(const std::string& name) const;
+    bool reserve(std::string& why) const;
+    bool writeInPlace(std::string& why);
     void removeStaleCopies() const;
     std::string failure(const char* what) const;
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -414,17 +415,25 @@ size_t wholeDsns(const std::string& text) {
 
 }  // namespace
 
+// Through one name, and through two names of one file.
 TEST(IniWriter, WritersAtOnceLoseNothing) {
     OdbcSandbox sandbox;
     writeStartingFiles(sandbox);
-    OdbcSandbox::writeFile(sandbox.odbcIni(Scope::User), "");
-    const pid_t first = start({tool(), "user", "--dsns", "a", "200", "Drv A"});
-    const pid_t second = start({tool(), "user", "--dsns", "b", "200", "Drv A"});
-    EXPECT_EQ(finish(first), 0);
-    EXPECT_EQ(finish(second), 0);
-    const std::string text = OdbcSandbox::readFile(sandbox.odbcIni(Scope::User));
-    EXPECT_EQ(wholeDsns(text), 400u);
-    EXPECT_EQ(IniFile::parse(text).sections().size(), 401u) << text;
+    const fs::path file = sandbox.odbcIni(Scope::User);
+    for (const fs::path& other : {file, file.parent_path() / "second.ini"}) {
+        OdbcSandbox::writeFile(file, "");
+        if (other != file) {
+            fs::create_hard_link(file, other);
+        }
+        const pid_t first = start({tool(), "user", "--dsns", "a", "200", "Drv A"});
+        const pid_t second = start(
+            {"env", "ODBCINI=" + other.string(), tool(), "user", "--dsns", "b", "200", "Drv A"});
+        EXPECT_EQ(finish(first), 0);
+        EXPECT_EQ(finish(second), 0);
+        const std::string text = OdbcSandbox::readFile(file);
+        EXPECT_EQ(wholeDsns(text), 400u) << other;
+        EXPECT_EQ(IniFile::parse(text).sections().size(), 401u) << text;
+    }
 }
 
 // Killed at any moment, a writer leaves the old text or the new, whole,
@@ -453,12 +462,17 @@ TEST(IniWriter, AKilledWriterLeavesTheOldTextOrTheNew) {
         ASSERT_GE(whole, listed) << "round " << round;
         listed = whole;
     }
-    OdbcSandbox::writeFile(sandbox.home() / "..odbc.ini.Ab12Cd", "[partial");
-    OdbcSandbox::writeFile(sandbox.home() / ".odbc.ini.kept", "not ours");
+    const char* stale = "..odbc.ini.morvanex-copy-Ab12Cd34Ef56";
+    OdbcSandbox::writeFile(sandbox.home() / stale, "[partial");
+    for (const char* kept : {".odbc.ini.kept", "..odbc.ini.backup", "..odbc.ini.2024q1"}) {
+        OdbcSandbox::writeFile(sandbox.home() / kept, "not ours");
+    }
     EXPECT_EQ(finish(start({tool(), "user", "--dsns", "last", "1", "Drv A"})), 0);
     EXPECT_EQ(wholeDsns(OdbcSandbox::readFile(file)), listed + 1);
-    EXPECT_FALSE(fs::exists(sandbox.home() / "..odbc.ini.Ab12Cd"));
-    EXPECT_TRUE(fs::exists(sandbox.home() / ".odbc.ini.kept"));
+    EXPECT_FALSE(fs::exists(sandbox.home() / stale));
+    for (const char* kept : {".odbc.ini.kept", "..odbc.ini.backup", "..odbc.ini.2024q1"}) {
+        EXPECT_TRUE(fs::exists(sandbox.home() / kept)) << kept;
+    }
 }
 
 // One action's edits reach each file once, at commit; reads made within
@@ -558,9 +572,13 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
-std::string runTool(bool asNobody, const fs::path& file) {
+// Sets k to 2, as nobody or root; `bound`: with the file mounted over
+// itself, as a container's single-file mounts are.
+std::string runTool(bool asNobody, const fs::path& file, bool bound = false) {
     const std::string command =
         "ODBCINI='" + file.string() + "' " +
+        (bound ? "unshare -m sh -c 'mount --bind \"$ODBCINI\" \"$ODBCINI\" && exec \"$@\"' sh "
+               : "") +
         (asNobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") + "'" + tool() +
         "' user A k 2 2>&1";
     std::string out;
@@ -598,6 +616,27 @@ std::string attribute(const fs::path& file, const char* name) {
     return length < 0 ? "" : std::string(value.data(), static_cast<size_t>(length));
 }
 
+// A reader of the file, as nobody, holding a read lock on it.
+struct Reader {
+    FILE* pipe = nullptr;
+    pid_t pid = 0;
+};
+Reader reader;
+
+void holdRead(const fs::path& file) {
+    reader.pipe = popen(("setpriv --reuid=65534 --regid=65534 --clear-groups '" + tool() +
+                         "' --hold-read '" + file.string() + "'")
+                            .c_str(),
+                        "r");
+    ASSERT_NE(reader.pipe, nullptr);
+    ASSERT_EQ(fscanf(reader.pipe, "%d", &reader.pid), 1);
+}
+
+void releaseRead() {
+    kill(reader.pid, SIGTERM);
+    pclose(reader.pipe);
+}
+
 void behindALink(const fs::path& folder, const fs::path& file) {
     fs::create_directory(folder / "dotfiles");
     ASSERT_EQ(chown((folder / "dotfiles").c_str(), kNobody, kNobody), 0);
@@ -621,6 +660,8 @@ TEST(IniWriter, ChangesNothingButTheText) {
         std::function<void(Path folder, Path file)> prepare;
         bool asNobody, written;
         std::function<void(Path folder, Path file)> check;
+        std::optional<bool> replaced = std::nullopt;  // by a copy, or in place
+        bool bound = false;
     };
     const Row rows[] = {
         {"root's file of mode 0666 in root's folder",
@@ -640,7 +681,8 @@ TEST(IniWriter, ChangesNothingButTheText) {
          nullptr},
         {"own file with an extended attribute",
          [](Path, Path file) { ASSERT_EQ(setxattr(file.c_str(), "user.origin", "kept", 4, 0), 0); },
-         true, true, [](Path, Path file) { EXPECT_EQ(attribute(file, "user.origin"), "kept"); }},
+         true, true, [](Path, Path file) { EXPECT_EQ(attribute(file, "user.origin"), "kept"); },
+         true},
         {"own file with an ACL",
          [](Path, Path file) {
              const std::string acl = accessAcl();
@@ -650,13 +692,49 @@ TEST(IniWriter, ChangesNothingButTheText) {
          true, true,
          [](Path, Path file) {
              EXPECT_EQ(attribute(file, "system.posix_acl_access"), accessAcl());
+         },
+         true},
+        {"root's 0640 file in a folder with a default ACL",
+         [](Path folder, Path file) {
+             const std::string acl = accessAcl();
+             ASSERT_EQ(chown(folder.c_str(), 0, 0) | chown(file.c_str(), 0, 0) |
+                           chmod(file.c_str(), 0640) |
+                           setxattr(folder.c_str(), "system.posix_acl_default", acl.data(),
+                                    acl.size(), 0),
+                       0);
+         },
+         false, true,
+         [](Path, Path file) { EXPECT_EQ(attribute(file, "system.posix_acl_access"), ""); }, true},
+        {"root's 0664 file while a reader holds a read lock",
+         [](Path folder, Path file) {
+             ASSERT_EQ(chown(folder.c_str(), 0, 0) | chown(file.c_str(), 0, 0) |
+                           chmod(file.c_str(), 0664),
+                       0);
+             holdRead(file);
+         },
+         false, true, [](Path, Path) { releaseRead(); }},
+        {"root, after the file went from one user to another",
+         [](Path folder, Path file) {
+             const fs::path lock = folder / "odbc.ini.lock";
+             OdbcSandbox::writeFile(lock, "");
+             ASSERT_EQ(chown(lock.c_str(), kNobody, kNobody) | chmod(lock.c_str(), 0600) |
+                           chown(file.c_str(), 1, 1),
+                       0);
+         },
+         false, true,
+         [](Path folder, Path) {
+             struct stat lock {};
+             ASSERT_EQ(stat((folder / "odbc.ini.lock").c_str(), &lock), 0);
+             EXPECT_EQ(lock.st_uid, 1u);
          }},
+        {"own file mounted over itself", [](Path, Path) {}, false, true, nullptr, false, true},
         {"own file with a second link",
          [](Path folder, Path file) { fs::create_hard_link(file, folder / "second.ini"); }, true,
          true,
          [](Path folder, Path) {
              EXPECT_EQ(OdbcSandbox::readFile(folder / "second.ini"), "[A]\nk = 2\n");
-         }},
+         },
+         false},
         {"own file behind a link", behindALink, true, true,
          [](Path, Path file) { EXPECT_TRUE(fs::is_symlink(file)); }},
         {"own read-only file", [](Path, Path file) { ASSERT_EQ(chmod(file.c_str(), 0444), 0); },
@@ -686,7 +764,7 @@ TEST(IniWriter, ChangesNothingButTheText) {
         struct stat before {};
         struct stat after {};
         ASSERT_EQ(stat(file.c_str(), &before), 0);
-        const std::string out = runTool(row.asNobody, file);
+        const std::string out = runTool(row.asNobody, file, row.bound);
         ASSERT_EQ(stat(file.c_str(), &after), 0);
         EXPECT_EQ(out == "OK\n", row.written) << out;
         EXPECT_EQ(OdbcSandbox::readFile(file), row.written ? "[A]\nk = 2\n" : "[A]\nk = 1\n");
@@ -694,6 +772,9 @@ TEST(IniWriter, ChangesNothingButTheText) {
                   std::tie(before.st_uid, before.st_gid, before.st_mode));
         if (!row.written) {
             EXPECT_NE(out.find(file.string()), std::string::npos) << out;
+        }
+        if (row.replaced) {
+            EXPECT_EQ(after.st_ino != before.st_ino, *row.replaced);
         }
         if (row.check) {
             row.check(folder, file);

@@ -4,6 +4,12 @@
 //     sets one value of odbc.ini; prints "OK" or the writer's reason.
 //   ini_write_client user|system --dsns PREFIX COUNT DRIVER
 //     adds COUNT DSNs, each with its Server key in one transaction.
+//   ini_write_client --hold-read FILE
+//     holds a read lock on FILE, as any reader may, until killed; prints
+//     its process id once it holds it.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +33,18 @@ bool addDsn(InstallerFacade& installer, UWORD mode, const std::string& name, con
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--hold-read") == 0) {
+        struct flock lock {};
+        lock.l_type = F_RDLCK;
+        const int fd = open(argv[2], O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+            return 1;
+        }
+        std::printf("%d\n", static_cast<int>(getpid()));
+        std::fflush(stdout);
+        pause();
+        return 0;
+    }
     if (argc != 5 && argc != 6) {
         std::fprintf(stderr, "usage: ini_write_client user|system SECTION KEY VALUE\n");
         return 2;
