@@ -298,7 +298,9 @@ TEST(DialectRewriting, LocalTextsNeverReachTheAdaptedDriverAsWritten) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
         Face face("luw", {"result *", "column VAL|INTEGER", "row 5"});
-        EXPECT_EQ(face.run(c.input).first, SQL_SUCCESS);
+        // The stand-in's catalog has no tables: a described one is not found.
+        EXPECT_EQ(face.run(c.input).first,
+                  std::string(c.call) == "SQLColumns" ? SQL_ERROR : SQL_SUCCESS);
         EXPECT_EQ(face.journaled("SQLExecDirect", "describe"), false);
         EXPECT_EQ(face.journaled("SQLExecDirect", "SQL_MODE"), false);
         if (*c.call != '\0') {

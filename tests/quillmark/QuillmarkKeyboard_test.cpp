@@ -275,8 +275,9 @@ TEST_F(QuillmarkKeyboard, SelectionOutlivesConfigureAndNewKeywordsAreEdited) {
     ASSERT_TRUE(form.prepare("Sales", "Recorder", IniAccess::User));
     showAndType(form.panel(), {});
     child<QPushButton>(form.panel(), "addKeywordButton")->click();
-    QTest::keyClicks(QApplication::focusWidget(), "Port");
-    showAndType(form.panel(), {{Qt::Key_Return, kNone}});
+    QTest::keyClicks(form.panel()->focusWidget(), "Port");
+    QTest::keyClick(form.panel()->focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();  // the edit ends in a queued call
     EXPECT_EQ(endingOf(form.panel()), Ending::StillOpen);
     EXPECT_EQ(child<QTableView>(form.panel(), "view")->model()->index(0, 0).data(), "Port");
 }
