@@ -240,7 +240,7 @@ int serveInetd(const HelperOptions& options) {
     const std::optional<ConnectionSlot> slot =
         ConnectionSlot::take(options.runtimeFolder, uid, kMaxChildrenPerUser, why);
     if (!slot) {
-        SystemLog::notice("too many connections (uid " + uidText(peer) + "): " + why + "; closed");
+        SystemLog::notice("connection closed unserved (uid " + uidText(peer) + "): " + why);
         return 0;
     }
     return serveConnection(STDIN_FILENO, STDOUT_FILENO, options);
