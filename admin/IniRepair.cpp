@@ -1,48 +1,36 @@
 #include "admin/IniRepair.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <unordered_set>
 
 #include "admin/IniAccess.h"
+#include "platform/AsciiCase.h"
+#include "platform/IniFile.h"
 #include "platform/InstallerFacade.h"
+#include "platform/UniqueFd.h"
 
 namespace {
 
 constexpr const char* kTail = " User DSN's may not work correctly with all applications.";
 
-std::optional<std::string> readBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
+// The first of each name counts, as for the driver manager's reader.
+bool firstOfName(std::unordered_set<std::string>& seen, const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded) {
+        c = lowerAscii(c);
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-bool writeBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    out.close();
-    return static_cast<bool>(out);
-}
-
-bool move(const std::filesystem::path& from, const std::filesystem::path& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    return seen.insert(std::move(folded)).second;
 }
 
 }  // namespace
 
 IniRepair::IniRepair(std::filesystem::path legacy, std::filesystem::path target, Ui ui)
     : legacy_(std::move(legacy)), target_(std::move(target)), ui_(std::move(ui)) {}
-
-std::filesystem::path IniRepair::sibling(const char* suffix) const {
-    return target_.parent_path() /
-           (target_.stem().string() + suffix + target_.extension().string());
-}
 
 IniRepair::Result IniRepair::fail(const std::string& message) const {
     ui_.warn(kFailureTitle, message + kTail);
@@ -67,35 +55,41 @@ IniRepair::Result IniRepair::run() const {
     } else if (std::filesystem::exists(target_, error)) {
         return merge();
     }
-    if (!move(legacy_, target_)) {
-        return fail("Failed to move invisible " + legacy_.string() + " file.");
+    // Never over a file a writer made meanwhile: that one is merged into.
+    if (renameat2(AT_FDCWD, legacy_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) != 0) {
+        return errno == EEXIST ? merge()
+                               : fail("Failed to move invisible " + legacy_.string() + " file.");
     }
     return Result::Moved;
 }
 
-std::optional<IniRepair::Entries> IniRepair::readTargetEntries() const {
-    const IniAccess user(IniAccess::User);
-    const auto sections = user.sections("odbc.ini");
-    if (!sections) {
+// The legacy file read directly: its name is one the driver manager takes
+// for the user's file, so its reader cannot be pointed at it.
+std::optional<IniRepair::Entries> IniRepair::readLegacyEntries() const {
+    const UniqueFd fd(open(legacy_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    IniFile legacy;
+    std::string why;
+    if (!fd.valid() || !IniFile::read(fd.get(), legacy_, legacy, why)) {
         return std::nullopt;
     }
     Entries entries;
-    for (const std::string& section : *sections) {
-        const auto keys = user.keys(section, "odbc.ini");
-        if (!keys) {
-            return std::nullopt;
+    std::unordered_set<std::string> sections;
+    for (const std::string& section : legacy.sections()) {
+        if (!firstOfName(sections, section)) {
+            continue;
         }
-        for (const std::string& key : *keys) {
-            const auto value = user.value(section, key, "odbc.ini");
-            if (!value) {
-                return std::nullopt;
+        std::unordered_set<std::string> keys;
+        for (auto& [key, value] : legacy.entries(section)) {
+            if (!key.empty() && firstOfName(keys, key)) {
+                entries.push_back({section, std::move(key), std::move(value)});
             }
-            entries.push_back({section, key, *value});
         }
     }
     return entries;
 }
 
+// One replacement of the user's file, under its lock; nothing when any
+// entry cannot be written.
 bool IniRepair::writeEntries(const Entries& entries) const {
     const IniAccess user(IniAccess::User);
     InstallerFacade::Transaction action;
@@ -107,35 +101,19 @@ bool IniRepair::writeEntries(const Entries& entries) const {
     return action.commit();
 }
 
+// The legacy file's entries win over the user's own; it goes only once
+// they are in the user's file.
 IniRepair::Result IniRepair::merge() const {
-    const std::filesystem::path earlier = sibling("2");
-    const std::filesystem::path readAside = sibling("3");
     const std::string mergeFailed = "Failed to merge invisible " + legacy_.string() + " file";
-    const std::optional<std::string> earlierBytes = readBytes(target_);
-    if (!earlierBytes || !move(target_, earlier)) {
-        return fail("Failed to merge existing " + target_.filename().string() + " file.");
-    }
-    if (!move(legacy_, target_)) {
-        move(earlier, target_);
-        return fail("Failed to move invisible " + legacy_.string() + " file.");
-    }
-    const std::optional<Entries> entries = readTargetEntries();
-    if (!entries || !move(target_, readAside)) {
-        move(target_, legacy_);
-        move(earlier, target_);
+    const std::optional<Entries> entries = readLegacyEntries();
+    if (!entries) {
         return fail(mergeFailed + "(1).");
     }
-    if (!move(earlier, target_)) {
-        move(readAside, legacy_);
-        return fail(mergeFailed + "(2).");
-    }
     if (!writeEntries(*entries)) {
-        // Put both files back as they were before the repair.
-        writeBytes(target_, *earlierBytes);
-        move(readAside, legacy_);
         return fail(mergeFailed + "(2).");
     }
-    std::error_code ignored;
-    std::filesystem::remove(readAside, ignored);
+    if (unlink(legacy_.c_str()) != 0 && errno != ENOENT) {
+        return fail("Failed to remove invisible " + legacy_.string() + " file.");
+    }
     return Result::Merged;
 }

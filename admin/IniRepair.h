@@ -8,10 +8,12 @@
 #include <vector>
 
 // Moves a per-user odbc.ini left at a legacy location into the driver
-// manager's user file, merging it into an existing one. Every section and
-// key of both files survives; nothing is cut; the legacy file goes away
-// only after every write succeeded, and a failed step leaves both files
-// as they were.
+// manager's user file, merging it into an existing one: the legacy file is
+// read directly and its entries go into the user's file through the
+// locked writer in one replacement, the user's file never renamed or
+// truncated. Every section and key of both survives, the legacy file's
+// values winning. The legacy file goes away only after that succeeded; a
+// failure leaves both files as they were.
 class IniRepair {
   public:
     enum class Result { NothingToDo, Cancelled, Moved, Merged, Failed };
@@ -28,7 +30,7 @@ class IniRepair {
     static constexpr const char* kFailureTitle = "Unable to fix incompatible ODBC file";
 
     // `target` must be the file the driver manager reads as the user's
-    // odbc.ini: the merge reads the legacy file through it.
+    // odbc.ini: the merge writes it as that.
     IniRepair(std::filesystem::path legacy, std::filesystem::path target, Ui ui);
 
     Result run() const;
@@ -38,9 +40,8 @@ class IniRepair {
 
     Result fail(const std::string& message) const;
     Result merge() const;
-    std::optional<Entries> readTargetEntries() const;
+    std::optional<Entries> readLegacyEntries() const;
     bool writeEntries(const Entries& entries) const;
-    std::filesystem::path sibling(const char* suffix) const;
 
     std::filesystem::path legacy_;
     std::filesystem::path target_;

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 #include "admin/IniAccess.h"
 #include "admin/IniRepair.h"
+#include "platform/IniFile.h"
 #include "platform/InstallerFacade.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
@@ -108,15 +110,42 @@ TEST_F(IniRepairTest, MergesEverySectionAndKey) {
     }
 }
 
+// Another program adding DSNs while repairs run loses none, nor do they.
+TEST_F(IniRepairTest, AWriterAtTheSameTimeLosesNothing) {
+    sandbox.addDriver("Drv A", {{"Driver", "/a.so"}}, OdbcSandbox::Scope::User);
+    OdbcSandbox::writeFile(target, kEarlier);
+    const std::string tool = std::string(MORVANEX_BINARY_DIR) + "/tests/tools/ini_write_client";
+    const pid_t writer = fork();
+    if (writer == 0) {
+        execl(tool.c_str(), tool.c_str(), "user", "--dsns", "w", "300", "Drv A", nullptr);
+        _exit(127);
+    }
+    // Enough sections that reading the legacy file takes a while.
+    std::string legacyText = kLegacy;
+    for (int i = 0; i < 100; ++i) {
+        legacyText += "\n[L" + std::to_string(i) + "]\nKey = " + std::to_string(i) + "\n";
+    }
+    int status = 0;
+    do {
+        OdbcSandbox::writeFile(legacy, legacyText);
+        EXPECT_EQ(run(true).result, IniRepair::Result::Merged);
+    } while (waitpid(writer, &status, WNOHANG) == 0);
+    EXPECT_EQ(status, 0);
+    const IniFile merged = IniFile::parse(read(target));
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_EQ(merged.value("w" + std::to_string(i), "Driver"), "/a.so") << i;
+    }
+    EXPECT_EQ(merged.value("Shared", "Server"), "hidden");
+    EXPECT_EQ(merged.value("Mine", "Database"), "m");
+}
+
 TEST_F(IniRepairTest, RefusesToCutOrLoseAndLeavesBothFiles) {
-    const std::string tooLong = "[ODBC Data Sources]\nBig = Recorder\n\n[Big]\nValue = " +
-                                std::string(IniAccess::kBufferSize, 'v') + "\n";
     struct Case {
         const char* label;
         std::string legacyText;
         bool refuseWrites;
     };
-    for (const Case& c : {Case{"a value too long to read whole", tooLong, false},
+    for (const Case& c : {Case{"a key no writer may write", kLegacy + "it's = x\n", false},
                           Case{"a refused write", kLegacy, true}}) {
         SCOPED_TRACE(c.label);
         OdbcSandbox::writeFile(legacy, c.legacyText);
