@@ -161,7 +161,7 @@ class Walk {
         }
         if (rules_.links == PathResolver::Links::FollowTrusted) {
             if (!doubt_.empty()) {
-                return refuse("a symbolic link on a way others may change: " + std::string(doubt_),
+                return refuse("a symbolic link that root does not follow: " + std::string(doubt_),
                               EPERM);
             }
             mustTrust_ = true;

@@ -129,6 +129,7 @@ TEST(Environment, TwoEnvironmentsAppendToOneTraceFile) {
     const fs::path base = sandbox.root() / "shared.trace";
     const fs::path file = base.string() + pidSuffix();
     OdbcSandbox::writeFile(file, "earlier run\n");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     setTraceFile(sandbox, base.string());
 
     auto first = createEnvironment();

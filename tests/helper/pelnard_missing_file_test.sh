@@ -28,7 +28,7 @@ as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"; }
 as_root() { "$@"; }
 ROWS=(
   "missing.ini|does not exist|as_nobody"
-  "link.ini|is a symbolic link that root does not follow|as_root"
+  "link.ini|: a symbolic link that root does not follow|as_root"
   "folder.ini|is not a regular file|as_nobody"
 )
 for row in "${ROWS[@]}"; do
