@@ -7,6 +7,7 @@
 // installer library must read the result back.
 // Needs root (the helper; pelnard runs as nobody).
 // ctest-timeout: 300
+// ctest-serial: yes (one test times a save)
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
