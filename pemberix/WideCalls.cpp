@@ -81,6 +81,21 @@ std::optional<std::wstring> textArgument(const Char* text, SQLSMALLINT length) {
     return out;
 }
 
+// SQLConnect's arguments as connection text; nothing for a length no
+// driver takes.
+template <class Char>
+std::optional<std::wstring> connectText(const Char* dsn, SQLSMALLINT dsnLength, const Char* user,
+                                        SQLSMALLINT userLength, const Char* password,
+                                        SQLSMALLINT passwordLength) {
+    const auto dsnText = textArgument(dsn, dsnLength);
+    const auto userText = textArgument(user, userLength);
+    const auto passwordText = textArgument(password, passwordLength);
+    if (!dsnText || !userText || !passwordText) {
+        return std::nullopt;
+    }
+    return ForwardedConnection::fromConnect(*dsnText, *userText, *passwordText);
+}
+
 }  // namespace
 
 SQLRETURN textTooLong(SQLSMALLINT type, SQLHANDLE handle) {
@@ -92,43 +107,23 @@ SQLRETURN textTooLong(SQLSMALLINT type, SQLHANDLE handle) {
 // log switches back.
 SQLRETURN connectA(SQLHDBC dbc, SQLCHAR* dsn, SQLSMALLINT dsnLength, SQLCHAR* user,
                    SQLSMALLINT userLength, SQLCHAR* password, SQLSMALLINT passwordLength) {
-    if (pg().SQLDriverConnect == nullptr) {
-        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
-    }
-    const auto dsnText = textArgument(dsn, dsnLength);
-    const auto userText = textArgument(user, userLength);
-    const auto passwordText = textArgument(password, passwordLength);
-    if (!dsnText || !userText || !passwordText) {
+    const auto text = connectText(dsn, dsnLength, user, userLength, password, passwordLength);
+    if (!text) {
         return textTooLong(SQL_HANDLE_DBC, dbc);
     }
-    std::string text = ForwardedConnection::narrowBytes(
-        forwarded(ForwardedConnection::fromConnect(*dsnText, *userText, *passwordText), false));
-    if (text.size() > SHRT_MAX) {
-        return textTooLong(SQL_HANDLE_DBC, dbc);
-    }
-    return pg().SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
-                                 nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    std::string narrow = ForwardedConnection::narrowBytes(*text);
+    return driverConnectA(dbc, nullptr, reinterpret_cast<SQLCHAR*>(narrow.data()), SQL_NTS, nullptr,
+                          0, nullptr, SQL_DRIVER_NOPROMPT);
 }
 
 SQLRETURN connectW(SQLHDBC dbc, SQLWCHAR* dsn, SQLSMALLINT dsnLength, SQLWCHAR* user,
                    SQLSMALLINT userLength, SQLWCHAR* password, SQLSMALLINT passwordLength) {
-    if (pg().SQLDriverConnectW == nullptr) {
-        return missingEntryPoint(SQL_HANDLE_DBC, dbc);
-    }
-    const auto dsnText = textArgument(dsn, dsnLength);
-    const auto userText = textArgument(user, userLength);
-    const auto passwordText = textArgument(password, passwordLength);
-    if (!dsnText || !userText || !passwordText) {
+    auto text = connectText(dsn, dsnLength, user, userLength, password, passwordLength);
+    if (!text) {
         return textTooLong(SQL_HANDLE_DBC, dbc);
     }
-    const std::wstring text =
-        forwarded(ForwardedConnection::fromConnect(*dsnText, *userText, *passwordText), true);
-    Utf16Argument input(text.c_str(), SQL_NTS);
-    if (!Utf16Argument(text.c_str(), static_cast<SQLLEN>(text.size())).smallLength()) {
-        return textTooLong(SQL_HANDLE_DBC, dbc);
-    }
-    return pg().SQLDriverConnectW(dbc, nullptr, input.data(), SQL_NTS, nullptr, 0, nullptr,
-                                  SQL_DRIVER_NOPROMPT);
+    return driverConnectW(dbc, nullptr, text->data(), SQL_NTS, nullptr, 0, nullptr,
+                          SQL_DRIVER_NOPROMPT);
 }
 
 SQLRETURN driverConnectA(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT inLength,
