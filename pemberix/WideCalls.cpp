@@ -133,7 +133,12 @@ SQLRETURN driverConnectA(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT i
         return missingEntryPoint(SQL_HANDLE_DBC, dbc);
     }
     const auto caller = textArgument(in, inLength);
-    if (in == nullptr || !caller) {
+    // A text of a length no driver takes is refused here, not handed on
+    // with its log switches unsettled.
+    if (!caller) {
+        return textTooLong(SQL_HANDLE_DBC, dbc);
+    }
+    if (in == nullptr) {
         return pg().SQLDriverConnect(dbc, window, in, inLength, out, outCapacity, outLength,
                                      completion);
     }
@@ -152,7 +157,10 @@ SQLRETURN driverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT 
         return missingEntryPoint(SQL_HANDLE_DBC, dbc);
     }
     const auto caller = textArgument(in, inLength);
-    const bool handedOn = in != nullptr && caller;
+    if (!caller) {
+        return textTooLong(SQL_HANDLE_DBC, dbc);
+    }
+    const bool handedOn = in != nullptr;
     const std::wstring given = handedOn ? forwarded(*caller, true) : std::wstring();
     Utf16Argument input(handedOn ? given.c_str() : in,
                         handedOn ? static_cast<SQLLEN>(given.size()) : inLength);
