@@ -28,6 +28,18 @@ std::string postgresEscaped(std::string_view text) {
     return out;
 }
 
+std::string searchPatternFor(std::string_view name, char escape) {
+    std::string out;
+    out.reserve(name.size());
+    for (const char c : name) {
+        if (c == '_' || c == '%' || c == escape) {
+            out += escape;
+        }
+        out += c;
+    }
+    return out;
+}
+
 int majorVersionOf(const std::string& version) {
     const char* first = version.c_str();
     const char* last = first + version.size();

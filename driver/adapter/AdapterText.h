@@ -16,6 +16,10 @@ std::string doubledQuotes(std::string_view text);
 // standard_conforming_strings says.
 std::string postgresEscaped(std::string_view text);
 
+// `name` as a catalog search pattern that matches that name only: "_",
+// "%" and `escape` itself each behind `escape`.
+std::string searchPatternFor(std::string_view name, char escape);
+
 // The first number of a version text ("15.4", " 10.0.2"), 0 when the text
 // does not start with one.
 int majorVersionOf(const std::string& version);

@@ -493,3 +493,90 @@ std::string shownDefault(const std::string& columnDef) {
     }
     return value;
 }
+
+namespace {
+
+std::string_view withoutBlanksAround(std::string_view text) {
+    while (!text.empty() && isAsciiSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isAsciiSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The closing character of a quoted name part opened by `c`; '\0' for none.
+char closingQuoteOf(char c) {
+    constexpr std::pair<char, char> kQuotes[] = {{'`', '`'}, {'"', '"'}, {'\'', '\''}, {'[', ']'}};
+    for (const auto& [open, close] : kQuotes) {
+        if (c == open) {
+            return close;
+        }
+    }
+    return '\0';
+}
+
+// The quoted part that opens at `i`, which moves past its closing quote;
+// nothing when the quote is not closed.
+std::optional<std::string> quotedPart(std::string_view text, std::size_t& i) {
+    const char close = closingQuoteOf(text[i]);
+    std::string part;
+    for (++i; i < text.size(); ++i) {
+        if (text[i] != close) {
+            part += text[i];
+        } else if (close != ']' && i + 1 < text.size() && text[i + 1] == close) {
+            part += close;
+            ++i;
+        } else {
+            ++i;
+            return part;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<DescribedName> describedName(std::string_view text) {
+    text = withoutBlanksAround(text);
+    if (!text.empty() && text.back() == ';') {
+        text = withoutBlanksAround(text.substr(0, text.size() - 1));
+    }
+    constexpr std::size_t kMostParts = 3;
+    std::vector<std::string> parts;
+    std::size_t i = 0;
+    for (;;) {
+        std::optional<std::string> part;
+        if (i < text.size() && closingQuoteOf(text[i]) != '\0') {
+            part = quotedPart(text, i);
+            while (i < text.size() && isAsciiSpace(text[i])) {
+                ++i;
+            }
+        } else {
+            const std::size_t end = std::min(text.find('.', i), text.size());
+            part = std::string(withoutBlanksAround(text.substr(i, end - i)));
+            i = end;
+        }
+        if (!part || part->empty() || parts.size() == kMostParts) {
+            return std::nullopt;
+        }
+        parts.push_back(std::move(*part));
+        if (i == text.size()) {
+            break;
+        }
+        if (text[i] != '.') {
+            return std::nullopt;
+        }
+        ++i;
+        while (i < text.size() && isAsciiSpace(text[i])) {
+            ++i;
+        }
+    }
+    DescribedName name;
+    name.table = parts.back();
+    if (parts.size() > 1) {
+        name.schema = parts[parts.size() - 2];
+    }
+    return name;
+}

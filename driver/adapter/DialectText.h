@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -109,3 +110,18 @@ std::vector<SelectListItem> splitSelectList(std::string_view text, std::size_t b
 // it, say) gives its characters, a doubled quote inside it one quote; an
 // unterminated literal gives everything after its opening quote.
 std::string shownDefault(const std::string& columnDef);
+
+// The table a "describe " statement names, its schema empty when the name
+// has no qualifier.
+struct DescribedName {
+    std::string schema;
+    std::string table;
+};
+
+// The name in the text after "describe ": blanks around it and one closing
+// ";" dropped, as the statement's end; "table", "schema.table" or
+// "catalog.schema.table" (the catalog dropped, as a SELECT's is), each part
+// bare or in backquotes, double quotes, single quotes or brackets, a
+// doubled closing quote inside standing for one. Nothing when no name is
+// there or the text does not read as one.
+std::optional<DescribedName> describedName(std::string_view text);

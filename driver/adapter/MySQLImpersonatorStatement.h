@@ -15,6 +15,7 @@
 
 class Connection;
 class MySQLImpersonatorConnection;
+struct DescribedName;
 
 // The statement behind every statement handle of the MySQL face. It owns an
 // inner statement of the adapted driver and sends most calls there; results
@@ -122,8 +123,9 @@ class MySQLImpersonatorStatement : public Statement {
 
     // Runs a finished text on the inner statement, without rewriting.
     virtual SQLRETURN executeNativeQuery(const std::string& text);
-    // The locally answered statements.
-    virtual SQLRETURN describeTable(const std::string& table);
+    // The locally answered statements; describeTable takes the text after
+    // "describe ".
+    virtual SQLRETURN describeTable(const std::string& text);
     virtual SQLRETURN skipSetSqlMode(const std::string& mode);
     virtual SQLRETURN selectLastInsertId();
     // The DB2 type map; other sources keep their types.
@@ -223,8 +225,15 @@ class MySQLImpersonatorStatement : public Statement {
     void traceCatalog(const std::string& line) const;
 
     // --- MySQLImpersonatorStatementLocal.cpp ---
-    // The columns of `table` that count as auto-increment, by database.
-    std::vector<std::string> identityColumns(const std::string& table);
+    // The columns of the table that count as auto-increment, by database.
+    std::vector<std::string> identityColumns(const DescribedName& name);
+    // On PostgreSQL, the schema of the table a SELECT of `name` reaches
+    // (the first schema of the search path holding it, or the one named);
+    // an empty schema when there is none. A failure comes with the
+    // server's reason.
+    SQLRETURN findOnSearchPath(DescribedName& name);
+    // 42S02 for the table `shown`, as MySQL words it.
+    SQLRETURN noSuchTable(const std::string& shown);
     // Runs an identity query on a temporary statement: column 1 names a
     // column; with `withKind`, only rows whose column 2 begins 'a' or 'd'.
     std::vector<std::string> collectIdentityColumns(std::string query, bool withKind);

@@ -43,23 +43,6 @@ void trace(const Statement& statement, std::string_view line) {
     }
 }
 
-// The name after "describe ": one in matching quotes (backquotes, double
-// or single quotes, brackets) without them, a bare one as typed.
-std::string describedTableName(const std::string& text) {
-    std::string_view name(text);
-    name.remove_prefix(kDescribe.size());
-    while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())) != 0) {
-        name.remove_suffix(1);
-    }
-    constexpr std::pair<char, char> kQuotes[] = {{'`', '`'}, {'"', '"'}, {'\'', '\''}, {'[', ']'}};
-    for (const auto& [open, close] : kQuotes) {
-        if (name.size() >= 2 && name.front() == open && name.back() == close) {
-            return std::string(name.substr(1, name.size() - 2));
-        }
-    }
-    return std::string(name);
-}
-
 bool isDb2(MySQLImpersonatorStatement::DatabaseFamily family) {
     return family == MySQLImpersonatorStatement::DatabaseFamily::Db2Luw ||
            family == MySQLImpersonatorStatement::DatabaseFamily::Db2400;
@@ -161,7 +144,7 @@ SQLRETURN MySQLImpersonatorStatement::executeQuery(std::string text, SQLULEN /*p
         return skipSetSqlMode(text.substr(kSetSqlMode.size()));
     }
     if (startsWith(text, kDescribe)) {
-        return describeTable(describedTableName(text));
+        return describeTable(text.substr(kDescribe.size()));
     }
     if (startsWith(text, kLastInsertId)) {
         return selectLastInsertId();

@@ -31,6 +31,8 @@ const std::vector<std::string> kDescribeColumns = {"Field", "Type",    "Null",
 const std::vector<std::string> kLastInsertIdColumns = {"LAST_INSERT_ID()"};
 
 // The SQLColumns result columns a description is made of.
+constexpr SQLUSMALLINT kTableSchem = 2;
+constexpr SQLUSMALLINT kTableName = 3;
 constexpr SQLUSMALLINT kColumnName = 4;
 constexpr SQLUSMALLINT kTypeName = 6;
 constexpr SQLUSMALLINT kColumnDef = 13;
@@ -38,6 +40,9 @@ constexpr SQLUSMALLINT kIsNullable = 18;
 
 constexpr const char* kAutoIncrement = "auto_increment";
 constexpr SQLINTEGER kNoSuchTableNative = 1146;
+constexpr SQLINTEGER kSyntaxErrorNative = 1064;
+// The escape of the MySQL face's own catalog patterns.
+constexpr char kPatternEscape = '\\';
 // Identity columns of a table in the catalog views, before the quoted name.
 constexpr const char* kDb2LuwIdentityQuery =
     "SELECT COLNAME FROM SYSCAT.COLUMNS WHERE IDENTITY='Y' AND TABNAME='";
@@ -48,7 +53,12 @@ constexpr const char* kPostgresIdentityQuery =
     "SELECT a.attname, a.attidentity FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid "
     "JOIN pg_type t ON a.atttypid = t.oid LEFT JOIN pg_catalog.pg_constraint r ON c.oid = "
     "r.conrelid AND r.conname = a.attname WHERE c.relname = E'";
-constexpr const char* kPostgresIdentityTail = "' AND a.attnum > 0";
+constexpr const char* kPostgresIdentityTail =
+    "' AND a.attnum > 0 AND c.relnamespace = (SELECT n.oid FROM pg_catalog.pg_namespace n "
+    "WHERE n.nspname = E'";
+// With a schema named, the DB2 identity queries look in that one only.
+constexpr const char* kDb2LuwSchemaCondition = " AND TABSCHEMA='";
+constexpr const char* kDb2400SchemaCondition = " AND TABLE_SCHEMA = '";
 // Identity columns (GENERATED ... AS IDENTITY) came with PostgreSQL 10.
 constexpr int kFirstPostgresWithIdentity = 10;
 
@@ -137,6 +147,8 @@ RowArray newRowArray(SQLULEN entries) {
 
 // What one SQLColumns row says of a column.
 struct CatalogColumn {
+    std::string schema;
+    std::string table;
     std::string name;
     std::string typeName;
     std::string columnDef;
@@ -145,6 +157,8 @@ struct CatalogColumn {
 
 CatalogColumn readCatalogColumn(Statement& catalog) {
     CatalogColumn column;
+    column.schema = readText(catalog, kTableSchem);
+    column.table = readText(catalog, kTableName);
     column.name = readText(catalog, kColumnName);
     column.typeName = readText(catalog, kTypeName);
     column.columnDef = readText(catalog, kColumnDef);
@@ -154,6 +168,64 @@ CatalogColumn readCatalogColumn(Statement& catalog) {
 
 bool contains(const std::vector<std::string>& list, const std::string& entry) {
     return std::find(list.begin(), list.end(), entry) != list.end();
+}
+
+// One row of a description; `identity` gains a column whose default is a
+// sequence.
+void appendDescriptionRow(const Statement& statement, MemoryRecordset& rows,
+                          const CatalogColumn& column, std::vector<std::string>& identity,
+                          bool postgres) {
+    const std::string shown = shownDefault(column.columnDef);
+    // A sequence default makes the column an auto-increment one; a quoted
+    // literal that merely spells "nextval(" does not.
+    const bool literal = !column.columnDef.empty() && column.columnDef.front() == '\'';
+    if (postgres && !literal && column.columnDef.find("nextval(") != std::string::npos) {
+        identity.push_back(column.name);
+    }
+    const bool autoIncrement = contains(identity, column.name) ||
+                               (postgres && !literal && upperCase(shown).rfind("NEXTVAL(", 0) == 0);
+    const std::string extra = autoIncrement ? kAutoIncrement : "";
+
+    rows.appendRow();
+    rows.setTextCell(1, column.name);
+    rows.setTextCell(2, column.typeName);
+    rows.setTextCell(3, column.isNullable);
+    rows.setTextCell(4, std::string());
+    rows.setTextCell(5, shown);
+    rows.setTextCell(6, extra);
+    if (statement.isTracing()) {
+        statement.writeTrace("// describeTable row: | " + column.name + " | " + column.typeName +
+                             " | " + column.isNullable + " | " + " | " + column.columnDef + " | " +
+                             extra + " | \n");
+    }
+}
+
+std::string postgresText(const std::string& text) {
+    return "E'" + postgresEscaped(text) + "'";
+}
+
+// The schema of the first relation called `name.table` among the schemas
+// of a list, in the list's order: the search path, with the temporary and
+// system schemas where the server looks for them, or the one schema named.
+// So the server resolves the name of a SELECT.
+std::string firstSchemaQuery(const DescribedName& name) {
+    const std::string list = name.schema.empty() ? "pg_catalog.current_schemas(true)"
+                                                 : "ARRAY[" + postgresText(name.schema) + "]";
+    return "SELECT n.nspname FROM pg_catalog.pg_namespace n JOIN pg_catalog.pg_class c ON "
+           "c.relnamespace = n.oid, pg_catalog.generate_series(1, pg_catalog.array_upper(" +
+           list + ", 1)) AS s(k) WHERE n.nspname = (" + list +
+           ")[s.k] AND c.relname = " + postgresText(name.table) + " ORDER BY s.k LIMIT 1";
+}
+
+std::string shownName(const DescribedName& name) {
+    return name.schema.empty() ? name.table : name.schema + "." + name.table;
+}
+
+// MySQL's answer to a statement it cannot read, pointing at `text`.
+std::string syntaxErrorNear(const std::string& text) {
+    return "You have an error in your SQL syntax; check the manual that corresponds to your "
+           "MySQL server version for the right syntax to use near '" +
+           text + "' at line 1";
 }
 
 }  // namespace
@@ -230,44 +302,85 @@ std::vector<std::string> MySQLImpersonatorStatement::collectIdentityColumns(std:
     return found;
 }
 
-std::vector<std::string> MySQLImpersonatorStatement::identityColumns(const std::string& table) {
+std::vector<std::string> MySQLImpersonatorStatement::identityColumns(const DescribedName& name) {
     switch (databaseFamily()) {
         case DatabaseFamily::Db2Luw:
         case DatabaseFamily::Db2400: {
-            const char* query = impersonator()->nativeDbmsType() == "DB2 LUW"
-                                    ? kDb2LuwIdentityQuery
-                                    : kDb2400IdentityQuery;
-            return collectIdentityColumns(query + doubledQuotes(table) + "'", false);
+            const bool luw = impersonator()->nativeDbmsType() == "DB2 LUW";
+            std::string query = (luw ? kDb2LuwIdentityQuery : kDb2400IdentityQuery) +
+                                doubledQuotes(name.table) + "'";
+            if (!name.schema.empty()) {
+                query += (luw ? kDb2LuwSchemaCondition : kDb2400SchemaCondition) +
+                         doubledQuotes(name.schema) + "'";
+            }
+            return collectIdentityColumns(query, false);
         }
         case DatabaseFamily::PostgreSQL:
             if (majorVersionOf(impersonator()->nativeDbmsVersion()) < kFirstPostgresWithIdentity) {
                 return {};
             }
-            return collectIdentityColumns(
-                kPostgresIdentityQuery + postgresEscaped(table) + kPostgresIdentityTail, true);
+            return collectIdentityColumns(kPostgresIdentityQuery + postgresEscaped(name.table) +
+                                              kPostgresIdentityTail + postgresEscaped(name.schema) +
+                                              "')",
+                                          true);
         case DatabaseFamily::Other:
             break;
     }
     return {};
 }
 
-SQLRETURN MySQLImpersonatorStatement::describeTable(const std::string& table) {
-    prepareLocalAnswer(kDescribeColumns);
-    if (table.empty()) {
-        // Nothing to describe: asking the catalog would match every table.
-        installResult(*this);
-        return SQL_SUCCESS;
+SQLRETURN MySQLImpersonatorStatement::findOnSearchPath(DescribedName& name) {
+    TemporaryStatement lookup = makeTemporaryStatement();
+    if (!lookup) {
+        postState("HY000", kNoStatement);
+        return SQL_ERROR;
     }
-    const bool postgres = databaseFamily() == DatabaseFamily::PostgreSQL;
-    std::vector<std::string> identity = identityColumns(table);
+    const std::string query = firstSchemaQuery(name);
+    if (isTracing()) {
+        writeTrace("// describeTable lookup: " + query + "\n");
+    }
+    // Run as written: the dialect rewriting would quote its words as names.
+    SQLRETURN rc = lookup->executeNativeQuery(query);
+    if (succeeded(rc)) {
+        rc = lookup->fetch();
+    }
+    name.schema.clear();
+    if (succeeded(rc)) {
+        name.schema = readText(*lookup, 1);
+    }
+    return endOfAnswer(lookup.get(), rc);
+}
 
-    std::string schema = impersonator()->tableSchema(table);
+SQLRETURN MySQLImpersonatorStatement::describeTable(const std::string& text) {
+    prepareLocalAnswer(kDescribeColumns);
+    std::optional<DescribedName> name = describedName(text);
+    if (!name) {
+        installResult(*this);
+        diagnostics_.prependRecord("42000", kSyntaxErrorNative, syntaxErrorNear(text), -1, -1);
+        return SQL_ERROR;
+    }
+    const std::string shown = shownName(*name);
+    const bool postgres = databaseFamily() == DatabaseFamily::PostgreSQL;
+    // PostgreSQL says which table a SELECT of the name reaches; elsewhere
+    // an unqualified name is looked up as before, in any schema.
+    if (postgres) {
+        const SQLRETURN found = findOnSearchPath(*name);
+        if (!succeeded(found) || name->schema.empty()) {
+            installResult(*this);
+            return succeeded(found) ? noSuchTable(shown) : found;
+        }
+    }
+    const bool exactSchema = !name->schema.empty();
+    std::string schema = exactSchema ? searchPatternFor(name->schema, kPatternEscape)
+                                     : impersonator()->tableSchema(name->table);
     if (schema.empty()) {
         schema = "%";
     }
+    std::vector<std::string> identity = identityColumns(*name);
     if (isTracing()) {
         writeTrace("// describeTable schema: " + schema + "\n");
     }
+    const std::string table = searchPatternFor(name->table, kPatternEscape);
     TemporaryStatement catalog = makeTemporaryStatement();
     SQLRETURN rc = SQL_ERROR;
     if (catalog) {
@@ -280,41 +393,30 @@ SQLRETURN MySQLImpersonatorStatement::describeTable(const std::string& table) {
         postState("HY000", kNoStatement);
     }
     MemoryRecordset& rows = installResult(*this);
-    if (rc == SQL_NO_DATA) {
-        // No column: no such table, said as the server says it.
-        diagnostics_.prependRecord("42S02", kNoSuchTableNative,
-                                   "Table '" + table + "' doesn't exist", -1, -1);
-        return SQL_ERROR;
-    }
+    bool described = false;
     while (succeeded(rc)) {
         const CatalogColumn column = readCatalogColumn(*catalog);
-        const std::string shown = shownDefault(column.columnDef);
-        // A sequence default makes the column an auto-increment one; a
-        // quoted literal that merely spells "nextval(" does not.
-        const bool literal = !column.columnDef.empty() && column.columnDef.front() == '\'';
-        if (postgres && !literal && column.columnDef.find("nextval(") != std::string::npos) {
-            identity.push_back(column.name);
-        }
-        const bool autoIncrement =
-            contains(identity, column.name) ||
-            (postgres && !literal && upperCase(shown).rfind("NEXTVAL(", 0) == 0);
-        const std::string extra = autoIncrement ? kAutoIncrement : "";
-
-        rows.appendRow();
-        rows.setTextCell(1, column.name);
-        rows.setTextCell(2, column.typeName);
-        rows.setTextCell(3, column.isNullable);
-        rows.setTextCell(4, std::string());
-        rows.setTextCell(5, shown);
-        rows.setTextCell(6, extra);
-        if (isTracing()) {
-            writeTrace("// describeTable row: | " + column.name + " | " + column.typeName + " | " +
-                       column.isNullable + " | " + " | " + column.columnDef + " | " + extra +
-                       " | \n");
+        // Other tables may answer too: the PostgreSQL catalog query ignores
+        // letter case, an adapted driver's SQLColumns gets the name without
+        // its escapes, and an unqualified name matches in every schema.
+        if (column.table == name->table && (!exactSchema || column.schema == name->schema)) {
+            appendDescriptionRow(*this, rows, column, identity, postgres);
+            described = true;
         }
         rc = catalog->fetch();
     }
+    // A table without columns exists all the same where the server said so.
+    if (rc == SQL_NO_DATA && !described && !postgres) {
+        return noSuchTable(shown);
+    }
     return endOfAnswer(catalog.get(), rc);
+}
+
+SQLRETURN MySQLImpersonatorStatement::noSuchTable(const std::string& shown) {
+    // Said as the server says it.
+    diagnostics_.prependRecord("42S02", kNoSuchTableNative, "Table '" + shown + "' doesn't exist",
+                               -1, -1);
+    return SQL_ERROR;
 }
 
 // --- SELECT LAST_INSERT_ID() --------------------------------------------------------

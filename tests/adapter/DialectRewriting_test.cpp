@@ -291,6 +291,7 @@ TEST(DialectRewriting, LocalTextsNeverReachTheAdaptedDriverAsWritten) {
         {"describe `people`", "SQLColumns", "table=\"people\""},
         {"describe people", "SQLColumns", "table=\"people\""},
         {"describe \"people\" ", "SQLColumns", "table=\"people\""},
+        {"describe  people ;", "SQLColumns", "table=\"people\""},
         {"describe ", "", ""},
         {"describe x", "SQLColumns", "table=\"x\""},
         {"SELECT LAST_INSERT_ID() AS id", "SQLExecDirect", "IDENTITY_VAL_LOCAL"},
@@ -298,9 +299,10 @@ TEST(DialectRewriting, LocalTextsNeverReachTheAdaptedDriverAsWritten) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
         Face face("luw", {"result *", "column VAL|INTEGER", "row 5"});
-        // The stand-in's catalog has no tables: a described one is not found.
-        EXPECT_EQ(face.run(c.input).first,
-                  std::string(c.call) == "SQLColumns" ? SQL_ERROR : SQL_SUCCESS);
+        // The stand-in's catalog has no tables: a described one is not
+        // found, and a describe without a name is an error too.
+        const bool fails = std::string(c.input).starts_with("describe");
+        EXPECT_EQ(face.run(c.input).first, fails ? SQL_ERROR : SQL_SUCCESS);
         EXPECT_EQ(face.journaled("SQLExecDirect", "describe"), false);
         EXPECT_EQ(face.journaled("SQLExecDirect", "SQL_MODE"), false);
         if (*c.call != '\0') {
@@ -388,6 +390,31 @@ TEST(DialectText, BackquotesToDoubleQuotes) {
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(backquotesToDoubleQuotes(text), expected) << text;
+    }
+}
+
+// The name of a "describe " text as "schema|table"; "-" for none.
+TEST(DialectText, DescribedNames) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"people", "|people"},
+        {"  people ; ", "|people"},
+        {"s.t", "s|t"},
+        {"c . \"s\".`t`;", "s|t"},
+        {"\"a.b\"", "|a.b"},
+        {"\"say \"\"hi\"\"\"", "|say \"hi\""},
+        {"[x]]", "-"},
+        {"people id", "|people id"},
+        {"", "-"},
+        {";", "-"},
+        {"\"\"", "-"},
+        {"s.", "-"},
+        {"\"open", "-"},
+        {"\"t\" x", "-"},
+        {"a.b.c.d", "-"},
+    };
+    for (const auto& [text, expected] : cases) {
+        const std::optional<DescribedName> name = describedName(text);
+        EXPECT_EQ(name ? name->schema + "|" + name->table : "-", expected) << "[" << text << "]";
     }
 }
 

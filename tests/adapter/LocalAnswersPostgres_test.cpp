@@ -1,6 +1,6 @@
 // Statements the MySQL face answers itself, against the private PostgreSQL
 // cluster through pemberix.so: descriptions of identity, serial and
-// defaulted columns, names with quotes, LAST_INSERT_ID() before and after
+// defaulted columns, names with quotes, the table a name reaches, LAST_INSERT_ID() before and after
 // a sequence was used, SET SQL_MODE=, and reading answers in rowsets.
 // ctest-fixture: postgres
 // ctest-timeout: 120
@@ -179,6 +179,73 @@ TEST(LocalAnswersPostgres, DescribedNamesQuotedOrBare) {
             << said;
         EXPECT_EQ(readAll(*statement).size(), missing.empty() ? 1u : 0u);
     }
+}
+
+// The name is a name, not a pattern, and names the table a SELECT of it
+// reaches: the first schema of the search path that holds it, or the
+// schema given. Each row: the text (@ for this process's suffix), the
+// SQLSTATE and native code ("" for success), the Field cells.
+TEST(LocalAnswersPostgres, DescribesTheTableASelectReaches) {
+    Session session;
+    ASSERT_TRUE(session.connected);
+    const std::string pid = std::to_string(::getpid());
+    const auto named = [&pid](std::string text) {
+        for (auto at = text.find('@'); at != std::string::npos; at = text.find('@')) {
+            text.replace(at, 1, pid);
+        }
+        return text;
+    };
+    for (const char* setup :
+         {"CREATE SCHEMA lans_other_@", "CREATE TABLE lans_other_@.lans_people_@ (x int)",
+          "CREATE TABLE lans_other_@.lans_only_@ (z int)",
+          "CREATE TABLE lans_people_@ (id int, name text)", "CREATE TABLE lans_a_b_@ (p int)",
+          "CREATE TABLE lans_axb_@ (q int)", "CREATE TABLE lans_nocols_@ ()"}) {
+        session.native(named(setup));
+    }
+    struct Case {
+        const char* text;
+        const char* said;
+        std::vector<std::string> fields;
+    };
+    const Case cases[] = {
+        {"describe lans_a_b_@", "", {"p"}},
+        {"describe %", "42S021146", {}},
+        {"describe lans_people_@", "", {"id", "name"}},
+        {"describe  lans_people_@ ;", "", {"id", "name"}},
+        {"describe lans_only_@", "42S021146", {}},
+        {"describe lans_other_@.lans_only_@", "", {"z"}},
+        {"describe `lans_other_@`.\"lans_people_@\";", "", {"x"}},
+        {"describe lans_nocols_@", "", {}},
+        {"describe ", "420001064", {}},
+        {"SET search_path = lans_other_@, public", nullptr, {}},
+        {"describe lans_people_@", "", {"x"}},
+        {"describe lans_only_@", "", {"z"}},
+    };
+    auto statement = session.statement();
+    for (const Case& c : cases) {
+        const std::string text = named(c.text);
+        SCOPED_TRACE(text);
+        if (c.said == nullptr) {
+            session.native(text);
+            continue;
+        }
+        const SQLRETURN rc = run(*statement, text);
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        statement->getDiagRec(1, state, &native, nullptr, 0, nullptr);
+        EXPECT_EQ(rc == SQL_SUCCESS ? "" : reinterpret_cast<char*>(state) + std::to_string(native),
+                  c.said);
+        std::vector<std::string> fields;
+        for (const Cells& row : readAll(*statement)) {
+            fields.push_back(row[0].value_or("NULL"));
+        }
+        EXPECT_EQ(fields, c.fields);
+        SQLSMALLINT columns = 0;
+        statement->numResultCols(&columns);
+        EXPECT_EQ(columns, 6);
+    }
+    session.native(named("DROP SCHEMA lans_other_@ CASCADE"));
+    session.native(named("DROP TABLE lans_people_@, lans_a_b_@, lans_axb_@, lans_nocols_@"));
 }
 
 // Bound columns in rowsets of two, set after the answer was made, agree

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,8 @@ struct IdentityCase {
     // The identity query as it reaches the database, its bare names quoted
     // by the statement's rewriting; "" for none.
     const char* query;
+    // The schema the catalog is asked for.
+    const char* schema = "%";
 };
 
 const IdentityCase kIdentityCases[] = {
@@ -138,7 +141,11 @@ const IdentityCase kIdentityCases[] = {
      "SELECT \"COLUMN_NAME\" FROM \"QSYS2\".\"SYSCOLUMNS\" WHERE \"IDENTITY_GENERATION\" IS "
      "NOT NULL AND \"TABLE_NAME\" = 'ORD''ERS'"},
     // Identity columns came with version 10: nothing is asked before.
-    {"PostgresNine", {"info SQL_DBMS_NAME|PostgreSQL", "info SQL_DBMS_VER|09.06.0000"}, ""},
+    {"PostgresNine",
+     {"info SQL_DBMS_NAME|PostgreSQL", "info SQL_DBMS_VER|09.06.0000", "result *",
+      "column nspname|VARCHAR", "row S1"},
+     "",
+     "S1"},
     {"OtherDatabase", {"info SQL_DBMS_NAME|Informix"}, ""},
 };
 
@@ -165,13 +172,18 @@ TEST_P(IdentityTest, MarksTheColumnsTheIdentityQueryNames) {
 
     const std::vector<std::string> expectedTexts =
         query.empty() ? std::vector<std::string>{} : std::vector<std::string>{query};
-    EXPECT_EQ(session.executed(), expectedTexts);
+    std::vector<std::string> texts = session.executed();
+    // Where PostgreSQL finds the table is asked of every version.
+    std::erase_if(texts, [](const std::string& text) {
+        return text.find("current_schemas(true)") != std::string::npos;
+    });
+    EXPECT_EQ(texts, expectedTexts);
     EXPECT_EQ(columnNames(*session.statement), kDescribeHeader);
     const std::string identityExtra = query.empty() ? "" : "auto_increment";
     const std::vector<Cells> expected = {describeRow("ID", "INTEGER", "NO", "", identityExtra),
                                          describeRow("NOTE", "VARCHAR", "YES", "", "")};
     EXPECT_EQ(readAll(*session.statement), expected);
-    EXPECT_TRUE(session.environment.traced("// describeTable schema: %"));
+    EXPECT_TRUE(session.environment.traced(std::string("// describeTable schema: ") + c.schema));
     EXPECT_TRUE(session.environment.traced("// describeTable row: | ID | INTEGER | NO |  |  | " +
                                            identityExtra + " | "));
 }
@@ -182,15 +194,45 @@ INSTANTIATE_TEST_SUITE_P(LocalAnswers, IdentityTest, ::testing::ValuesIn(kIdenti
 // On PostgreSQL the name goes into an E'...' literal with its backslashes
 // doubled too: a server without standard_conforming_strings would otherwise
 // read a backslash before the quote as ending the name early.
-TEST(LocalAnswersDescribe, PostgresIdentityQueryKeepsBackslashesInTheName) {
-    Session session({"info SQL_DBMS_NAME|PostgreSQL", "info SQL_DBMS_VER|15.04"});
+TEST(LocalAnswersDescribe, PostgresQueriesKeepBackslashesInTheName) {
+    Session session({"info SQL_DBMS_NAME|PostgreSQL", "info SQL_DBMS_VER|15.04", "result *",
+                     "column nspname|VARCHAR", "row S\\\\1"});
     session.run("describe `a\\b'c\\`");
     const std::vector<std::string> texts = session.executed();
-    const auto identity = std::find_if(texts.begin(), texts.end(), [](const std::string& text) {
-        return text.find("attidentity") != std::string::npos;
-    });
-    ASSERT_NE(identity, texts.end()) << ::testing::PrintToString(texts);
-    EXPECT_NE(identity->find(" = E'a\\\\b''c\\\\' AND "), std::string::npos) << *identity;
+    const auto query = [&texts](const char* word) {
+        const auto found = std::find_if(
+            texts.begin(), texts.end(),
+            [word](const std::string& text) { return text.find(word) != std::string::npos; });
+        return found == texts.end() ? ::testing::PrintToString(texts) : *found;
+    };
+    const std::string lookup = query("current_schemas");
+    EXPECT_NE(lookup.find(" = E'a\\\\b''c\\\\' "), std::string::npos) << lookup;
+    // The identity query looks in the schema the server named.
+    const std::string identity = query("attidentity");
+    EXPECT_NE(identity.find(" = E'a\\\\b''c\\\\' "), std::string::npos) << identity;
+    EXPECT_NE(identity.find("nspname\" = E'S\\\\1')"), std::string::npos) << identity;
+}
+
+// A qualified name on DB2: the identity query looks in that schema, and of
+// the catalog's rows only the table's own are described, not those of
+// tables that the name matches as a pattern or of other schemas.
+TEST(LocalAnswersDescribe, QualifiedNameOnDb2) {
+    std::vector<std::string> commands = {"identity luw", "result *", "column COLNAME|VARCHAR",
+                                         "row ID"};
+    for (const std::string& line : columnsAnswer("A_B", {{"ID", "INTEGER", "\\N", "NO"}})) {
+        commands.push_back(line);
+    }
+    const std::string row = commands.back();
+    commands.push_back(std::regex_replace(row, std::regex("\\|A_B\\|ID\\|"), "|AXB|ID|"));
+    commands.push_back(std::regex_replace(row, std::regex("\\|S1\\|"), "|S2|"));
+    Session session(commands);
+    ASSERT_EQ(session.run("describe S1.A_B;"), SQL_SUCCESS);
+    EXPECT_EQ(readAll(*session.statement),
+              std::vector<Cells>{describeRow("ID", "INTEGER", "NO", "", "auto_increment")});
+    EXPECT_EQ(
+        session.executed(),
+        std::vector<std::string>{"SELECT \"COLNAME\" FROM \"SYSCAT\".\"COLUMNS\" WHERE "
+                                 "\"IDENTITY\"='Y' AND \"TABNAME\"='A_B' AND \"TABSCHEMA\"='S1'"});
 }
 
 // The identity list compares names exactly: a catalog name in another
@@ -236,7 +278,9 @@ TEST_P(DefaultTest, ShowsTheDefaultAsMySqlDoes) {
     for (const bool postgres : {true, false}) {
         std::vector<std::string> commands;
         if (postgres) {
-            commands = {"info SQL_DBMS_NAME|PostgreSQL", "info SQL_DBMS_VER|9.6.0"};
+            // The schema the server finds the table in.
+            commands = {"info SQL_DBMS_NAME|PostgreSQL", "info SQL_DBMS_VER|9.6.0", "result *",
+                        "column nspname|VARCHAR", "row S1"};
         }
         for (const std::string& line : columnsAnswer("T", {{"C", "VARCHAR", c.columnDef, "YES"}})) {
             commands.push_back(line);
@@ -255,9 +299,14 @@ INSTANTIATE_TEST_SUITE_P(LocalAnswers, DefaultTest, ::testing::ValuesIn(kDefault
 
 // --- Empty and failing descriptions -----------------------------------------------------------
 
-TEST(LocalAnswersDescribe, EmptyNameAsksNothingAndAnswersNoRows) {
+// No name is MySQL's syntax error; the catalog is not asked.
+TEST(LocalAnswersDescribe, EmptyNameIsASyntaxError) {
     Session session(columnsAnswer("X", {{"C", "VARCHAR", "\\N", "YES"}}));
-    ASSERT_EQ(session.run("describe "), SQL_SUCCESS);
+    ASSERT_EQ(session.run("describe  ;"), SQL_ERROR);
+    SQLCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    session.statement->getDiagRec(1, state, &native, nullptr, 0, nullptr);
+    EXPECT_EQ(reinterpret_cast<char*>(state) + std::to_string(native), "420001064");
     EXPECT_EQ(columnNames(*session.statement), kDescribeHeader);
     EXPECT_EQ(session.statement->fetch(), SQL_NO_DATA);
     EXPECT_TRUE(session.dsns.calls("SQLColumns").empty());
