@@ -3,8 +3,9 @@
 # names a pemberix.so DSN on the private PostgreSQL cluster. SQLConnect and
 # SQLDriverConnect succeed (with a braced password, and without a UID, where
 # the adapted DSN's user connects), iodbctest runs a query and shows its row, the
-# connection and statement trace goes to TraceFile, and a missing database
-# reads as a MySQL client's "Access denied".
+# connection and statement trace goes to TraceFile, describe answers or
+# fails as MySQL does, and a missing database reads as a MySQL client's
+# "Access denied".
 # ctest-fixture: postgres
 # ctest-timeout: 120
 set -euo pipefail
@@ -120,6 +121,13 @@ $output"
   output=$("$sql" "DSN=MX" "SELECT LAST_INSERT_ID()" 2>&1) && fail "$name: no failure: $output"
   grep -qE '^  \[55000\] \[Vorlan\].*lastval is not yet defined in this session' <<<"$output" ||
     fail "$name last insert id: $output"
+
+  # describe through the driver manager: the system catalog on the search
+  # path, with blanks and a semicolon; no name is MySQL's syntax error.
+  output=$("$sql" "DSN=MX" "describe  pg_namespace ;" 2>&1) || fail "$name describe: $output"
+  grep -qE '^ +nspname +\| name +\| NO ' <<<"$output" || fail "$name describe: $output"
+  output=$("$sql" "DSN=MX" "describe " 2>&1) && fail "$name: no failure: $output"
+  expect_in "$name describe" "$output" "[42000] [Vorlan][PostgreSQL] You have an error in your SQL"
 
   output=$("$client" connect MXMISSING "$PGUSER" "" 2>&1) || fail "$name: client failed: $output"
   expect_in "$name missing database" "$output" "SQLConnect rc=-1"
