@@ -4,7 +4,8 @@
 # odbc.ini it shows, the queries prepared and direct) with /usr/local read as a temporary prefix,
 # build/release as this build (whose own build stands in for the README's
 # configure and build lines), /etc and ~ as the ini sandbox, and the
-# adapted DSN's server as the private PostgreSQL cluster.
+# adapted DSN's server and password as the private PostgreSQL cluster and
+# a role of it that must give its password.
 # ctest-fixture: postgres
 # ctest-timeout: 300
 # ctest-lock: cmake-install-staging
@@ -46,6 +47,7 @@ found=$(cd "$blocks" && echo *)
 # prefix) and then moved into place, as a package would be.
 here() {
   sed -e "s|/usr/local|$prefix|g" -e "s|build/release|$MORVANEX_BINARY_DIR|g" \
+    -e "s|/etc/odbcinst.ini|$SYSODBCINSTINI|g" \
     -e 's/^sudo //' -e '/^cmake -S /d' -e '/^cmake --build /d' \
     -e "s|^cmake --install|DESTDIR=$SANDBOX/stage cmake --install|" "$1"
 }
@@ -55,8 +57,13 @@ bash -euo pipefail <(here "$blocks/01.sh") >"$SANDBOX/install.log" 2>&1 ||
   fail "install: $(tail -5 "$SANDBOX/install.log")"
 mv "$SANDBOX/stage$prefix" "$prefix"
 
-# 2. pelnard writes what the README shows.
+# 2. pelnard writes what the README shows, and Debian's CommLog=1 (as its
+# PostgreSQL driver package registers it) is turned off.
+printf '[PostgreSQL Unicode]\nDriver=psqlodbcw.so\nCommLog=1\n\n' >"$SYSODBCINSTINI"
 bash -euo pipefail <(here "$blocks/02.sh") >/dev/null || fail "pelnard failed"
+sed -n '/^\[PostgreSQL Unicode\]/,/^$/p' "$SYSODBCINSTINI" | grep -qx "CommLog = 0" ||
+  fail "CommLog is still on: $(cat "$SYSODBCINSTINI")"
+sed -i '/^\[PostgreSQL Unicode\]/,/^$/d' "$SYSODBCINSTINI"
 sed -e "s|/usr/local|$prefix|g" "$blocks/03.ini" >"$SANDBOX/pelnard-expected.ini"
 diff -b "$SANDBOX/pelnard-expected.ini" "$SYSODBCINSTINI" ||
   fail "pelnard's odbcinst.ini differs from the README's"
@@ -65,8 +72,10 @@ diff -b "$SANDBOX/pelnard-expected.ini" "$SYSODBCINSTINI" ||
 sed "s|/usr/local|$prefix|g" "$blocks/03.ini" >"$SYSODBCINSTINI"
 sed -e "s|/usr/local|$prefix|g" -e "s|^Servername = .*|Servername = $PGHOST|" \
   -e "s|^Port       = .*|Port       = $PGPORT|" -e "s|^Database   = .*|Database   = $PGDATABASE|" \
-  -e "s|^Username   = .*|Username   = $PGUSER|" "$blocks/04.ini" >"$ODBCINI"
-grep -q "^Port       = $PGPORT$" "$ODBCINI" || fail "the adapted DSN's keys changed shape"
+  -e "s|^Username   = .*|Username   = $MORVANEX_PG_PW_USER|" \
+  -e "s|^Password   = .*|Password   = $MORVANEX_PG_PW_PASSWORD|" "$blocks/04.ini" >"$ODBCINI"
+grep -q "^Port       = $PGPORT$" "$ODBCINI" && grep -q "^Password   = $MORVANEX_PG_PW_PASSWORD$" \
+  "$ODBCINI" || fail "the adapted DSN's keys changed shape"
 
 # 4. The query, through iODBC's own client (not instrumented: the sanitizer
 # runtime goes first when the driver is).
