@@ -1,7 +1,8 @@
 // Statements the MySQL face answers itself, against the private PostgreSQL
 // cluster through pemberix.so: descriptions of identity, serial and
-// defaulted columns, names with quotes, the table a name reaches, LAST_INSERT_ID() before and after
-// a sequence was used, SET SQL_MODE=, and reading answers in rowsets.
+// defaulted columns, names with quotes, the table a name reaches,
+// LAST_INSERT_ID() before and after a sequence was used, SET SQL_MODE=,
+// and reading answers in rowsets.
 // ctest-fixture: postgres
 // ctest-timeout: 120
 
@@ -11,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -189,11 +191,8 @@ TEST(LocalAnswersPostgres, DescribesTheTableASelectReaches) {
     Session session;
     ASSERT_TRUE(session.connected);
     const std::string pid = std::to_string(::getpid());
-    const auto named = [&pid](std::string text) {
-        for (auto at = text.find('@'); at != std::string::npos; at = text.find('@')) {
-            text.replace(at, 1, pid);
-        }
-        return text;
+    const auto named = [&pid](const char* text) {
+        return std::regex_replace(text, std::regex("@"), pid);
     };
     for (const char* setup :
          {"CREATE SCHEMA lans_other_@", "CREATE TABLE lans_other_@.lans_people_@ (x int)",

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -219,12 +218,11 @@ TEST(LocalAnswersDescribe, PostgresQueriesKeepBackslashesInTheName) {
 TEST(LocalAnswersDescribe, QualifiedNameOnDb2) {
     std::vector<std::string> commands = {"identity luw", "result *", "column COLNAME|VARCHAR",
                                          "row ID"};
-    for (const std::string& line : columnsAnswer("A_B", {{"ID", "INTEGER", "\\N", "NO"}})) {
-        commands.push_back(line);
-    }
-    const std::string row = commands.back();
-    commands.push_back(std::regex_replace(row, std::regex("\\|A_B\\|ID\\|"), "|AXB|ID|"));
-    commands.push_back(std::regex_replace(row, std::regex("\\|S1\\|"), "|S2|"));
+    const std::vector<std::string> ab = columnsAnswer("A_B", {{"ID", "INTEGER", "\\N", "NO"}});
+    std::string otherSchema = ab[1];
+    commands.insert(commands.end(),
+                    {ab[0], ab[1], otherSchema.replace(ab[1].find("|S1|"), 4, "|S2|"),
+                     columnsAnswer("AXB", {{"ID", "INTEGER", "\\N", "NO"}})[1]});
     Session session(commands);
     ASSERT_EQ(session.run("describe S1.A_B;"), SQL_SUCCESS);
     EXPECT_EQ(readAll(*session.statement),
