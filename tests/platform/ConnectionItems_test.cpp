@@ -59,6 +59,46 @@ TEST(ConnectionItems, ReadsLenientAndStrict) {
     }
 }
 
+// As the PostgreSQL driver reads wide text (rows found by trying the
+// driver): a brace opens a value only right behind "=", a value keeps its
+// braces, and a value written as it is reads back only when whole.
+TEST(ConnectionItems, ReadsWideTextAsThePostgresDriver) {
+    struct Case {
+        std::wstring_view text;
+        const char* items;  // [key|written value], "-" without "="
+    };
+    const Case cases[] = {
+        {L"Key= {a;Debug=1}", "[Key| {a][Debug|1}]"},
+        {L"Key={a;Debug=1};B=2", "[Key|{a;Debug=1}][B|2]"},
+        {L"K={a}};P=2};P=3", "[K|{a}};P=2}][P|3]"},
+        {L"K=x{a;P=2}", "[K|x{a][P|2}]"},
+        {L" Debug=1;K;K==1", "[ Debug|1][K|-][K|=1]"},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        for (const std::wstring_view item : ConnectionItems::split(c.text)) {
+            const auto value = ConnectionItems::writtenValue(item);
+            const std::wstring key(ConnectionItems::keyOf(item));
+            const std::wstring shown = value ? std::wstring(*value) : L"-";
+            out += "[" + std::string(key.begin(), key.end()) + "|" +
+                   std::string(shown.begin(), shown.end()) + "]";
+        }
+        EXPECT_EQ(out, c.items);
+    }
+    for (const auto& [value, whole] : std::initializer_list<std::pair<std::wstring_view, bool>>{
+             {L"a}b", true},
+             {L"{a;b}", true},
+             {L"{a}}}", true},
+             {L"", true},
+             {L"a;b", false},
+             {L"{a}}", false},
+             {L"{a}b}", false},
+             {std::wstring_view(L"a\0b", 3), false}}) {
+        EXPECT_EQ(ConnectionItems::readsBackAsWritten(value), whole)
+            << std::string(value.begin(), value.end());
+    }
+}
+
 TEST(ConnectionItems, WrittenValuesReadBackWhole) {
     for (std::string_view value : {"plain", "", "a;b", "}", "{x}", "a}};{b", "=;="}) {
         const std::string text = "A=1;" + ConnectionItems::item("PWD", value) + "B=2";
