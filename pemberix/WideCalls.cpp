@@ -96,6 +96,16 @@ std::optional<std::wstring> connectText(const Char* dsn, SQLSMALLINT dsnLength, 
     return ForwardedConnection::fromConnect(*dsnText, *userText, *passwordText);
 }
 
+// A driver refused as root says why at every connect.
+std::optional<SQLRETURN> refused(SQLHDBC dbc) {
+    const std::string& refusal = PgDriver::instance().refusal();
+    if (refusal.empty()) {
+        return std::nullopt;
+    }
+    postRecord(SQL_HANDLE_DBC, dbc, ownRecord("HY000", 0, refusal));
+    return SQL_ERROR;
+}
+
 }  // namespace
 
 SQLRETURN textTooLong(SQLSMALLINT type, SQLHANDLE handle) {
@@ -129,6 +139,9 @@ SQLRETURN connectW(SQLHDBC dbc, SQLWCHAR* dsn, SQLSMALLINT dsnLength, SQLWCHAR* 
 SQLRETURN driverConnectA(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT inLength,
                          SQLCHAR* out, SQLSMALLINT outCapacity, SQLSMALLINT* outLength,
                          SQLUSMALLINT completion) {
+    if (const auto answer = refused(dbc)) {
+        return *answer;
+    }
     if (pg().SQLDriverConnect == nullptr) {
         return missingEntryPoint(SQL_HANDLE_DBC, dbc);
     }
@@ -153,6 +166,9 @@ SQLRETURN driverConnectA(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT i
 SQLRETURN driverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT inLength,
                          SQLWCHAR* out, SQLSMALLINT outCapacity, SQLSMALLINT* outLength,
                          SQLUSMALLINT completion) {
+    if (const auto answer = refused(dbc)) {
+        return *answer;
+    }
     if (pg().SQLDriverConnectW == nullptr) {
         return missingEntryPoint(SQL_HANDLE_DBC, dbc);
     }
