@@ -67,16 +67,15 @@ std::string rootRefusal() {
     if (read == nullptr) {
         return prefix + "when it cannot read that driver's settings (" + kDriverInstaller + ")";
     }
-    const std::string where =
-        std::string("while its odbcinst.ini section [") + kDriverSection + "] (as that driver ";
-    const std::string reads = "reads it, with this process's environment) ";
+    const std::string where = prefix + "while its odbcinst.ini section [" + kDriverSection +
+                              "] (as that driver reads it, with this process's environment) ";
     if (std::strtol(driverSetting(read, "Debug").c_str(), nullptr, 10) != 0) {
-        return prefix + where + reads +
+        return where +
                "turns Debug on: the driver would write its log, the password among the lines, "
                "as soon as it is loaded. Turn Debug off there (Debug = 0).";
     }
     if (!driverSetting(read, "Logdir").empty()) {
-        return prefix + where + reads +
+        return where +
                "sets Logdir: the driver would write its logs where Logdir points. "
                "Remove Logdir there.";
     }
