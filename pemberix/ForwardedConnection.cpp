@@ -1,105 +1,22 @@
 #include "pemberix/ForwardedConnection.h"
 
 #include "pemberix/ForwardedKeys.h"
+#include "platform/AsciiCase.h"
+#include "platform/ConnectionItems.h"
 
-#include <cwctype>
 #include <iterator>
 #include <vector>
 
 namespace pemberix {
 namespace {
 
-struct Item {
-    std::wstring key;
-    std::wstring_view whole;  // "key=value" as the caller wrote it
-    std::wstring value;       // without braces
-};
-
 bool sameKey(std::wstring_view key, const char* name) {
-    std::size_t i = 0;
-    for (; name[i] != '\0'; ++i) {
-        if (i >= key.size() || std::towlower(key[i]) != std::towlower(name[i])) {
-            return false;
-        }
-    }
-    return i == key.size();
+    return name != nullptr && equalsIgnoringAsciiCase(key, ForwardedConnection::widenBytes(name));
 }
 
 bool isSwitch(std::wstring_view key, const pemberix_keys::KeyRow& row) {
     return row.value == pemberix_keys::KeyValue::WrittenFileSwitch &&
-           (sameKey(key, row.name) || (row.shortName != nullptr && sameKey(key, row.shortName)));
-}
-
-std::wstring_view trimmed(std::wstring_view text) {
-    while (!text.empty() && text.front() == L' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && text.back() == L' ') {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-// A braced value runs to its lone "}" ("}}" stands for "}").
-std::size_t bracedEnd(std::wstring_view text, std::size_t at, std::wstring& value) {
-    for (++at; at < text.size(); ++at) {
-        if (text[at] == L'}') {
-            if (at + 1 < text.size() && text[at + 1] == L'}') {
-                value += L'}';
-                ++at;
-                continue;
-            }
-            return at + 1;
-        }
-        value += text[at];
-    }
-    return at;
-}
-
-std::vector<Item> itemsOf(std::wstring_view text) {
-    std::vector<Item> items;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t start = at;
-        const std::size_t equals = text.find_first_of(L";=", at);
-        at = equals == std::wstring_view::npos ? text.size() : equals;
-        Item item;
-        item.key = trimmed(text.substr(start, at - start));
-        if (at < text.size() && text[at] == L'=') {
-            const std::size_t valueStart = at + 1;
-            const std::wstring_view rest = trimmed(text.substr(valueStart));
-            const std::size_t first = text.size() - rest.size();
-            at = !rest.empty() && rest.front() == L'{' ? bracedEnd(text, first, item.value)
-                                                       : valueStart;
-            const std::size_t semicolon = text.find(L';', at);
-            const std::size_t end = semicolon == std::wstring_view::npos ? text.size() : semicolon;
-            if (item.value.empty()) {
-                item.value = trimmed(text.substr(at, end - at));
-            }
-            at = end;
-        }
-        item.whole = text.substr(start, at - start);
-        if (!trimmed(item.whole).empty()) {
-            items.push_back(std::move(item));
-        }
-        at += at < text.size() ? 1 : 0;
-    }
-    return items;
-}
-
-// Braces only where the value needs them, as a caller would write it.
-std::wstring braced(std::wstring_view value) {
-    if (value.find_first_of(L";{}") == std::wstring_view::npos && trimmed(value) == value) {
-        return std::wstring(value);
-    }
-    std::wstring out = L"{";
-    for (const wchar_t c : value) {
-        out += c;
-        if (c == L'}') {
-            out += L'}';
-        }
-    }
-    return out + L"}";
+           (sameKey(key, row.name) || sameKey(key, row.shortName));
 }
 
 void append(std::wstring& text, std::wstring_view item) {
@@ -113,19 +30,28 @@ void append(std::wstring& text, std::wstring_view item) {
 
 std::wstring ForwardedConnection::text(std::wstring_view caller, bool root,
                                        const DsnProbe& dsnHolds) {
-    const std::vector<Item> items = itemsOf(caller);
-    std::wstring dsn;
-    for (const Item& item : items) {
-        if (sameKey(item.key, "DSN")) {
-            dsn = item.value;
+    // Items without "=" the driver passes over; of repeated keys it takes
+    // the last.
+    struct Keyed {
+        std::wstring_view whole;
+        std::optional<std::wstring_view> key;
+    };
+    std::vector<Keyed> items;
+    std::wstring_view dsn;
+    for (const std::wstring_view item : ConnectionItems::split(caller)) {
+        const auto value = ConnectionItems::writtenValue(item);
+        const auto key = value ? std::optional(ConnectionItems::keyOf(item)) : std::nullopt;
+        if (key && sameKey(*key, "DSN")) {
+            dsn = *value;
         }
+        items.push_back({item, key});
     }
     std::wstring out;
     std::vector<bool> named(std::size(pemberix_keys::kRows), false);
-    for (const Item& item : items) {
+    for (const Keyed& item : items) {
         bool logSwitch = false;
-        for (std::size_t row = 0; row < named.size(); ++row) {
-            if (isSwitch(item.key, pemberix_keys::kRows[row])) {
+        for (std::size_t row = 0; item.key && row < named.size(); ++row) {
+            if (isSwitch(*item.key, pemberix_keys::kRows[row])) {
                 named[row] = logSwitch = true;
             }
         }
@@ -146,14 +72,18 @@ std::wstring ForwardedConnection::text(std::wstring_view caller, bool root,
     return out;
 }
 
-std::wstring ForwardedConnection::fromConnect(std::wstring_view dsn, std::wstring_view user,
-                                              std::wstring_view password) {
-    std::wstring out = L"DSN=" + braced(dsn);
+std::optional<std::wstring> ForwardedConnection::fromConnect(std::wstring_view dsn,
+                                                             std::wstring_view user,
+                                                             std::wstring_view password) {
+    if (!ConnectionItems::readsBackAsWritten(dsn) || !ConnectionItems::readsBackAsWritten(user)) {
+        return std::nullopt;
+    }
+    std::wstring out = L"DSN=" + std::wstring(dsn);
     if (!user.empty()) {
-        out += L";UID=" + braced(user);
+        out += L";UID=" + std::wstring(user);
     }
     if (!password.empty()) {
-        out += L";PWD=" + braced(password);
+        out += L";PWD=" + ConnectionItems::braced(password);
     }
     return out;
 }

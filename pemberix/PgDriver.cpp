@@ -1,8 +1,12 @@
 #include "pemberix/PgDriver.h"
 
+#include "pemberix/RefusedDriver.h"
+
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <type_traits>
 
 #ifndef PEMBERIX_PG_DRIVER_PATH
@@ -30,6 +34,54 @@ const EntryRow kEntryRows[] = {
 };
 #undef PEMBERIX_PG_ROW
 
+// The installer library the driver links, and the section of odbcinst.ini
+// it reads its driver-wide settings from when it is loaded.
+constexpr const char* kDriverInstaller = "libodbcinst.so.2";
+constexpr const char* kDriverSection = "PostgreSQL Unicode";
+
+// The reader the driver's own calls will reach: the process's global scope
+// comes first (a host that linked an installer library), then the
+// driver's dependencies. Opened here, the installer stays for the driver.
+ProfileReader driversProfileReader() {
+    if (void* global = dlsym(RTLD_DEFAULT, "SQLGetPrivateProfileString")) {
+        return reinterpret_cast<ProfileReader>(global);
+    }
+    void* installer = dlopen(kDriverInstaller, RTLD_LAZY | RTLD_LOCAL);
+    return installer != nullptr
+               ? reinterpret_cast<ProfileReader>(dlsym(installer, "SQLGetPrivateProfileString"))
+               : nullptr;
+}
+
+std::string driverSetting(ProfileReader read, const char* key) {
+    char value[512] = {};
+    const int length = read(kDriverSection, key, "", value, sizeof value, "odbcinst.ini");
+    return length > 0 ? std::string(value, strnlen(value, sizeof value)) : std::string();
+}
+
+// Why a process running as root must not load the driver; empty when it
+// may. The driver reads Debug as a number; any but zero counts as on.
+std::string rootRefusal() {
+    const ProfileReader read = driversProfileReader();
+    const std::string prefix =
+        "pemberix.so does not load the PostgreSQL driver in a process running as root ";
+    if (read == nullptr) {
+        return prefix + "when it cannot read that driver's settings (" + kDriverInstaller + ")";
+    }
+    const std::string where = prefix + "while its odbcinst.ini section [" + kDriverSection +
+                              "] (as that driver reads it, with this process's environment) ";
+    if (std::strtol(driverSetting(read, "Debug").c_str(), nullptr, 10) != 0) {
+        return where +
+               "turns Debug on: the driver would write its log, the password among the lines, "
+               "as soon as it is loaded. Turn Debug off there (Debug = 0).";
+    }
+    if (!driverSetting(read, "Logdir").empty()) {
+        return where +
+               "sets Logdir: the driver would write its logs where Logdir points. "
+               "Remove Logdir there.";
+    }
+    return {};
+}
+
 }  // namespace
 
 const PgDriver& PgDriver::instance() {
@@ -48,6 +100,14 @@ std::string PgDriver::libraryPath() {
 }
 
 PgDriver::PgDriver() {
+    if (geteuid() == 0) {
+        refusal_ = rootRefusal();
+        if (!refusal_.empty()) {
+            entry_ = refusedDriverEntryPoints();
+            loaded_ = true;
+            return;
+        }
+    }
     const std::string path = libraryPath();
     void* library = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (library == nullptr) {
@@ -58,7 +118,7 @@ PgDriver::PgDriver() {
     for (const EntryRow& row : kEntryRows) {
         row.store(entry_, dlsym(library, row.name));
     }
-    readProfile_ = reinterpret_cast<ProfileReader>(dlsym(library, "SQLGetPrivateProfileString"));
+    readProfile_ = driversProfileReader();
     loaded_ = entry_.SQLAllocHandle != nullptr;
     if (!loaded_) {
         loadError_ = path + " is not an ODBC 3 driver";

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace pemberix {
@@ -61,39 +62,70 @@ std::wstring forwarded(std::wstring_view caller, bool wide) {
     return ForwardedConnection::text(caller, geteuid() == 0, dsnHolds);
 }
 
-// A caller's text argument; nothing for a length no driver takes.
+// A caller's text argument as the driver would read it: up to its first
+// NUL, whatever length is given (a zero-padded buffer's size is a common
+// length); nothing for a length no driver takes. A null text is empty.
 template <class Char>
 std::optional<std::wstring> textArgument(const Char* text, SQLSMALLINT length) {
-    if (text == nullptr) {
-        return std::wstring();
-    }
     if (length < 0 && length != SQL_NTS) {
         return std::nullopt;
     }
-    std::size_t count = 0;
-    while (length == SQL_NTS ? text[count] != 0 : count < static_cast<std::size_t>(length)) {
-        ++count;
-    }
     std::wstring out;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0;
+         text != nullptr && (length == SQL_NTS || i < static_cast<std::size_t>(length)) &&
+         text[i] != 0;
+         ++i) {
         out += static_cast<wchar_t>(text[i]);
     }
     return out;
 }
 
-// SQLConnect's arguments as connection text; nothing for a length no
-// driver takes.
+SQLRETURN nullText(SQLHDBC dbc) {
+    postRecord(SQL_HANDLE_DBC, dbc, ownRecord("HY009", 0, "Invalid use of null pointer"));
+    return SQL_ERROR;
+}
+
+SQLRETURN uncarriedValue(SQLHDBC dbc) {
+    postRecord(SQL_HANDLE_DBC, dbc,
+               ownRecord("HY000", 0,
+                         "The PostgreSQL driver cannot be handed a data source or user name with "
+                         "a \";\" outside braces that enclose it whole"));
+    return SQL_ERROR;
+}
+
+// Checks every connect runs first: a driver refused as root says why.
+std::optional<SQLRETURN> refusedOrNull(SQLHDBC dbc, const void* text) {
+    const std::string& refusal = PgDriver::instance().refusal();
+    if (!refusal.empty()) {
+        postRecord(SQL_HANDLE_DBC, dbc, ownRecord("HY000", 0, refusal));
+        return SQL_ERROR;
+    }
+    if (text == nullptr) {
+        return nullText(dbc);
+    }
+    return std::nullopt;
+}
+
+// SQLConnect's arguments as connection text, or the answer to the call.
 template <class Char>
-std::optional<std::wstring> connectText(const Char* dsn, SQLSMALLINT dsnLength, const Char* user,
-                                        SQLSMALLINT userLength, const Char* password,
-                                        SQLSMALLINT passwordLength) {
+std::variant<std::wstring, SQLRETURN> connectText(SQLHDBC dbc, const Char* dsn,
+                                                  SQLSMALLINT dsnLength, const Char* user,
+                                                  SQLSMALLINT userLength, const Char* password,
+                                                  SQLSMALLINT passwordLength) {
+    if (const auto answer = refusedOrNull(dbc, dsn)) {
+        return *answer;
+    }
     const auto dsnText = textArgument(dsn, dsnLength);
     const auto userText = textArgument(user, userLength);
     const auto passwordText = textArgument(password, passwordLength);
     if (!dsnText || !userText || !passwordText) {
-        return std::nullopt;
+        return textTooLong(SQL_HANDLE_DBC, dbc);
     }
-    return ForwardedConnection::fromConnect(*dsnText, *userText, *passwordText);
+    auto text = ForwardedConnection::fromConnect(*dsnText, *userText, *passwordText);
+    if (!text) {
+        return uncarriedValue(dbc);
+    }
+    return std::move(*text);
 }
 
 }  // namespace
@@ -107,28 +139,31 @@ SQLRETURN textTooLong(SQLSMALLINT type, SQLHANDLE handle) {
 // log switches back.
 SQLRETURN connectA(SQLHDBC dbc, SQLCHAR* dsn, SQLSMALLINT dsnLength, SQLCHAR* user,
                    SQLSMALLINT userLength, SQLCHAR* password, SQLSMALLINT passwordLength) {
-    const auto text = connectText(dsn, dsnLength, user, userLength, password, passwordLength);
-    if (!text) {
-        return textTooLong(SQL_HANDLE_DBC, dbc);
+    auto text = connectText(dbc, dsn, dsnLength, user, userLength, password, passwordLength);
+    if (const SQLRETURN* answer = std::get_if<SQLRETURN>(&text)) {
+        return *answer;
     }
-    std::string narrow = ForwardedConnection::narrowBytes(*text);
+    std::string narrow = ForwardedConnection::narrowBytes(std::get<std::wstring>(text));
     return driverConnectA(dbc, nullptr, reinterpret_cast<SQLCHAR*>(narrow.data()), SQL_NTS, nullptr,
                           0, nullptr, SQL_DRIVER_NOPROMPT);
 }
 
 SQLRETURN connectW(SQLHDBC dbc, SQLWCHAR* dsn, SQLSMALLINT dsnLength, SQLWCHAR* user,
                    SQLSMALLINT userLength, SQLWCHAR* password, SQLSMALLINT passwordLength) {
-    auto text = connectText(dsn, dsnLength, user, userLength, password, passwordLength);
-    if (!text) {
-        return textTooLong(SQL_HANDLE_DBC, dbc);
+    auto text = connectText(dbc, dsn, dsnLength, user, userLength, password, passwordLength);
+    if (const SQLRETURN* answer = std::get_if<SQLRETURN>(&text)) {
+        return *answer;
     }
-    return driverConnectW(dbc, nullptr, text->data(), SQL_NTS, nullptr, 0, nullptr,
-                          SQL_DRIVER_NOPROMPT);
+    return driverConnectW(dbc, nullptr, std::get<std::wstring>(text).data(), SQL_NTS, nullptr, 0,
+                          nullptr, SQL_DRIVER_NOPROMPT);
 }
 
 SQLRETURN driverConnectA(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT inLength,
                          SQLCHAR* out, SQLSMALLINT outCapacity, SQLSMALLINT* outLength,
                          SQLUSMALLINT completion) {
+    if (const auto answer = refusedOrNull(dbc, in)) {
+        return *answer;
+    }
     if (pg().SQLDriverConnect == nullptr) {
         return missingEntryPoint(SQL_HANDLE_DBC, dbc);
     }
@@ -137,10 +172,6 @@ SQLRETURN driverConnectA(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT i
     // with its log switches unsettled.
     if (!caller) {
         return textTooLong(SQL_HANDLE_DBC, dbc);
-    }
-    if (in == nullptr) {
-        return pg().SQLDriverConnect(dbc, window, in, inLength, out, outCapacity, outLength,
-                                     completion);
     }
     std::string text = ForwardedConnection::narrowBytes(forwarded(*caller, false));
     if (text.size() > SHRT_MAX) {
@@ -153,6 +184,9 @@ SQLRETURN driverConnectA(SQLHDBC dbc, SQLHWND window, SQLCHAR* in, SQLSMALLINT i
 SQLRETURN driverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT inLength,
                          SQLWCHAR* out, SQLSMALLINT outCapacity, SQLSMALLINT* outLength,
                          SQLUSMALLINT completion) {
+    if (const auto answer = refusedOrNull(dbc, in)) {
+        return *answer;
+    }
     if (pg().SQLDriverConnectW == nullptr) {
         return missingEntryPoint(SQL_HANDLE_DBC, dbc);
     }
@@ -160,10 +194,8 @@ SQLRETURN driverConnectW(SQLHDBC dbc, SQLHWND window, SQLWCHAR* in, SQLSMALLINT 
     if (!caller) {
         return textTooLong(SQL_HANDLE_DBC, dbc);
     }
-    const bool handedOn = in != nullptr;
-    const std::wstring given = handedOn ? forwarded(*caller, true) : std::wstring();
-    Utf16Argument input(handedOn ? given.c_str() : in,
-                        handedOn ? static_cast<SQLLEN>(given.size()) : inLength);
+    const std::wstring given = forwarded(*caller, true);
+    Utf16Argument input(given.c_str(), static_cast<SQLLEN>(given.size()));
     const auto length = input.smallLength();
     if (!length) {
         return textTooLong(SQL_HANDLE_DBC, dbc);

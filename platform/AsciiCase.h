@@ -25,3 +25,15 @@ constexpr bool startsWithIgnoringAsciiCase(std::string_view text, std::string_vi
     return text.size() >= prefix.size() &&
            equalsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
+
+// The same fold for wide text: letters beyond ASCII stay apart, whatever
+// the locale's towlower would make of them.
+constexpr wchar_t lowerAscii(wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+constexpr bool equalsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](wchar_t x, wchar_t y) { return lowerAscii(x) == lowerAscii(y); });
+}

@@ -8,12 +8,28 @@
 #include <string>
 
 #include "platform/PathResolver.h"
+#include "platform/TrustedPath.h"
 
 namespace {
 
 // O_NONBLOCK: a FIFO planted at the name must not hang us.
 constexpr int kFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 constexpr mode_t kMode = 0600;
+
+// Where the file lies; false when it may not be written there. Root's
+// programs write their files by the helper's rule (TrustedPath), whatever
+// user's configuration named them.
+bool placeFile(const std::filesystem::path& path, PathResolver::Result& place) {
+    std::string problem;
+    if (TrustedPath::keepsRootRules()) {
+        return TrustedPath::placeLogFile(path, TrustedPath::kRootLogFolder, place, problem) == 0;
+    }
+    PathResolver::Rules rules;
+    rules.links = ::geteuid() == 0 ? PathResolver::Links::Refuse : PathResolver::Links::Follow;
+    rules.lastLink = false;  // O_NOFOLLOW answers a link there
+    rules.mayBeMissing = true;
+    return PathResolver::resolve(path, rules, place, problem) == 0;
+}
 
 }  // namespace
 
@@ -24,13 +40,8 @@ bool OwnAppendFile::isPrivate(int fd) {
 }
 
 UniqueFd OwnAppendFile::open(const std::filesystem::path& path) {
-    PathResolver::Rules rules;
-    rules.links = ::geteuid() == 0 ? PathResolver::Links::Refuse : PathResolver::Links::Follow;
-    rules.lastLink = false;  // O_NOFOLLOW answers a link there
-    rules.mayBeMissing = true;
     PathResolver::Result place;
-    std::string problem;
-    if (PathResolver::resolve(path, rules, place, problem) != 0) {
+    if (!placeFile(path, place)) {
         return UniqueFd();
     }
     const char* name = place.name.c_str();

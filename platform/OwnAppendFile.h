@@ -11,7 +11,9 @@
 // file or a file others may read gives nothing: a log holds statements
 // and what they carry. A process running as root follows no symbolic link
 // at any step of the path: another user's link in a folder on the way
-// must not take root's lines to a file of root's choosing.
+// must not take root's lines to a file of root's choosing; and where it
+// keeps root's rules (TrustedPath::keepsRootRules) the file lies below
+// /var/log in folders only root may write, as the helper has it.
 class OwnAppendFile {
   public:
     static UniqueFd open(const std::filesystem::path& path);

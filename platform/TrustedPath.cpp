@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/OwnAppendFile.h"
 #include "platform/PathResolver.h"
@@ -18,6 +20,15 @@ int refuse(std::string& problem, const char* reason, int error) {
 }
 
 }  // namespace
+
+bool TrustedPath::keepsRootRules() {
+#ifdef MORVANEX_TEST_HOOKS
+    if (::secure_getenv("MORVANEX_TEST_ROOT_ANYWHERE") != nullptr) {
+        return false;
+    }
+#endif
+    return ::geteuid() == 0;
+}
 
 int TrustedPath::check(const fs::path& path, std::string& problem, Need need, uid_t alsoTrusted) {
     fs::path resolved;
@@ -48,8 +59,9 @@ int TrustedPath::resolve(const fs::path& path, fs::path& resolved, std::string& 
     return 0;
 }
 
-int TrustedPath::resolveLogFile(const fs::path& path, const fs::path& folder, fs::path& resolved,
-                                std::string& problem, uid_t alsoTrusted) {
+int TrustedPath::placeLogFile(const fs::path& path, const fs::path& folder,
+                              PathResolver::Result& place, std::string& problem,
+                              uid_t alsoTrusted) {
     if (!path.is_absolute()) {
         return refuse(problem, "not an absolute path", EINVAL);
     }
@@ -58,7 +70,6 @@ int TrustedPath::resolveLogFile(const fs::path& path, const fs::path& folder, fs
     rules.mayBeMissing = true;
     rules.trustedSteps = true;
     rules.alsoTrusted = alsoTrusted;
-    PathResolver::Result place;
     if (const int error = PathResolver::resolve(path, rules, place, problem)) {
         return error;
     }
@@ -66,6 +77,15 @@ int TrustedPath::resolveLogFile(const fs::path& path, const fs::path& folder, fs
     if (below.empty() || below == "." || *below.begin() == "..") {
         problem = "not below " + folder.string();
         return EPERM;
+    }
+    return 0;
+}
+
+int TrustedPath::resolveLogFile(const fs::path& path, const fs::path& folder, fs::path& resolved,
+                                std::string& problem, uid_t alsoTrusted) {
+    PathResolver::Result place;
+    if (const int error = placeLogFile(path, folder, place, problem, alsoTrusted)) {
+        return error;
     }
     if (place.info.st_nlink != 0) {
         if (!S_ISREG(place.info.st_mode)) {

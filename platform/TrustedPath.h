@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/PathResolver.h"
+
 // Whether a file can be changed by root alone: every folder from "/" down,
 // every link on the way and where each link leads belong to root (or to
 // `alsoTrusted`, for tests) and are writable by nobody else; a sticky
@@ -17,9 +19,24 @@
 //
 // Each check answers 0, or an errno value with the reason in `problem`;
 // the reason never repeats the path, which may hold anything.
+//
+// These are the rules of root's programs, for the helper that writes their
+// configuration and for the driver in any process whose effective user is
+// root, whatever environment (and so whatever user's ODBC files) it runs
+// with.
 class TrustedPath {
   public:
     enum class Need { Library, Program };  // a program must also be executable
+
+    // The folder below which root's programs write their own files.
+    static constexpr const char* kRootLogFolder = "/var/log";
+
+    // Whether this process loads only trusted libraries and writes its own
+    // files only as resolveLogFile allows below kRootLogFolder: whether its
+    // effective user is root. Test builds run their suite as root from
+    // anywhere: there $MORVANEX_TEST_ROOT_ANYWHERE (not in a set-user-ID
+    // process) leaves the rules to the tests that check them.
+    static bool keepsRootRules();
 
     static int check(const std::filesystem::path& path, std::string& problem,
                      Need need = Need::Library, uid_t alsoTrusted = 0);
@@ -35,4 +52,10 @@ class TrustedPath {
     static int resolveLogFile(const std::filesystem::path& path,
                               const std::filesystem::path& folder, std::filesystem::path& resolved,
                               std::string& problem, uid_t alsoTrusted = 0);
+    // The same but for an existing file's mode, which whoever opens the
+    // file checks on what it opened: `place` holds the folder, open, in
+    // which the file is then created or opened.
+    static int placeLogFile(const std::filesystem::path& path, const std::filesystem::path& folder,
+                            PathResolver::Result& place, std::string& problem,
+                            uid_t alsoTrusted = 0);
 };

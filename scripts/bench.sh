@@ -93,10 +93,18 @@ TABLE=bench_$$
 psql_run() { PGOPTIONS="-c client_min_messages=warning" psql -X -q -v ON_ERROR_STOP=1 "$@"; }
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/morvanex-bench-XXXXXX")
+# As root, morvanex.so loads an adapted library only where root alone can
+# change it: a tree anywhere else (below /tmp, say) lends both paths a copy.
+if [ "$(id -u)" = 0 ]; then
+  TRUSTED=$(mktemp -d /var/cache/morvanex-bench-XXXXXX)
+  chmod 755 "$TRUSTED"
+  cp "$PEMBERIX" "$TRUSTED/pemberix.so"
+  PEMBERIX=$TRUSTED/pemberix.so
+fi
 cleanup() {
   psql_run -c "DROP TABLE IF EXISTS ${TABLE}_rows, ${TABLE}_ins" >/dev/null 2>&1 || true
   sandbox_destroy
-  rm -rf "$WORK"
+  rm -rf "$WORK" "${TRUSTED:-}"
   if [ "$OWN_CLUSTER" = 1 ]; then bash "$ROOT/scripts/pg-cluster.sh" stop >&2 || true; fi
 }
 # shellcheck source=odbc-sandbox.sh

@@ -16,8 +16,6 @@ namespace request_validation {
 namespace {
 
 constexpr std::string_view kLibraryKeys[] = {"Driver", "Setup"};
-// The folder of log files, where a stray file harms no configuration.
-constexpr const char* kLogFolder = "/var/log";
 
 // The resolved text of a path must be writable as the value was.
 int settled(int error, const std::filesystem::path& resolved, std::string& written,
@@ -118,8 +116,9 @@ int checkLibrary(const std::string& value, const DriverRegistry& registered, std
 
 int checkRootLogFile(const std::string& value, std::string& written, std::string& problem) {
     std::filesystem::path resolved;
-    return settled(TrustedPath::resolveLogFile(value, kLogFolder, resolved, problem), resolved,
-                   written, problem);
+    return settled(
+        TrustedPath::resolveLogFile(value, TrustedPath::kRootLogFolder, resolved, problem),
+        resolved, written, problem);
 }
 
 }  // namespace request_validation

@@ -16,6 +16,7 @@
 #include "driver/api/TraceWriter.h"
 #include "driver/core/ConnectionText.h"
 #include "driver/core/TextEncoding.h"
+#include "platform/TrustedPath.h"
 
 namespace {
 
@@ -137,8 +138,21 @@ bool ODBCRepeaterConnection::loadDriver(std::string& reason) {
 bool ODBCRepeaterConnection::loadLibrary(const std::string& path, std::string& reason) {
     // Entries of a library loaded before must not survive into this one.
     entryPoints_ = AdaptedDriverEntryPoints{};
+    library_ = nullptr;
+    // Root's code is root's alone, whatever user's DSN names the library:
+    // loaded is the file that was checked.
+    std::filesystem::path trusted = path;
+    if (TrustedPath::keepsRootRules()) {
+        std::string problem;
+        if (TrustedPath::resolve(path, trusted, problem) != 0) {
+            reason = "a process running as root loads only a library that root alone can change: " +
+                     problem;
+            trace("// --> refused: " + reason);
+            return false;
+        }
+    }
     // Never closed: the driver's code must stay mapped for the process.
-    library_ = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
+    library_ = dlopen(trusted.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (library_ == nullptr) {
         const char* error = dlerror();
         reason = error != nullptr ? error : "";

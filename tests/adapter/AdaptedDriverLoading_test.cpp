@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 
 #include "tests/adapter/RepeaterTestSupport.h"
+#include "tests/support/ScopedEnv.h"
 
 using namespace repeater_test;
 
@@ -20,7 +23,12 @@ struct LoadFailureCase {
     const char* name;
     const char* adaptedDriver;  // "Driver" of the adapted DSN; null: no DriverDSN
     const char* message;        // the whole message, or its start when it ends in ":"
+    bool rootRules = false;     // root's rules for the library it loads (run as root)
 };
+
+constexpr const char* kRootRefuses =
+    "Could not load driver: a process running as root loads only a library that root alone can "
+    "change:";
 
 const LoadFailureCase kLoadFailures[] = {
     {"NoAdaptedDsn", nullptr, "Could not load driver: driver path not specified"},
@@ -28,12 +36,18 @@ const LoadFailureCase kLoadFailures[] = {
     {"MissingLibrary", "/nonexistent/adapted.so",
      "Could not load driver: /nonexistent/adapted.so: cannot open shared object file:"},
     {"NeitherConnectFunction", "noconnect", "Could not load driver: not a valid ODBC driver"},
+    {"RootLibraryBelowTmp", "/tmp/adapted.so", kRootRefuses, true},
+    {"RootBareName", "noconnect.so", kRootRefuses, true},
 };
 
 class LoadFailureTest : public ::testing::TestWithParam<std::tuple<LoadFailureCase, bool>> {};
 
 TEST_P(LoadFailureTest, ReportsCouldNotLoadDriver) {
     const auto& [c, tracing] = GetParam();
+    if (c.rootRules && geteuid() != 0) {
+        GTEST_SKIP() << "root's rules hold in a process running as root";
+    }
+    ScopedEnv rules("MORVANEX_TEST_ROOT_ANYWHERE", c.rootRules ? nullptr : "1");
     OdbcSandbox sandbox;
     OdbcSandbox::Keys keys;
     if (c.adaptedDriver != nullptr) {
@@ -55,8 +69,10 @@ TEST_P(LoadFailureTest, ReportsCouldNotLoadDriver) {
         EXPECT_EQ(list[0].message, expected);
     }
     EXPECT_EQ(connection.nativeConnectionHandle(), nullptr);
-    // The log names the failure without the reason.
-    EXPECT_EQ(environment.errorLog(), std::vector<std::string>{"Could not load driver"});
+    // The log names the failure without the reason; root's, in /tmp, none.
+    EXPECT_EQ(environment.errorLog(), c.rootRules
+                                          ? std::vector<std::string>{}
+                                          : std::vector<std::string>{"Could not load driver"});
     if (tracing && std::strcmp(c.name, "NeitherConnectFunction") == 0) {
         EXPECT_TRUE(environment.traced("// --> not a valid ODBC driver"));
         EXPECT_FALSE(environment.traced("// --> SQLAllocEnv: 1"));

@@ -1,7 +1,8 @@
 // The connection-text parser, its semicolon form and the key lookups, narrow
 // and wide, with a given length (no terminator) or SQL_NTS.
 // The items under both brace rules: what the strict rule accepts reads the
-// same leniently, and a written value reads back whole.
+// same leniently, wide text splits as its narrow twin, and a written value
+// reads back whole.
 // Input: mode byte, key, 0x1F, connection text.
 
 #include <sql.h>
@@ -46,6 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                [](const auto& a, const auto& b) {
                                    return a.text == b.text && a.value == b.value;
                                }))) {
+        std::abort();
+    }
+    // Wide text splits where its narrow twin does (pemberix.so reads wide).
+    const auto narrowItems = ConnectionItems::split(text);
+    const auto wideItems = ConnectionItems::split(std::wstring_view(wideText));
+    if (!std::equal(narrowItems.begin(), narrowItems.end(), wideItems.begin(), wideItems.end(),
+                    [](auto a, auto b) { return a.size() == b.size(); })) {
         std::abort();
     }
     const auto written = ConnectionItems::read(ConnectionItems::item("K", text), Rule::Strict);

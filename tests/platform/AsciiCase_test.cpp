@@ -36,6 +36,10 @@ TEST(AsciiCase, FoldsAsciiLettersOnly) {
             << c.a << " starts with " << c.b;
     }
     EXPECT_FALSE(startsWithIgnoringAsciiCase("ds", "DSN"));
+    // Wide keys fold the same, whatever a locale's towlower makes of I.
+    EXPECT_TRUE(equalsIgnoringAsciiCase(L"LOGDIR", L"Logdir"));
+    EXPECT_FALSE(equalsIgnoringAsciiCase(L"LOGD\u0130R", L"logdir"));
+    EXPECT_FALSE(equalsIgnoringAsciiCase(L"logd\u0131r", L"LOGDIR"));
 }
 
 }  // namespace

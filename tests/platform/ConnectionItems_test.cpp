@@ -59,6 +59,38 @@ TEST(ConnectionItems, ReadsLenientAndStrict) {
     }
 }
 
+// As the PostgreSQL driver reads (rows found by trying it): a brace opens a
+// value only right behind "=", values keep their braces.
+TEST(ConnectionItems, ReadsWideTextAsThePostgresDriver) {
+    struct Case {
+        std::wstring_view text;
+        const char* items;  // [key|written value], "-" without "="
+    };
+    const Case cases[] = {
+        {L"Key= {a;Debug=1}", "[Key| {a][Debug|1}]"},
+        {L"Key={a;Debug=1};B=2", "[Key|{a;Debug=1}][B|2]"},
+        {L"K={a}};P=2};P=3", "[K|{a}};P=2}][P|3]"},
+        {L"K=x{a;P=2}", "[K|x{a][P|2}]"},
+        {L" Debug=1;K;K==1", "[ Debug|1][K|-][K|=1]"},
+    };
+    for (const Case& c : cases) {
+        std::wstring out;
+        for (const std::wstring_view item : ConnectionItems::split(c.text)) {
+            const auto value = ConnectionItems::writtenValue(item);
+            out += L"[" + std::wstring(ConnectionItems::keyOf(item)) + L"|" +
+                   std::wstring(value.value_or(L"-")) + L"]";
+        }
+        EXPECT_EQ(std::string(out.begin(), out.end()), c.items);
+    }
+    for (const std::wstring_view whole : {L"a}b", L"{a;b}", L"{a}}}", L""}) {
+        EXPECT_TRUE(ConnectionItems::readsBackAsWritten(whole));
+    }
+    for (const std::wstring_view cut : {L"a;b", L"{a}}", L"{a}b}"}) {
+        EXPECT_FALSE(ConnectionItems::readsBackAsWritten(cut));
+    }
+    EXPECT_FALSE(ConnectionItems::readsBackAsWritten(std::wstring_view(L"a\0b", 3)));
+}
+
 TEST(ConnectionItems, WrittenValuesReadBackWhole) {
     for (std::string_view value : {"plain", "", "a;b", "}", "{x}", "a}};{b", "=;="}) {
         const std::string text = "A=1;" + ConnectionItems::item("PWD", value) + "B=2";
