@@ -5,17 +5,15 @@
 #include <vector>
 
 // The command line. --inetd serves the connection on standard input (the
-// socket unit, which may add --admin-group), --stdin applies one raw
-// request text for pkexec and takes nothing else. Builds with the test
-// seams also take --listen PATH, a socket of their own, and with it the
-// overrides of files, programs and limits that tests need; a shipped
-// helper knows none of them, since whoever starts it through pkexec would
-// choose what root runs and writes.
+// socket unit), --stdin applies one raw request text for pkexec; neither
+// takes anything else. Builds with the test seams also take --listen PATH,
+// a socket of their own, and with it the overrides of files, programs and
+// limits that tests need; a shipped helper knows none of them, since
+// whoever starts it through pkexec would choose what root runs and writes.
 struct HelperOptions {
     enum class Mode { Inetd, Listen, Stdin };
     Mode mode = Mode::Inetd;
     std::string socketPath;
-    std::string adminGroup = "sudo";
     std::string pkcheck = "/usr/bin/pkcheck";
     bool logToStderr = false;
     // Where --inetd keeps its per-user slot locks: the unit's runtime

@@ -38,9 +38,14 @@ namespace service_loop {
 namespace {
 
 // A client that says nothing for this long is dropped; so is a connection
-// that lasts longer than the second limit, however often it speaks.
+// that lasts longer than the second limit, however often it speaks, from
+// its first moment.
 constexpr auto kIdleTimeout = std::chrono::seconds(30);
 constexpr auto kConnectionTimeout = std::chrono::seconds(300);
+// Authentication waits for a person typing a password, within the 120 s
+// Quillmark waits for its answer; what the caller sent meanwhile waits in
+// the socket.
+constexpr auto kAuthenticationTimeout = std::chrono::seconds(90);
 // What a refused caller sends is read, unparsed, only so that the answer
 // is not lost to a reset: one frame's worth, for this long at most.
 constexpr auto kRefusalTimeout = std::chrono::seconds(5);
@@ -69,11 +74,11 @@ std::string uidText(const std::optional<Caller>& caller) {
     return caller ? std::to_string(caller->uid) : std::string("unknown");
 }
 
-// One log line, one answer at once, and the connection ends: a caller who
-// may not change the files cannot keep a helper process busy, and nothing
-// it sends is decoded.
-void refuse(int in, int out, const std::optional<Caller>& caller) {
-    SystemLog::notice("refused a caller (uid " + uidText(caller) + ")");
+// One log line with polkit's answer, one answer as soon as polkit gave it,
+// and the connection ends: a caller who may not change the files cannot
+// keep a helper process busy, and nothing it sends is decoded.
+void refuse(int in, int out, const std::optional<Caller>& caller, const char* why) {
+    SystemLog::notice("refused a caller (uid " + uidText(caller) + "): " + why);
     sendReply(out, status::kNotAuthorised);
     shutdown(out, SHUT_WR);
     std::string dropped;
@@ -104,12 +109,20 @@ int handleMessage(const ServiceMessage::Fields& message, const Caller& caller,
 // Serves the messages of one connection until the client goes. The caller
 // is authorised before anything else happens or is logged.
 int serveConnection(int in, int out, const HelperOptions& options) {
+    const auto connectionDeadline = descriptor_io::deadlineAfter(kConnectionTimeout);
     const std::optional<Caller> caller = Caller::ofPeer(in);
-    if (!caller || !Authorisation(options.adminGroup, options.pkcheck).allows(*caller)) {
-        refuse(in, out, caller);
+    if (!caller) {
+        refuse(in, out, caller, "unknown peer");
         return 0;
     }
-    const auto connectionDeadline = descriptor_io::deadlineAfter(kConnectionTimeout);
+    const Authorisation::Answer answer =
+        Authorisation(options.pkcheck)
+            .ask(*caller, std::min(descriptor_io::deadlineAfter(kAuthenticationTimeout),
+                                   connectionDeadline));
+    if (answer != Authorisation::Answer::Authorised) {
+        refuse(in, out, caller, Authorisation::describe(answer));
+        return 0;
+    }
     for (;;) {
         const ServiceMessage::Received received = ServiceMessage::receive(
             in, std::min(descriptor_io::deadlineAfter(kIdleTimeout), connectionDeadline));
