@@ -37,7 +37,7 @@ struct FlagOption {
 constexpr FlagOption kFlagOptions[] = {
     {"--log-stderr", &HelperOptions::logToStderr},
     {"--test-stall-child", &HelperOptions::stallChild},
-    {"--test-slow-install", &HelperOptions::slowInstall},
+    {"--test-stop-installed", &HelperOptions::stopInstalled},
 };
 
 template <typename Table>

@@ -39,7 +39,7 @@ namespace {
 
 // A client that says nothing for this long is dropped; so is a connection
 // that lasts longer than the second limit, however often it speaks, from
-// its first moment.
+// its first moment and through its requests' children.
 constexpr auto kIdleTimeout = std::chrono::seconds(30);
 constexpr auto kConnectionTimeout = std::chrono::seconds(300);
 // Authentication waits for a person typing a password, within the 120 s
@@ -88,8 +88,9 @@ void refuse(int in, int out, const std::optional<Caller>& caller, const char* wh
 
 // Parsed once: what is applied is what the log names, with its answer and
 // never a value.
-int handleRequest(const std::string& text, const Caller& caller, const HelperOptions& options) {
-    ScopedApplier applier(caller, options);
+int handleRequest(const std::string& text, const Caller& caller, const HelperOptions& options,
+                  descriptor_io::Clock::time_point bound) {
+    ScopedApplier applier(caller, options, bound);
     const HelperRequest::Parsed parsed = HelperRequest::parse(text);
     const int result = DoSaveParameters(parsed, applier);
     SystemLog::notice("request: " + request_summary::describe(parsed) + ": " +
@@ -98,12 +99,12 @@ int handleRequest(const std::string& text, const Caller& caller, const HelperOpt
 }
 
 int handleMessage(const ServiceMessage::Fields& message, const Caller& caller,
-                  const HelperOptions& options) {
+                  const HelperOptions& options, descriptor_io::Clock::time_point bound) {
     const auto request = message.find(privileged_request::kMessageRequestField);
     if (request == message.end()) {
         return status::kNotParsed;
     }
-    return handleRequest(request->second, caller, options);
+    return handleRequest(request->second, caller, options, bound);
 }
 
 // Serves the messages of one connection until the client goes. The caller
@@ -136,7 +137,7 @@ int serveConnection(int in, int out, const HelperOptions& options) {
         if (received.result != Result::Ok) {
             return 0;  // a broken frame or a silent client: nothing to answer
         }
-        if (!sendReply(out, handleMessage(received.fields, *caller, options))) {
+        if (!sendReply(out, handleMessage(received.fields, *caller, options, connectionDeadline))) {
             return 0;
         }
     }
@@ -295,6 +296,7 @@ int serveListen(const HelperOptions& options) {
 }
 
 int serveStdin(const HelperOptions& options, const std::optional<std::string>& pkexecUid) {
+    const auto bound = descriptor_io::deadlineAfter(kConnectionTimeout);
     const std::optional<uid_t> uid = pkexecUid ? decimalUid(*pkexecUid) : getuid();
     if (!uid) {
         return 1;
@@ -307,7 +309,7 @@ int serveStdin(const HelperOptions& options, const std::optional<std::string>& p
     if (!caller) {
         result = status::kNotAsUser;
     } else if (read == Result::Ok) {
-        result = handleRequest(text, *caller, options);
+        result = handleRequest(text, *caller, options, bound);
     }
     descriptor_io::writeAll(STDOUT_FILENO, status::replyText(result),
                             descriptor_io::deadlineAfter(kReplyTimeout));

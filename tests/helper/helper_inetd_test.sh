@@ -72,7 +72,7 @@ COMMAND_LINES=(
   "2|shipped|-|--inetd|--child-timeout|5"
   "2|shipped|-|--inetd|--log-stderr"
   "2|shipped|-|--inetd|--test-stall-child"
-  "2|shipped|-|--inetd|--test-slow-install"
+  "2|shipped|-|--inetd|--test-stop-installed"
   "2|shipped|1000|--inetd"
   "1|shipped|4294967296|--stdin"
   "1|shipped|4294967295|--stdin"
