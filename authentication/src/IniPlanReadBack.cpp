@@ -108,11 +108,11 @@ bool holds(const IniFile& ini, const Expectation& expected) {
 
 }  // namespace
 
-IniPlanReadBack::Held IniPlanReadBack::Found::held() const {
+IniPlanReadBack::Held IniPlanReadBack::Found::heldSince(const Found& before) const {
     if (present == planned && unreadable == 0) {
         return Held::All;
     }
-    return present == 0 ? Held::None : Held::Part;
+    return present <= before.present ? Held::None : Held::Part;
 }
 
 std::string IniPlanReadBack::Found::describe() const {

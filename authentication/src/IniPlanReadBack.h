@@ -19,7 +19,9 @@ class IniPlanReadBack {
         size_t planned = 0;
         size_t unreadable = 0;  // files that could not be read
 
-        Held held() const;
+        // What the change came to, against the files before it: All when
+        // they hold every entry, None when no more than before.
+        Held heldSince(const Found& before) const;
         // For the log: counts, never a name of the request.
         std::string describe() const;
     };

@@ -33,7 +33,8 @@ using descriptor_io::Clock;
 using descriptor_io::Result;
 
 // What the child tells its parent on their socket pair: that it is about to
-// replace the first file (answered kGo), then its result.
+// replace the first file, with what the files hold of the plan then
+// (answered kGo); then its result.
 constexpr char kInstalling = 'I';
 constexpr char kGo = 'G';
 constexpr char kResult = 'R';
@@ -46,14 +47,25 @@ bool sendByte(int channel, char byte) {
                                    descriptor_io::deadlineAfter(kMessageTimeout)) == Result::Ok;
 }
 
+template <typename Data>
+std::string_view bytesOf(const Data& data) {
+    return std::string_view(reinterpret_cast<const char*>(&data), sizeof data);
+}
+
 // The child replaces no file unless its parent, still waiting for it,
 // agreed.
-bool mayInstall(int channel) {
+bool mayInstall(int channel, const IniPlanReadBack::Found& before) {
     char answer = 0;
-    return sendByte(channel, kInstalling) &&
+    return descriptor_io::writeAll(channel, std::string(1, kInstalling).append(bytesOf(before)),
+                                   descriptor_io::deadlineAfter(kMessageTimeout)) == Result::Ok &&
            descriptor_io::readExactly(channel, &answer, 1, Clock::time_point::max()) ==
                Result::Ok &&
            answer == kGo;
+}
+
+// Counts from a child: only those that can be.
+bool plausible(const IniPlanReadBack::Found& found) {
+    return found.present <= found.planned && found.unreadable <= found.planned;
 }
 
 // Leaves the child its channel alone (moved above the standard three,
@@ -149,15 +161,18 @@ int ScopedApplier::runInChild(const IniPlan& plan, const OdbcPaths& paths, bool 
         while (options_.stallChild) {
             pause();
         }
+        // The files as they are before any is replaced, under the writer's
+        // locks.
+        const auto beforeInstall = [&plan, &paths, channel] {
+            return mayInstall(channel, IniPlanReadBack::inFiles(plan, paths));
+        };
         const int result = asCaller && !becomeCaller(caller_)
                                ? status::kNotAsUser
-                               : applyHere(plan, paths, [channel] { return mayInstall(channel); });
+                               : applyHere(plan, paths, beforeInstall);
         if (options_.stopInstalled && result == status::kDone) {
             raise(SIGSTOP);
         }
-        std::string message(1, kResult);
-        message.append(reinterpret_cast<const char*>(&result), sizeof result);
-        return descriptor_io::writeAll(channel, message,
+        return descriptor_io::writeAll(channel, std::string(1, kResult).append(bytesOf(result)),
                                        descriptor_io::deadlineAfter(kMessageTimeout)) == Result::Ok
                    ? 0
                    : 1;
@@ -166,7 +181,8 @@ int ScopedApplier::runInChild(const IniPlan& plan, const OdbcPaths& paths, bool 
         return status::kWriteFailed;
     }
     int result = status::kWriteFailed;
-    const Ending ending = awaitChild(child->channel.get(), result);
+    IniPlanReadBack::Found before;
+    const Ending ending = awaitChild(child->channel.get(), result, before);
     endChild(*child);
     if (ending == Ending::NothingReplaced) {
         SystemLog::error("the change did not finish in time or failed; stopped");
@@ -175,7 +191,7 @@ int ScopedApplier::runInChild(const IniPlan& plan, const OdbcPaths& paths, bool 
         return result;
     }
     const std::optional<IniPlanReadBack::Found> found = readBack(plan, paths, asCaller);
-    const auto held = found ? found->held() : IniPlanReadBack::Held::None;
+    const auto held = found ? found->heldSince(before) : IniPlanReadBack::Held::None;
     const std::string counts = found ? found->describe() : "the files could not be read back";
     if (held == IniPlanReadBack::Held::All) {
         SystemLog::notice("the change ended unreported; the files hold it (" + counts + ")");
@@ -200,9 +216,8 @@ std::optional<IniPlanReadBack::Found> ScopedApplier::readBack(const IniPlan& pla
             return 1;
         }
         const Found found = IniPlanReadBack::inFiles(plan, paths);
-        return descriptor_io::writeAll(
-                   channel, std::string_view(reinterpret_cast<const char*>(&found), sizeof found),
-                   descriptor_io::deadlineAfter(kMessageTimeout)) == Result::Ok
+        return descriptor_io::writeAll(channel, bytesOf(found),
+                                       descriptor_io::deadlineAfter(kMessageTimeout)) == Result::Ok
                    ? 0
                    : 1;
     });
@@ -214,7 +229,7 @@ std::optional<IniPlanReadBack::Found> ScopedApplier::readBack(const IniPlan& pla
         descriptor_io::readExactly(child->channel.get(), reinterpret_cast<char*>(&found),
                                    sizeof found, descriptor_io::deadlineAfter(kReadBackTimeout));
     endChild(*child);
-    if (read != Result::Ok || found.present > found.planned || found.unreadable > found.planned) {
+    if (read != Result::Ok || !plausible(found)) {
         return std::nullopt;
     }
     return found;
@@ -232,11 +247,15 @@ descriptor_io::Clock::time_point ScopedApplier::deadline() const {
 // overruns it has replaced nothing. One that was let install gets the
 // deadline again; any ending of it without its report leaves the files
 // to say what was done.
-ScopedApplier::Ending ScopedApplier::awaitChild(int channel, int& result) const {
+ScopedApplier::Ending ScopedApplier::awaitChild(int channel, int& result,
+                                                IniPlanReadBack::Found& before) const {
     auto until = deadline();
     char tag = 0;
-    const bool installing =
-        descriptor_io::readExactly(channel, &tag, 1, until) == Result::Ok && tag == kInstalling;
+    const bool installing = descriptor_io::readExactly(channel, &tag, 1, until) == Result::Ok &&
+                            tag == kInstalling &&
+                            descriptor_io::readExactly(channel, reinterpret_cast<char*>(&before),
+                                                       sizeof before, until) == Result::Ok &&
+                            plausible(before);
     if (installing) {
         if (!sendByte(channel, kGo)) {
             return Ending::Unreported;  // the go may have reached it all the same

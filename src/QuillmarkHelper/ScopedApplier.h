@@ -44,7 +44,7 @@ class ScopedApplier : public PlanApplier {
     static std::optional<Child> startChild(const std::function<int(int channel)>& body);
     static void endChild(const Child& child);
     int runInChild(const IniPlan& plan, const OdbcPaths& paths, bool asCaller) const;
-    Ending awaitChild(int channel, int& result) const;
+    Ending awaitChild(int channel, int& result, IniPlanReadBack::Found& before) const;
     std::optional<IniPlanReadBack::Found> readBack(const IniPlan& plan, const OdbcPaths& paths,
                                                    bool asCaller) const;
     descriptor_io::Clock::time_point deadline() const;
