@@ -4,7 +4,7 @@
 # an unauthorised caller) write nothing and say so; a user request is
 # applied as that user; polkit decides for every caller but root, the
 # group alone counting for nothing.
-# ctest-timeout: 180
+# ctest-timeout: 300
 set -euo pipefail
 # shellcheck source=/dev/null
 source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"

@@ -27,15 +27,15 @@ helper_world() {
   : >"$WORLD/user/odbc.ini"
   chown -R nobody:nogroup "$WORLD/user"
   SOCKET=$WORLD/helper.sock
-  # polkit's stand-in: it keeps its arguments and answers with the number
-  # in pkcheck.UID; a uid without one is not authorised. The test's
+  # polkit's stand-in (shell built-ins only, as it runs for every request
+  # of a user): it keeps its arguments and answers with the number in
+  # pkcheck.UID; a uid without one is not authorised. The test's
   # administrator (nobody) authenticates.
   cat >"$WORLD/pkcheck" <<STUB
 #!/bin/sh
 echo "\$@" >"$WORLD/pkcheck.args"
-uid=\${4##*,}
-[ -f "$WORLD/pkcheck.\$uid" ] || exit 1
-exit \$(cat "$WORLD/pkcheck.\$uid")
+read -r answer <"$WORLD/pkcheck.\${4##*,}" || exit 1
+exit "\$answer"
 STUB
   chmod 755 "$WORLD/pkcheck"
   echo 0 >"$WORLD/pkcheck.65534"
