@@ -86,6 +86,13 @@ void refuse(int in, int out, const std::optional<Caller>& caller, const char* wh
                              dropped);
 }
 
+// True once the client has closed its end: its answer could no longer
+// reach it.
+bool clientGone(int in) {
+    pollfd connection{in, 0, 0};
+    return poll(&connection, 1, 0) > 0 && (connection.revents & (POLLHUP | POLLERR)) != 0;
+}
+
 // Parsed once: what is applied is what the log names, with its answer and
 // never a value.
 int handleRequest(const std::string& text, const Caller& caller, const HelperOptions& options,
@@ -122,6 +129,11 @@ int serveConnection(int in, int out, const HelperOptions& options) {
                                    connectionDeadline));
     if (answer != Authorisation::Answer::Authorised) {
         refuse(in, out, caller, Authorisation::describe(answer));
+        return 0;
+    }
+    // A client that gave up while its user authenticated is not served.
+    if (clientGone(in)) {
+        SystemLog::notice("the caller left during authentication (uid " + uidText(caller) + ")");
         return 0;
     }
     for (;;) {

@@ -127,6 +127,17 @@ for row in "1|ERROR 5370|<absent>" "2|ERROR 5370|<absent>" "3|ERROR 5370|<absent
   expect_eq "pkcheck $answer" "$(send as_admin "$sys_add")" "$reply"
   expect_eq "pkcheck $answer: file" "$(ini_value "$WORLD/system/odbc.ini" "ODBC Data Sources" Polkit)" "$listed"
 done
+# A caller that gave up while its user authenticated is not served.
+echo late >"$WORLD/pkcheck.65534"
+printf '%s' "$(xml_request Request Add Type System ConnectionString 'DSN=Late;' Driver 'Vorlan Tarvex' Path '')" |
+  as_admin "$MORVANEX_HELPER_CLIENT" "$SOCKET" >/dev/null 2>&1 &
+client=$!
+for _ in $(seq 600); do [ -e "$WORLD/pkcheck.waiting" ] && break; sleep 0.1; done
+kill "$client"
+wait "$client" || true
+for _ in $(seq 600); do grep -q "left during authentication" "$WORLD/helper.log" && break; sleep 0.1; done
+expect_eq "caller gone" "$(ini_value "$WORLD/system/odbc.ini" "ODBC Data Sources" Late)" "<absent>"
+grep -q "left during authentication" "$WORLD/helper.log" || fail "no line for a caller gone"
 grep -Eq '^--action-id com\.vorlanworks\.quillmark\.helper\.write --process [0-9]+,[0-9]+,65534 --allow-user-interaction$' \
   "$WORLD/pkcheck.args" || fail "pkcheck arguments: $(cat "$WORLD/pkcheck.args")"
 helper_stop

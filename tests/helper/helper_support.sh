@@ -29,13 +29,16 @@ helper_world() {
   SOCKET=$WORLD/helper.sock
   # polkit's stand-in (shell built-ins only, as it runs for every request
   # of a user): it keeps its arguments and answers with the number in
-  # pkcheck.UID; a uid without one is not authorised. The test's
-  # administrator (nobody) authenticates.
+  # pkcheck.UID ("late": authorised once the caller's process is gone,
+  # having said in pkcheck.waiting that it waits); a uid without one is
+  # not authorised. The test's administrator (nobody) authenticates.
   cat >"$WORLD/pkcheck" <<STUB
 #!/bin/sh
 echo "\$@" >"$WORLD/pkcheck.args"
 read -r answer <"$WORLD/pkcheck.\${4##*,}" || exit 1
-exit "\$answer"
+[ "\$answer" = late ] || exit "\$answer"
+: >"$WORLD/pkcheck.waiting"
+while [ -e "/proc/\${4%%,*}" ]; do sleep 0.1; done
 STUB
   chmod 755 "$WORLD/pkcheck"
   echo 0 >"$WORLD/pkcheck.65534"
