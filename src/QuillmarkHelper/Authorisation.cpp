@@ -1,7 +1,6 @@
 #include "src/QuillmarkHelper/Authorisation.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,15 +9,25 @@
 #include <cerrno>
 #include <chrono>
 #include <thread>
-#include <vector>
 
 namespace {
 
-constexpr auto kPkcheckTimeout = std::chrono::seconds(30);
+using Answer = Authorisation::Answer;
 
-// Waits for the child, killing it once the deadline passes.
-int waitWithDeadline(pid_t child) {
-    const auto deadline = std::chrono::steady_clock::now() + kPkcheckTimeout;
+constexpr struct {
+    Answer answer;
+    const char* text;
+} kAnswers[] = {
+    {Answer::Authorised, "authorised"},
+    {Answer::NotAuthorised, "not authorised"},
+    {Answer::Challenge, "no authentication agent"},
+    {Answer::Dismissed, "authentication dismissed"},
+    {Answer::Failed, "polkit could not tell"},
+};
+
+// pkcheck's exit status, in the order of the answers; -1 when it did not
+// exit by itself before the deadline.
+int waitUntil(pid_t child, descriptor_io::Clock::time_point deadline) {
     for (;;) {
         int status = 0;
         const pid_t done = waitpid(child, &status, WNOHANG);
@@ -28,7 +37,7 @@ int waitWithDeadline(pid_t child) {
         if (done < 0 && errno != EINTR) {
             return -1;
         }
-        if (std::chrono::steady_clock::now() > deadline) {
+        if (descriptor_io::Clock::now() > deadline) {
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             return -1;
@@ -39,32 +48,32 @@ int waitWithDeadline(pid_t child) {
 
 }  // namespace
 
-bool Authorisation::allows(const Caller& caller) const {
-    if (caller.uid == 0) {
-        return true;
+const char* Authorisation::describe(Answer answer) {
+    for (const auto& row : kAnswers) {
+        if (row.answer == answer) {
+            return row.text;
+        }
     }
-    group entry{};
-    group* found = nullptr;
-    std::vector<char> buffer(65536);
-    if (getgrnam_r(adminGroup_.c_str(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && caller.inGroup(found->gr_gid)) {
-        return true;
-    }
-    return polkitAllows(caller);
+    return "";
 }
 
-bool Authorisation::polkitAllows(const Caller& caller) const {
+Authorisation::Answer Authorisation::ask(const Caller& caller,
+                                         descriptor_io::Clock::time_point deadline) const {
+    if (caller.uid == 0) {
+        return Answer::Authorised;
+    }
     const std::string subject = caller.processSubject();
     if (subject.empty() || pkcheck_.empty()) {
-        return false;
+        return Answer::Failed;
     }
     std::string program = pkcheck_;
     std::string actionFlag = "--action-id";
     std::string action = kAction;
     std::string processFlag = "--process";
     std::string processValue = subject;
-    char* argv[] = {program.data(),     actionFlag.data(),   action.data(),
-                    processFlag.data(), processValue.data(), nullptr};
+    std::string interactionFlag = "--allow-user-interaction";
+    char* argv[] = {program.data(),      actionFlag.data(),      action.data(), processFlag.data(),
+                    processValue.data(), interactionFlag.data(), nullptr};
     char* emptyEnvironment[] = {nullptr};
 
     posix_spawn_file_actions_t actions;
@@ -78,7 +87,9 @@ bool Authorisation::polkitAllows(const Caller& caller) const {
         posix_spawn(&child, program.c_str(), &actions, nullptr, argv, emptyEnvironment);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        return false;  // the refusal is logged once, by the service loop
+        return Answer::Failed;
     }
-    return waitWithDeadline(child) == 0;
+    const int status = waitUntil(child, deadline);
+    return status >= 0 && status <= static_cast<int>(Answer::Failed) ? static_cast<Answer>(status)
+                                                                     : Answer::Failed;
 }

@@ -5,7 +5,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -77,10 +76,6 @@ std::optional<Caller> Caller::ofUser(uid_t uid) {
     groups.resize(static_cast<size_t>(count));
     caller.groups = std::move(groups);
     return caller;
-}
-
-bool Caller::inGroup(gid_t group) const {
-    return gid == group || std::find(groups.begin(), groups.end(), group) != groups.end();
 }
 
 std::string Caller::processSubject() const {

@@ -17,7 +17,6 @@ struct Caller {
     static std::optional<Caller> ofPeer(int socketFd);
     static std::optional<Caller> ofUser(uid_t uid);
 
-    bool inGroup(gid_t group) const;
     // pkcheck's "PID,START,UID"; empty when the process's start is unknown.
     std::string processSubject() const;
 };

@@ -9,26 +9,24 @@ namespace {
 // this table with every seam refused.
 #ifdef MORVANEX_TEST_HOOKS
 constexpr bool kTestSeams = true;
-constexpr const char* kUsage =
-    "usage: QuillmarkHelper --inetd [--admin-group NAME] | --stdin | --listen PATH [options]";
+constexpr const char* kUsage = "usage: QuillmarkHelper --inetd | --stdin | --listen PATH [options]";
 #else
 constexpr bool kTestSeams = false;
-constexpr const char* kUsage = "usage: QuillmarkHelper --inetd [--admin-group NAME] | --stdin";
+constexpr const char* kUsage = "usage: QuillmarkHelper --inetd | --stdin";
 #endif
 
+// Every option is a seam: test builds only, and only with --listen.
 struct ValueOption {
     const char* name;
     std::string HelperOptions::*field;
-    bool seam;  // test builds only, and only with --listen
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"--admin-group", &HelperOptions::adminGroup, false},
-    {"--pkcheck", &HelperOptions::pkcheck, true},
-    {"--system-odbc-ini", &HelperOptions::systemOdbcIni, true},
-    {"--system-odbcinst-ini", &HelperOptions::systemOdbcinstIni, true},
-    {"--user-odbc-ini", &HelperOptions::userOdbcIni, true},
-    {"--user-odbcinst-ini", &HelperOptions::userOdbcinstIni, true},
+    {"--pkcheck", &HelperOptions::pkcheck},
+    {"--system-odbc-ini", &HelperOptions::systemOdbcIni},
+    {"--system-odbcinst-ini", &HelperOptions::systemOdbcinstIni},
+    {"--user-odbc-ini", &HelperOptions::userOdbcIni},
+    {"--user-odbcinst-ini", &HelperOptions::userOdbcinstIni},
 };
 
 struct FlagOption {
@@ -36,11 +34,10 @@ struct FlagOption {
     bool HelperOptions::*field;
 };
 
-// Flags are all seams.
 constexpr FlagOption kFlagOptions[] = {
     {"--log-stderr", &HelperOptions::logToStderr},
     {"--test-stall-child", &HelperOptions::stallChild},
-    {"--test-slow-install", &HelperOptions::slowInstall},
+    {"--test-stop-installed", &HelperOptions::stopInstalled},
 };
 
 template <typename Table>
@@ -93,9 +90,9 @@ bool parseOption(const std::vector<std::string>& arguments, size_t& next, Helper
     const ValueOption* value = rowNamed(kValueOptions, name);
     const FlagOption* flag = rowNamed(kFlagOptions, name);
     const bool timeout = name == "--child-timeout";
-    const bool seam = flag != nullptr || timeout || (value != nullptr && value->seam);
-    if ((value == nullptr && flag == nullptr && !timeout) || (seam && !seamsAllowed)) {
-        problem = kTestSeams && seam ? name + " needs --listen" : "unknown option " + name;
+    const bool known = flag != nullptr || timeout || value != nullptr;
+    if (!known || !seamsAllowed) {
+        problem = kTestSeams && known ? name + " needs --listen" : "unknown option " + name;
         return false;
     }
     if (flag != nullptr) {

@@ -38,9 +38,14 @@ namespace service_loop {
 namespace {
 
 // A client that says nothing for this long is dropped; so is a connection
-// that lasts longer than the second limit, however often it speaks.
+// that lasts longer than the second limit, however often it speaks, from
+// its first moment and through its requests' children.
 constexpr auto kIdleTimeout = std::chrono::seconds(30);
 constexpr auto kConnectionTimeout = std::chrono::seconds(300);
+// Authentication waits for a person typing a password, within the 120 s
+// Quillmark waits for its answer; what the caller sent meanwhile waits in
+// the socket.
+constexpr auto kAuthenticationTimeout = std::chrono::seconds(90);
 // What a refused caller sends is read, unparsed, only so that the answer
 // is not lost to a reset: one frame's worth, for this long at most.
 constexpr auto kRefusalTimeout = std::chrono::seconds(5);
@@ -69,11 +74,11 @@ std::string uidText(const std::optional<Caller>& caller) {
     return caller ? std::to_string(caller->uid) : std::string("unknown");
 }
 
-// One log line, one answer at once, and the connection ends: a caller who
-// may not change the files cannot keep a helper process busy, and nothing
-// it sends is decoded.
-void refuse(int in, int out, const std::optional<Caller>& caller) {
-    SystemLog::notice("refused a caller (uid " + uidText(caller) + ")");
+// One log line with polkit's answer, one answer as soon as polkit gave it,
+// and the connection ends: a caller who may not change the files cannot
+// keep a helper process busy, and nothing it sends is decoded.
+void refuse(int in, int out, const std::optional<Caller>& caller, const char* why) {
+    SystemLog::notice("refused a caller (uid " + uidText(caller) + "): " + why);
     sendReply(out, status::kNotAuthorised);
     shutdown(out, SHUT_WR);
     std::string dropped;
@@ -81,10 +86,18 @@ void refuse(int in, int out, const std::optional<Caller>& caller) {
                              dropped);
 }
 
+// True once the client has closed its end: its answer could no longer
+// reach it.
+bool clientGone(int in) {
+    pollfd connection{in, 0, 0};
+    return poll(&connection, 1, 0) > 0 && (connection.revents & (POLLHUP | POLLERR)) != 0;
+}
+
 // Parsed once: what is applied is what the log names, with its answer and
 // never a value.
-int handleRequest(const std::string& text, const Caller& caller, const HelperOptions& options) {
-    ScopedApplier applier(caller, options);
+int handleRequest(const std::string& text, const Caller& caller, const HelperOptions& options,
+                  descriptor_io::Clock::time_point bound) {
+    ScopedApplier applier(caller, options, bound);
     const HelperRequest::Parsed parsed = HelperRequest::parse(text);
     const int result = DoSaveParameters(parsed, applier);
     SystemLog::notice("request: " + request_summary::describe(parsed) + ": " +
@@ -93,23 +106,36 @@ int handleRequest(const std::string& text, const Caller& caller, const HelperOpt
 }
 
 int handleMessage(const ServiceMessage::Fields& message, const Caller& caller,
-                  const HelperOptions& options) {
+                  const HelperOptions& options, descriptor_io::Clock::time_point bound) {
     const auto request = message.find(privileged_request::kMessageRequestField);
     if (request == message.end()) {
         return status::kNotParsed;
     }
-    return handleRequest(request->second, caller, options);
+    return handleRequest(request->second, caller, options, bound);
 }
 
 // Serves the messages of one connection until the client goes. The caller
 // is authorised before anything else happens or is logged.
 int serveConnection(int in, int out, const HelperOptions& options) {
+    const auto connectionDeadline = descriptor_io::deadlineAfter(kConnectionTimeout);
     const std::optional<Caller> caller = Caller::ofPeer(in);
-    if (!caller || !Authorisation(options.adminGroup, options.pkcheck).allows(*caller)) {
-        refuse(in, out, caller);
+    if (!caller) {
+        refuse(in, out, caller, "unknown peer");
         return 0;
     }
-    const auto connectionDeadline = descriptor_io::deadlineAfter(kConnectionTimeout);
+    const Authorisation::Answer answer =
+        Authorisation(options.pkcheck)
+            .ask(*caller, std::min(descriptor_io::deadlineAfter(kAuthenticationTimeout),
+                                   connectionDeadline));
+    if (answer != Authorisation::Answer::Authorised) {
+        refuse(in, out, caller, Authorisation::describe(answer));
+        return 0;
+    }
+    // A client that gave up while its user authenticated is not served.
+    if (clientGone(in)) {
+        SystemLog::notice("the caller left during authentication (uid " + uidText(caller) + ")");
+        return 0;
+    }
     for (;;) {
         const ServiceMessage::Received received = ServiceMessage::receive(
             in, std::min(descriptor_io::deadlineAfter(kIdleTimeout), connectionDeadline));
@@ -123,7 +149,7 @@ int serveConnection(int in, int out, const HelperOptions& options) {
         if (received.result != Result::Ok) {
             return 0;  // a broken frame or a silent client: nothing to answer
         }
-        if (!sendReply(out, handleMessage(received.fields, *caller, options))) {
+        if (!sendReply(out, handleMessage(received.fields, *caller, options, connectionDeadline))) {
             return 0;
         }
     }
@@ -282,6 +308,7 @@ int serveListen(const HelperOptions& options) {
 }
 
 int serveStdin(const HelperOptions& options, const std::optional<std::string>& pkexecUid) {
+    const auto bound = descriptor_io::deadlineAfter(kConnectionTimeout);
     const std::optional<uid_t> uid = pkexecUid ? decimalUid(*pkexecUid) : getuid();
     if (!uid) {
         return 1;
@@ -294,7 +321,7 @@ int serveStdin(const HelperOptions& options, const std::optional<std::string>& p
     if (!caller) {
         result = status::kNotAsUser;
     } else if (read == Result::Ok) {
-        result = handleRequest(text, *caller, options);
+        result = handleRequest(text, *caller, options, bound);
     }
     descriptor_io::writeAll(STDOUT_FILENO, status::replyText(result),
                             descriptor_io::deadlineAfter(kReplyTimeout));

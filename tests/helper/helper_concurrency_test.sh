@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Requests at the same time over a system odbc.ini of many DSNs: each is
 # applied whole, one after another, and no process outlives its reply; a
-# change that hangs is stopped at its deadline and reported as failed, one
-# that has begun to replace the files is waited for.
-# ctest-timeout: 120
+# change that hangs is stopped at its deadline and reported as failed; one
+# that has begun to replace the files and then stops or is killed is
+# answered from what the files hold.
+# ctest-timeout: 300
 set -euo pipefail
 # shellcheck source=/dev/null
 source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
@@ -59,12 +60,82 @@ expect_eq "helper processes after an overrun" "$(helper_descendants)" 0
 expect_eq "file after an overrun" "$(cat "$sys")" "$before"
 helper_stop
 
-# Let replace the files just before its deadline, a change that then takes
-# longer is not killed half way: the answer says what the file holds.
-helper_start --child-timeout 1 --test-slow-install
-expect_eq "install past the deadline" "$(send as_root "$(xml_request Request Add Type System \
-  ConnectionString 'DSN=Slow;Description=slow;' Driver 'Vorlan Tarvex' Path '')")" "OK"
-expect_eq "Slow written" "$(ini_value "$sys" Slow Description)" "slow"
+# A user's change whose child stops once it has replaced the files (as its
+# caller may stop it), first killed by the caller: it kept no descriptor
+# but its channel, and the answer is read from the file; then left
+# stopped: killed at the bound, and answered the same way.
+user_change() {
+  send as_admin "$(xml_request Request Add Type User ConnectionString "DSN=$1;Description=$1;" \
+    Driver 'Vorlan Tarvex' Path '')"
+}
+# The first child of the first connection's process (there applying the
+# plan), read from /proc without starting a process, so as to be quick.
+plan_child() {
+  local connection=
+  PLAN_CHILD=
+  read -r connection _ 2>/dev/null <"/proc/$HELPER_PID/task/$HELPER_PID/children" || true
+  [ -z "$connection" ] ||
+    read -r PLAN_CHILD _ 2>/dev/null <"/proc/$connection/task/$connection/children" || true
+}
+helper_start --child-timeout 60 --test-stop-installed
+user_change Killed >"$WORLD/reply.killed" &
+client=$!
+stopped=
+for _ in $(seq 600); do
+  plan_child
+  state=
+  [ -z "$PLAN_CHILD" ] || read -r _ _ state _ 2>/dev/null <"/proc/$PLAN_CHILD/stat" || true
+  [ "$state" = T ] && stopped=$PLAN_CHILD && break
+  sleep 0.1
+done
+[ -n "$stopped" ] || fail "no stopped child: $(cat "$WORLD/helper.log")"
+expect_eq "the child's descriptors" "$(find "/proc/$stopped/fd" -mindepth 1 | wc -l) \
+$(find "/proc/$stopped/fd" -lname /dev/null | wc -l)" "4 3"
+kill -KILL "$stopped"
+wait "$client"
+expect_eq "killed after replacing" "$(cat "$WORLD/reply.killed")" "OK"
+helper_stop
+helper_start --child-timeout 2 --test-stop-installed
+expect_eq "stopped past the bound" "$(user_change Stopped)" "OK"
+for name in Killed Stopped; do
+  expect_eq "$name written" "$(ini_value "$WORLD/user/odbc.ini" "$name" Description)" "$name"
+done
+sleep 1
+expect_eq "helper processes after a stopped child" "$(helper_descendants)" 0
+helper_stop
+
+# The plan's child killed at random moments of renames: every answer
+# agrees with the file, OK only with the rename there and an error only
+# without it.
+kill_plan_child() {
+  local spins=$((RANDOM % 4000))
+  for _ in $(seq 20000); do
+    plan_child
+    [ -n "$PLAN_CHILD" ] || continue
+    for ((; spins > 0; spins--)); do :; done  # a random moment
+    kill -KILL "$PLAN_CHILD" 2>/dev/null || true
+    return
+  done
+}
+helper_start
+name=Seed1
+for i in $(seq 30); do
+  send as_root "$(xml_request Request Configure Type System ConnectionString "DSN=Moved$i;" \
+    Driver '' Path '' OriginalName "$name")" >"$WORLD/reply.rename" &
+  client=$!
+  kill_plan_child &
+  killer=$!
+  wait "$client"
+  kill "$killer" 2>/dev/null || true
+  wait "$killer" 2>/dev/null || true
+  reply=$(cat "$WORLD/reply.rename")
+  there="$(ini_value "$sys" "ODBC Data Sources" "Moved$i") $(ini_value "$sys" "ODBC Data Sources" "$name")"
+  case "$reply" in
+    OK) expect_eq "rename $i answered OK" "$there" "Vorlan Tarvex <absent>"; name=Moved$i ;;
+    "ERROR 5366") expect_eq "rename $i answered $reply" "$there" "<absent> Vorlan Tarvex" ;;
+    *) fail "rename $i: $reply" ;;
+  esac
+done
 helper_stop
 before=$(cat "$sys")
 

@@ -9,7 +9,7 @@
 # mounts); below /mnt, a user's media as udisks mounts it: nosuid, nodev.
 # Last, a root program's password through the adapted driver's own logs.
 # ctest-fixture: postgres
-# ctest-timeout: 180
+# ctest-timeout: 300
 set -euo pipefail
 if [ -z "${MORVANEX_PRIVATE_MOUNTS:-}" ]; then
   MORVANEX_PRIVATE_MOUNTS=1 exec unshare --mount --propagation private bash "$0" "$@"

@@ -2,8 +2,9 @@
 # The helper on its own socket over sandbox ini files: every request kind
 # in XML and in old-style text gives the same files; refusals (validation,
 # an unauthorised caller) write nothing and say so; a user request is
-# applied as that user; pkcheck decides for callers outside the group.
-# ctest-timeout: 180
+# applied as that user; polkit decides for every caller but root, the
+# group alone counting for nothing.
+# ctest-timeout: 300
 set -euo pipefail
 # shellcheck source=/dev/null
 source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
@@ -91,8 +92,8 @@ prefs_request="$(xml_request Request UpdatePreferences ProductName "Vorlan Tarve
 expect_eq "relative TraceFile" "$(send as_root "$prefs_request")" "ERROR 5368"
 expect_eq "not a property list" "$(send as_root "Request=Add")" "ERROR 5371"
 expect_eq "binary property list" "$(send as_root "bplist00")" "ERROR 5371"
-expect_eq "caller outside the group" \
-  "$(send as_nobody "$(xml_request Request Add Type User ConnectionString 'DSN=X;' Driver 'Vorlan Tarvex' Path '')")" \
+expect_eq "caller polkit does not authorise" \
+  "$(send as_stranger "$(xml_request Request Add Type User ConnectionString 'DSN=X;' Driver 'Vorlan Tarvex' Path '')")" \
   "ERROR 5370"
 expect_eq "nothing written by refusals" "$(cat "$WORLD"/system/* "$WORLD"/user/*)" "$before"
 
@@ -114,23 +115,31 @@ expect_eq "user file owner" "$(stat -c %U "$WORLD/user/odbc.ini")" "nobody"
 expect_eq "system untouched" "$(ini_value "$WORLD/system/odbc.ini" "ODBC Data Sources" Mine)" "<absent>"
 chown root "$WORLD/user/odbc.ini"
 expect_eq "user add not done as root" "$(send as_admin "$user_add")" "ERROR 5366"
-helper_stop
 
-# pkcheck decides for callers outside the group, with the caller's process.
-cat >"$WORLD/pkcheck" <<STUB
-#!/bin/sh
-echo "\$@" >"$WORLD/pkcheck.args"
-exit \$(cat "$WORLD/pkcheck.answer")
-STUB
-chmod 755 "$WORLD/pkcheck"
-helper_start --pkcheck "$WORLD/pkcheck"
-version=$(xml_request Request GetVersion)
-echo 0 >"$WORLD/pkcheck.answer"
-expect_eq "pkcheck yes" "$(send as_nobody "$version")" "OK"
-grep -Eq '^--action-id com\.vorlanworks\.quillmark\.helper\.write --process [0-9]+,[0-9]+,65534$' \
+# polkit, asked with user interaction, decides for an administrator adding
+# a system DSN: "pkcheck's answer|reply|the DSN in the file" (not
+# authorised, no agent, dismissed, failed, authenticated).
+sys_add=$(xml_request Request Add Type System ConnectionString 'DSN=Polkit;' Driver 'Vorlan Tarvex' Path '')
+for row in "1|ERROR 5370|<absent>" "2|ERROR 5370|<absent>" "3|ERROR 5370|<absent>" \
+  "4|ERROR 5370|<absent>" "0|OK|Vorlan Tarvex"; do
+  IFS='|' read -r answer reply listed <<<"$row"
+  echo "$answer" >"$WORLD/pkcheck.65534"
+  expect_eq "pkcheck $answer" "$(send as_admin "$sys_add")" "$reply"
+  expect_eq "pkcheck $answer: file" "$(ini_value "$WORLD/system/odbc.ini" "ODBC Data Sources" Polkit)" "$listed"
+done
+# A caller that gave up while its user authenticated is not served.
+echo late >"$WORLD/pkcheck.65534"
+printf '%s' "$(xml_request Request Add Type System ConnectionString 'DSN=Late;' Driver 'Vorlan Tarvex' Path '')" |
+  as_admin "$MORVANEX_HELPER_CLIENT" "$SOCKET" >/dev/null 2>&1 &
+client=$!
+for _ in $(seq 600); do [ -e "$WORLD/pkcheck.waiting" ] && break; sleep 0.1; done
+kill "$client"
+wait "$client" || true
+for _ in $(seq 600); do grep -q "left during authentication" "$WORLD/helper.log" && break; sleep 0.1; done
+expect_eq "caller gone" "$(ini_value "$WORLD/system/odbc.ini" "ODBC Data Sources" Late)" "<absent>"
+grep -q "left during authentication" "$WORLD/helper.log" || fail "no line for a caller gone"
+grep -Eq '^--action-id com\.vorlanworks\.quillmark\.helper\.write --process [0-9]+,[0-9]+,65534 --allow-user-interaction$' \
   "$WORLD/pkcheck.args" || fail "pkcheck arguments: $(cat "$WORLD/pkcheck.args")"
-echo 1 >"$WORLD/pkcheck.answer"
-expect_eq "pkcheck no" "$(send as_nobody "$version")" "ERROR 5370"
 helper_stop
 
 grep -q "Configuring connection event handler for helper" "$WORLD/helper.log" ||

@@ -27,11 +27,26 @@ helper_world() {
   : >"$WORLD/user/odbc.ini"
   chown -R nobody:nogroup "$WORLD/user"
   SOCKET=$WORLD/helper.sock
+  # polkit's stand-in (shell built-ins only, as it runs for every request
+  # of a user): it keeps its arguments and answers with the number in
+  # pkcheck.UID ("late": authorised once the caller's process is gone,
+  # having said in pkcheck.waiting that it waits); a uid without one is
+  # not authorised. The test's administrator (nobody) authenticates.
+  cat >"$WORLD/pkcheck" <<STUB
+#!/bin/sh
+echo "\$@" >"$WORLD/pkcheck.args"
+read -r answer <"$WORLD/pkcheck.\${4##*,}" || exit 1
+[ "\$answer" = late ] || exit "\$answer"
+: >"$WORLD/pkcheck.waiting"
+while [ -e "/proc/\${4%%,*}" ]; do sleep 0.1; done
+STUB
+  chmod 755 "$WORLD/pkcheck"
+  echo 0 >"$WORLD/pkcheck.65534"
 }
 
 # Starts the helper on $SOCKET with the world's files; extra options follow.
 helper_start() {
-  "$MORVANEX_HELPER_PATH" --listen "$SOCKET" --log-stderr --admin-group sudo \
+  "$MORVANEX_HELPER_PATH" --listen "$SOCKET" --log-stderr --pkcheck "$WORLD/pkcheck" \
     --system-odbc-ini "$WORLD/system/odbc.ini" --system-odbcinst-ini "$WORLD/system/odbcinst.ini" \
     --user-odbc-ini "$WORLD/user/odbc.ini" --user-odbcinst-ini "$WORLD/user/odbcinst.ini" \
     "$@" 2>>"$WORLD/helper.log" &
@@ -55,10 +70,12 @@ world_destroy() {
 }
 
 SUDO_GID=$(getent group sudo | cut -d: -f3)
-# Clients: root, nobody inside the administrators group, nobody outside it.
+# Clients: root; nobody inside the administrators group, whom polkit (the
+# stand-in) authorises; nobody outside it; a user polkit does not authorise.
 as_root() { "$@"; }
 as_admin() { setpriv --reuid=nobody --regid=nogroup --groups="$SUDO_GID" -- "$@"; }
 as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"; }
+as_stranger() { setpriv --reuid=65533 --regid=65533 --clear-groups -- "$@"; }
 
 # send CLIENT TEXT: the helper's reply to one request.
 send() {
