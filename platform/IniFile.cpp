@@ -103,8 +103,7 @@ IniFile::Line IniFile::classify(std::string text, std::string end) {
         line.kind = Kind::Key;
         line.name = content.substr(0, trimSpace(content, 0, equals));
         line.valueBegin = skipWhite(content, equals + 1);
-        const IniSyntax::ValueEnd scan = IniSyntax::scanValue(
-            content.substr(line.valueBegin), IniSyntax::isWhite(content[line.valueBegin - 1]));
+        const IniSyntax::ValueEnd scan = IniSyntax::scanValue(content.substr(line.valueBegin));
         line.valueEnd = scan.comment == std::string_view::npos
                             ? contentEnd
                             : trimSpace(content, line.valueBegin, line.valueBegin + scan.comment);
@@ -345,8 +344,8 @@ IniSyntax::Problem IniFile::replaceValue(Line& line, std::string_view value) {
     if (edited.kind != Kind::Key ||
         view.substr(edited.valueBegin, edited.valueEnd - edited.valueBegin) != value ||
         withoutLeadingSpace(view.substr(edited.valueEnd)) != withoutLeadingSpace(rest)) {
-        return IniSyntax::scanValue(value, true).quoteOpen ? IniSyntax::Problem::OpenQuote
-                                                           : IniSyntax::Problem::OuterBlank;
+        return IniSyntax::scanValue(value).quoteOpen ? IniSyntax::Problem::OpenQuote
+                                                     : IniSyntax::Problem::OuterBlank;
     }
     line = std::move(edited);
     changed_ = true;

@@ -246,6 +246,8 @@ TEST(IniWriter, WritesOnlyWhatReadsBack) {
         {"[A]\nk = old ;note\n", set("k", "O'Brien's"), "A", "k", "O'Brien's"},
         {"[A]\nk = x\v\n", set("k", "new"), "A", "k", "new"},
         {"[A]\nk = old ;note\n", set("k", ""), "A", "k", ""},
+        {"[A]\nk=;note\n", set("k", "v"), "A", "k", "v"},
+        {"[A]\nk =#note\n", set("k", "v"), "A", "k", "v"},
         {"[A]\nk = old\n", set("k", "x\v"), "A", "k", "x\v"},
         {"[A]\nk = old\n", set("k", "\"a ;b\""), "A", "k", "\"a ;b\""},
         {"[A]\nk = old\n", set("k", "a;b#c"), "A", "k", "a;b#c"},
@@ -305,8 +307,11 @@ TEST(IniWriter, WritesOnlyWhatReadsBack) {
                       std::string::npos)
                 << after;
         }
-        if (std::strstr(row.before, ";note") != nullptr) {
-            EXPECT_NE(OdbcSandbox::readFile(file).find(" ;note\n"), std::string::npos);
+        for (const std::string comment : {";note", "#note"}) {
+            if (std::strstr(row.before, comment.c_str()) != nullptr) {
+                EXPECT_NE(OdbcSandbox::readFile(file).find(" " + comment + "\n"),
+                          std::string::npos);
+            }
         }
     }
 }
