@@ -65,7 +65,7 @@ bool IniSyntax::isLineEnd(char c) {
     return c == '\n' || c == '\r' || c == '\x1a';
 }
 
-IniSyntax::ValueEnd IniSyntax::scanValue(std::string_view value, bool whiteBefore) {
+IniSyntax::ValueEnd IniSyntax::scanValue(std::string_view value) {
     char quote = 0;
     for (size_t at = 0; at < value.size(); ++at) {
         const char c = value[at];
@@ -73,7 +73,7 @@ IniSyntax::ValueEnd IniSyntax::scanValue(std::string_view value, bool whiteBefor
             quote = c == quote ? 0 : quote;
         } else if (c == '"' || c == '\'') {
             quote = c;
-        } else if (isCommentStart(c) && (at == 0 ? whiteBefore : isWhite(value[at - 1]))) {
+        } else if (isCommentStart(c) && (at == 0 || isWhite(value[at - 1]))) {
             return {at, false};
         }
     }
@@ -135,8 +135,7 @@ IniSyntax::Problem IniSyntax::valueProblem(std::string_view value) {
         return Problem::OuterBlank;
     }
     // Written after "key = ", so a blank always comes before it.
-    return scanValue(value, true).comment == std::string_view::npos ? Problem::None
-                                                                    : Problem::Comment;
+    return scanValue(value).comment == std::string_view::npos ? Problem::None : Problem::Comment;
 }
 
 IniSyntax::Problem IniSyntax::strictValueProblem(std::string_view value) {
@@ -146,7 +145,7 @@ IniSyntax::Problem IniSyntax::strictValueProblem(std::string_view value) {
     if (const Problem problem = valueProblem(value); problem != Problem::None) {
         return problem;
     }
-    return scanValue(value, true).quoteOpen ? Problem::OpenQuote : Problem::None;
+    return scanValue(value).quoteOpen ? Problem::OpenQuote : Problem::None;
 }
 
 bool IniSyntax::hasControlCharacter(std::string_view text) {

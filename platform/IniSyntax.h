@@ -9,8 +9,8 @@
 // feed), which only a last line without a line end keeps; a line starting
 // with a blank continues the previous one, one starting with ";" or "#" is
 // a comment; a section name ends at "]", a key at "="; a value ends where
-// ";" or "#" follows a blank outside quotes, and a quote left open runs to
-// the end of the line. Text that any of these rules would change is
+// ";" or "#" begins it or follows a blank outside quotes, and a quote left
+// open runs to the end of the line. Text that any of these rules would change is
 // refused rather than written differently from what was asked.
 class IniSyntax {
   public:
@@ -54,12 +54,12 @@ class IniSyntax {
     static bool isLineEnd(char c);
     // Where a value ends: the position of its comment's ";" or "#" (npos
     // when none), and whether a quote is still open there or at the end.
-    // `whiteBefore`: the value follows a blank on its line.
+    // `value` starts after the "=" and the blanks that follow it.
     struct ValueEnd {
         size_t comment = std::string_view::npos;
         bool quoteOpen = false;
     };
-    static ValueEnd scanValue(std::string_view value, bool whiteBefore);
+    static ValueEnd scanValue(std::string_view value);
     // The name a reader matches a key line by: leading quotes dropped, cut
     // at the next quote; empty when nothing remains.
     static std::string_view matchedKey(std::string_view key);

@@ -28,6 +28,12 @@ bool names(const char* file, const char* lower, const char* upper) {
     return std::strstr(file, lower) != nullptr || std::strstr(file, upper) != nullptr;
 }
 
+// A file argument is a path unless it names odbc.ini or odbcinst.ini.
+bool isPath(const char* file) {
+    return file != nullptr && !names(file, "odbc.ini", "ODBC.INI") &&
+           !names(file, "odbcinst.ini", "ODBCINST.INI");
+}
+
 std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
@@ -48,13 +54,12 @@ bool IniWriter::edited(IniSyntax::Problem problem, std::string_view what) {
 }
 
 std::optional<fs::path> IniWriter::pathFor(const char* file, OdbcPaths::Scope scope) const {
-    if (file == nullptr || names(file, "odbc.ini", "ODBC.INI")) {
-        return paths_.odbcIni(scope);
+    if (isPath(file)) {
+        return fs::path(file);
     }
-    if (names(file, "odbcinst.ini", "ODBCINST.INI")) {
-        return paths_.odbcinstIni(scope);
-    }
-    return fs::path(file);
+    return file != nullptr && names(file, "odbcinst.ini", "ODBCINST.INI")
+               ? paths_.odbcinstIni(scope)
+               : paths_.odbcIni(scope);
 }
 
 std::optional<fs::path> IniWriter::resolve(const char* file) {
@@ -62,8 +67,14 @@ std::optional<fs::path> IniWriter::resolve(const char* file) {
         fail(ODBC_ERROR_GENERAL_ERR, "unknown configuration mode");
         return std::nullopt;
     }
-    return pathFor(file,
-                   mode_ == ODBC_SYSTEM_DSN ? OdbcPaths::Scope::System : OdbcPaths::Scope::User);
+    std::optional<fs::path> path =
+        pathFor(file, mode_ == ODBC_SYSTEM_DSN ? OdbcPaths::Scope::System : OdbcPaths::Scope::User);
+    // A path given as the file argument is read as given, at any length.
+    if (const std::string why = isPath(file) ? "" : OdbcPaths::unreadable(*path); !why.empty()) {
+        fail(ODBC_ERROR_INVALID_PATH, why);
+        return std::nullopt;
+    }
+    return path;
 }
 
 IniFile* IniWriter::target(const char* file) {

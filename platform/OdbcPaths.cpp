@@ -17,6 +17,7 @@ constexpr const char* kUserOdbcinstIniName = ".odbcinst.ini";
 constexpr const char* kSystemOdbcIni = "/etc/odbc.ini";
 constexpr const char* kSystemOdbcinstIni = "/etc/odbcinst.ini";
 constexpr const char* kDriverFolder = "/usr/lib/x86_64-linux-gnu/odbc";
+constexpr size_t kLongestReadablePath = 1023;
 
 // An unset or empty variable counts as absent, as it does for iODBC.
 std::optional<fs::path> variable(const char* name) {
@@ -112,6 +113,16 @@ fs::path OdbcPaths::odbcinstIniFolder(Scope scope) const {
 bool OdbcPaths::isDefaultUserFile(const fs::path& path) const {
     return (!userOdbcIniNamed_ && path == userOdbcIni_) ||
            (!userOdbcinstIniNamed_ && path == userOdbcinstIni_);
+}
+
+std::string OdbcPaths::unreadable(const fs::path& path) {
+    const size_t length = path.native().size();
+    if (length <= kLongestReadablePath) {
+        return {};
+    }
+    return "the path " + path.native().substr(0, 48) + "... is " + std::to_string(length) +
+           " bytes long: the driver manager reads no ini file whose path is longer than " +
+           std::to_string(kLongestReadablePath) + " bytes";
 }
 
 fs::path OdbcPaths::driverFolder() {

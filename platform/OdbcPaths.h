@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 // Every ODBC ini path of the system, as iODBC finds them on Linux: the
 // user's odbc.ini is $ODBCINI or ~/.odbc.ini, the system's $SYSODBCINI or
@@ -42,6 +43,12 @@ class OdbcPaths {
     // in the home folder (no variable named it): a driver manager creates
     // those for a new user.
     bool isDefaultUserFile(const std::filesystem::path& path) const;
+
+    // Why the driver manager would not read the ini file at `path`, given
+    // by a variable or the home folder: its readers keep such a path in a
+    // buffer of 1,024 bytes and, when it does not fit with its NUL, read
+    // another file or none. Empty when it would read it.
+    static std::string unreadable(const std::filesystem::path& path);
 
     // Where the distribution installs ODBC driver libraries.
     static std::filesystem::path driverFolder();

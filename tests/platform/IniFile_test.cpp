@@ -41,6 +41,12 @@ TEST(IniFile, EditsTouchOnlyTheirLine) {
          set("A", "key", "new"), "[A]\n  \t\nkey\t=   new   ; why\n"},
         {"a comment right after an empty value", "[A]\nk = ;c\n", set("A", "k", "v"),
          "[A]\nk = v ;c\n"},
+        {"a comment that begins the value", "[A]\nk=;c\nj =#note\n",
+         [](IniFile& ini) {
+             set("A", "k", "v")(ini);
+             set("A", "j", "w")(ini);
+         },
+         "[A]\nk=v ;c\nj =w #note\n"},
         {"quoted values and continuation lines", "[A]\nq = \"a ; b\"\nlong = one\n  two\nz = 1\n",
          set("A", "z", "2"), "[A]\nq = \"a ; b\"\nlong = one\n  two\nz = 2\n"},
         {"CRLF, new key before the next section's comment",

@@ -246,6 +246,8 @@ TEST(IniWriter, WritesOnlyWhatReadsBack) {
         {"[A]\nk = old ;note\n", set("k", "O'Brien's"), "A", "k", "O'Brien's"},
         {"[A]\nk = x\v\n", set("k", "new"), "A", "k", "new"},
         {"[A]\nk = old ;note\n", set("k", ""), "A", "k", ""},
+        {"[A]\nk=;note\n", set("k", "v"), "A", "k", "v"},
+        {"[A]\nk =#note\n", set("k", "v"), "A", "k", "v"},
         {"[A]\nk = old\n", set("k", "x\v"), "A", "k", "x\v"},
         {"[A]\nk = old\n", set("k", "\"a ;b\""), "A", "k", "\"a ;b\""},
         {"[A]\nk = old\n", set("k", "a;b#c"), "A", "k", "a;b#c"},
@@ -305,8 +307,11 @@ TEST(IniWriter, WritesOnlyWhatReadsBack) {
                       std::string::npos)
                 << after;
         }
-        if (std::strstr(row.before, ";note") != nullptr) {
-            EXPECT_NE(OdbcSandbox::readFile(file).find(" ;note\n"), std::string::npos);
+        for (const std::string comment : {";note", "#note"}) {
+            if (std::strstr(row.before, comment.c_str()) != nullptr) {
+                EXPECT_NE(OdbcSandbox::readFile(file).find(" " + comment + "\n"),
+                          std::string::npos);
+            }
         }
     }
 }
@@ -371,6 +376,61 @@ TEST(IniWriter, RefusesAMissingFileItWasToldToUse) {
         ASSERT_EQ(::lstat((sandbox.home() / name).c_str(), &status), 0) << name;
         EXPECT_EQ(status.st_mode & 07777, 0600u) << name;
         EXPECT_EQ(OdbcSandbox::readFile(sandbox.home() / name), text);
+    }
+}
+
+// A path of exactly `length` bytes below `root`, its folders made.
+fs::path pathOfLength(const fs::path& root, size_t length, const std::string& name) {
+    fs::path folder = root;
+    while (length - folder.native().size() - name.size() - 2 > 255) {
+        folder /= std::string(200, 'd');
+    }
+    folder /= std::string(length - folder.native().size() - name.size() - 2, 'e');
+    fs::create_directories(folder);
+    return folder / name;
+}
+
+// The driver manager reads no ini file whose path, from a variable or the
+// home folder, is 1,024 bytes or longer: such a path is refused.
+TEST(IniWriter, RefusesAPathTheDriverManagerCannotRead) {
+    const struct {
+        const char* variable;
+        UWORD mode;
+        const char* file;
+    } cases[] = {{"ODBCINI", ODBC_USER_DSN, "odbc.ini"},
+                 {"SYSODBCINI", ODBC_SYSTEM_DSN, "odbc.ini"},
+                 {"ODBCINSTINI", ODBC_BOTH_DSN, "odbcinst.ini"},
+                 {"SYSODBCINSTINI", ODBC_SYSTEM_DSN, "odbcinst.ini"},
+                 {"HOME", ODBC_USER_DSN, "odbc.ini"}};
+    InstallerFacade& installer = InstallerFacade::instance();
+    for (const auto& c : cases) {
+        for (const size_t length : {1023u, 1024u}) {
+            SCOPED_TRACE(std::string(c.variable) + " " + std::to_string(length));
+            OdbcSandbox sandbox;
+            const bool home = std::string(c.variable) == "HOME";
+            const fs::path file =
+                pathOfLength(sandbox.root(), length, home ? ".odbc.ini" : "f.ini");
+            OdbcSandbox::writeFile(file, "[A]\nk = old\n");
+            ScopedEnv named(c.variable, (home ? file.parent_path() : file).string());
+            std::optional<ScopedEnv> noIni;
+            if (home) {
+                noIni.emplace("ODBCINI", nullptr);
+            }
+            installer.setConfigMode(c.mode);
+            if (length == 1024) {
+                EXPECT_FALSE(installer.writePrivateProfileString("A", "k", "new", c.file));
+                DWORD code = 0;
+                EXPECT_NE(installerMessage(code).find("longer than 1023 bytes"), std::string::npos);
+                EXPECT_EQ(code, DWORD{ODBC_ERROR_INVALID_PATH});
+                EXPECT_EQ(OdbcSandbox::readFile(file), "[A]\nk = old\n");
+                continue;
+            }
+            EXPECT_TRUE(installer.writePrivateProfileString("A", "k", "new", c.file));
+            std::array<char, 16> read{};
+            installer.setConfigMode(c.mode);
+            installer.getPrivateProfileString("A", "k", "", read.data(), read.size(), c.file);
+            EXPECT_STREQ(read.data(), "new");
+        }
     }
 }
 

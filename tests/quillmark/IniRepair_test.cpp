@@ -3,16 +3,22 @@
 // reads as the user's file.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <future>
 
 #include "admin/IniAccess.h"
 #include "admin/IniRepair.h"
 #include "platform/IniFile.h"
 #include "platform/InstallerFacade.h"
+#include "platform/LockedIniFile.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
 
@@ -137,6 +143,113 @@ TEST_F(IniRepairTest, AWriterAtTheSameTimeLosesNothing) {
     }
     EXPECT_EQ(merged.value("Shared", "Server"), "hidden");
     EXPECT_EQ(merged.value("Mine", "Database"), "m");
+}
+
+// A process of ini_write_client, its input and output on pipes; with
+// `home`, it writes that home's default odbc.ini.
+struct Client {
+    Client(const std::vector<std::string>& arguments, const std::string& home = {}) {
+        int in[2] = {-1, -1};
+        int out[2] = {-1, -1};
+        EXPECT_EQ(pipe2(in, O_CLOEXEC) | pipe2(out, O_CLOEXEC), 0);
+        pid = fork();
+        if (pid == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            if (!home.empty()) {
+                setenv("HOME", home.c_str(), 1);
+                unsetenv("ODBCINI");
+            }
+            const std::string tool = MORVANEX_BINARY_DIR "/tests/tools/ini_write_client";
+            std::vector<char*> argv{const_cast<char*>(tool.c_str())};
+            for (const std::string& argument : arguments) {
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            }
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        input = in[1];
+        output = fdopen(out[0], "r");
+    }
+    std::string line() const {
+        char text[256] = {};
+        return std::fgets(text, sizeof text, output) != nullptr ? text : "";
+    }
+    // Ends its input; what it printed last.
+    std::string finish() {
+        close(input);
+        const std::string said = line();
+        waitpid(pid, nullptr, 0);
+        fclose(output);
+        return said;
+    }
+    pid_t pid = -1;
+    int input = -1;
+    FILE* output = nullptr;
+};
+
+// Waits for a program to open a file.
+struct OpenWatch {
+    explicit OpenWatch(const fs::path& file) : fd(inotify_init1(IN_CLOEXEC)) {
+        inotify_add_watch(fd, file.c_str(), IN_OPEN);
+    }
+    ~OpenWatch() { close(fd); }
+    bool opened() const {
+        pollfd ready{fd, POLLIN, 0};
+        alignas(inotify_event) char events[4096];
+        return poll(&ready, 1, 60000) == 1 && read(fd, events, sizeof events) > 0;
+    }
+    int fd;
+};
+
+// While the repair waits for the user's file, a writer of the legacy file
+// through the writer's lock waits for the repair and then writes a file of
+// its own; one without the lock (an editor) keeps it from being removed.
+TEST_F(IniRepairTest, AWriterOfTheLegacyFileMeanwhileLosesNothing) {
+    for (const bool throughTheLock : {true, false}) {
+        SCOPED_TRACE(throughTheLock ? "through the lock" : "an editor");
+        OdbcSandbox::writeFile(legacy, kLegacy);
+        OdbcSandbox::writeFile(target, kEarlier);
+        Client holder({"--hold", "user", "Held", "k", "1"});
+        ASSERT_EQ(holder.line(), "held\n");
+        const OpenWatch targetOpened(target);
+        auto repair = std::async(std::launch::async, [this] { return run(true); });
+        // It opens the user's file once it has read the legacy one.
+        ASSERT_TRUE(targetOpened.opened());
+        std::string said = "OK\n";
+        if (throughTheLock) {
+            std::string why;
+            bool missing = false;
+            const bool free = LockedIniFile::open(legacy, false, LockedIniFile::Clock::now(), why,
+                                                  missing) != nullptr;
+            const OpenWatch legacyOpened(legacy);
+            Client writer({"user", "a", "Port", "5555"}, sandbox.home().string());
+            // Nothing in its way, it finishes; else it waits with the file open.
+            if (free) {
+                said = writer.finish();
+            } else {
+                ASSERT_TRUE(legacyOpened.opened());
+            }
+            holder.finish();
+            if (!free) {
+                said = writer.finish();
+            }
+        } else {
+            std::ofstream(legacy, std::ios::app) << "[a]\nPort = 5555\n";
+            holder.finish();
+        }
+        const Repaired repaired = repair.get();
+        EXPECT_EQ(said, "OK\n");
+        const std::optional<std::string> kept = IniFile::parse(read(legacy)).value("a", "Port");
+        EXPECT_TRUE(kept == "5555" || IniFile::parse(read(target)).value("a", "Port") == "5555");
+        EXPECT_EQ(IniFile::parse(read(target)).value("Shared", "Server"), "hidden");
+        EXPECT_EQ(repaired.result,
+                  throughTheLock ? IniRepair::Result::Merged : IniRepair::Result::Failed);
+        fs::remove(legacy);
+    }
 }
 
 TEST_F(IniRepairTest, RefusesToCutOrLoseAndLeavesBothFiles) {

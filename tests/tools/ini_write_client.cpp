@@ -4,6 +4,9 @@
 //     sets one value of odbc.ini; prints "OK" or the writer's reason.
 //   ini_write_client user|system --dsns PREFIX COUNT DRIVER
 //     adds COUNT DSNs, each with its Server key in one transaction.
+//   ini_write_client --hold user|system SECTION KEY VALUE
+//     as the first form, but holds the file locked with the edit pending:
+//     prints "held" once it is, and commits when its input ends.
 //   ini_write_client --hold-read FILE
 //     holds a read lock on FILE, as any reader may, until killed; prints
 //     its process id once it holds it.
@@ -45,6 +48,11 @@ int main(int argc, char** argv) {
         pause();
         return 0;
     }
+    const bool hold = argc == 6 && std::strcmp(argv[1], "--hold") == 0;
+    if (hold) {
+        ++argv;
+        --argc;
+    }
     if (argc != 5 && argc != 6) {
         std::fprintf(stderr, "usage: ini_write_client user|system SECTION KEY VALUE\n");
         return 2;
@@ -62,8 +70,14 @@ int main(int argc, char** argv) {
     }
     InstallerFacade::Transaction action;
     installer.setConfigMode(mode);
-    if (installer.writePrivateProfileString(argv[2], argv[3], argv[4], "odbc.ini") &&
-        action.commit()) {
+    const bool written = installer.writePrivateProfileString(argv[2], argv[3], argv[4], "odbc.ini");
+    if (written && hold) {
+        std::printf("held\n");
+        std::fflush(stdout);
+        while (std::getchar() != EOF) {
+        }
+    }
+    if (written && action.commit()) {
         std::printf("OK\n");
         return 0;
     }
