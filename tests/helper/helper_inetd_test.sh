@@ -17,6 +17,7 @@ mkdir -m 700 "$WORLD/run"
 version=$(xml_request Request GetVersion)
 # The helper asks the pkcheck of the system: polkit's stand-in is mounted
 # there, in a mount namespace of the activator's own.
+# shellcheck disable=SC2016
 unshare -m sh -c 'mount --bind "$1" /usr/bin/pkcheck && shift && exec "$@"' - "$WORLD/pkcheck" \
   systemd-socket-activate -l "$SOCKET" -a --inetd -E RUNTIME_DIRECTORY="$WORLD/run" \
   "$MORVANEX_HELPER_PATH" --inetd 2>>"$WORLD/helper.log" &
