@@ -14,8 +14,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "driver/setup/ConfigDsn.h"
 #include "driver/setup/LoginPrompt.h"
 #include "driver/setup/SetupDialogs.h"
+#include "platform/InstallerFacade.h"
 #include "tests/setup/FakeDriverCalls.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
@@ -79,6 +81,73 @@ void settle(QWidget* window) {
     window->layout()->activate();
 }
 
+// The alert panel, once it shows over whatever is open.
+void whenAlertShown(std::function<void(QWidget*)> action) {
+    whenShown(
+        "loginWindow",
+        [](QWidget* alert) { return alert->findChild<QLabel*>("secondaryField") != nullptr; },
+        std::move(action));
+}
+
+// What the wizard's controls hold, panel by panel.
+struct Controls {
+    QString dsn, description, adapted, logTime, logFile;
+    bool readOnly, autoDetect, wideApi, queryLog;
+    int encoding;
+    bool operator==(const Controls&) const = default;
+    friend void PrintTo(const Controls& c, std::ostream* out) {
+        *out << (QStringList{c.dsn, c.description, c.adapted, c.logTime, c.logFile}.join('|'))
+                    .toStdString()
+             << " readOnly=" << c.readOnly << " autoDetect=" << c.autoDetect
+             << " wideApi=" << c.wideApi << " queryLog=" << c.queryLog
+             << " encoding=" << c.encoding;
+    }
+};
+
+Controls controlsOf(QWidget* window) {
+    const auto checked = [&](const char* box) {
+        return child<QCheckBox>(window, box)->isChecked();
+    };
+    return {child<QLineEdit>(window, "dsnName")->text(),
+            child<QLineEdit>(window, "descriptionField")->text(),
+            child<QComboBox>(window, "adaptedDSNField")->currentText(),
+            child<QLineEdit>(window, "logQueryTime")->text(),
+            child<QLineEdit>(window, "logFileName")->text(),
+            checked("readOnlyCheckbox"),
+            checked("autoDetectCheckbox"),
+            checked("wideAPICheckbox"),
+            checked("logLongQueries"),
+            child<QComboBox>(window, "encodingsMenu")->currentIndex()};
+}
+
+// Something other than the opening value in every control.
+const Controls kTyped = {"x",  "Main ledger", "pg15", "250", "/var/tmp/q.log",
+                         true, false,         true,   true,  1};
+
+// Types kTyped (with `name`) into a new wizard as a user would and walks to
+// its last panel.
+void typeEverything(QWidget* window, const QString& name) {
+    click(window, "continueOrDoneButton");
+    typeInto(child<QLineEdit>(window, "dsnName"), name);
+    typeInto(child<QLineEdit>(window, "descriptionField"), kTyped.description);
+    click(window, "continueOrDoneButton");
+    typeInto(child<QComboBox>(window, "adaptedDSNField")->lineEdit(), kTyped.adapted);
+    for (const char* boxName : {"readOnlyCheckbox", "logLongQueries"}) {
+        auto* box = child<QCheckBox>(window, boxName);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+    }
+    typeInto(child<QLineEdit>(window, "logQueryTime"), kTyped.logTime);
+    typeInto(child<QLineEdit>(window, "logFileName"), kTyped.logFile);
+    whenModal([](QWidget* sheet) {
+        QTest::mouseClick(child<QCheckBox>(sheet, "autoDetectCheckbox"), Qt::LeftButton);
+        QTest::mouseClick(child<QCheckBox>(sheet, "wideAPICheckbox"), Qt::LeftButton);
+        child<QComboBox>(sheet, "encodingsMenu")->setCurrentIndex(kTyped.encoding);
+        click(sheet, "advancedLanguageOKButton");
+    });
+    click(window, "advancedLanguageButton");
+    click(window, "continueOrDoneButton");
+}
+
 std::string attributeText(const std::optional<std::string>& list) {
     std::string text = list.value_or("(none)");
     std::replace(text.begin(), text.end(), '\0', '|');
@@ -93,7 +162,123 @@ class SetupWindow : public ::testing::Test {
     ScopedEnv module_{"MORVANEX_TEST_UI_MODULE", MORVANEX_UI_TEST_MODULE};
     ScopedEnv bundles_{"MORVANEX_BUNDLE_PATH", std::string(MORVANEX_BINARY_DIR) + "/bundles"};
     std::unique_ptr<SetupDialogs> dialogs_ = SetupDialogs::forHost(DriverCalls{});
+
+    void TearDown() override { InstallerFacade::instance().setRefusal(nullptr); }
+    // The setup entry's Add in `mode`, as a host calls it.
+    BOOL add(UWORD mode) {
+        // The installer writes a DSN only for a registered driver.
+        sandbox_.addDriver("morvanex", {{"Driver", "/nonexistent/morvanex.so"}});
+        InstallerFacade::instance().setConfigMode(mode);
+        return ConfigDsn(*dialogs_).run(ODBC_ADD_DSN, L"morvanex", L"DSN=x\0\0");
+    }
+    std::string value(UWORD mode, const char* key) {
+        std::vector<char> out(256, 0);
+        InstallerFacade::instance().setConfigMode(mode);
+        InstallerFacade::instance().getPrivateProfileString("x", key, "-", out.data(), 256,
+                                                            "odbc.ini");
+        return out.data();
+    }
 };
+
+// Declined, the Overwrite question brings the wizard back on its last
+// panel with every control as the user left it; Done asks again.
+TEST_F(SetupWindow, DeclinedOverwriteKeepsEveryValue) {
+    sandbox_.addDsn("x", "morvanex", {{"DriverDSN", "old"}}, OdbcSandbox::Scope::User);
+    std::vector<QString> questions;
+    Controls before{};
+    Controls after{};
+    int reopenedOn = 0;
+    QString summary;
+    whenShown(
+        "theWindow", [](QWidget*) { return true; },
+        [&](QWidget* window) {
+            typeEverything(window, kTyped.dsn);
+            before = controlsOf(window);
+            whenAlertShown([&](QWidget* question) {
+                questions.push_back(child<QLabel>(question, "secondaryField")->text());
+                savePicture(question, "wizard-overwrite-question");
+                click(question, "secondBtn");
+                whenShown(
+                    "theWindow", [](QWidget*) { return true; },
+                    [&](QWidget* again) {
+                        reopenedOn = panelShown(again);
+                        after = controlsOf(again);
+                        summary = child<QLabel>(again, "summaryField")->text();
+                        savePicture(again, "wizard-overwrite-declined");
+                        if (after != kTyped) {
+                            click(again, "cancelButton");  // what is lost cannot be saved
+                            return;
+                        }
+                        whenAlertShown([&](QWidget* asked) {
+                            questions.push_back(child<QLabel>(asked, "secondaryField")->text());
+                            click(asked, "okButton");
+                        });
+                        click(again, "continueOrDoneButton");
+                    });
+            });
+            click(window, "continueOrDoneButton");
+        });
+    EXPECT_TRUE(add(ODBC_USER_DSN));
+    EXPECT_EQ(before, kTyped);
+    EXPECT_EQ(after, kTyped);
+    EXPECT_EQ(reopenedOn, 4);
+    EXPECT_TRUE(
+        summary.contains("Data Source Name: x\nDescription: Main ledger\n"
+                         "Adapted DSN: pg15\n"))
+        << summary.toStdString();
+    const QString question = "x is already a data source name. Overwrite?";
+    EXPECT_EQ(questions, (std::vector<QString>{question, question}));
+    const std::pair<const char*, const char*> written[] = {{"Description", "Main ledger"},
+                                                           {"DriverDSN", "pg15"},
+                                                           {"ReadOnly", "Yes"},
+                                                           {"WideAPI", "Yes"},
+                                                           {"MultiByteEncoding", "UTF-8"},
+                                                           {"QueryLog_On", "Yes"},
+                                                           {"QueryLogTime", "250"},
+                                                           {"QueryLogFile", "/var/tmp/q.log"}};
+    for (const auto& [key, expected] : written) {
+        EXPECT_EQ(value(ODBC_USER_DSN, key), expected) << key;
+    }
+}
+
+// Done when the values would save nothing is refused on its panel with the
+// reason, however the button came to be pressed.
+TEST_F(SetupWindow, DoneWithoutANameOrAdaptedDsnStaysOnItsPanel) {
+    struct Case {
+        const char* dsn;
+        QString said;
+    };
+    const Case cases[] = {{"", "Enter a data source name."}, {"Sales", "Enter an adapted DSN."}};
+    for (const Case& c : cases) {
+        SetupModel model(std::nullopt, "");
+        model.values().dsn = c.dsn;
+        model.reopenAt(SetupModel::Conclusion);
+        bool doneOffered = true;
+        QString said;
+        int afterDone = 0;
+        whenShown(
+            "theWindow", [](QWidget*) { return true; },
+            [&](QWidget* window) {
+                auto* done = child<QPushButton>(window, "continueOrDoneButton");
+                doneOffered = done->isEnabled();
+                whenAlertShown([&](QWidget* alert) {
+                    said = child<QLabel>(alert, "titleField")->text();
+                    savePicture(alert, std::string("wizard-done-refused-") + c.dsn);
+                    click(alert, "okButton");
+                });
+                // As a button left enabled would be pressed.
+                done->setEnabled(true);
+                click(window, "continueOrDoneButton");
+                afterDone = window->isVisible() ? panelShown(window) : 0;
+                click(window, "cancelButton");
+            });
+        EXPECT_EQ(runSetupDialog(*dialogs_, model).outcome, SetupDialogs::Outcome::Cancelled)
+            << c.dsn;
+        EXPECT_FALSE(doneOffered) << c.dsn;
+        EXPECT_EQ(said, c.said);
+        EXPECT_EQ(afterDone, 4) << c.dsn;
+    }
+}
 
 TEST_F(SetupWindow, AddWalksThePanelsAndHandsBackTheList) {
     sandbox_.addDsn("pgB", "x", {}, OdbcSandbox::Scope::System);
