@@ -25,11 +25,11 @@ const std::string kName32 = "DSN_of_exactly_thirty_two_bytes_";
 
 struct Sent {
     std::vector<std::string> texts;
-    bool answer = true;
+    std::string reply = "OK";
     PrivilegedRequest::Sender sender() {
         return [this](const std::string& text) {
             texts.push_back(text);
-            return answer;
+            return reply;
         };
     }
 };
@@ -70,9 +70,20 @@ class DsnPanes : public ::testing::Test {
 };
 
 TEST_F(DsnPanes, ListWhatTheSandboxHolds) {
+    // A section without its line in [ODBC Data Sources] is a DSN too: listed,
+    // and asked about before a save replaces it.
+    sandbox.setKey(sandbox.odbcIni(Scope::User), "Bare", "Driver", "Plain");
+    sandbox.setKey(sandbox.odbcIni(Scope::User), "Bare", "Description", "unlisted");
     app.awakeFromNib();
-    const DataSource::Rows user = {{"Données€", "accents", "Plain"}, {kName32, "long", "Recorder"}};
+    const DataSource::Rows user = {{"Bare", "unlisted", "Plain"},
+                                   {"Données€", "accents", "Plain"},
+                                   {kName32, "long", "Recorder"}};
     EXPECT_EQ(app.userDSN().rows(), user);
+    for (const char* name : {"bare", "Données€"}) {
+        EXPECT_TRUE(DsnEditor("", "Plain", IniAccess::User, sent.sender()).replacesAnother(name))
+            << name;
+    }
+    EXPECT_FALSE(DsnEditor("", "Plain", IniAccess::System, sent.sender()).replacesAnother("Bare"));
     const DataSource::Rows system = {{"SysOne", "sys", "Recorder"}};
     EXPECT_EQ(app.systemDSN().rows(), system);
     const DriverSource::Rows drivers = {{"Plain", "/nonexistent/plain.so"},
@@ -127,11 +138,33 @@ TEST_F(DsnPanes, RemoveFallsBackToTheIniThenToTheHelper) {
     EXPECT_NE(sent.texts[0].find("Request = Remove;"), std::string::npos);
     EXPECT_NE(sent.texts[0].find("Type = System;"), std::string::npos);
 
-    // The helper made no change either: the alert says how it is enabled.
-    sent.answer = false;
-    ASSERT_TRUE(app.systemDSN().removeDSN(0));
-    ASSERT_EQ(dialogs.alerts.size(), 1u);
-    EXPECT_NE(dialogs.alerts[0].find("enable --now quillmark-helper.socket"), std::string::npos);
+    // The helper made no change either: the alert says what its reply means.
+    struct Case {
+        std::string reply;
+        std::string said;
+        std::string notSaid;
+    };
+    const Case cases[] = {
+        {"",
+         "could not be reached. An administrator enables it with: sudo systemctl enable --now "
+         "quillmark-helper.socket",
+         "helper refused"},
+        {"Failed to create XPC connection", "enable --now quillmark-helper.socket",
+         "helper refused"},
+        {"ERROR 5370",
+         "refused the change. Only root, or an administrator who authenticates with their "
+         "password when polkit asks",
+         "systemctl"},
+        {"ERROR 5366\n", "could not make the change. It answered: ERROR 5366", "systemctl"},
+    };
+    for (const Case& c : cases) {
+        dialogs.alerts.clear();
+        sent.reply = c.reply;
+        ASSERT_TRUE(app.systemDSN().removeDSN(0));
+        ASSERT_EQ(dialogs.alerts.size(), 1u) << c.reply;
+        EXPECT_NE(dialogs.alerts[0].find(c.said), std::string::npos) << dialogs.alerts[0];
+        EXPECT_EQ(dialogs.alerts[0].find(c.notSaid), std::string::npos) << dialogs.alerts[0];
+    }
 }
 
 TEST_F(DsnPanes, DriverRemovalAsksThenAlertsWhenNothingTookIt) {
@@ -150,7 +183,7 @@ TEST_F(DsnPanes, DriverRemovalAsksThenAlertsWhenNothingTookIt) {
 
     InstallerFacade::instance().setRefusal(
         [](std::string_view function) { return function == "SQLRemoveDriver"; });
-    sent.answer = false;
+    sent.reply = "ERROR 5370";
     ASSERT_TRUE(app.drivers().removeDriver(0));
     ASSERT_EQ(sent.texts.size(), 1u);
     EXPECT_NE(sent.texts[0].find("Request = Remove;"), std::string::npos) << sent.texts[0];
@@ -231,7 +264,7 @@ TEST_F(DsnPanes, RefusedEditorWriteSendsOneRequestWithTheOriginalName) {
     // The old entry is still there: nothing was removed before the write.
     EXPECT_EQ(IniAccess(IniAccess::System).valueOr("SysOne", "Port"), "5");
 
-    sent.answer = false;
+    sent.reply = "ERROR 5370";
     EXPECT_EQ(editor.save("SysTwo", std::string(5000, 'x'), {}), DsnEditor::Outcome::TooLong);
     EXPECT_EQ(editor.save("SysTwo", "d", {}), DsnEditor::Outcome::HelperRefused);
     EXPECT_EQ(sent.texts.size(), 2u);

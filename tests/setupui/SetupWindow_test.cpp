@@ -19,6 +19,8 @@
 #include "driver/setup/SetupDialogs.h"
 #include "platform/InstallerFacade.h"
 #include "tests/setup/FakeDriverCalls.h"
+#include "tests/setup/FakePrivilegedRunner.h"
+#include "tests/setup/RelayTestServer.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/ui/UiTestSupport.h"
@@ -238,6 +240,88 @@ TEST_F(SetupWindow, DeclinedOverwriteKeepsEveryValue) {
                                                            {"QueryLogFile", "/var/tmp/q.log"}};
     for (const auto& [key, expected] : written) {
         EXPECT_EQ(value(ODBC_USER_DSN, key), expected) << key;
+    }
+}
+
+// A system DSN nobody would write: the alert says what the helper's answer
+// means beside the fixed text, and the wizard comes back as it was left.
+TEST_F(SetupWindow, UnsavedSystemDsnSaysWhyAndKeepsTheInput) {
+    std::filesystem::create_directories(sandbox_.root() / "run");
+    struct Case {
+        const char* label;
+        std::optional<std::string> relayReply;  // Quillmark's answer; none: not running
+        PrivilegedRunner::Outcome pkexec;       // the bundle's helper through pkexec
+        const char* said;
+        const char* notSaid;
+    };
+    const Case cases[] = {
+        {"Quillmark: helper refused",
+         "ERROR 5370",
+         {},
+         "refused the change. Only root, or an "
+         "administrator who authenticates with their password when polkit asks",
+         "systemctl"},
+        {"no pkexec",
+         std::nullopt,
+         {ENOENT, -1, ""},
+         "could not be reached. An administrator "
+         "enables it with: sudo systemctl enable --now quillmark-helper.socket",
+         "helper refused"},
+        {"authentication dismissed",
+         std::nullopt,
+         {0, 126, ""},
+         "refused the change.",
+         "systemctl"},
+        {"write failed",
+         std::nullopt,
+         {0, 1, "ERROR 5366\n"},
+         "could not make the change. It answered: ERROR 5366",
+         "systemctl"},
+    };
+    const std::string fixed =
+        "Make sure your user account has both read and write permissions "
+        "for the file: " +
+        sandbox_.odbcIni(OdbcSandbox::Scope::System).string() + "\n\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        InstallerFacade::instance().setRefusal(
+            [](std::string_view function) { return function.rfind("SQLWrite", 0) == 0; });
+        FakePrivilegedRunner runner;
+        runner.outcome = c.pkexec;
+        std::optional<RelayTestServer> relay;
+        if (c.relayReply) {
+            relay.emplace(RelayTestServer::Behaviour::Reply, *c.relayReply);
+        }
+        QString title;
+        QString message;
+        Controls after{};
+        whenShown(
+            "theWindow", [](QWidget*) { return true; },
+            [&](QWidget* window) {
+                typeEverything(window, "Sales");
+                whenAlertShown([&](QWidget* alert) {
+                    title = child<QLabel>(alert, "titleField")->text();
+                    message = child<QLabel>(alert, "secondaryField")->text();
+                    savePicture(alert, std::string("wizard-unsaved-") + c.label);
+                    click(alert, "okButton");
+                    whenShown(
+                        "theWindow", [](QWidget* again) { return panelShown(again) == 4; },
+                        [&](QWidget* again) {
+                            after = controlsOf(again);
+                            click(again, "cancelButton");
+                        });
+                });
+                click(window, "continueOrDoneButton");
+            });
+        EXPECT_FALSE(add(ODBC_SYSTEM_DSN));
+        EXPECT_EQ(title, "Could not save DSN information.");
+        EXPECT_TRUE(message.startsWith(QString::fromStdString(fixed))) << message.toStdString();
+        EXPECT_TRUE(message.contains(c.said)) << message.toStdString();
+        EXPECT_FALSE(message.contains(c.notSaid)) << message.toStdString();
+        Controls expected = kTyped;
+        expected.dsn = "Sales";
+        EXPECT_EQ(after, expected);
+        EXPECT_EQ(runner.calls.size(), c.relayReply ? 0u : 1u);
     }
 }
 
