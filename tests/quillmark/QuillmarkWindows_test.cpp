@@ -9,12 +9,10 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -24,7 +22,6 @@
 #include "admin/DriverFormDialog.h"
 #include "admin/DsnFormDialog.h"
 #include "admin/MainWindow.h"
-#include "platform/InstallerFacade.h"
 #include "tests/quillmark/OffscreenWindows.h"
 #include "tests/quillmark/ScriptedDialogs.h"
 #include "tests/support/OdbcSandbox.h"
@@ -143,47 +140,6 @@ TEST_F(QuillmarkWindows, DsnFormAsksBeforeReplacingAnother) {
             << to;
         EXPECT_EQ(IniAccess(IniAccess::User).valueOr("Sales", "Description"), sales) << to;
     }
-}
-
-// A system DSN neither Quillmark nor the helper wrote: the alert tells a
-// helper that refused the caller from one that was not reached.
-TEST_F(QuillmarkWindows, UnsavedSystemDsnSaysWhatTheHelperAnswered) {
-    struct Case {
-        std::string reply;
-        const char* said;
-        const char* notSaid;
-        const char* picture;
-    };
-    const Case cases[] = {
-        {"ERROR 5370", "refused the change. Only root, or an administrator who authenticates",
-         "systemctl", "alert-helper-refused.png"},
-        {"", "could not be reached. An administrator enables it with: sudo systemctl enable",
-         "helper refused", "alert-helper-not-reached.png"},
-    };
-    InstallerFacade::instance().setRefusal(
-        [](std::string_view function) { return function.rfind("SQLWrite", 0) == 0; });
-    for (const Case& c : cases) {
-        MainWindow main([&](const std::string&) { return c.reply; });
-        ASSERT_TRUE(main.load());
-        DsnFormDialog form(main.window(), main, main.controller().sender());
-        ASSERT_TRUE(form.prepare("Warehouse", "Recorder", IniAccess::System));
-        std::string shown;
-        QTimer watch;  // reads the alert once it shows
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                shown = box->text().toStdString();
-                save(box, c.picture);
-                box->accept();
-            }
-        });
-        watch.start(10);
-        child<QLineEdit>(form.panel(), "descriptionField")->setText("changed");
-        child<QPushButton>(form.panel(), "okButton")->click();
-        EXPECT_NE(shown.find(c.said), std::string::npos) << shown;
-        EXPECT_EQ(shown.find(c.notSaid), std::string::npos) << shown;
-    }
-    InstallerFacade::instance().setRefusal(nullptr);
-    EXPECT_EQ(IniAccess(IniAccess::System).valueOr("Warehouse", "Description"), "stock");
 }
 
 TEST_F(QuillmarkWindows, DriverFormRules) {

@@ -73,14 +73,6 @@ TEST(Forms, EveryFormBindsItsOutletsAndAMissingOneFailsLoudly) {
     }
 }
 
-std::string longMessage() {
-    std::string text = "The first paragraph.\n\n";
-    for (int i = 0; i < 80; ++i) {
-        text += "word" + std::to_string(i) + " ";
-    }
-    return text;
-}
-
 TEST(Alert, ButtonsAndResponses) {
     struct Case {
         const char* picture;
@@ -96,7 +88,7 @@ TEST(Alert, ButtonsAndResponses) {
         {"alert-two-buttons", "Cancel", "secondBtn", true, 1},
         {"alert-two-buttons-ok", "Cancel", "okButton", true, 0},
         // The panel grows to show a long message whole.
-        {"alert-long-message", nullptr, "okButton", false, 0, longMessage()},
+        {"alert-long-message", nullptr, "okButton", false, 0, "First.\n\n" + std::string(500, 'w')},
     };
     const MorvanexUiTable* table = ui_test::moduleTable();
     ASSERT_NE(table, nullptr);
