@@ -1,7 +1,9 @@
 #include "platform/DataSourceNames.h"
 
 #include <algorithm>
+#include <unordered_set>
 
+#include "platform/AsciiCase.h"
 #include "platform/IniSyntax.h"
 #include "platform/InstallerFacade.h"
 #include "platform/NulList.h"
@@ -22,7 +24,10 @@ std::vector<std::string> readList(const char* section, UWORD mode) {
         installer.setConfigMode(mode);
         const int length =
             installer.getPrivateProfileString(section, nullptr, "", buffer.data(), size, kOdbcIni);
-        if (length >= 0 && (length < size - 2 || size >= kLargestSize)) {
+        if (length < 0) {
+            return {};
+        }
+        if (length < size - 2 || size >= kLargestSize) {
             const auto items = NulList::items(buffer, NulList::EmptyItem::EndsList);
             return {items.begin(), items.end()};
         }
@@ -32,6 +37,13 @@ std::vector<std::string> readList(const char* section, UWORD mode) {
 bool named(const std::vector<std::string>& names, std::string_view name) {
     return std::any_of(names.begin(), names.end(),
                        [name](const std::string& each) { return IniSyntax::sameName(each, name); });
+}
+
+// Names as the reader matches them, for lookups among thousands.
+std::string folded(std::string_view name) {
+    std::string text(name);
+    std::transform(text.begin(), text.end(), text.begin(), lowerAscii);
+    return text;
 }
 
 }  // namespace
@@ -45,11 +57,14 @@ bool DataSourceNames::holds(std::string_view name, UWORD mode) {
 }
 
 std::vector<std::string> DataSourceNames::unlisted(UWORD mode) {
-    const std::vector<std::string> listed = readList(kDataSources, mode);
+    std::unordered_set<std::string> seen;
+    for (const std::string& name : readList(kDataSources, mode)) {
+        seen.insert(folded(name));
+    }
     std::vector<std::string> names;
     for (const std::string& section : readList(nullptr, mode)) {
-        if (!IniSyntax::isReservedSection(section) && !named(listed, section) &&
-            !named(names, section) && !readList(section.c_str(), mode).empty()) {
+        if (!IniSyntax::isReservedSection(section) && seen.insert(folded(section)).second &&
+            !readList(section.c_str(), mode).empty()) {
             names.push_back(section);
         }
     }
