@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <utility>
 
 #include "admin/AuthListener.h"
@@ -11,7 +12,9 @@
 #include "admin/OdbcListing.h"
 #include "admin/SetupProbe.h"
 #include "platform/AsciiCase.h"
+#include "platform/DataSourceNames.h"
 #include "platform/InstallerFacade.h"
+#include "platform/PrivilegedRequestContract.h"
 
 namespace {
 
@@ -41,6 +44,18 @@ const DataSource::Rows& DataSource::load() {
     for (const auto& entry : odbc_listing::dataSources(henv_, first)) {
         rows_.push_back({entry.name, ini_.valueOr(entry.name, "Description"), entry.driver});
     }
+    // A section the driver manager does not list is a DSN all the same: the
+    // driver manager connects to it, and the setup entry asks before it is
+    // replaced.
+    for (const std::string& name : DataSourceNames::unlisted(mode())) {
+        rows_.push_back({name, ini_.valueOr(name, "Description"), ini_.valueOr(name, "Driver")});
+    }
+    // In the driver manager's order: the names upper-cased.
+    std::stable_sort(rows_.begin(), rows_.end(), [](const auto& a, const auto& b) {
+        return std::lexicographical_compare(
+            a[0].begin(), a[0].end(), b[0].begin(), b[0].end(),
+            [](char x, char y) { return upperAscii(x) < upperAscii(y); });
+    });
     return rows_;
 }
 
@@ -149,10 +164,11 @@ bool DataSource::removeDSN(size_t row) {
     }
     const PrivilegedRequest remove = PrivilegedRequest::configureDsn(
         setup->name, "", mode() == IniAccess::System, "Remove", "", "");
-    if (!remove.send(sender_)) {
+    const std::string reply = remove.send(sender_);
+    if (!privileged_request::isOkReply(reply)) {
         dialogs_.alert(kConfigurationError, IniAccess::withHelperReason(
                                                 "An error occured while trying to remove the DSN.",
-                                                problem, mode() == IniAccess::System));
+                                                problem, mode() == IniAccess::System, reply));
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include "platform/AsciiCase.h"
 #include "platform/InstallerFacade.h"
 #include "platform/OdbcPaths.h"
+#include "platform/PrivilegedRequestContract.h"
 
 namespace {
 
@@ -120,7 +121,8 @@ DriverEditor::Outcome DriverEditor::save(const Fields& fields) const {
     const PrivilegedRequest request = PrivilegedRequest::configureDriver(
         fields.name, originalName_, fields.system, originalName_.empty() ? "Add" : "Configure",
         fields.driverPath, fields.setupPath, folderOf(fields.system).string());
-    return request.send(sender_) ? Outcome::Sent : Outcome::HelperRefused;
+    helperReply_ = request.send(sender_);
+    return privileged_request::isOkReply(helperReply_) ? Outcome::Sent : Outcome::HelperRefused;
 }
 
 bool DriverEditor::remove(const std::string& name, const PrivilegedRequest::Sender& sender,
@@ -135,7 +137,8 @@ bool DriverEditor::remove(const std::string& name, const PrivilegedRequest::Send
     if (ini.valueOr(name, "Driver", kOdbcinst).empty()) {
         return true;
     }
-    return PrivilegedRequest::configureDriver(name, "", ini.mode() == IniAccess::System, "Remove",
-                                              "", "", "")
-        .send(sender);
+    return privileged_request::isOkReply(
+        PrivilegedRequest::configureDriver(name, "", ini.mode() == IniAccess::System, "Remove", "",
+                                           "", "")
+            .send(sender));
 }

@@ -35,6 +35,8 @@ class DriverEditor {
     Outcome save(const Fields& fields) const;
     // Why the last local write failed (the file and the cause), or empty.
     const std::string& problem() const { return problem_; }
+    // The helper's reply to the last request sent, or empty.
+    const std::string& helperReply() const { return helperReply_; }
 
     // Removes a driver (not its DSNs) from the file that holds it, through
     // the helper when that file is not ours to write. True when it is gone
@@ -51,4 +53,5 @@ class DriverEditor {
     std::string originalName_;
     PrivilegedRequest::Sender sender_;
     mutable std::string problem_;
+    mutable std::string helperReply_;
 };

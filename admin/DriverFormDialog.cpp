@@ -139,7 +139,7 @@ void DriverFormDialog::onOK() {
         dialogs_.alert(
             "Configuration Error",
             IniAccess::withHelperReason("An error occured while trying to configure the driver.",
-                                        editor_->problem(), fields.system));
+                                        editor_->problem(), fields.system, editor_->helperReply()));
     }
     driverPanel_->accept();
 }

@@ -6,8 +6,10 @@
 #include <filesystem>
 
 #include "platform/AsciiCase.h"
+#include "platform/DataSourceNames.h"
 #include "platform/InstallerFacade.h"
 #include "platform/OdbcPaths.h"
+#include "platform/PrivilegedRequestContract.h"
 
 namespace {
 
@@ -45,8 +47,7 @@ bool DsnEditor::replacesAnother(const std::string& name) const {
     if (!originalName_.empty() && equalsIgnoringAsciiCase(originalName_, name)) {
         return false;
     }
-    const auto keys = ini_.keys(name, "odbc.ini");
-    return (keys && !keys->empty()) || !ini_.valueOr("ODBC Data Sources", name, "odbc.ini").empty();
+    return DataSourceNames::holds(name, ini_.mode());
 }
 
 DsnEditor::Loaded DsnEditor::load() const {
@@ -132,7 +133,8 @@ DsnEditor::Outcome DsnEditor::sendRequest(const std::string& name, const std::st
         *connection, originalName_, ini_.mode() == IniAccess::System,
         originalName_.empty() ? "Add" : "Configure", driver_,
         OdbcPaths::current().odbcIniFolder(scopeOf(ini_.mode())).string());
-    return request.send(sender_) ? Outcome::Sent : Outcome::HelperRefused;
+    helperReply_ = request.send(sender_);
+    return privileged_request::isOkReply(helperReply_) ? Outcome::Sent : Outcome::HelperRefused;
 }
 
 DsnEditor::Outcome DsnEditor::save(const std::string& name, const std::string& description,

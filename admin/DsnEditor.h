@@ -42,6 +42,8 @@ class DsnEditor {
     Outcome save(const std::string& name, const std::string& description, const Rows& rows) const;
     // Why the last local write failed (the file and the cause), or empty.
     const std::string& problem() const { return problem_; }
+    // The helper's reply to the last request sent, or empty.
+    const std::string& helperReply() const { return helperReply_; }
 
     const std::string& originalName() const { return originalName_; }
     IniAccess::Mode mode() const { return ini_.mode(); }
@@ -60,6 +62,7 @@ class DsnEditor {
     IniAccess ini_;
     PrivilegedRequest::Sender sender_;
     mutable std::string problem_;
+    mutable std::string helperReply_;
 };
 
 // Keys the editors never show as rows.

@@ -112,7 +112,8 @@ void DsnFormDialog::onOK() {
             IniAccess::withHelperReason("An error occured while trying to configure the DSN.",
                                         editor_->problem(),
                                         outcome == DsnEditor::Outcome::HelperRefused &&
-                                            editor_->mode() == IniAccess::System));
+                                            editor_->mode() == IniAccess::System,
+                                        editor_->helperReply()));
     }
     dsnPanel_->accept();
 }

@@ -2,6 +2,7 @@
 
 #include "platform/InstallerFacade.h"
 #include "platform/NulList.h"
+#include "platform/PrivilegedRequestContract.h"
 
 namespace {
 InstallerFacade& installer() {
@@ -88,14 +89,11 @@ std::string IniAccess::withReason(const std::string& message, const std::string&
 }
 
 std::string IniAccess::withHelperReason(const std::string& message, const std::string& reason,
-                                        bool system) {
-    const std::string text = withReason(message, reason);
-    if (!system) {
-        return text;
-    }
-    return text +
-           "\nThe privileged helper could not be reached or refused the change. An administrator "
-           "enables it with: sudo systemctl enable --now quillmark-helper.socket";
+                                        bool system, const std::string& helperReply) {
+    return withReason(
+        withReason(message, reason),
+        privileged_request::helperExplanation(
+            helperReply, system, [](std::string_view english) { return std::string(english); }));
 }
 
 bool IniAccess::removeDriver(const std::string& name) const {

@@ -37,9 +37,10 @@ class IniAccess {
     // cause) after it, when there is one.
     static std::string withReason(const std::string& message, const std::string& reason);
     // The same once the privileged helper made no change either: for the
-    // system's files, also that it may not be running and how it is enabled.
+    // system's files, also what its reply means (refused: who may change
+    // them; not reached: how it is enabled; failed: what it answered).
     static std::string withHelperReason(const std::string& message, const std::string& reason,
-                                        bool system);
+                                        bool system, const std::string& helperReply);
 
   private:
     std::optional<std::string> read(const char* section, const char* key, const char* file) const;

@@ -21,7 +21,8 @@ const char* scopeName(bool system) {
 PrivilegedRequest::Sender PrivilegedRequest::helperSender() {
     return [](const std::string& text) {
         std::array<char, 4096> response{};
-        return CallSMBlessTool(text.c_str(), response.data(), response.size() - 1);
+        CallSMBlessTool(text.c_str(), response.data(), response.size() - 1);
+        return std::string(response.data());
     };
 }
 
@@ -71,7 +72,7 @@ std::optional<std::string> PrivilegedRequest::text() const {
     return OldStylePlist::write(dictionary);
 }
 
-bool PrivilegedRequest::send(const Sender& sender) const {
+std::string PrivilegedRequest::send(const Sender& sender) const {
     const std::optional<std::string> request = text();
-    return request && sender(*request);
+    return request ? sender(*request) : std::string();
 }

@@ -10,8 +10,9 @@
 // helper as the old-style text of a request dictionary.
 class PrivilegedRequest {
   public:
-    // Sends a request text; true only when the helper answered "OK".
-    using Sender = std::function<bool(const std::string& text)>;
+    // Sends a request text; answers the helper's reply ("OK" when the change
+    // was made, "ERROR <status>"), or the channel's text when none came.
+    using Sender = std::function<std::string(const std::string& text)>;
     using Items = std::vector<std::pair<std::string, std::string>>;
 
     // Longest connection string a DSN request carries.
@@ -35,7 +36,8 @@ class PrivilegedRequest {
     const Items& entries() const { return entries_; }
     // The old-style text of the dictionary; nothing when it has no text form.
     std::optional<std::string> text() const;
-    bool send(const Sender& sender) const;
+    // The sender's reply; empty when the request has no text form.
+    std::string send(const Sender& sender) const;
 
   private:
     explicit PrivilegedRequest(Items entries) : entries_(std::move(entries)) {}

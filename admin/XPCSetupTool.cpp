@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 
+#include "authentication/src/HelperStatus.h"
 #include "authentication/src/RequestSummary.h"
 #include "platform/Bundle.h"
 #include "platform/LocalSocket.h"
@@ -20,6 +21,9 @@
 namespace {
 
 namespace contract = privileged_request;
+
+// The replies are told apart by the helper's own status for a refusal.
+static_assert(helper_status::kNotAuthorised == contract::kNotAuthorisedStatus);
 
 constexpr auto kExchangeTimeout = std::chrono::seconds(120);
 
@@ -136,7 +140,7 @@ bool XPCSetupTool::sendRequestFallback(std::string_view request, char* response,
     const PrivilegedRunner::Outcome outcome = PrivilegedRunner::current().run(*program, request);
     // The helper's reply is its standard output; nothing there means pkexec
     // or the helper failed before answering.
-    std::string reply(contract::replyLine(outcome.spawnError == 0 ? outcome.output : ""));
+    std::string reply = PrivilegedRunner::replyOf(outcome);
     if (reply.empty()) {
         reply = "ERROR";
     }

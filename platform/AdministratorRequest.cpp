@@ -114,51 +114,47 @@ std::string requestText(const PropertyList& request) {
     return xml;
 }
 
-// What came of offering the request to the administrator application.
-enum class RelayResult {
-    Applied,      // it answered "OK"
-    Refused,      // it answered anything else: no other route is tried
-    Unreachable,  // no exchange took place: the fallback runs
-};
-
-RelayResult sendToAdministrator(const PropertyList& request) {
+// The administrator application's answer to the request, whatever it is
+// (no other route is tried then); nothing when no exchange took place.
+std::optional<std::string> sendToAdministrator(const PropertyList& request) {
     const UniqueFd socket = local_socket::stream();
     if (!socket.valid()) {
         SystemLog::error("failed to create socket to Quillmark");
-        return RelayResult::Unreachable;
+        return std::nullopt;
     }
     const std::optional<std::string> relay =
         relay_socket::checkedPath(contract::kAdministratorIdentifier, relay_socket::Folder::Check);
     if (!relay || !connectTo(socket.get(), *relay)) {
         SystemLog::error("failed to connect to Quillmark");
-        return RelayResult::Unreachable;
+        return std::nullopt;
     }
     if (!sendAll(socket.get(), requestText(request))) {
         SystemLog::error("failed to send request to Quillmark");
-        return RelayResult::Unreachable;
+        return std::nullopt;
     }
     // The receiver reads the request to its end.
     shutdown(socket.get(), SHUT_WR);
-    const std::optional<std::string> reply = receiveReply(socket.get());
+    std::optional<std::string> reply = receiveReply(socket.get());
     if (!reply) {
         SystemLog::error("failed to receive reply from Quillmark");
-        return RelayResult::Unreachable;
+        return std::nullopt;
     }
     SystemLog::error("Quillmark reply: " + *reply);
     if (!contract::isOkReply(*reply)) {
         SystemLog::error("Quillmark did not apply the request: " +
                          (reply->empty() ? std::string("no reply") : *reply));
-        return RelayResult::Refused;
     }
-    return RelayResult::Applied;
+    return reply;
 }
 
-bool setupToolFailed(int status) {
+std::string setupToolFailed(int status) {
     SystemLog::error("Setup tool call failed: " + std::to_string(status));
-    return false;
+    return {};
 }
 
-bool runOwnHelper(PropertyList& request, const std::string& bundleIdentifier) {
+// The bundle's helper through the privileged runner; its reply as
+// PrivilegedRunner::replyOf reads it, "OK" when it exited with status 0.
+std::string runOwnHelper(PropertyList& request, const std::string& bundleIdentifier) {
     const std::string command =
         helperCommandForRequest(request.string(contract::kRequestKey).value_or(""));
     if (!command.empty()) {
@@ -185,12 +181,12 @@ bool runOwnHelper(PropertyList& request, const std::string& bundleIdentifier) {
     if (outcome.spawnError != 0) {
         SystemLog::error("Authenticated install submit failed: " +
                          limited(std::strerror(outcome.spawnError)));
-        return false;
+        return {};
     }
     if (outcome.exitStatus == PrivilegedRunner::kAuthorisationDismissed ||
         outcome.exitStatus == PrivilegedRunner::kNotAuthorised) {
         SystemLog::error("Authentication failed");
-        return false;
+        return PrivilegedRunner::replyOf(outcome);
     }
     if (outcome.exitStatus != 0) {
         if (!outcome.output.empty()) {
@@ -200,9 +196,9 @@ bool runOwnHelper(PropertyList& request, const std::string& bundleIdentifier) {
                              ? std::string("Authenticated install submit failed with unknown error")
                              : "Authenticated install submit failed: helper exited with status " +
                                    std::to_string(outcome.exitStatus));
-        return false;
+        return PrivilegedRunner::replyOf(outcome);
     }
-    return true;
+    return contract::replyText(0);
 }
 
 }  // namespace
@@ -221,19 +217,20 @@ void setAdministratorReplyTimeout(std::chrono::milliseconds timeout) {
     replyTimeoutMs().store(timeout.count());
 }
 
-bool sendAdministratorRequest(PropertyList& request, const std::string& bundleIdentifier,
-                              const std::string& teamIdentifier) {
+std::string administratorRequestReply(PropertyList& request, const std::string& bundleIdentifier,
+                                      const std::string& teamIdentifier) {
     // The runner's ownership check stands in for the team's signature.
     (void)teamIdentifier;
-    switch (sendToAdministrator(request)) {
-        case RelayResult::Applied:
-            return true;
-        case RelayResult::Refused:
-            return false;
-        case RelayResult::Unreachable:
-            break;
+    if (std::optional<std::string> reply = sendToAdministrator(request)) {
+        return *std::move(reply);
     }
     return runOwnHelper(request, bundleIdentifier);
+}
+
+bool sendAdministratorRequest(PropertyList& request, const std::string& bundleIdentifier,
+                              const std::string& teamIdentifier) {
+    return contract::isOkReply(
+        administratorRequestReply(request, bundleIdentifier, teamIdentifier));
 }
 
 bool sendAdministratorRequest(PropertyList& request, const char* bundleIdentifier,

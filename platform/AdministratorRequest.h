@@ -19,6 +19,12 @@ bool sendAdministratorRequest(PropertyList& request, const std::string& bundleId
                               const std::string& teamIdentifier);
 bool sendAdministratorRequest(PropertyList& request, const char* bundleIdentifier,
                               const char* teamIdentifier);
+// The same, answering with the helper's reply as it reached us ("OK",
+// "ERROR <status>"), or with what stood for it when none came (empty, or
+// the administrator's own text): privileged_request::answerOf tells the
+// cases apart.
+std::string administratorRequestReply(PropertyList& request, const std::string& bundleIdentifier,
+                                      const std::string& teamIdentifier);
 
 // The helper command for a Request value (compared ignoring case); empty
 // for a request the helper has no command for.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -74,5 +75,26 @@ std::string replyText(int status);
 std::string_view replyLine(std::string_view reply);
 // Only "OK" is success, with or without a line end.
 bool isOkReply(std::string_view reply);
+
+// The status of a caller who may not change the files: the helper refused
+// it, or its authentication was cancelled or failed.
+inline constexpr int kNotAuthorisedStatus = 5370;
+
+// What a reply tells of the helper.
+enum class Answer {
+    Applied,      // "OK"
+    Refused,      // "ERROR 5370"
+    Failed,       // any other "ERROR <status>": it ran and could not make the change
+    Unreachable,  // anything else, or nothing: no helper answered
+};
+Answer answerOf(std::string_view reply);
+
+// Why a change to the system's files that the helper was asked for was not
+// made, for the user: who may make it and how to be let in, how the helper
+// is enabled, or what it answered. Empty for "OK" and for the user's own
+// files. The English texts are the keys of the driver's strings tables;
+// `translate` gives each in the user's language.
+using Translate = std::function<std::string(std::string_view english)>;
+std::string helperExplanation(std::string_view reply, bool systemFiles, const Translate& translate);
 
 }  // namespace privileged_request

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 
+#include "platform/PrivilegedRequestContract.h"
 #include "platform/TrustedPath.h"
 #include "platform/UniqueFd.h"
 
@@ -133,6 +134,20 @@ PrivilegedRunner::Outcome PrivilegedRunner::launch(const std::filesystem::path& 
     }
     outcome.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return outcome;
+}
+
+std::string PrivilegedRunner::replyOf(const Outcome& outcome) {
+    if (outcome.spawnError != 0) {
+        return {};
+    }
+    const std::string_view reply = privileged_request::replyLine(outcome.output);
+    if (!reply.empty()) {
+        return std::string(reply);
+    }
+    if (outcome.exitStatus == kAuthorisationDismissed || outcome.exitStatus == kNotAuthorised) {
+        return privileged_request::replyText(privileged_request::kNotAuthorisedStatus);
+    }
+    return {};
 }
 
 PrivilegedRunner& PrivilegedRunner::current() {

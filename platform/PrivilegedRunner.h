@@ -23,6 +23,12 @@ class PrivilegedRunner {
     static constexpr int kAuthorisationDismissed = 126;
     static constexpr int kNotAuthorised = 127;
 
+    // The run as the helper's socket would have answered it: the helper's
+    // reply line; "ERROR 5370" when pkexec refused the caller or the
+    // authentication was dismissed before the helper answered; empty when
+    // nothing answered.
+    static std::string replyOf(const Outcome& outcome);
+
     virtual ~PrivilegedRunner() = default;
 
     // 0 when the program may be trusted, else an errno value with the reason

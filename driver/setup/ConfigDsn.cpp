@@ -12,6 +12,7 @@
 #include "driver/setup/LocalizedStrings.h"
 #include "driver/setup/MessageFormat.h"
 #include "platform/AdministratorRequest.h"
+#include "platform/DataSourceNames.h"
 #include "platform/InstallerFacade.h"
 #include "platform/NulList.h"
 #include "platform/OdbcPaths.h"
@@ -21,9 +22,7 @@
 
 namespace {
 
-constexpr const wchar_t* kDataSources = L"ODBC Data Sources";
 constexpr const wchar_t* kOdbcIni = L"odbc.ini";
-constexpr int kLookupChars = 256;
 
 std::string utf8(const std::wstring& wide) {
     return wideToUtf8(wide.c_str(), static_cast<std::int64_t>(wide.size()));
@@ -51,20 +50,6 @@ std::string requestConnectionString(const ConfigDsn::Items& items) {
     return text;
 }
 
-bool sendRequest(const char* request, UWORD mode, const std::string& connectionString,
-                 const std::string& driver, const std::string& path) {
-    namespace contract = privileged_request;
-    PropertyList dictionary = PropertyList::newDictionary();
-    dictionary.setString(contract::kTypeKey,
-                         mode == ODBC_USER_DSN ? contract::kUserType : contract::kSystemType);
-    dictionary.setString(contract::kRequestKey, request);
-    dictionary.setString(contract::kConnectionStringKey, connectionString);
-    dictionary.setString(contract::kDriverKey, driver);
-    dictionary.setString(contract::kPathKey, path);
-    return sendAdministratorRequest(dictionary, contract::kDriverBundleIdentifier,
-                                    contract::kDriverTeamIdentifier);
-}
-
 // Writes every item but the name under `section`, stopping at the first
 // refusal.
 bool writeItems(const ConfigDsn::Items& items, const std::wstring& section, UWORD mode) {
@@ -89,15 +74,6 @@ bool ensureUserFolder() {
         return true;
     }
     return ::mkdir(folder.c_str(), 0775) == 0;
-}
-
-bool dsnListed(const std::wstring& name, UWORD mode) {
-    InstallerFacade& installer = InstallerFacade::instance();
-    std::wstring value(kLookupChars, L'\0');
-    installer.setConfigMode(mode);
-    installer.getPrivateProfileStringW(kDataSources, name.c_str(), L"", value.data(), kLookupChars,
-                                       kOdbcIni);
-    return value[0] != L'\0';
 }
 
 std::string hostName() {
@@ -153,6 +129,21 @@ std::optional<std::wstring> ConfigDsn::dsnName(const Items& items) {
         }
     }
     return std::nullopt;
+}
+
+bool ConfigDsn::sendRequest(const char* request, UWORD mode, const std::string& connectionString,
+                            const std::string& driver, const std::string& path) {
+    namespace contract = privileged_request;
+    PropertyList dictionary = PropertyList::newDictionary();
+    dictionary.setString(contract::kTypeKey,
+                         mode == ODBC_USER_DSN ? contract::kUserType : contract::kSystemType);
+    dictionary.setString(contract::kRequestKey, request);
+    dictionary.setString(contract::kConnectionStringKey, connectionString);
+    dictionary.setString(contract::kDriverKey, driver);
+    dictionary.setString(contract::kPathKey, path);
+    helperReply_ = administratorRequestReply(dictionary, contract::kDriverBundleIdentifier,
+                                             contract::kDriverTeamIdentifier);
+    return contract::isOkReply(helperReply_);
 }
 
 bool ConfigDsn::removeDsn(const std::wstring& name, UWORD mode) {
@@ -237,39 +228,62 @@ BOOL ConfigDsn::remove(const Items& items, UWORD mode) {
     return removeDsn(name, mode) ? TRUE : failure("Could not remove DSN.", mode);
 }
 
+ConfigDsn::Closed ConfigDsn::runWizard(SetupModel& model, Items& list) {
+    for (;;) {
+        const SetupDialogResult wizard = runSetupDialog(dialogs_, model);
+        if (wizard.outcome == SetupDialogs::Outcome::NotShown) {
+            return Closed::NotShown;
+        }
+        if (wizard.outcome == SetupDialogs::Outcome::Cancelled) {
+            return Closed::Cancelled;
+        }
+        if (!wizard.attributes) {
+            return Closed::Unchanged;
+        }
+        list = parseUtf8List(*wizard.attributes);
+        if (!dsnName(list).value_or(L"").empty()) {
+            return Closed::Save;
+        }
+        // No name to save under, nor to ask about: back where it is typed.
+        model.reopenAt(SetupModel::DataSource);
+    }
+}
+
 BOOL ConfigDsn::add(LPCWSTR driver, const Items& items, UWORD mode) {
     const std::string firstItem =
         items.empty() ? std::string() : utf8(items.front().key) + "=" + utf8(items.front().value);
     SetupModel model(std::nullopt, firstItem);
-    Items list;
-    std::wstring name;
-    std::optional<UWORD> existing;
-    for (;;) {
-        const SetupDialogResult wizard = runSetupDialog(dialogs_, model);
-        if (wizard.outcome == SetupDialogs::Outcome::NotShown) {
-            return wizardNotShown();
+    // Declined or not saved, the wizard comes back on its last panel as the
+    // user left it; cancelled then, the request ends as its last save did.
+    bool saveFailed = false;
+    for (;; model.reopenAt(SetupModel::Conclusion)) {
+        Items list;
+        switch (runWizard(model, list)) {
+            case Closed::NotShown:
+                return wizardNotShown();
+            case Closed::Cancelled:
+            case Closed::Unchanged:
+                return saveFailed ? FALSE : TRUE;
+            case Closed::Save:
+                break;
         }
-        if (!wizard.attributes) {
-            return TRUE;
+        const std::wstring name = dsnName(list).value_or(L"");
+        std::optional<UWORD> existing;
+        if (!confirmOverwrite(name, existing)) {
+            continue;
         }
-        list = parseUtf8List(*wizard.attributes);
-        name = dsnName(list).value_or(L"");
-        existing.reset();
-        if (confirmOverwrite(name, existing)) {
-            break;
+        // The new DSN is written before an old one of another scope goes, so
+        // that a failure loses neither.
+        if (!addDsn(list, driver, mode)) {
+            failure("Could not save DSN information.", mode);
+            saveFailed = true;
+            continue;
         }
-        // Declined: the wizard again, on its last panel, as the user left it.
-        model.reopenAt(SetupModel::Conclusion);
+        if (existing && *existing != mode && !removeDsn(name, *existing)) {
+            return failure("Could not remove original DSN.", *existing);
+        }
+        return TRUE;
     }
-    // The new DSN is written before an old one of another scope goes, so
-    // that a failure loses neither.
-    if (!addDsn(list, driver, mode)) {
-        return failure("Could not save DSN information.", mode);
-    }
-    if (existing && *existing != mode && !removeDsn(name, *existing)) {
-        return failure("Could not remove original DSN.", *existing);
-    }
-    return TRUE;
 }
 
 BOOL ConfigDsn::configure(LPCWSTR driver, const Items& items, bool hasList, UWORD mode) {
@@ -287,47 +301,55 @@ BOOL ConfigDsn::configure(LPCWSTR driver, const Items& items, bool hasList, UWOR
         installer.postInstallerError(ODBC_ERROR_INVALID_KEYWORD_VALUE, nullptr);
     }
     const std::string firstItem = utf8(items.front().key) + "=" + utf8(items.front().value);
-    const SetupDialogResult wizard = runSetupDialog(
-        dialogs_, oldName->empty() ? std::nullopt : std::optional(utf8(*oldName)), firstItem);
-    if (wizard.outcome == SetupDialogs::Outcome::NotShown) {
-        return wizardNotShown();
-    }
-    if (wizard.attributes &&
-        refuseWhenSandboxed("%s is not able to save changes to a DSN",
-                            "Sandboxed applications (such as %s) are not permitted to change a "
-                            "DSN.  Please use the Quillmark application to make changes to the "
-                            "DSN.")) {
-        return FALSE;
-    }
-    if (!wizard.attributes) {
+    SetupModel model(oldName->empty() ? std::nullopt : std::optional(utf8(*oldName)), firstItem);
+    bool saveFailed = false;
+    for (;; model.reopenAt(SetupModel::Conclusion)) {
+        Items list;
+        const Closed closed = runWizard(model, list);
+        if (closed == Closed::NotShown) {
+            return wizardNotShown();
+        }
+        if (closed == Closed::Save &&
+            refuseWhenSandboxed("%s is not able to save changes to a DSN",
+                                "Sandboxed applications (such as %s) are not permitted to change "
+                                "a DSN.  Please use the Quillmark application to make changes to "
+                                "the DSN.")) {
+            return FALSE;
+        }
+        if (closed != Closed::Save) {
+            return saveFailed ? FALSE : TRUE;
+        }
+        const std::wstring newName = dsnName(list).value_or(L"");
+        if (!oldName->empty() && equalsNoCase(newName, *oldName)) {
+            // The installer ignores case: the DSN keeps its old spelling.
+            for (Item& item : list) {
+                if (item.key == L"DSN") {
+                    item.value = *oldName;
+                }
+            }
+            if (configureDsn(list, *oldName, mode)) {
+                return TRUE;
+            }
+            failure("Could not save DSN information.", mode);
+            saveFailed = true;
+            continue;
+        }
+        // A rename: the new DSN first, so that a failure loses nothing.
+        if (!addDsn(list, driver, mode)) {
+            failure("Could not save DSN information.", mode);
+            saveFailed = true;
+            continue;
+        }
+        if (!oldName->empty() && !removeDsn(*oldName, mode)) {
+            return failure("Could not remove original DSN.", mode);
+        }
         return TRUE;
     }
-    Items list = parseUtf8List(*wizard.attributes);
-    const std::wstring newName = dsnName(list).value_or(L"");
-    if (!oldName->empty() && equalsNoCase(newName, *oldName)) {
-        // The installer ignores case: the DSN keeps its old spelling.
-        for (Item& item : list) {
-            if (item.key == L"DSN") {
-                item.value = *oldName;
-            }
-        }
-        return configureDsn(list, *oldName, mode)
-                   ? TRUE
-                   : failure("Could not save DSN information.", mode);
-    }
-    // A rename: the new DSN first, so that a failure loses nothing.
-    if (!addDsn(list, driver, mode)) {
-        return failure("Could not save DSN information.", mode);
-    }
-    if (!oldName->empty() && !removeDsn(*oldName, mode)) {
-        return failure("Could not remove original DSN.", mode);
-    }
-    return TRUE;
 }
 
 bool ConfigDsn::confirmOverwrite(const std::wstring& name, std::optional<UWORD>& existing) {
     for (UWORD scope : {static_cast<UWORD>(ODBC_USER_DSN), static_cast<UWORD>(ODBC_SYSTEM_DSN)}) {
-        if (!dsnListed(name, scope)) {
+        if (!DataSourceNames::holds(utf8(name), scope)) {
             continue;
         }
         const std::string question =
@@ -353,11 +375,17 @@ bool ConfigDsn::refuseWhenSandboxed(const char* title, const char* message) {
 
 BOOL ConfigDsn::failure(const char* title, UWORD mode) {
     const std::string file = OdbcPaths::current().odbcIni(scopeOf(mode)).string();
-    dialogs_.alert(localized(title),
-                   localized("Make sure your user account has both read and write permissions "
-                             "for the file:") +
-                       " " + file,
-                   "");
+    std::string message = localized(
+                              "Make sure your user account has both read and write permissions "
+                              "for the file:") +
+                          " " + file;
+    const std::string helper = privileged_request::helperExplanation(
+        helperReply_, mode != ODBC_USER_DSN,
+        [](std::string_view english) { return copyLocalizedString(english); });
+    if (!helper.empty()) {
+        message += "\n\n" + helper;
+    }
+    dialogs_.alert(localized(title), message, "");
     return FALSE;
 }
 

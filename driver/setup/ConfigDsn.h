@@ -50,25 +50,35 @@ class ConfigDsn {
     // The value of the first "DSN" item (compared with case), if any.
     static std::optional<std::wstring> dsnName(const Items& items);
 
-    // The installer writes, each followed by a privileged request when
-    // refused; true when the change was made.
-    static bool removeDsn(const std::wstring& name, UWORD mode);
-    static bool addDsn(const Items& items, const std::wstring& driver, UWORD mode);
-    static bool configureDsn(const Items& items, const std::wstring& section, UWORD mode);
-
   private:
     static BOOL failedWith(DWORD installerError) noexcept;
     BOOL remove(const Items& items, UWORD mode);
     BOOL add(LPCWSTR driver, const Items& items, UWORD mode);
     BOOL configure(LPCWSTR driver, const Items& items, bool hasList, UWORD mode);
+    // What the wizard over `model` was closed with: Done with a list to
+    // save, Done with nothing changed, Cancel, or no wizard at all.
+    enum class Closed { Save, Unchanged, Cancelled, NotShown };
+    Closed runWizard(SetupModel& model, Items& list);
     // True when no existing DSN of that name is to be kept; the scope to
     // remove it from afterwards, if any, in `existing`.
     bool confirmOverwrite(const std::wstring& name, std::optional<UWORD>& existing);
     bool refuseWhenSandboxed(const char* title, const char* message);
+    // The failure alert for the file of `mode`, with what the helper's
+    // reply means when it was asked.
     BOOL failure(const char* title, UWORD mode);
     BOOL wizardNotShown();
 
+    // The installer writes, each followed by a privileged request when
+    // refused; true when the change was made.
+    bool removeDsn(const std::wstring& name, UWORD mode);
+    bool addDsn(const Items& items, const std::wstring& driver, UWORD mode);
+    bool configureDsn(const Items& items, const std::wstring& section, UWORD mode);
+    bool sendRequest(const char* request, UWORD mode, const std::string& connectionString,
+                     const std::string& driver, const std::string& path);
+
     SetupDialogs& dialogs_;
+    // The helper's reply to the last privileged request; empty before one.
+    std::string helperReply_;
 };
 
 // The installer's mode, both scopes read as system (and set so).

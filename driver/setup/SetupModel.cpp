@@ -332,7 +332,8 @@ SetupModel::Buttons SetupModel::buttons(Panel panel) const {
         case Database:
             return {true, adapted, adapted, false};
         case Conclusion:
-            return {true, adapted, true, true};
+            // Done saves: only a name that may be written.
+            return {true, adapted && isDsnNameValid(current_.dsn), true, true};
     }
     return {};
 }

@@ -67,8 +67,9 @@ class SetupModel {
     static bool isDsnNameValid(std::string_view name);
     // Each panel asks only for what it shows or what follows it: Continue
     // and Finish leave the data source panel with a name, and the database
-    // panel (and Done) with an adapted DSN as well. The adapted DSN is free
-    // text, so a user DSN's name may be typed there.
+    // panel (and Done) with an adapted DSN as well; Done also needs the
+    // name to be valid. The adapted DSN is free text, so a user DSN's name
+    // may be typed there.
     Buttons buttons(Panel panel) const;
     // Leaving the data source panel (any way) needs a valid name.
     bool mayLeave(Panel current) const;

@@ -31,7 +31,7 @@ class DriverPane : public ::testing::Test {
     PrivilegedRequest::Sender sender() {
         return [this](const std::string& text) {
             sent.push_back(text);
-            return true;
+            return std::string("OK");
         };
     }
     std::string ini(Scope scope) const { return OdbcSandbox::readFile(sandbox.odbcinstIni(scope)); }

@@ -47,7 +47,7 @@ TEST(DriverSetupEntry, AddAndConfigureOpenTheDriversWizard) {
         std::vector<std::string> sent;
         AppController app{dialogs, [&](const std::string& text) {
                               sent.push_back(text);
-                              return false;
+                              return std::string("ERROR 5370");
                           }};
         app.awakeFromNib();
         if (c.add) {

@@ -25,11 +25,11 @@ const std::string kName32 = "DSN_of_exactly_thirty_two_bytes_";
 
 struct Sent {
     std::vector<std::string> texts;
-    bool answer = true;
+    std::string reply = "OK";
     PrivilegedRequest::Sender sender() {
         return [this](const std::string& text) {
             texts.push_back(text);
-            return answer;
+            return reply;
         };
     }
 };
@@ -70,9 +70,17 @@ class DsnPanes : public ::testing::Test {
 };
 
 TEST_F(DsnPanes, ListWhatTheSandboxHolds) {
+    // A section without its line in [ODBC Data Sources] is a DSN too: listed,
+    // and asked about before a save replaces it.
+    sandbox.setKey(sandbox.odbcIni(Scope::User), "Bare", "Driver", "Plain");
+    sandbox.setKey(sandbox.odbcIni(Scope::User), "Bare", "Description", "unlisted");
     app.awakeFromNib();
-    const DataSource::Rows user = {{"Données€", "accents", "Plain"}, {kName32, "long", "Recorder"}};
+    const DataSource::Rows user = {{"Bare", "unlisted", "Plain"},
+                                   {"Données€", "accents", "Plain"},
+                                   {kName32, "long", "Recorder"}};
     EXPECT_EQ(app.userDSN().rows(), user);
+    EXPECT_TRUE(DsnEditor("", "Plain", IniAccess::User, sent.sender()).replacesAnother("bare"));
+    EXPECT_FALSE(DsnEditor("", "Plain", IniAccess::System, sent.sender()).replacesAnother("Bare"));
     const DataSource::Rows system = {{"SysOne", "sys", "Recorder"}};
     EXPECT_EQ(app.systemDSN().rows(), system);
     const DriverSource::Rows drivers = {{"Plain", "/nonexistent/plain.so"},
@@ -127,11 +135,24 @@ TEST_F(DsnPanes, RemoveFallsBackToTheIniThenToTheHelper) {
     EXPECT_NE(sent.texts[0].find("Request = Remove;"), std::string::npos);
     EXPECT_NE(sent.texts[0].find("Type = System;"), std::string::npos);
 
-    // The helper made no change either: the alert says how it is enabled.
-    sent.answer = false;
-    ASSERT_TRUE(app.systemDSN().removeDSN(0));
-    ASSERT_EQ(dialogs.alerts.size(), 1u);
-    EXPECT_NE(dialogs.alerts[0].find("enable --now quillmark-helper.socket"), std::string::npos);
+    // The helper made no change either: the alert says what its reply means.
+    const std::pair<std::string, std::string> cases[] = {
+        {"Failed to create XPC connection",
+         "could not be reached. An administrator enables it with: sudo systemctl enable --now "
+         "quillmark-helper.socket"},
+        {"ERROR 5370", "refused the change. Only root, or an administrator who authenticates"},
+        {"ERROR 5366\n", "could not make the change. It answered: ERROR 5366"},
+    };
+    for (const auto& [reply, said] : cases) {
+        sent.reply = reply;
+        ASSERT_TRUE(app.systemDSN().removeDSN(0));
+        const std::string& alert = dialogs.alerts.back();
+        EXPECT_NE(alert.find("\nThe privileged helper " + said), std::string::npos) << alert;
+        // The enabling command only where the helper was not reached.
+        EXPECT_EQ(alert.find("systemctl") == std::string::npos,
+                  said.find("systemctl") == std::string::npos)
+            << alert;
+    }
 }
 
 TEST_F(DsnPanes, DriverRemovalAsksThenAlertsWhenNothingTookIt) {
@@ -150,7 +171,7 @@ TEST_F(DsnPanes, DriverRemovalAsksThenAlertsWhenNothingTookIt) {
 
     InstallerFacade::instance().setRefusal(
         [](std::string_view function) { return function == "SQLRemoveDriver"; });
-    sent.answer = false;
+    sent.reply = "ERROR 5370";
     ASSERT_TRUE(app.drivers().removeDriver(0));
     ASSERT_EQ(sent.texts.size(), 1u);
     EXPECT_NE(sent.texts[0].find("Request = Remove;"), std::string::npos) << sent.texts[0];
@@ -231,7 +252,7 @@ TEST_F(DsnPanes, RefusedEditorWriteSendsOneRequestWithTheOriginalName) {
     // The old entry is still there: nothing was removed before the write.
     EXPECT_EQ(IniAccess(IniAccess::System).valueOr("SysOne", "Port"), "5");
 
-    sent.answer = false;
+    sent.reply = "ERROR 5370";
     EXPECT_EQ(editor.save("SysTwo", std::string(5000, 'x'), {}), DsnEditor::Outcome::TooLong);
     EXPECT_EQ(editor.save("SysTwo", "d", {}), DsnEditor::Outcome::HelperRefused);
     EXPECT_EQ(sent.texts.size(), 2u);

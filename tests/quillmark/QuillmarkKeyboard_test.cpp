@@ -78,7 +78,7 @@ class QuillmarkKeyboard : public ::testing::Test, protected OffscreenWindows {
 
     OdbcSandbox sandbox;
     ScriptedDialogs dialogs;
-    PrivilegedRequest::Sender refuse = [](const std::string&) { return false; };
+    PrivilegedRequest::Sender refuse = [](const std::string&) { return std::string("ERROR 5370"); };
 };
 
 TEST_F(QuillmarkKeyboard, DriverPickerFromTheKeyboard) {

@@ -2,7 +2,8 @@
 # Quillmark's DSN editor run as an unprivileged administrator: renaming a
 # system DSN it may not write sends exactly one request to the helper on
 # its own socket, and the listing shows the rename once the helper said OK.
-# Without the helper's answer, nothing is shown as done.
+# Without the helper's answer, nothing is shown as done, and the alert tells
+# a helper that is not reached from one that refused the caller.
 # ctest-timeout: 120
 set -euo pipefail
 export MORVANEX_HELPER_CLIENT=${MORVANEX_HELPER_CLIENT:-unused}
@@ -18,14 +19,21 @@ export ODBCINI=$WORLD/user/odbc.ini ODBCINSTINI=$WORLD/user/odbcinst.ini
 export SYSODBCINI=$WORLD/system/odbc.ini SYSODBCINSTINI=$WORLD/system/odbcinst.ini
 export HOME=$WORLD/user
 
-edit() { as_admin timeout 60 "$CLIENT" "$SOCKET" Old New "Vorlan Tarvex" Server=b; }
+edit() { ${1:-as_admin} timeout 60 "$CLIENT" "$SOCKET" Old New "Vorlan Tarvex" Server=b; }
+# refused WHO SAID: not answered OK, the file kept, the alert says SAID.
+refused() {
+  got=$(edit "$1")
+  [ "$(head -1 <<<"$got")" = HelperRefused ] || fail "$1: $got"
+  grep -qF "$2" <<<"$got" || fail "$1: $got"
+  grep -q '^\[Old\]' "$WORLD/system/odbc.ini" || fail "$1: old DSN lost"
+}
 
-# No helper listening: the request is not answered OK, and the file stays.
-got=$(edit)
-[ "$(head -1 <<<"$got")" = HelperRefused ] || fail "without a helper: $got"
-grep -q '^\[Old\]' "$WORLD/system/odbc.ini" || fail "old DSN lost without a helper"
-
+# No helper listening: how it is enabled.
+refused as_admin "helper could not be reached. An administrator enables it with: sudo systemctl"
 helper_start
+# It runs and refuses a caller outside the administrators: who may change the files.
+refused as_nobody "helper refused the change. Only root, or an administrator who authent"
+
 got=$(edit)
 [ "$got" = "$(printf 'Sent\nNew')" ] || fail "through the helper: $got; helper: $(cat "$WORLD/helper.log")"
 grep -q '^\[New\]' "$WORLD/system/odbc.ini" || fail "new DSN not written"

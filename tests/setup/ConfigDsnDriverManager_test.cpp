@@ -114,6 +114,9 @@ TEST_F(ConfigDsnDriverManager, OverwriteQuestions) {
         // DriverDSN of x afterwards in the user and the system file.
         std::string user, system;
         int questions;
+        // x has a section but no line in [ODBC Data Sources].
+        bool unlisted = false;
+        std::string firstAnswer = "DSN=x";
     };
     const Case cases[] = {
         {{Scope::User}, ODBC_ADD_DSN, "alert ok\n", "new", "-", 1},
@@ -123,16 +126,31 @@ TEST_F(ConfigDsnDriverManager, OverwriteQuestions) {
         {{Scope::User}, ODBC_ADD_SYS_DSN, "alert ok\n", "-", "new", 1},
         {{Scope::User, Scope::System}, ODBC_ADD_DSN, "alert ok\nalert ok\n", "new", "-", 2},
         {{Scope::User, Scope::System}, ODBC_ADD_SYS_DSN, "alert ok\nalert ok\n", "old", "new", 2},
+        {{Scope::User}, ODBC_ADD_DSN, "alert second\n", "old", "-", 1, true},
+        {{Scope::System}, ODBC_ADD_DSN, "alert ok\n", "new", "-", 1, true},
+        // Done without a name: no question, the wizard back where the name is typed.
+        {{Scope::User},
+         ODBC_ADD_DSN,
+         "wizard accept DSN=x\nalert ok\n",
+         "new",
+         "-",
+         1,
+         false,
+         "DSN="},
     };
     for (const Case& c : cases) {
         OdbcSandbox sandbox;
         sandbox.addDriver("morvanex",
                           {{"Driver", MORVANEX_DRIVER_PATH}, {"Setup", MORVANEX_DRIVER_PATH}});
         for (Scope scope : c.existing) {
-            sandbox.addDsn("x", "morvanex", {{"DriverDSN", "old"}}, scope);
+            if (c.unlisted) {
+                sandbox.setKey(sandbox.odbcIni(scope), "x", "DriverDSN", "old");
+            } else {
+                sandbox.addDsn("x", "morvanex", {{"DriverDSN", "old"}}, scope);
+            }
         }
         setenv("MORVANEX_UI_JOURNAL", (sandbox.root() / "journal").c_str(), 1);
-        answers("wizard accept DSN=x DriverDSN=new\n" + c.alerts);
+        answers("wizard accept " + c.firstAnswer + " DriverDSN=new\n" + c.alerts);
         EXPECT_TRUE(config(c.request, L"DSN=x"));
         EXPECT_EQ(value(Scope::User, "x", "DriverDSN"), c.user) << c.alerts;
         EXPECT_EQ(value(Scope::System, "x", "DriverDSN"), c.system) << c.alerts;
@@ -144,6 +162,7 @@ TEST_F(ConfigDsnDriverManager, OverwriteQuestions) {
             ++questions;
         }
         EXPECT_EQ(questions, c.questions) << seen;
+        EXPECT_EQ(seen.find("message= is already"), std::string::npos) << seen;
         EXPECT_EQ(seen.find("wizard x||new on panel 4") != std::string::npos,
                   c.alerts.rfind("alert second", 0) == 0)
             << seen;

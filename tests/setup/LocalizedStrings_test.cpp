@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/setup/LocalizedStrings.h"
+#include "platform/PrivilegedRequestContract.h"
 #include "driver/setup/MessageFormat.h"
 #include "driver/setup/StringsTable.h"
 #include "platform/PreferredLanguages.h"
@@ -198,15 +199,19 @@ TEST_F(BuiltBundle, LookupsFollowTheDialogLanguage) {
         const char* preference;
         const char* saveFailed;  // from the language's strings table
         const char* yes;         // from its default table
+        const char* refused;     // the helper's refusal, explained
     };
     const Case cases[] = {
-        {"sv-SE", "Det gick inte att spara DSN-informationen.", "Ja"},
-        {"fr", "Impossible d’enregistrer les informations du DSN.", "Oui"},
-        {"pt", "Could not save DSN information.", "Yes"},
+        {"sv-SE", "Det gick inte att spara DSN-informationen.", "Ja", "Den privilegierade"},
+        {"fr", "Impossible d’enregistrer les informations du DSN.", "Oui", "Le programme d’aide"},
+        {"pt", "Could not save DSN information.", "Yes", "The privileged helper refused"},
     };
     for (const Case& c : cases) {
         Languages languages({c.preference});
         EXPECT_EQ(copyLocalizedString("Could not save DSN information."), c.saveFailed);
+        EXPECT_TRUE(privileged_request::helperExplanation("ERROR 5370", true, copyLocalizedString)
+                        .starts_with(c.refused))
+            << c.preference;
         EXPECT_EQ(copyDefaultLocalizedString("Yes"), c.yes);
         EXPECT_EQ(copyLocalizedString("No such message %s"), "No such message %s");
     }

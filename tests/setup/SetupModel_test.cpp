@@ -144,6 +144,9 @@ TEST_F(SetupModelTest, ButtonsPerPanel) {
         {SetupModel::Database, "x", "pg", true, true, true},
         {SetupModel::Conclusion, "x", "", true, false, true},
         {SetupModel::Conclusion, "x", "pg", true, true, true},
+        // Done saves nothing without a name that may be written.
+        {SetupModel::Conclusion, "", "pg", true, false, true},
+        {SetupModel::Conclusion, "bad;name", "pg", true, false, true},
     };
     for (const Case& c : cases) {
         model.values().dsn = c.dsn;

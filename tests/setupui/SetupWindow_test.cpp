@@ -14,9 +14,13 @@
 #include <filesystem>
 #include <thread>
 
+#include "driver/setup/ConfigDsn.h"
 #include "driver/setup/LoginPrompt.h"
 #include "driver/setup/SetupDialogs.h"
+#include "platform/InstallerFacade.h"
 #include "tests/setup/FakeDriverCalls.h"
+#include "tests/setup/FakePrivilegedRunner.h"
+#include "tests/setup/RelayTestServer.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/ui/UiTestSupport.h"
@@ -79,6 +83,55 @@ void settle(QWidget* window) {
     window->layout()->activate();
 }
 
+// The alert panel, once it shows over whatever is open.
+void whenAlertShown(std::function<void(QWidget*)> action) {
+    whenShown(
+        "loginWindow",
+        [](QWidget* alert) { return alert->findChild<QLabel*>("secondaryField") != nullptr; },
+        std::move(action));
+}
+
+// Every control's value in one line: the fields, then the boxes and the
+// encoding's index.
+std::string controlsOf(QWidget* window) {
+    QStringList shown;
+    for (const char* field : {"dsnName", "descriptionField", "logQueryTime", "logFileName"}) {
+        shown << child<QLineEdit>(window, field)->text();
+    }
+    shown << child<QComboBox>(window, "adaptedDSNField")->currentText();
+    for (const char* box :
+         {"readOnlyCheckbox", "autoDetectCheckbox", "wideAPICheckbox", "logLongQueries"}) {
+        shown << QString::number(child<QCheckBox>(window, box)->isChecked());
+    }
+    shown << QString::number(child<QComboBox>(window, "encodingsMenu")->currentIndex());
+    return shown.join('|').toStdString();
+}
+
+// Types `name` and something other than the opening value into every
+// control of a new wizard, as a user would, and walks to its last panel.
+const std::string kTypedAfterName = "|Main ledger|250|/var/tmp/q.log|pg15|1|0|1|1|1";
+void typeEverything(QWidget* window, const QString& name) {
+    click(window, "continueOrDoneButton");
+    typeInto(child<QLineEdit>(window, "dsnName"), name);
+    typeInto(child<QLineEdit>(window, "descriptionField"), "Main ledger");
+    click(window, "continueOrDoneButton");
+    typeInto(child<QComboBox>(window, "adaptedDSNField")->lineEdit(), "pg15");
+    for (const char* boxName : {"readOnlyCheckbox", "logLongQueries"}) {
+        auto* box = child<QCheckBox>(window, boxName);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+    }
+    typeInto(child<QLineEdit>(window, "logQueryTime"), "250");
+    typeInto(child<QLineEdit>(window, "logFileName"), "/var/tmp/q.log");
+    whenModal([](QWidget* sheet) {
+        QTest::mouseClick(child<QCheckBox>(sheet, "autoDetectCheckbox"), Qt::LeftButton);
+        QTest::mouseClick(child<QCheckBox>(sheet, "wideAPICheckbox"), Qt::LeftButton);
+        child<QComboBox>(sheet, "encodingsMenu")->setCurrentIndex(1);
+        click(sheet, "advancedLanguageOKButton");
+    });
+    click(window, "advancedLanguageButton");
+    click(window, "continueOrDoneButton");
+}
+
 std::string attributeText(const std::optional<std::string>& list) {
     std::string text = list.value_or("(none)");
     std::replace(text.begin(), text.end(), '\0', '|');
@@ -93,7 +146,99 @@ class SetupWindow : public ::testing::Test {
     ScopedEnv module_{"MORVANEX_TEST_UI_MODULE", MORVANEX_UI_TEST_MODULE};
     ScopedEnv bundles_{"MORVANEX_BUNDLE_PATH", std::string(MORVANEX_BINARY_DIR) + "/bundles"};
     std::unique_ptr<SetupDialogs> dialogs_ = SetupDialogs::forHost(DriverCalls{});
+
+    void TearDown() override { InstallerFacade::instance().setRefusal(nullptr); }
 };
+
+// Overwrite declined, or a system DSN nobody would write: the alert says
+// why (beside the fixed text, what the helper's answer means), and the
+// wizard comes back on its last panel with every control as it was left.
+TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
+    std::filesystem::create_directories(sandbox_.root() / "run");
+    sandbox_.addDriver("morvanex", {{"Driver", "/nonexistent/morvanex.so"}});
+    sandbox_.addDsn("x", "morvanex", {{"DriverDSN", "old"}}, OdbcSandbox::Scope::User);
+    InstallerFacade::instance().setRefusal(
+        [](std::string_view function) { return function.rfind("SQLWrite", 0) == 0; });
+    struct Case {
+        const char* label;
+        const char* name;
+        std::optional<std::string> relayReply;  // Quillmark's answer; none: it does not run
+        PrivilegedRunner::Outcome pkexec;       // the bundle's helper run through pkexec
+        const char* said;
+    };
+    const Case cases[] = {
+        {"declined", "x", std::nullopt, {}, "x is already a data source name. Overwrite?"},
+        {"helper-refused", "Sales", "ERROR 5370", {}, "helper refused the change. Only root, or"},
+        {"no-pkexec", "Sales", std::nullopt, {ENOENT, -1, ""}, "could not be reached. An admin"},
+    };
+    const std::string fixed =
+        "permissions for the file: " + sandbox_.odbcIni(OdbcSandbox::Scope::System).string() +
+        "\n\nThe privileged helper ";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const bool declined = c.name == std::string("x");
+        FakePrivilegedRunner runner;
+        runner.outcome = c.pkexec;
+        std::optional<RelayTestServer> relay;
+        if (c.relayReply) {
+            relay.emplace(RelayTestServer::Behaviour::Reply, *c.relayReply);
+        }
+        std::string message;
+        std::string back;
+        whenShown(
+            "theWindow", [](QWidget*) { return true; },
+            [&](QWidget* window) {
+                typeEverything(window, c.name);
+                whenAlertShown([&](QWidget* alert) {
+                    message = child<QLabel>(alert, "secondaryField")->text().toStdString();
+                    savePicture(alert, std::string("wizard-alert-") + c.label);
+                    click(alert, declined ? "secondBtn" : "okButton");
+                    whenShown(
+                        "theWindow", [](QWidget* again) { return panelShown(again) == 4; },
+                        [&](QWidget* again) {
+                            back = controlsOf(again);
+                            savePicture(again, std::string("wizard-back-") + c.label);
+                            click(again, "cancelButton");
+                        });
+                });
+                click(window, "continueOrDoneButton");
+            });
+        InstallerFacade::instance().setConfigMode(declined ? ODBC_USER_DSN : ODBC_SYSTEM_DSN);
+        // Cancelled after the failed save, the request fails.
+        EXPECT_EQ(ConfigDsn(*dialogs_).run(ODBC_ADD_DSN, L"morvanex", L"DSN=x\0\0"), declined);
+        EXPECT_EQ(back, c.name + kTypedAfterName);
+        EXPECT_NE(message.find(c.said), std::string::npos) << message;
+        EXPECT_EQ(message.find(fixed) != std::string::npos, !declined) << message;
+        EXPECT_EQ(runner.calls.size(), c.relayReply || declined ? 0u : 1u);
+    }
+}
+
+// Done that would save no name is refused on its panel with the reason,
+// however the button came to be pressed.
+TEST_F(SetupWindow, DoneWithoutANameStaysOnItsPanel) {
+    SetupModel model(std::nullopt, "");
+    model.reopenAt(SetupModel::Conclusion);
+    QString said;
+    int afterDone = 0;
+    whenShown(
+        "theWindow", [](QWidget*) { return true; },
+        [&](QWidget* window) {
+            auto* done = child<QPushButton>(window, "continueOrDoneButton");
+            EXPECT_FALSE(done->isEnabled());
+            whenAlertShown([&](QWidget* alert) {
+                said = child<QLabel>(alert, "titleField")->text();
+                savePicture(alert, "wizard-done-refused");
+                click(alert, "okButton");
+            });
+            done->setEnabled(true);  // as a button left enabled would be pressed
+            click(window, "continueOrDoneButton");
+            afterDone = window->isVisible() ? panelShown(window) : 0;
+            click(window, "cancelButton");
+        });
+    EXPECT_EQ(runSetupDialog(*dialogs_, model).outcome, SetupDialogs::Outcome::Cancelled);
+    EXPECT_EQ(said, "Enter a data source name.");
+    EXPECT_EQ(afterDone, 4);
+}
 
 TEST_F(SetupWindow, AddWalksThePanelsAndHandsBackTheList) {
     sandbox_.addDsn("pgB", "x", {}, OdbcSandbox::Scope::System);

@@ -1,7 +1,8 @@
 // Quillmark's DSN editor without its window, for the privileged path's
 // test: saves one system DSN under a new name through the editor's rules
 // (local writes first, else one request to the helper on SOCKET), then
-// prints the editor's outcome and the system DSNs the driver manager lists.
+// prints the editor's outcome (refused: with the form's alert) and the
+// system DSNs the driver manager lists.
 //
 //   quillmark_edit_client SOCKET ORIGINAL NAME DRIVER KEY=VALUE...
 #include <sql.h>
@@ -29,7 +30,15 @@ int main(int argc, char** argv) {
     }
     const DsnEditor editor(argv[2], argv[4], IniAccess::System, PrivilegedRequest::helperSender());
     const char* outcomes[] = {"Written", "Sent", "HelperRefused", "TooLong"};
-    std::printf("%s\n", outcomes[static_cast<int>(editor.save(argv[3], "edited", rows))]);
+    const DsnEditor::Outcome outcome = editor.save(argv[3], "edited", rows);
+    std::printf("%s\n", outcomes[static_cast<int>(outcome)]);
+    if (outcome == DsnEditor::Outcome::HelperRefused) {
+        std::printf("%s\n",
+                    IniAccess::withHelperReason("An error occured while trying to "
+                                                "configure the DSN.",
+                                                editor.problem(), true, editor.helperReply())
+                        .c_str());
+    }
     SQLHENV henv = SQL_NULL_HENV;
     if (SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv) != SQL_SUCCESS) {
         return 1;

@@ -80,12 +80,15 @@ TEST(Alert, ButtonsAndResponses) {
         const char* press;
         bool secondShown;
         int response;
+        std::string message = "Make sure your user account has both read and write permissions.";
     };
     const Case cases[] = {
         {"alert-one-button", nullptr, "okButton", false, 0},
         {"alert-empty-second", "", "okButton", false, 0},
         {"alert-two-buttons", "Cancel", "secondBtn", true, 1},
         {"alert-two-buttons-ok", "Cancel", "okButton", true, 0},
+        // The panel grows to show a long message whole.
+        {"alert-long-message", nullptr, "okButton", false, 0, "First.\n\n" + std::string(500, 'w')},
     };
     const MorvanexUiTable* table = ui_test::moduleTable();
     ASSERT_NE(table, nullptr);
@@ -96,22 +99,25 @@ TEST(Alert, ButtonsAndResponses) {
         QString title;
         int iconWidth = 0;
         int textWidth = 0;
+        bool textWhole = false;
         whenModal([&](QWidget* dialog) {
             secondShown = dialog->findChild<QPushButton*>("secondBtn")->isVisible();
             title = dialog->findChild<QLabel*>("titleField")->text();
             // A narrow icon column leaves the width to the text.
             iconWidth = dialog->findChild<QLabel*>("imageField")->width();
-            textWidth = dialog->findChild<QLabel*>("secondaryField")->width();
+            auto* text = dialog->findChild<QLabel*>("secondaryField");
+            textWidth = text->width();
+            textWhole = text->height() >= text->heightForWidth(textWidth);
             savePicture(dialog, c.picture);
             click(dialog, c.press);
         });
-        EXPECT_EQ(table->alert(&host.host, "Could not save DSN information.",
-                               "Make sure your user account has both read and write permissions.",
+        EXPECT_EQ(table->alert(&host.host, "Could not save DSN information.", c.message.c_str(),
                                c.secondButton),
                   c.response);
         EXPECT_EQ(secondShown, c.secondShown);
         EXPECT_EQ(title, "Could not save DSN information.");
         EXPECT_GT(textWidth, 3 * iconWidth);
+        EXPECT_TRUE(textWhole);
     }
 }
 

@@ -1,6 +1,9 @@
 #include "driver/setup/ui/CocoaAlertMORVANEX.h"
 
+#include <algorithm>
+
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 
 CocoaAlertMORVANEX::CocoaAlertMORVANEX(const MorvanexUiHost* host, QWidget* parent)
@@ -56,6 +59,20 @@ int CocoaAlertMORVANEX::beginModalForLoginWindow() {
     // Escape or the frame's close box: the second button when there is
     // one (it declines), else OK.
     response_ = secondBtn_->isEnabled() ? 1 : 0;
+    fitMessage();
     loginWindow_->exec();
     return response_;
+}
+
+void CocoaAlertMORVANEX::fitMessage() {
+    // The panel keeps its width and grows until the whole message shows: a
+    // word-wrapped text tells a window's layout nothing of its height.
+    QLayout* layout = loginWindow_->layout();
+    if (layout == nullptr || !layout->hasHeightForWidth()) {
+        return;
+    }
+    layout->activate();
+    const int width = loginWindow_->width();
+    loginWindow_->resize(width,
+                         std::max(loginWindow_->height(), layout->totalHeightForWidth(width)));
 }

@@ -29,6 +29,8 @@ class CocoaAlertMORVANEX {
     int getResponse() const { return response_; }
 
   private:
+    void fitMessage();
+
     FormLoader form_;
     QDialog* loginWindow_ = nullptr;
     QLabel* titleField_ = nullptr;

@@ -113,8 +113,10 @@ SetupControllerMORVANEX::SetupControllerMORVANEX(const MorvanexUiHost* host,
         sheet->setWindowModality(Qt::WindowModal);
     }
     bindActions();
-    awakeFromNib();
+    // The values first: opening on the last panel reads the controls for
+    // its summary, and a wizard that comes back must find them as left.
     setFields();
+    awakeFromNib();
 }
 
 SetupControllerMORVANEX::~SetupControllerMORVANEX() {
@@ -316,8 +318,26 @@ void SetupControllerMORVANEX::clickContinueOrDone() {
         return;
     }
     pushValues();
+    if (!mayFinish()) {
+        return;
+    }
     wasAccepted_ = true;
     theWindow_->done(0);
+}
+
+bool SetupControllerMORVANEX::mayFinish() {
+    MorvanexWizardButtons buttons{};
+    model_->buttons(model_->context, kLastPanel, &buttons);
+    if (buttons.continueOrDone != 0) {
+        return true;
+    }
+    const char* missing = dsnName_->text().isEmpty() ? "Enter a data source name."
+                          : model_->mayLeave(model_->context, MORVANEX_WIZARD_DATA_SOURCE) == 0
+                              ? "The DSN name you have entered is invalid."
+                              : "Enter an adapted DSN.";
+    showAlert(form_.localize(QLatin1String(missing)));
+    showButtons();
+    return false;
 }
 
 void SetupControllerMORVANEX::previous() {

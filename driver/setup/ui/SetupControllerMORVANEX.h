@@ -39,6 +39,7 @@ class SetupControllerMORVANEX : public QObject {
     static constexpr std::size_t kPanelCount =
         MORVANEX_WIZARD_CONCLUSION - MORVANEX_WIZARD_INTRODUCTION + 1;
 
+    // Opens on the model's first panel; the controls show its values by then.
     void awakeFromNib();
     void setFields();
     void bindActions();
@@ -50,6 +51,9 @@ class SetupControllerMORVANEX : public QObject {
     void keepFocusShown();
     void cancel();
     void clickContinueOrDone();
+    // Done as the model answers for its button; refused, the wizard stays
+    // on its panel and says what is missing.
+    bool mayFinish();
     void previous();
     void clickFinishOrTest();
     void clickAdvancedLanguage();
