@@ -16,8 +16,7 @@ constexpr const char* kRefusedText =
     "the authentication was cancelled or failed, or no polkit authentication agent runs in "
     "this session to ask for it. Try again and enter an administrator's password when asked, "
     "or ask an administrator to make the change. An administrator makes an account an "
-    "administrator with: sudo usermod -aG sudo NAME (effective from that account's next "
-    "login).";
+    "administrator with: sudo usermod -aG sudo NAME.";
 constexpr const char* kUnreachableText =
     "The privileged helper could not be reached. An administrator enables it with: sudo "
     "systemctl enable --now quillmark-helper.socket";
