@@ -42,7 +42,7 @@ bool named(const std::vector<std::string>& names, std::string_view name) {
 // Names as the reader matches them, for lookups among thousands.
 std::string folded(std::string_view name) {
     std::string text(name);
-    std::transform(text.begin(), text.end(), text.begin(), lowerAscii);
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return lowerAscii(c); });
     return text;
 }
 
