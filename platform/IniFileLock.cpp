@@ -160,9 +160,9 @@ bool shaped(int fd, const struct stat& status, const Shape& shape) {
            (!groupMatters(shape) || status.st_gid == shape.group) && accessAcl(fd) == shape.acl;
 }
 
-// Gives the lock file open on `fd` its shape; only a lock file of one
-// name, or a new one of none, is reshaped: a second name could make it
-// someone's other file.
+// Gives the lock file open on `fd` its shape; only an empty lock file of
+// one name, or a new one of none, is reshaped: content or a second name
+// could make it someone's other file.
 bool giveShape(int fd, const Shape& shape, nlink_t names) {
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != names) {
@@ -170,6 +170,9 @@ bool giveShape(int fd, const Shape& shape, nlink_t names) {
     }
     if (shaped(fd, status, shape)) {
         return true;
+    }
+    if (status.st_size != 0) {
+        return false;
     }
     const gid_t group = groupMatters(shape) ? shape.group : status.st_gid;
     if ((status.st_uid != shape.owner || status.st_gid != group) &&
