@@ -1,11 +1,13 @@
 #include "platform/DescriptorIo.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 namespace descriptor_io {
 
@@ -108,6 +110,12 @@ bool writeToFile(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<size_t>(written));
     }
     return true;
+}
+
+bool linkUnnamed(int fd, int folder, const char* name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(AT_FDCWD, self.c_str(), folder, name, AT_SYMLINK_FOLLOW) == 0 ||
+           (errno != EEXIST && linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0);
 }
 
 Result writeAll(int fd, std::string_view bytes, Clock::time_point deadline) {

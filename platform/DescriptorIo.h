@@ -27,6 +27,11 @@ Result writeAll(int fd, std::string_view bytes, Clock::time_point deadline);
 // false when the file took no more.
 bool writeToFile(int fd, std::string_view bytes);
 
+// Names the unnamed file open on `fd` (made with O_TMPFILE) `name` in the
+// folder open on `folder`; false, errno set, when it could not (EEXIST: the
+// name is taken).
+bool linkUnnamed(int fd, int folder, const char* name);
+
 Clock::time_point deadlineAfter(std::chrono::milliseconds timeout);
 
 }  // namespace descriptor_io

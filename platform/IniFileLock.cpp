@@ -2,13 +2,20 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -61,13 +68,24 @@ std::string lockAcl(std::string acl) {
     return acl;
 }
 
+using Shape = IniFileLock::Shape;
+using Result = IniFileLock::Result;
+
+constexpr int kOpenFlags = O_RDWR | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+constexpr const char* kSetRight = "a write by the file's owner or by root sets it right";
+
+struct flock wholeFile() {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return lock;
+}
+
 // Whether an open file description lock on the whole file was taken: a
 // lock of the description, so that two threads of one process exclude
 // each other too, and closing the descriptor releases it.
 bool tryLock(int fd, bool& failed) {
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
+    struct flock lock = wholeFile();
     while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
         if (errno != EINTR) {
             failed = errno != EAGAIN && errno != EACCES;
@@ -77,22 +95,83 @@ bool tryLock(int fd, bool& failed) {
     return true;
 }
 
-bool groupMatters(const IniFileLock::Shape& shape) {
+// Whether another writer holds the file's own lock; readers hold read
+// locks, and this writer's own lock is no conflict.
+bool writerHolds(int fd) {
+    struct flock probe = wholeFile();
+    return ::fcntl(fd, F_OFD_GETLK, &probe) != 0 || probe.l_type == F_WRLCK;
+}
+
+// A waiter in the kernel's queue for a lock, on a thread of its own that
+// is cancelled at the caller's deadline. The thread keeps nothing on its
+// stack: the cancel unwinds its frame.
+struct Waiter {
+    int fd;
+    struct flock lock;
+    bool locked;
+};
+
+void* waitForLock(void* argument) {
+    auto* waiter = static_cast<Waiter*>(argument);
+    while (::fcntl(waiter->fd, F_OFD_SETLKW, &waiter->lock) != 0) {
+        if (errno != EINTR) {
+            return nullptr;
+        }
+    }
+    waiter->locked = true;
+    return nullptr;
+}
+
+// Waiters blocked in the kernel are woken in the order they came, where
+// waiters that poll are passed over by whoever asks at the right moment.
+// Nothing when no thread could be started.
+std::optional<bool> waitInTurn(int fd, IniFileLock::Clock::time_point deadline) {
+    Waiter waiter{fd, wholeFile(), false};
+    // The thread takes none of the host's signals.
+    sigset_t all{};
+    sigset_t before{};
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &before);
+    pthread_t thread{};
+    const int started = ::pthread_create(&thread, nullptr, waitForLock, &waiter);
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (started != 0) {
+        return std::nullopt;
+    }
+    // The steady clock is the monotonic one.
+    const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::max(deadline, IniFileLock::Clock::now()).time_since_epoch());
+    const timespec at{static_cast<time_t>(since.count() / 1000000000),
+                      static_cast<long>(since.count() % 1000000000)};
+    if (::pthread_clockjoin_np(thread, nullptr, CLOCK_MONOTONIC, &at) != 0) {
+        ::pthread_cancel(thread);
+        ::pthread_join(thread, nullptr);
+    }
+    return waiter.locked;
+}
+
+bool groupMatters(const Shape& shape) {
     return (shape.mode & S_IRWXG) != 0 || !shape.acl.empty();
 }
 
-bool hasShape(int fd, const IniFileLock::Shape& shape) {
-    struct stat status {};
-    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1 &&
-           status.st_uid == shape.owner && (status.st_mode & 07777) == shape.mode &&
+bool shaped(int fd, const struct stat& status, const Shape& shape) {
+    return S_ISREG(status.st_mode) && status.st_uid == shape.owner &&
+           (status.st_mode & 07777) == shape.mode &&
            (!groupMatters(shape) || status.st_gid == shape.group) && accessAcl(fd) == shape.acl;
 }
 
-// Only a lock file of one name is reshaped: a second name could make it
-// someone's other file.
-bool giveShape(int fd, const IniFileLock::Shape& shape) {
+// Gives the lock file open on `fd` its shape; only an empty lock file of
+// one name, or a new one of none, is reshaped: content or a second name
+// could make it someone's other file.
+bool giveShape(int fd, const Shape& shape, nlink_t names) {
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != names) {
+        return false;
+    }
+    if (shaped(fd, status, shape)) {
+        return true;
+    }
+    if (status.st_size != 0) {
         return false;
     }
     const gid_t group = groupMatters(shape) ? shape.group : status.st_gid;
@@ -105,10 +184,149 @@ bool giveShape(int fd, const IniFileLock::Shape& shape) {
         shape.acl.empty()
             ? ::fremovexattr(fd, kAccessAcl) == 0 || errno == ENODATA || errno == EOPNOTSUPP
             : ::fsetxattr(fd, kAccessAcl, shape.acl.data(), shape.acl.size(), 0) == 0;
-    return acl && ::fchmod(fd, shape.mode) == 0 && hasShape(fd, shape);
+    return acl && ::fchmod(fd, shape.mode) == 0 && ::fstat(fd, &status) == 0 &&
+           shaped(fd, status, shape);
+}
+
+// Whether `name` in `folder` still leads to the file open on `fd`, and
+// that is its only name.
+bool stillNamed(int folder, const std::string& name, int fd) {
+    struct stat named {};
+    struct stat held {};
+    return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           ::fstat(fd, &held) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
+           held.st_nlink == 1;
+}
+
+// Whether there is no lock file any writer could take: none under its
+// name, or one on a read-only file system, which nobody opens for writing.
+bool noLockFile(int folder, const std::string& name) {
+    struct stat status {};
+    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT;
+    }
+    struct statvfs system {};
+    return ::fstatvfs(folder, &system) == 0 && (system.f_flag & ST_RDONLY) != 0;
+}
+
+enum class Made { Yes, Taken, WriterIn, No };
+
+// A new lock file, locked and shaped before it has its name, so that no
+// writer takes it first or finds it leaving it out; named only while no
+// writer holds the file's own lock.
+Made makeLockFile(int folder, const std::string& name, const Shape& shape, int data,
+                  UniqueFd& made) {
+    UniqueFd fd(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    bool failed = false;
+    if (!fd.valid() || !giveShape(fd.get(), shape, 0) || !tryLock(fd.get(), failed)) {
+        return Made::No;
+    }
+    if (writerHolds(data)) {
+        return Made::WriterIn;
+    }
+    if (!descriptor_io::linkUnnamed(fd.get(), folder, name.c_str())) {
+        return errno == EEXIST ? Made::Taken : Made::No;
+    }
+    made = std::move(fd);
+    return Made::Yes;
 }
 
 }  // namespace
+
+// One writer's way to the lock of one file.
+struct IniFileLock::Taking {
+    int folder;
+    std::string lockName;
+    std::string shown;  // the lock file's path, for messages
+    std::string path;
+    int data;
+    Shape shape;
+    bool mayShape;  // root or the file's owner
+    bool onData;    // the file's own lock is wanted too
+    Clock::time_point deadline;
+    std::optional<IniFileLock>& lock;
+    std::string& why;
+
+    Result refuse(std::string reason) {
+        why = std::move(reason);
+        return Result::Refused;
+    }
+    Result cannotLock(const std::string& reason) {
+        return refuse("cannot lock " + path + ": " + shown + " " + reason);
+    }
+
+    // The lock file open on `fd`, locked: the lock while its name leads to it.
+    Result hold(UniqueFd fd) {
+        if (!stillNamed(folder, lockName, fd.get())) {
+            return Result::Moved;
+        }
+        if (onData && !onFile(data, deadline)) {
+            return refuse("gave up waiting for the lock on " + path);
+        }
+        lock = IniFileLock(std::move(fd), onData);
+        return Result::Locked;
+    }
+
+    // Root or the owner, with a lock file it cannot set right: the lock
+    // file goes (once its holder is done, where this writer may lock it),
+    // and one of the right shape, or none, takes its place.
+    Result replace(UniqueFd old) {
+        struct stat named {};
+        struct stat held {};
+        if (::fstatat(folder, lockName.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+            (old.valid() && (::fstat(old.get(), &held) != 0 || held.st_dev != named.st_dev ||
+                             held.st_ino != named.st_ino))) {
+            return Result::Moved;
+        }
+        // Lock files stay empty: one with content is not ours to remove.
+        if (!S_ISREG(named.st_mode) || named.st_size != 0) {
+            return cannotLock("is not an empty lock file; remove it");
+        }
+        if (::unlinkat(folder, lockName.c_str(), 0) != 0) {
+            if (old.valid() && named.st_nlink == 1) {
+                return hold(std::move(old));
+            }
+            const std::string reason = std::strerror(errno);
+            return cannotLock("can be neither set right nor replaced (" + reason + ")" +
+                              (::geteuid() == 0 ? "" : "; a write by root sets it right"));
+        }
+        return withoutLockFile();
+    }
+
+    // No lock file: one is made where this writer can give it its shape,
+    // else the file's own lock is the lock.
+    Result withoutLockFile() {
+        bool failed = false;
+        bool dataLocked = tryLock(data, failed);
+        while (mayShape) {
+            UniqueFd made;
+            const Made result = makeLockFile(folder, lockName, shape, data, made);
+            if (result == Made::Yes) {
+                lock = IniFileLock(std::move(made), dataLocked);
+                return Result::Locked;
+            }
+            if (result == Made::Taken) {
+                return Result::Moved;
+            }
+            if (result == Made::No || dataLocked) {
+                break;
+            }
+            // A writer under the file's own lock: a lock file comes after it.
+            if (!onFile(data, deadline)) {
+                return refuse("gave up waiting for the lock on " + path);
+            }
+            dataLocked = true;
+        }
+        if (!dataLocked && !onFile(data, deadline)) {
+            return refuse("gave up waiting for the lock on " + path);
+        }
+        if (!noLockFile(folder, lockName)) {
+            return Result::Moved;
+        }
+        lock = IniFileLock(UniqueFd(), true);
+        return Result::Locked;
+    }
+};
 
 IniFileLock::Shape IniFileLock::shapeFor(int fd, const struct stat& status) {
     Shape shape;
@@ -117,13 +335,6 @@ IniFileLock::Shape IniFileLock::shapeFor(int fd, const struct stat& status) {
     shape.mode = S_IRUSR | S_IWUSR | ((status.st_mode & S_IWGRP) != 0 ? S_IRGRP | S_IWGRP : 0) |
                  ((status.st_mode & S_IWOTH) != 0 ? S_IROTH | S_IWOTH : 0);
     shape.acl = lockAcl(accessAcl(fd));
-    return shape;
-}
-
-IniFileLock::Shape IniFileLock::ownShape() {
-    Shape shape;
-    shape.owner = ::geteuid();
-    shape.group = ::getegid();
     return shape;
 }
 
@@ -155,38 +366,109 @@ void IniFileLock::backOff(int& pauseMs) {
 }
 
 bool IniFileLock::onFile(int fd, Clock::time_point deadline) {
-    int pauseMs = 1;
-    for (;;) {
-        bool failed = false;
+    bool failed = false;
+    if (tryLock(fd, failed)) {
+        return true;
+    }
+    if (failed) {
+        return false;
+    }
+    if (const std::optional<bool> waited = waitInTurn(fd, deadline)) {
+        return *waited;
+    }
+    for (int pauseMs = 1; Clock::now() < deadline;) {
+        backOff(pauseMs);
         if (tryLock(fd, failed)) {
             return true;
         }
-        if (failed || Clock::now() >= deadline) {
+        if (failed) {
             return false;
         }
-        backOff(pauseMs);
     }
+    return false;
 }
 
-IniFileLock::Result IniFileLock::onLockFile(int folder, const std::string& name, const Shape& shape,
-                                            bool mayShape, Clock::time_point deadline,
-                                            std::optional<IniFileLock>& lock, std::string& why) {
-    const std::string lockName = name + ".lock";
-    constexpr int kFlags = O_RDWR | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
-    UniqueFd fd(mayShape ? ::openat(folder, lockName.c_str(), kFlags | O_CREAT, 0600)
-                         : ::openat(folder, lockName.c_str(), kFlags));
-    if (!fd.valid() && errno == ELOOP) {
-        why = lockName + " is a symbolic link";
-        return Result::Refused;
+IniFileLock::Result IniFileLock::take(int folder, const std::string& name, const fs::path& path,
+                                      int data, const struct stat& status,
+                                      Clock::time_point deadline, std::optional<IniFileLock>& lock,
+                                      std::string& why) {
+    const uid_t self = ::geteuid();
+    Taking taking{folder,
+                  name + ".lock",
+                  (path.parent_path() / (name + ".lock")).string(),
+                  path.string(),
+                  data,
+                  shapeFor(data, status),
+                  self == 0 || status.st_uid == self,
+                  readersMayWrite(data, status) || status.st_nlink > 1,
+                  deadline,
+                  lock,
+                  why};
+    if (noLockFile(folder, taking.lockName)) {
+        return taking.withoutLockFile();
     }
-    if (!fd.valid() || !(hasShape(fd.get(), shape) || (mayShape && giveShape(fd.get(), shape)))) {
-        why = lockName + " is missing or may be opened by others than the file's writers";
-        return Result::Unavailable;
+    UniqueFd fd(::openat(folder, taking.lockName.c_str(), kOpenFlags));
+    if (!fd.valid()) {
+        if (errno == ENOENT || errno == EROFS) {
+            return taking.withoutLockFile();
+        }
+        if (errno == ELOOP) {
+            return taking.cannotLock("is a symbolic link");
+        }
+        if (errno != EACCES && errno != EPERM) {
+            return taking.cannotLock(std::string("cannot be opened: ") + std::strerror(errno));
+        }
+        if (!taking.mayShape) {
+            return taking.cannotLock(std::string("does not let this user take it; ") + kSetRight);
+        }
+        return taking.replace(UniqueFd());
+    }
+    struct stat held {};
+    if (::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)) {
+        return taking.cannotLock("is not a regular file");
+    }
+    const bool right =
+        held.st_nlink == 1 && (!taking.mayShape || giveShape(fd.get(), taking.shape, 1));
+    if (!right && !taking.mayShape) {
+        return taking.cannotLock(std::string("has a second name; ") + kSetRight);
     }
     if (!onFile(fd.get(), deadline)) {
-        why = "gave up waiting for " + lockName;
+        return taking.refuse("gave up waiting for " + taking.shown);
+    }
+    return right ? taking.hold(std::move(fd)) : taking.replace(std::move(fd));
+}
+
+IniFileLock::Result IniFileLock::forNewFile(int folder, const std::string& name,
+                                            const fs::path& path, Clock::time_point deadline,
+                                            std::optional<IniFileLock>& lock, std::string& why) {
+    const std::string lockName = name + ".lock";
+    const Shape own{::geteuid(), ::getegid(), 0600, {}};
+    UniqueFd fd(::openat(folder, lockName.c_str(), kOpenFlags | O_CREAT, 0600));
+    if (!fd.valid() || !giveShape(fd.get(), own, 1)) {
+        why = "cannot make a lock file beside " + path.string();
         return Result::Refused;
     }
-    lock = IniFileLock(std::move(fd));
+    if (!onFile(fd.get(), deadline)) {
+        why = "gave up waiting for " + (path.parent_path() / lockName).string();
+        return Result::Refused;
+    }
+    if (!stillNamed(folder, lockName, fd.get())) {
+        return Result::Moved;
+    }
+    lock = IniFileLock(std::move(fd), false);
     return Result::Locked;
+}
+
+bool IniFileLock::keep(int data, const struct stat& status, Clock::time_point deadline) {
+    if (!file_.valid()) {
+        return false;
+    }
+    onData_ = readersMayWrite(data, status) || status.st_nlink > 1;
+    return !onData_ || onFile(data, deadline);
+}
+
+bool IniFileLock::stillHeld(int folder, const std::string& name) const {
+    const std::string lockName = name + ".lock";
+    return (file_.valid() && stillNamed(folder, lockName, file_.get())) ||
+           (onData_ && noLockFile(folder, lockName));
 }

@@ -3,31 +3,38 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "platform/DescriptorIo.h"
 #include "platform/UniqueFd.h"
 
-// The exclusive locks a writer of an ini file holds from before it reads
-// the file until its new text is in place, whoever the writer is.
+// The one exclusive lock every writer of an ini file holds from before it
+// reads the file until its new text is in place, whoever the writer is and
+// whatever the file's mode at that moment.
 //
 // A lock only a reader could take would let that reader stall every
 // writer: any descriptor, even one open for reading only, takes a read
-// lock that keeps a write lock out. So writers wait on "<name>.lock"
-// beside the file, which only those who may write the file may open: it
-// belongs to the file's owner, has its group, and its mode and ACL give
-// read and write to exactly the classes and entries that may write the
-// file, nothing to others. Root and the owner make it and bring it back to
-// that shape (after a chown or chmod of the file); other writers only use
-// it. Where everyone who may read the file may also write it, writers lock
-// the file itself as well: that lock belongs to the file, not to a name,
-// so two names of one file share it. A lock dies with the process that
-// held it.
+// lock that keeps a write lock out. So the lock is "<name>.lock" beside
+// the file, which only those who may write the file may open: it belongs
+// to the file's owner, has its group, and its mode and ACL give read and
+// write to exactly the classes and entries that may write the file,
+// nothing to others. Root and the owner make it and set it right (after a
+// chown or chmod of the file, in place or by a new one); every other
+// writer uses it as it is, and is refused when it leaves that writer out.
+// Where there is no lock file and none of that shape can be made, the lock
+// is the file's own: readers can delay it. Which of the two is the lock
+// follows from the folder alone (is there a lock file?), so that all
+// writers agree, and a lock file comes and goes only while no writer
+// holds the file's own lock. Where everyone who may read the file may also
+// write it, or the file has a second name, writers lock the file itself
+// as well: that lock belongs to the file, not to a name. A lock dies with
+// the process that held it.
 class IniFileLock {
   public:
     using Clock = descriptor_io::Clock;
-    enum class Result { Locked, Unavailable, Refused };
+    enum class Result { Locked, Moved, Refused };
 
     // What the lock file of an ini file must look like.
     struct Shape {
@@ -38,28 +45,43 @@ class IniFileLock {
     };
     // The shape for the ini file open on `fd`.
     static Shape shapeFor(int fd, const struct stat& status);
-    // The shape for a file this writer is still to make.
-    static Shape ownShape();
     // Whether everyone who may read the file open on `fd` may write it too,
     // so that a lock on the file itself is held by writers only.
     static bool readersMayWrite(int fd, const struct stat& status);
 
-    // Locks the lock file of `name` in the folder open on `folder`. With
-    // `mayShape` (root, the file's owner) it is made when missing and
-    // given its shape; other writers use it only when it has that shape.
-    // Unavailable, with the reason in `why`, when this writer cannot have
-    // a lock file of that shape; Refused when it is a symbolic link or the
-    // deadline passed.
-    static Result onLockFile(int folder, const std::string& name, const Shape& shape, bool mayShape,
+    // Takes the lock of the file `path`, named `name` in the folder open
+    // on `folder` and open for writing on `data` (`status` its state).
+    // Moved when the lock file or the file changed meanwhile (open the
+    // file again); Refused, with the reason in `why`.
+    static Result take(int folder, const std::string& name, const std::filesystem::path& path,
+                       int data, const struct stat& status, Clock::time_point deadline,
+                       std::optional<IniFileLock>& lock, std::string& why);
+    // The lock of a file this writer is still to make: its lock file, made
+    // when missing.
+    static Result forNewFile(int folder, const std::string& name, const std::filesystem::path& path,
                              Clock::time_point deadline, std::optional<IniFileLock>& lock,
                              std::string& why);
-    // Locks the file open on `fd` (for writing) itself.
+
+    // Whether this is still the file's lock: the lock file still under its
+    // name, or, with the file's own lock held, still no lock file.
+    bool stillHeld(int folder, const std::string& name) const;
+    bool onLockFile() const { return file_.valid(); }
+    // The file under the name was replaced while this writer waited for the
+    // name's lock file: this lock becomes the lock of the file open on
+    // `data` now, its own lock taken too where needed. False for the lock
+    // of the file replaced.
+    bool keep(int data, const struct stat& status, Clock::time_point deadline);
+
+    // Locks the file open on `fd` (for writing) itself; waiters are served
+    // in turn.
     static bool onFile(int fd, Clock::time_point deadline);
     // Sleeps `pauseMs`, then doubles it up to a short bound.
     static void backOff(int& pauseMs);
 
   private:
-    explicit IniFileLock(UniqueFd fd) : fd_(std::move(fd)) {}
+    struct Taking;
+    IniFileLock(UniqueFd file, bool onData) : file_(std::move(file)), onData_(onData) {}
 
-    UniqueFd fd_;
+    UniqueFd file_;  // the lock file; none where the file's own lock is the lock
+    bool onData_ = false;
 };

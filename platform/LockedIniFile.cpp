@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/xattr.h>
 #include <time.h>
@@ -25,6 +27,10 @@ constexpr std::string_view kCopyMark = ".morvanex-copy-";
 constexpr size_t kCopySuffix = 12;
 constexpr int kTries = 16;
 constexpr const char* kAccessAcl = "system.posix_acl_access";
+// The inode flags a user or root sets (chattr); the others are the file
+// system's own.
+constexpr unsigned kSetFlags = FS_FL_USER_MODIFIABLE | FS_JOURNAL_DATA_FL | FS_NOCOMP_FL |
+                               FS_NOCOW_FL | FS_DAX_FL | FS_PROJINHERIT_FL;
 
 bool inGroup(gid_t gid) {
     if (::getegid() == gid) {
@@ -63,6 +69,15 @@ bool copyAttribute(int from, int to, const std::string& name) {
     const ssize_t read = size > 0 ? ::fgetxattr(from, name.c_str(), value.data(), value.size()) : 0;
     return read >= 0 &&
            ::fsetxattr(to, name.c_str(), value.data(), static_cast<size_t>(read), 0) == 0;
+}
+
+unsigned setFlags(int fd) {
+    unsigned flags = 0;  // the kernel reads and writes an int here
+    return ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 ? flags & kSetFlags : 0;
+}
+
+bool sameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 std::string newCopyName(const std::string& name) {
@@ -145,13 +160,16 @@ std::unique_ptr<LockedIniFile> LockedIniFile::open(const fs::path& path, bool ma
     return file;
 }
 
+int LockedIniFile::openData() const {
+    return ::openat(folder_.get(), name_.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
 bool LockedIniFile::lockAndOpen(bool mayCreate, Clock::time_point deadline, std::string& why,
                                 bool& missing) {
     int pauseMs = 1;
     for (;;) {
         lock_.reset();
-        data_.reset(
-            ::openat(folder_.get(), name_.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        data_.reset(openData());
         if (!data_.valid()) {
             if (errno != ENOENT) {
                 why = errno == ELOOP ? path_.string() + " is a symbolic link"
@@ -178,7 +196,7 @@ bool LockedIniFile::lockAndOpen(bool mayCreate, Clock::time_point deadline, std:
             if (!lockFile(deadline, why, locked)) {
                 return false;
             }
-            if (locked && stillInPlace()) {
+            if (locked) {
                 return true;
             }
         }
@@ -191,45 +209,47 @@ bool LockedIniFile::lockAndOpen(bool mayCreate, Clock::time_point deadline, std:
     }
 }
 
-// Locks the file open on data_: its lock file, and the file itself where
-// only writers can hold that lock or a second name shares the file.
-// `locked` stays false when the file was replaced meanwhile.
+// Locks the file open on data_; `locked` stays false when the file or its
+// lock file was replaced meanwhile.
 bool LockedIniFile::lockFile(Clock::time_point deadline, std::string& why, bool& locked) {
-    const uid_t self = ::geteuid();
     const IniFileLock::Result result =
-        IniFileLock::onLockFile(folder_.get(), name_, IniFileLock::shapeFor(data_.get(), origin_),
-                                self == 0 || origin_.st_uid == self, deadline, lock_, why);
+        IniFileLock::take(folder_.get(), name_, path_, data_.get(), origin_, deadline, lock_, why);
     if (result == IniFileLock::Result::Refused) {
-        why = (path_.parent_path() / why).string();
         return false;
     }
-    if (!stillInPlace()) {
-        return true;
+    // What this writer reads is the file as it is now, under the lock. One
+    // that took the file's place while this writer waited for the lock file
+    // is locked with it, without leaving the queue.
+    for (int tries = 0; result == IniFileLock::Result::Locked && tries < kTries; ++tries) {
+        if (::fstat(data_.get(), &origin_) != 0) {
+            break;
+        }
+        if (stillInPlace()) {
+            locked = true;
+            seen_ = origin_;
+            break;
+        }
+        data_.reset(openData());
+        if (!data_.valid() || ::fstat(data_.get(), &origin_) != 0 || !S_ISREG(origin_.st_mode) ||
+            !lock_->keep(data_.get(), origin_, deadline)) {
+            break;
+        }
     }
-    const bool readersWrite = IniFileLock::readersMayWrite(data_.get(), origin_);
-    if (!lock_ && !readersWrite) {
-        why = "cannot lock " + path_.string() + ": " + (path_.parent_path() / why).string();
-        return false;
-    }
-    if ((readersWrite || origin_.st_nlink > 1) && !IniFileLock::onFile(data_.get(), deadline)) {
-        why = "gave up waiting for the lock on " + path_.string();
-        return false;
-    }
-    locked = true;
     return true;
 }
 
 // The lock of a file still to be made; true once it is held and the file
 // is still missing. `missing` tells a failure that stays.
 bool LockedIniFile::lockToCreate(Clock::time_point deadline, std::string& why, bool& missing) {
-    if (IniFileLock::onLockFile(folder_.get(), name_, IniFileLock::ownShape(), true, deadline,
-                                lock_, why) != IniFileLock::Result::Locked) {
+    const IniFileLock::Result result =
+        IniFileLock::forNewFile(folder_.get(), name_, path_, deadline, lock_, why);
+    if (result == IniFileLock::Result::Refused) {
         missing = true;
-        why = "cannot make a lock file beside " + path_.string();
         return false;
     }
     struct stat status {};
-    if (::fstatat(folder_.get(), name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 &&
+    if (result == IniFileLock::Result::Locked &&
+        ::fstatat(folder_.get(), name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 &&
         errno == ENOENT) {
         method_ = Method::Create;
         return true;
@@ -243,6 +263,28 @@ bool LockedIniFile::stillInPlace() const {
            now.st_dev == origin_.st_dev && now.st_ino == origin_.st_ino;
 }
 
+// Right before the file changes: this writer's lock is still the file's
+// lock, and the file is the one it read, as it left it; for a copy also
+// with the owner, mode, links and attributes the copy carries over.
+bool LockedIniFile::stillAsRead(std::string& why) const {
+    if (!lock_ || !lock_->stillHeld(folder_.get(), name_)) {
+        why = (path_.parent_path() / (name_ + ".lock")).string() +
+              " was removed or replaced while this writer held it; " + path_.string() +
+              " is left as it was";
+        return false;
+    }
+    struct stat now {};
+    if (method_ == Method::Create ||
+        (stillInPlace() && ::fstat(data_.get(), &now) == 0 && now.st_size == seen_.st_size &&
+         sameTime(now.st_mtim, seen_.st_mtim) &&
+         (method_ == Method::InPlace || sameTime(now.st_ctim, seen_.st_ctim)))) {
+        return true;
+    }
+    why = path_.string() + " was changed by another program while this writer held its lock; " +
+          "it is left as it was";
+    return false;
+}
+
 LockedIniFile::Method LockedIniFile::method() const {
     if (method_ == Method::Create) {
         return Method::Create;
@@ -250,7 +292,7 @@ LockedIniFile::Method LockedIniFile::method() const {
     const uid_t self = ::geteuid();
     const std::vector<std::string> attributes = attributeNames(data_.get());
     struct stat folder {};
-    const bool copyKeepsAll = lock_ && origin_.st_nlink == 1 &&
+    const bool copyKeepsAll = lock_ && lock_->onLockFile() && origin_.st_nlink == 1 &&
                               std::all_of(attributes.begin(), attributes.end(), copyCarries) &&
                               (self == 0 || (origin_.st_uid == self && inGroup(origin_.st_gid))) &&
                               ::faccessat(folder_.get(), ".", W_OK | X_OK, AT_EACCESS) == 0 &&
@@ -309,20 +351,12 @@ bool LockedIniFile::carryOver() const {
            ::fchmod(copy_.get(), origin_.st_mode & 07777) == 0;
 }
 
-// Links the unnamed copy as `name`; false, errno set, when it could not.
-bool LockedIniFile::linkUnnamed(const std::string& name) const {
-    const std::string self = "/proc/self/fd/" + std::to_string(copy_.get());
-    return ::linkat(AT_FDCWD, self.c_str(), folder_.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-           (errno != EEXIST &&
-            ::linkat(copy_.get(), "", folder_.get(), name.c_str(), AT_EMPTY_PATH) == 0);
-}
-
 // Gives the unnamed copy a name of our own, just before it takes the
 // file's place.
 bool LockedIniFile::linkCopy(std::string& why) {
     for (int tries = 0; tries < kTries; ++tries) {
         std::string name = newCopyName(name_);
-        if (linkUnnamed(name)) {
+        if (descriptor_io::linkUnnamed(copy_.get(), folder_.get(), name.c_str())) {
             copyName_ = std::move(name);
             return true;
         }
@@ -361,12 +395,8 @@ bool LockedIniFile::writeInPlace(std::string& why) {
     return written;
 }
 
-bool LockedIniFile::prepare(std::string& why) {
-    text_ = document_.text();
-    if (method_ == Method::InPlace) {
-        return reserve(why);
-    }
-    removeStaleCopies();
+// An unnamed copy beside the file, else one named with the copies' mark.
+bool LockedIniFile::openCopy() {
     copy_.reset(::openat(folder_.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
     for (int tries = 0; !copy_.valid() && tries < kTries; ++tries) {
         // No unnamed files here: a named copy, removed if we are killed.
@@ -380,6 +410,32 @@ bool LockedIniFile::prepare(std::string& why) {
             }
         }
     }
+    return copy_.valid();
+}
+
+void LockedIniFile::dropCopy() {
+    if (!copyName_.empty()) {
+        ::unlinkat(folder_.get(), copyName_.c_str(), 0);
+        copyName_.clear();
+    }
+    copy_.reset();
+}
+
+bool LockedIniFile::prepare(std::string& why) {
+    text_ = document_.text();
+    if (method_ != Method::InPlace) {
+        removeStaleCopies();
+        if (openCopy() && method_ == Method::Replace &&
+            setFlags(copy_.get()) != setFlags(data_.get())) {
+            // A copy would not have the file's inode flags (chattr).
+            dropCopy();
+            method_ = Method::InPlace;
+        }
+    }
+    if (method_ == Method::InPlace) {
+        // Taking room sets the file's times.
+        return stillAsRead(why) && reserve(why) && ::fstat(data_.get(), &seen_) == 0;
+    }
     const bool replacing = method_ == Method::Replace;
     const bool written = copy_.valid() && descriptor_io::writeToFile(copy_.get(), text_) &&
                          (replacing ? carryOver() : ::fchmod(copy_.get(), 0600) == 0) &&
@@ -392,6 +448,9 @@ bool LockedIniFile::prepare(std::string& why) {
 }
 
 bool LockedIniFile::install(std::string& why) {
+    if (!stillAsRead(why)) {
+        return false;
+    }
     if (method_ == Method::InPlace) {
         return writeInPlace(why);
     }
@@ -399,9 +458,10 @@ bool LockedIniFile::install(std::string& why) {
     if (method_ == Method::Create) {
         // A new file is linked, never renamed: it must not take the place
         // of one that appeared meanwhile.
-        placed = copyName_.empty() ? linkUnnamed(name_)
-                                   : ::linkat(folder_.get(), copyName_.c_str(), folder_.get(),
-                                              name_.c_str(), 0) == 0;
+        placed =
+            copyName_.empty()
+                ? descriptor_io::linkUnnamed(copy_.get(), folder_.get(), name_.c_str())
+                : ::linkat(folder_.get(), copyName_.c_str(), folder_.get(), name_.c_str(), 0) == 0;
     } else {
         if (copyName_.empty() && !linkCopy(why)) {
             return false;

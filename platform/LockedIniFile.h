@@ -18,13 +18,15 @@
 // The new text replaces the file by a complete copy in its folder, named
 // only once written and synced, with the file's owner, group, mode, ACL
 // (none if it had none) and user attributes. Where a copy cannot stand in
-// for the file (a second link, attributes this writer cannot set, an owner
-// or group it cannot give, a folder it cannot write, a mount point) the
-// file is rewritten in place under the lock, after room for the new text
-// was found; readers may then see a part of it. A missing file is made
-// like a copy, only where none has appeared meanwhile. Copies a killed
-// writer left are removed under the lock: only files of this user that
-// carry the copies' mark.
+// for the file (a second link, attributes this writer cannot set, inode
+// flags the copy would not have, an owner or group it cannot give, a
+// folder it cannot write, a mount point) the file is rewritten in place
+// under the lock, after room for the new text was found; readers may then
+// see a part of it. Right before the file changes, the lock must still be
+// the file's lock and the file the one this writer read, as it read it;
+// else nothing is written. A missing file is made like a copy, only where
+// none has appeared meanwhile. Copies a killed writer left are removed
+// under the lock: only files of this user that carry the copies' mark.
 class LockedIniFile {
   public:
     using Clock = descriptor_io::Clock;
@@ -57,14 +59,17 @@ class LockedIniFile {
     enum class Method { Create, Replace, InPlace };
 
     LockedIniFile() = default;
+    int openData() const;
     bool lockAndOpen(bool mayCreate, Clock::time_point deadline, std::string& why, bool& missing);
     Method method() const;
     bool lockFile(Clock::time_point deadline, std::string& why, bool& locked);
     bool lockToCreate(Clock::time_point deadline, std::string& why, bool& missing);
     bool stillInPlace() const;
+    bool stillAsRead(std::string& why) const;
+    bool openCopy();
+    void dropCopy();
     bool carryOver() const;
     bool linkCopy(std::string& why);
-    bool linkUnnamed(const std::string& name) const;
     bool reserve(std::string& why) const;
     bool writeInPlace(std::string& why);
     void removeStaleCopies() const;
@@ -75,7 +80,8 @@ class LockedIniFile {
     UniqueFd folder_;
     std::optional<IniFileLock> lock_;
     UniqueFd data_;
-    struct stat origin_ {};
+    struct stat origin_ {};  // the file as this writer read it
+    struct stat seen_ {};    // and as this writer last left it
     Method method_ = Method::Replace;
     IniFile document_;
     std::string text_;

@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <random>
@@ -631,18 +635,26 @@ TEST(IniWriter, RemovesADriverAndItsDsnsInOnePass) {
 namespace {
 
 constexpr uid_t kNobody = 65534;
+constexpr const char* kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+constexpr const char* kAsOther = "setpriv --reuid=1 --regid=1 --clear-groups ";
 
-// Sets k to 2, as nobody or root; `bound`: with the file mounted over
-// itself, as a container's single-file mounts are.
-std::string runTool(bool asNobody, const fs::path& file, bool bound = false) {
-    const std::string command =
-        "ODBCINI='" + file.string() + "' " +
-        (bound ? "unshare -m sh -c 'mount --bind \"$ODBCINI\" \"$ODBCINI\" && exec \"$@\"' sh "
-               : "") +
-        (asNobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") + "'" + tool() +
-        "' user A k 2 2>&1";
+// The file mounted over itself, as a container's single-file mounts are;
+// or that in a folder mounted read-only.
+enum class Mount { None, OverItself, InReadOnlyFolder };
+
+// The writing tool's command line (`arguments` after "user"), as `who`.
+std::string toolCommand(const char* who, const fs::path& file, const std::string& arguments,
+                        Mount mount = Mount::None) {
+    const char* mounted[] = {
+        "", "unshare -m sh -c 'mount --bind \"$ODBCINI\" \"$ODBCINI\" && exec \"$@\"' sh ",
+        "unshare -m sh -c 'mount --bind \"$ODBCINI\" \"$ODBCINI\" && d=${ODBCINI%/*} && "
+        "mount --rbind \"$d\" \"$d\" && mount -o remount,bind,ro \"$d\" && exec \"$@\"' sh "};
+    return "ODBCINI='" + file.string() + "' " + mounted[static_cast<int>(mount)] + who + "'" +
+           tool() + "' " + arguments + " 2>&1";
+}
+
+std::string readAll(FILE* pipe) {
     std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
     for (int c; pipe != nullptr && (c = fgetc(pipe)) != EOF;) {
         out += static_cast<char>(c);
     }
@@ -650,6 +662,12 @@ std::string runTool(bool asNobody, const fs::path& file, bool bound = false) {
         pclose(pipe);
     }
     return out;
+}
+
+// Sets k to 2, as nobody or root.
+std::string runTool(bool asNobody, const fs::path& file, Mount mount = Mount::None) {
+    return readAll(
+        popen(toolCommand(asNobody ? kAsNobody : "", file, "user A k 2", mount).c_str(), "r"));
 }
 
 // user::rw- user:1:rw- group::r-- mask::rw- other::r--, as the kernel
@@ -697,6 +715,18 @@ void releaseRead() {
     pclose(reader.pipe);
 }
 
+void staleLock(const fs::path& folder, uid_t owner, gid_t group, mode_t mode) {
+    const fs::path lock = folder / "odbc.ini.lock";
+    OdbcSandbox::writeFile(lock, "");
+    ASSERT_EQ(chown(lock.c_str(), owner, group) | chmod(lock.c_str(), mode), 0);
+}
+
+struct stat lockStatus(const fs::path& folder) {
+    struct stat status {};
+    EXPECT_EQ(stat((folder / "odbc.ini.lock").c_str(), &status), 0);
+    return status;
+}
+
 void behindALink(const fs::path& folder, const fs::path& file) {
     fs::create_directory(folder / "dotfiles");
     ASSERT_EQ(chown((folder / "dotfiles").c_str(), kNobody, kNobody), 0);
@@ -721,7 +751,7 @@ TEST(IniWriter, ChangesNothingButTheText) {
         bool asNobody, written;
         std::function<void(Path folder, Path file)> check;
         std::optional<bool> replaced = std::nullopt;  // by a copy, or in place
-        bool bound = false;
+        Mount mount = Mount::None;
     };
     const Row rows[] = {
         {"root's file of mode 0666 in root's folder",
@@ -787,7 +817,8 @@ TEST(IniWriter, ChangesNothingButTheText) {
              ASSERT_EQ(stat((folder / "odbc.ini.lock").c_str(), &lock), 0);
              EXPECT_EQ(lock.st_uid, 1u);
          }},
-        {"own file mounted over itself", [](Path, Path) {}, false, true, nullptr, false, true},
+        {"own file mounted over itself", [](Path, Path) {}, false, true, nullptr, false,
+         Mount::OverItself},
         {"own file with a second link",
          [](Path folder, Path file) { fs::create_hard_link(file, folder / "second.ini"); }, true,
          true,
@@ -797,6 +828,45 @@ TEST(IniWriter, ChangesNothingButTheText) {
          false},
         {"own file behind a link", behindALink, true, true,
          [](Path, Path file) { EXPECT_TRUE(fs::is_symlink(file)); }},
+        {"own 0664 file of a group the user is not in, its lock file of the user's",
+         [](Path folder, Path file) {
+             staleLock(folder, kNobody, kNobody, 0660);
+             ASSERT_EQ(chown(file.c_str(), kNobody, 0) | chmod(file.c_str(), 0664), 0);
+         },
+         true, true, [](Path folder, Path) { EXPECT_FALSE(fs::exists(folder / "odbc.ini.lock")); }},
+        {"own 0664 file in a set-group-ID folder of another group",
+         [](Path folder, Path file) {
+             ASSERT_EQ(chown(folder.c_str(), kNobody, 0) | chmod(folder.c_str(), 02775) |
+                           chown(file.c_str(), kNobody, 0) | chmod(file.c_str(), 0664),
+                       0);
+         },
+         true, true,
+         [](Path folder, Path) {
+             const struct stat lock = lockStatus(folder);
+             EXPECT_EQ(std::tie(lock.st_uid, lock.st_gid, lock.st_mode),
+                       std::make_tuple(kNobody, 0u, S_IFREG | 0660u));
+         }},
+        {"new owner, after the file went from another user",
+         [](Path folder, Path) { staleLock(folder, 1, 1, 0600); }, true, true,
+         [](Path folder, Path) { EXPECT_EQ(lockStatus(folder).st_uid, kNobody); }},
+        {"own file in a folder the user may not write",
+         [](Path folder, Path) { ASSERT_EQ(chmod(folder.c_str(), 0555), 0); }, true, true, nullptr,
+         false},
+        {"own file mounted writable in a read-only folder",
+         [](Path folder, Path) { staleLock(folder, 1, 1, 0600); }, true, true, nullptr, false,
+         Mount::InReadOnlyFolder},
+        {"own file with the nodump flag",
+         [](Path, Path file) {
+             if (std::system(("chattr +d '" + file.string() + "' 2>/dev/null").c_str()) != 0) {
+                 GTEST_SKIP() << "no inode flags here";
+             }
+         },
+         true, true,
+         [](Path, Path file) {
+             EXPECT_EQ(std::system(("lsattr '" + file.string() + "' | grep -q '^[^ ]*d'").c_str()),
+                       0);
+         },
+         false},
         {"own read-only file", [](Path, Path file) { ASSERT_EQ(chmod(file.c_str(), 0444), 0); },
          true, false, nullptr},
         {"root, through a link in a user's folder", behindALink, false, false, nullptr},
@@ -824,7 +894,7 @@ TEST(IniWriter, ChangesNothingButTheText) {
         struct stat before {};
         struct stat after {};
         ASSERT_EQ(stat(file.c_str(), &before), 0);
-        const std::string out = runTool(row.asNobody, file, row.bound);
+        const std::string out = runTool(row.asNobody, file, row.mount);
         ASSERT_EQ(stat(file.c_str(), &after), 0);
         EXPECT_EQ(out == "OK\n", row.written) << out;
         EXPECT_EQ(OdbcSandbox::readFile(file), row.written ? "[A]\nk = 2\n" : "[A]\nk = 1\n");
@@ -838,6 +908,146 @@ TEST(IniWriter, ChangesNothingButTheText) {
         }
         if (row.check) {
             row.check(folder, file);
+        }
+    }
+}
+
+namespace {
+
+// A writer of [A] `key` that holds its lock until let go.
+struct Held {
+    FILE* pipe = nullptr;
+    pid_t pid = 0;
+};
+
+Held holdWrite(const char* who, const fs::path& file, const std::string& key) {
+    Held held{popen(toolCommand(who, file, "--hold user A " + key + " held").c_str(), "r")};
+    std::array<char, 32> pid{};
+    EXPECT_TRUE(held.pipe != nullptr && fgets(pid.data(), pid.size(), held.pipe) != nullptr);
+    held.pid = std::atoi(pid.data());
+    EXPECT_GT(held.pid, 0) << pid.data();
+    return held;
+}
+
+std::string letGo(Held& held) {
+    kill(held.pid, SIGUSR1);
+    return readAll(held.pipe);
+}
+
+// Waits until the writer reading into `pipe` is done, or `waiters` wait
+// for the lock of `file` (its lock file's or its own).
+void doneOrWaiting(FILE* pipe, const fs::path& file, int waiters) {
+    for (int rounds = 0; rounds < 6000; ++rounds) {
+        pollfd out{fileno(pipe), POLLIN, 0};
+        if (poll(&out, 1, 10) != 0) {
+            return;
+        }
+        std::vector<std::string> inodes;
+        for (const fs::path& locked : {file, fs::path(file.string() + ".lock")}) {
+            struct stat status {};
+            if (stat(locked.c_str(), &status) == 0) {
+                char inode[64];
+                std::snprintf(inode, sizeof inode, " %02x:%02x:%lu ", major(status.st_dev),
+                              minor(status.st_dev), static_cast<unsigned long>(status.st_ino));
+                inodes.emplace_back(inode);
+            }
+        }
+        std::ifstream locks("/proc/locks");
+        int waiting = 0;
+        for (std::string line; std::getline(locks, line);) {
+            waiting += line.find("->") != std::string::npos &&
+                       std::any_of(inodes.begin(), inodes.end(), [&](const std::string& inode) {
+                           return line.find(inode) != std::string::npos;
+                       });
+        }
+        if (waiting >= waiters) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+// A writer holds its lock while the lock file is removed or replaced, or
+// the file's mode changes, and others write: every writer answered OK has
+// its key in the file, one whose lock stopped being the file's lock fails
+// saying so, and writers that wait are served in the order they came.
+TEST(IniWriter, AHeldLockStaysTheFilesLock) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as other users";
+    }
+    using Path = const fs::path&;
+    struct Row {
+        const char* name;
+        mode_t mode;
+        const char* holder;
+        std::function<void(Path file)> meanwhile;
+        bool holderWrites;
+        std::vector<const char*> waiting = {"late"};  // values of [A] late, set in turn
+    };
+    const auto shell = [](const char* command) {
+        return [command](Path file) {
+            ASSERT_EQ(std::system(("f='" + file.string() + "'; " + command).c_str()), 0);
+        };
+    };
+    const auto removeLock = shell("rm \"$f.lock\"");
+    const auto replaceLock = shell("cp -p \"$f.lock\" \"$f.new\" && mv \"$f.new\" \"$f.lock\"");
+    const Row rows[] = {
+        {"lock file removed", 0644, kAsNobody, removeLock, false},
+        {"lock file replaced", 0644, kAsNobody, replaceLock, false},
+        {"lock file of a file only its owner reads removed", 0600, kAsNobody, removeLock, true},
+        {"lock file of a file only its owner reads replaced", 0600, kAsNobody, replaceLock, false},
+        {"mode changed while another user holds it", 0666, kAsOther, shell("chmod 664 \"$f\""),
+         true},
+        {"writers waiting", 0644, kAsNobody, nullptr, true, {"first", "second", "third"}},
+    };
+    OdbcSandbox sandbox;
+    ASSERT_EQ(chmod(sandbox.root().c_str(), 0755), 0);
+    int number = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path folder = sandbox.root() / ("held" + std::to_string(++number));
+        const fs::path file = folder / "odbc.ini";
+        fs::create_directory(folder);
+        OdbcSandbox::writeFile(file, "[A]\nk = 1\n");
+        ASSERT_EQ(chown(folder.c_str(), kNobody, kNobody) | chown(file.c_str(), kNobody, kNobody) |
+                      chmod(file.c_str(), row.mode & 0664),
+                  0);
+        // The owner's lock file, left out of others' reach once the file
+        // is theirs to write too, until the owner writes again.
+        EXPECT_EQ(runTool(true, file), "OK\n");
+        ASSERT_EQ(chmod(file.c_str(), row.mode), 0);
+        if (row.holder == kAsOther) {
+            const std::string refused =
+                readAll(popen(toolCommand(kAsOther, file, "user A k 3").c_str(), "r"));
+            EXPECT_NE(refused.find(".lock does not let this user take it; a write by the file's "
+                                   "owner or by root sets it right"),
+                      std::string::npos)
+                << refused;
+            EXPECT_EQ(runTool(true, file), "OK\n");
+        }
+        Held held = holdWrite(row.holder, file, "held");
+        if (row.meanwhile) {
+            row.meanwhile(file);
+        }
+        std::vector<FILE*> late;
+        for (const char* value : row.waiting) {
+            late.push_back(popen(
+                toolCommand(kAsNobody, file, std::string("user A late ") + value).c_str(), "r"));
+            doneOrWaiting(late.back(), file, static_cast<int>(late.size()));
+        }
+        const std::string holderOut = letGo(held);
+        for (FILE* writer : late) {
+            EXPECT_EQ(readAll(writer), "OK\n");
+        }
+        const IniFile written = IniFile::parse(OdbcSandbox::readFile(file));
+        EXPECT_EQ(written.value("A", "late"), std::optional<std::string>(row.waiting.back()));
+        EXPECT_EQ(holderOut == "OK\n", row.holderWrites) << holderOut;
+        EXPECT_EQ(written.value("A", "held").has_value(), row.holderWrites) << holderOut;
+        if (!row.holderWrites) {
+            EXPECT_NE(holderOut.find(".lock was removed or replaced while this writer held it"),
+                      std::string::npos)
+                << holderOut;
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -214,7 +215,7 @@ TEST_F(IniRepairTest, AWriterOfTheLegacyFileMeanwhileLosesNothing) {
         OdbcSandbox::writeFile(legacy, kLegacy);
         OdbcSandbox::writeFile(target, kEarlier);
         Client holder({"--hold", "user", "Held", "k", "1"});
-        ASSERT_EQ(holder.line(), "held\n");
+        ASSERT_EQ(holder.line(), std::to_string(holder.pid) + "\n");
         const OpenWatch targetOpened(target);
         auto repair = std::async(std::launch::async, [this] { return run(true); });
         // It opens the user's file once it has read the legacy one.
@@ -233,12 +234,14 @@ TEST_F(IniRepairTest, AWriterOfTheLegacyFileMeanwhileLosesNothing) {
             } else {
                 ASSERT_TRUE(legacyOpened.opened());
             }
+            kill(holder.pid, SIGUSR1);
             holder.finish();
             if (!free) {
                 said = writer.finish();
             }
         } else {
             std::ofstream(legacy, std::ios::app) << "[a]\nPort = 5555\n";
+            kill(holder.pid, SIGUSR1);
             holder.finish();
         }
         const Repaired repaired = repair.get();

@@ -5,12 +5,13 @@
 //   ini_write_client user|system --dsns PREFIX COUNT DRIVER
 //     adds COUNT DSNs, each with its Server key in one transaction.
 //   ini_write_client --hold user|system SECTION KEY VALUE
-//     as the first form, but holds the file locked with the edit pending:
-//     prints "held" once it is, and commits when its input ends.
+//     sets the value, prints its process id once it holds the file's lock,
+//     and commits on SIGUSR1; then prints "OK" or the writer's reason.
 //   ini_write_client --hold-read FILE
 //     holds a read lock on FILE, as any reader may, until killed; prints
 //     its process id once it holds it.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -70,12 +71,16 @@ int main(int argc, char** argv) {
     }
     InstallerFacade::Transaction action;
     installer.setConfigMode(mode);
+    sigset_t go{};
+    sigemptyset(&go);
+    sigaddset(&go, SIGUSR1);
+    sigprocmask(SIG_BLOCK, &go, nullptr);
     const bool written = installer.writePrivateProfileString(argv[2], argv[3], argv[4], "odbc.ini");
     if (written && hold) {
-        std::printf("held\n");
+        std::printf("%d\n", static_cast<int>(getpid()));
         std::fflush(stdout);
-        while (std::getchar() != EOF) {
-        }
+        int signal = 0;
+        sigwait(&go, &signal);
     }
     if (written && action.commit()) {
         std::printf("OK\n");
