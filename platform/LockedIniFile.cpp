@@ -492,9 +492,12 @@ bool LockedIniFile::install(std::string& why) {
 }
 
 bool LockedIniFile::remove(std::string& why) {
+    if (!stillAsRead(why)) {
+        return false;
+    }
     IniFile now;
-    if (!data_.valid() || document_.changed() || !stillInPlace() ||
-        !IniFile::read(data_.get(), path_, now, why) || now.text() != document_.text()) {
+    if (!data_.valid() || document_.changed() || !IniFile::read(data_.get(), path_, now, why) ||
+        now.text() != document_.text()) {
         why = path_.string() + " changed since it was read";
         return false;
     }
