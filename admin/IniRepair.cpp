@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <unordered_set>
 
@@ -12,11 +13,13 @@
 #include "platform/AsciiCase.h"
 #include "platform/IniFile.h"
 #include "platform/InstallerFacade.h"
-#include "platform/UniqueFd.h"
+#include "platform/LockedIniFile.h"
 
 namespace {
 
 constexpr const char* kTail = " User DSN's may not work correctly with all applications.";
+// As long as any writer waits for an ini file.
+constexpr std::chrono::seconds kLockWait{30};
 
 // The first of each name counts, as for the driver manager's reader.
 bool firstOfName(std::unordered_set<std::string>& seen, const std::string& name) {
@@ -32,8 +35,8 @@ bool firstOfName(std::unordered_set<std::string>& seen, const std::string& name)
 IniRepair::IniRepair(std::filesystem::path legacy, std::filesystem::path target, Ui ui)
     : legacy_(std::move(legacy)), target_(std::move(target)), ui_(std::move(ui)) {}
 
-IniRepair::Result IniRepair::fail(const std::string& message) const {
-    ui_.warn(kFailureTitle, message + kTail);
+IniRepair::Result IniRepair::fail(const std::string& message, const std::string& why) const {
+    ui_.warn(kFailureTitle, IniAccess::withReason(message + kTail, why));
     return Result::Failed;
 }
 
@@ -47,31 +50,37 @@ IniRepair::Result IniRepair::run() const {
     if (!ui_.askFix(kAskTitle, kAskMessage)) {
         return Result::Cancelled;
     }
+    const std::string moveFailed = "Failed to move invisible " + legacy_.string() + " file.";
     const std::filesystem::path folder = target_.parent_path();
-    if (!std::filesystem::is_directory(folder, error)) {
-        if (mkdir(folder.c_str(), 0775) != 0) {
-            return fail("Failed to create " + folder.string() + " folder.");
-        }
-    } else if (std::filesystem::exists(target_, error)) {
-        return merge();
+    const bool merging = std::filesystem::exists(target_, error);
+    // Locked from its reading until it is gone: a writer of the legacy
+    // file waits, and then finds it gone.
+    std::string why;
+    bool missing = false;
+    const std::unique_ptr<LockedIniFile> legacy =
+        LockedIniFile::open(legacy_, false, descriptor_io::deadlineAfter(kLockWait), why, missing);
+    if (!legacy) {
+        return fail(merging ? mergeFailed(1) : moveFailed, why);
+    }
+    if (merging) {
+        return merge(*legacy);
+    }
+    if (!std::filesystem::is_directory(folder, error) && mkdir(folder.c_str(), 0775) != 0) {
+        return fail("Failed to create " + folder.string() + " folder.");
     }
     // Never over a file a writer made meanwhile: that one is merged into.
     if (renameat2(AT_FDCWD, legacy_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) != 0) {
-        return errno == EEXIST ? merge()
-                               : fail("Failed to move invisible " + legacy_.string() + " file.");
+        return errno == EEXIST ? merge(*legacy) : fail(moveFailed);
     }
     return Result::Moved;
 }
 
-// The legacy file read directly: its name is one the driver manager takes
-// for the user's file, so its reader cannot be pointed at it.
-std::optional<IniRepair::Entries> IniRepair::readLegacyEntries() const {
-    const UniqueFd fd(open(legacy_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    IniFile legacy;
-    std::string why;
-    if (!fd.valid() || !IniFile::read(fd.get(), legacy_, legacy, why)) {
-        return std::nullopt;
-    }
+std::string IniRepair::mergeFailed(int step) const {
+    return "Failed to merge invisible " + legacy_.string() + " file(" + std::to_string(step) + ").";
+}
+
+// The first section and key of each name, as the driver manager reads them.
+IniRepair::Entries IniRepair::legacyEntries(const IniFile& legacy) {
     Entries entries;
     std::unordered_set<std::string> sections;
     for (const std::string& section : legacy.sections()) {
@@ -90,30 +99,29 @@ std::optional<IniRepair::Entries> IniRepair::readLegacyEntries() const {
 
 // One replacement of the user's file, under its lock; nothing when any
 // entry cannot be written.
-bool IniRepair::writeEntries(const Entries& entries) const {
+bool IniRepair::writeEntries(const Entries& entries, std::string& why) const {
     const IniAccess user(IniAccess::User);
     InstallerFacade::Transaction action;
     for (const auto& [section, key, value] : entries) {
         if (!user.write(section, key, value, "odbc.ini")) {
+            why = action.failure();
             return false;
         }
     }
-    return action.commit();
+    const bool committed = action.commit();
+    why = action.failure();
+    return committed;
 }
 
 // The legacy file's entries win over the user's own; it goes only once
-// they are in the user's file.
-IniRepair::Result IniRepair::merge() const {
-    const std::string mergeFailed = "Failed to merge invisible " + legacy_.string() + " file";
-    const std::optional<Entries> entries = readLegacyEntries();
-    if (!entries) {
-        return fail(mergeFailed + "(1).");
+// they are in the user's file, and only as it was read.
+IniRepair::Result IniRepair::merge(LockedIniFile& legacy) const {
+    std::string why;
+    if (!writeEntries(legacyEntries(legacy.document()), why)) {
+        return fail(mergeFailed(2), why);
     }
-    if (!writeEntries(*entries)) {
-        return fail(mergeFailed + "(2).");
-    }
-    if (unlink(legacy_.c_str()) != 0 && errno != ENOENT) {
-        return fail("Failed to remove invisible " + legacy_.string() + " file.");
+    if (!legacy.remove(why)) {
+        return fail("Failed to remove invisible " + legacy_.string() + " file.", why);
     }
     return Result::Merged;
 }

@@ -3,17 +3,21 @@
 #include <array>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
+class IniFile;
+class LockedIniFile;
+
 // Moves a per-user odbc.ini left at a legacy location into the driver
 // manager's user file, merging it into an existing one: the legacy file is
-// read directly and its entries go into the user's file through the
-// locked writer in one replacement, the user's file never renamed or
-// truncated. Every section and key of both survives, the legacy file's
-// values winning. The legacy file goes away only after that succeeded; a
-// failure leaves both files as they were.
+// locked as every writer locks it and read, and its entries go into the
+// user's file through the locked writer in one replacement, the user's
+// file never renamed or truncated. Every section and key of both survives,
+// the legacy file's values winning. The legacy file stays locked until it
+// is gone, which is only after that succeeded: a failure leaves both files
+// as they were. A legacy file that changed since it was read (by a program
+// that does not lock it) stays, its entries as read merged.
 class IniRepair {
   public:
     enum class Result { NothingToDo, Cancelled, Moved, Merged, Failed };
@@ -38,10 +42,11 @@ class IniRepair {
   private:
     using Entries = std::vector<std::array<std::string, 3>>;  // section, key, value
 
-    Result fail(const std::string& message) const;
-    Result merge() const;
-    std::optional<Entries> readLegacyEntries() const;
-    bool writeEntries(const Entries& entries) const;
+    Result fail(const std::string& message, const std::string& why = {}) const;
+    std::string mergeFailed(int step) const;
+    Result merge(LockedIniFile& legacy) const;
+    static Entries legacyEntries(const IniFile& legacy);
+    bool writeEntries(const Entries& entries, std::string& why) const;
 
     std::filesystem::path legacy_;
     std::filesystem::path target_;

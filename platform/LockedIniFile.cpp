@@ -430,3 +430,22 @@ bool LockedIniFile::install(std::string& why) {
     }
     return true;
 }
+
+bool LockedIniFile::remove(std::string& why) {
+    IniFile now;
+    if (!data_.valid() || document_.changed() || !stillInPlace() ||
+        !IniFile::read(data_.get(), path_, now, why) || now.text() != document_.text()) {
+        why = path_.string() + " changed since it was read";
+        return false;
+    }
+    if (::unlinkat(folder_.get(), name_.c_str(), 0) != 0) {
+        why = failure("cannot remove");
+        return false;
+    }
+    if (::fsync(folder_.get()) != 0) {
+        why = path_.string() +
+              " is removed, but its folder could not be synced: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}

@@ -48,6 +48,10 @@ class LockedIniFile {
     bool prepare(std::string& why);
     // Puts the prepared text in place, then syncs the folder.
     bool install(std::string& why);
+    // Removes the file, unedited, where its name still leads to the file
+    // read and it still holds the text read; false, with the reason, when
+    // it changed meanwhile. The lock stays until this object goes.
+    bool remove(std::string& why);
 
   private:
     enum class Method { Create, Replace, InPlace };

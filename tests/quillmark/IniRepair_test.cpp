@@ -3,16 +3,22 @@
 // reads as the user's file.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <future>
 
 #include "admin/IniAccess.h"
 #include "admin/IniRepair.h"
 #include "platform/IniFile.h"
 #include "platform/InstallerFacade.h"
+#include "platform/LockedIniFile.h"
 #include "tests/support/OdbcSandbox.h"
 #include "tests/support/ScopedEnv.h"
 
@@ -137,6 +143,87 @@ TEST_F(IniRepairTest, AWriterAtTheSameTimeLosesNothing) {
     }
     EXPECT_EQ(merged.value("Shared", "Server"), "hidden");
     EXPECT_EQ(merged.value("Mine", "Database"), "m");
+}
+
+// Runs ini_write_client with these arguments and environment; its output
+// is read from the pipe.
+FILE* client(const std::string& arguments, const std::string& environment = "") {
+    return popen(
+        (environment + " " MORVANEX_BINARY_DIR "/tests/tools/ini_write_client " + arguments)
+            .c_str(),
+        "r");
+}
+
+std::string lastLine(FILE* pipe) {
+    char line[256] = {};
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    }
+    pclose(pipe);
+    return line;
+}
+
+// Waits for a program to open a file.
+struct OpenWatch {
+    explicit OpenWatch(const fs::path& file) : fd(inotify_init1(IN_CLOEXEC)) {
+        inotify_add_watch(fd, file.c_str(), IN_OPEN);
+    }
+    ~OpenWatch() { close(fd); }
+    bool opened() const {
+        pollfd ready{fd, POLLIN, 0};
+        alignas(inotify_event) char events[4096];
+        return poll(&ready, 1, 60000) == 1 && read(fd, events, sizeof events) > 0;
+    }
+    int fd;
+};
+
+// While the repair waits for the user's file, a writer of the legacy file
+// through the writer's lock waits for the repair and then writes a file of
+// its own; one without the lock (an editor) keeps it from being removed.
+TEST_F(IniRepairTest, AWriterOfTheLegacyFileMeanwhileLosesNothing) {
+    for (const bool throughTheLock : {true, false}) {
+        SCOPED_TRACE(throughTheLock ? "through the lock" : "an editor");
+        OdbcSandbox::writeFile(legacy, kLegacy);
+        OdbcSandbox::writeFile(target, kEarlier);
+        FILE* holder = client("--hold user Held k 1");
+        pid_t holding = 0;
+        ASSERT_EQ(std::fscanf(holder, "%d", &holding), 1);
+        const OpenWatch targetOpened(target);
+        auto repair = std::async(std::launch::async, [this] { return run(true); });
+        // It opens the user's file once it has read the legacy one.
+        ASSERT_TRUE(targetOpened.opened());
+        std::string said = "OK\n";
+        if (throughTheLock) {
+            std::string why;
+            bool missing = false;
+            const bool free = LockedIniFile::open(legacy, false, LockedIniFile::Clock::now(), why,
+                                                  missing) != nullptr;
+            const OpenWatch legacyOpened(legacy);
+            FILE* writer =
+                client("user a Port 5555", "HOME='" + sandbox.home().string() + "' env -u ODBCINI");
+            // Nothing in its way, it finishes; else it waits with the file open.
+            if (free) {
+                said = lastLine(writer);
+            } else {
+                ASSERT_TRUE(legacyOpened.opened());
+            }
+            kill(holding, SIGUSR1);
+            if (!free) {
+                said = lastLine(writer);
+            }
+        } else {
+            std::ofstream(legacy, std::ios::app) << "[a]\nPort = 5555\n";
+            kill(holding, SIGUSR1);
+        }
+        lastLine(holder);
+        const Repaired repaired = repair.get();
+        EXPECT_EQ(said, "OK\n");
+        const std::optional<std::string> kept = IniFile::parse(read(legacy)).value("a", "Port");
+        EXPECT_TRUE(kept == "5555" || IniFile::parse(read(target)).value("a", "Port") == "5555");
+        EXPECT_EQ(IniFile::parse(read(target)).value("Shared", "Server"), "hidden");
+        EXPECT_EQ(repaired.result,
+                  throughTheLock ? IniRepair::Result::Merged : IniRepair::Result::Failed);
+        fs::remove(legacy);
+    }
 }
 
 TEST_F(IniRepairTest, RefusesToCutOrLoseAndLeavesBothFiles) {

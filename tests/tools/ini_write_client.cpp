@@ -4,10 +4,14 @@
 //     sets one value of odbc.ini; prints "OK" or the writer's reason.
 //   ini_write_client user|system --dsns PREFIX COUNT DRIVER
 //     adds COUNT DSNs, each with its Server key in one transaction.
+//   ini_write_client --hold user|system SECTION KEY VALUE
+//     as the first form, but holds the file locked with the edit pending:
+//     prints its process id once it is, and commits on SIGUSR1.
 //   ini_write_client --hold-read FILE
 //     holds a read lock on FILE, as any reader may, until killed; prints
 //     its process id once it holds it.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -45,6 +49,11 @@ int main(int argc, char** argv) {
         pause();
         return 0;
     }
+    const bool hold = argc == 6 && std::strcmp(argv[1], "--hold") == 0;
+    if (hold) {
+        ++argv;
+        --argc;
+    }
     if (argc != 5 && argc != 6) {
         std::fprintf(stderr, "usage: ini_write_client user|system SECTION KEY VALUE\n");
         return 2;
@@ -62,8 +71,18 @@ int main(int argc, char** argv) {
     }
     InstallerFacade::Transaction action;
     installer.setConfigMode(mode);
-    if (installer.writePrivateProfileString(argv[2], argv[3], argv[4], "odbc.ini") &&
-        action.commit()) {
+    const bool written = installer.writePrivateProfileString(argv[2], argv[3], argv[4], "odbc.ini");
+    if (written && hold) {
+        sigset_t release;
+        sigemptyset(&release);
+        sigaddset(&release, SIGUSR1);
+        sigprocmask(SIG_BLOCK, &release, nullptr);
+        std::printf("%d\n", static_cast<int>(getpid()));
+        std::fflush(stdout);
+        int signal = 0;
+        sigwait(&release, &signal);
+    }
+    if (written && action.commit()) {
         std::printf("OK\n");
         return 0;
     }
