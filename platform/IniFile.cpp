@@ -114,6 +114,10 @@ IniFile::Line IniFile::classify(std::string text, std::string end) {
 
 IniFile IniFile::parse(std::string_view text) {
     IniFile file;
+    // Room for every line and the lines an edit adds, taken once: memory a
+    // large file's lines were moved out of would be touched for nothing.
+    const auto ends = std::count_if(text.begin(), text.end(), IniSyntax::isLineEnd);
+    file.lines_.reserve(static_cast<size_t>(ends) * 9 / 8 + 64);
     size_t at = 0;
     while (at < text.size()) {
         size_t stop = at;
@@ -174,6 +178,7 @@ bool IniFile::read(int fd, const fs::path& path, IniFile& out, std::string& why)
         return false;
     }
     std::string bytes;
+    bytes.reserve(static_cast<size_t>(std::min<off_t>(status.st_size, kMaxFileBytes)));
     char buffer[8192];
     for (;;) {
         const ssize_t got = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(bytes.size()));
@@ -489,7 +494,12 @@ bool IniFile::removeSections(const std::vector<std::string>& sections) {
 }
 
 std::string IniFile::text() const {
+    size_t size = 0;
+    for (const Line& line : lines_) {
+        size += line.text.size() + line.end.size();
+    }
     std::string out;
+    out.reserve(size);
     for (const Line& line : lines_) {
         out.append(line.text).append(line.end);
     }
