@@ -3,8 +3,8 @@
 # pemberix.so alone (path B) and through morvanex.so over it (path C),
 # against one private PostgreSQL 15 cluster, in a private ODBC sandbox.
 #
-#   bench.sh [--instructions] [--build DIR] [--rows N] [--statements N]
-#            [--connects N] [--rounds N]
+#   bench.sh [--instructions | --ini] [--build DIR] [--rows N] [--statements N]
+#            [--connects N] [--rounds N] [--dsns "N ..."]
 #
 # Wall-time mode (default) runs every workload once per path and round, the
 # two paths alternating which goes first, and prints per workload the median
@@ -12,6 +12,12 @@
 # C/B. --instructions runs each workload per path under callgrind at three
 # heap offsets, collecting only inside the client's measured function, and
 # prints the median instructions per unit and C minus B.
+#
+# The ini writer's save (wall-time mode, or alone with --ini, which needs no
+# cluster): a DSN of twenty new keys saved in one action into a system
+# odbc.ini of each --dsns count (default 1000 10000 50000), by our writer
+# and by the installer library's own, each save in a process of its own;
+# prints the median wall and processor milliseconds of the rounds.
 #
 # Without --build (or MORVANEX_BINARY_DIR) the benchmark builds its own
 # optimised tree in build/bench. A running cluster named by MORVANEX_PG_DIR
@@ -25,12 +31,16 @@ ROWS=""
 STATEMENTS=""
 CONNECTS=""
 ROUNDS=5
+INI=0
+DSNS="1000 10000 50000"
 
 die() { echo "bench: $*" >&2; exit 1; }
 
 while [ $# -gt 0 ]; do
   case $1 in
     --instructions) INSTRUCTIONS=1 ;;
+    --ini) INI=1 ;;
+    --dsns) DSNS=${2:?}; shift ;;
     --build) BUILD=${2:?}; shift ;;
     --rows) ROWS=${2:?}; shift ;;
     --statements) STATEMENTS=${2:?}; shift ;;
@@ -46,9 +56,11 @@ if [ "$INSTRUCTIONS" = 1 ]; then
 else
   : "${ROWS:=50000}" "${STATEMENTS:=2000}" "${CONNECTS:=50}"
 fi
-for n in "$ROWS" "$STATEMENTS" "$CONNECTS" "$ROUNDS"; do
+# shellcheck disable=SC2086 # the DSN counts are words
+for n in "$ROWS" "$STATEMENTS" "$CONNECTS" "$ROUNDS" $DSNS; do
   [[ $n =~ ^[1-9][0-9]*$ ]] || die "counts must be positive numbers"
 done
+[ "$INI" = 1 ] && [ "$INSTRUCTIONS" = 1 ] && die "--ini and --instructions exclude each other"
 
 if [ -n "$BUILD" ]; then
   BUILD=$(cd "$BUILD" && pwd) || die "no build directory $BUILD"
@@ -58,13 +70,35 @@ else
   mkdir -p "$BUILD"
   echo "bench: building $BUILD (log in $BUILD.log)" >&2
   { cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
-    cmake --build "$BUILD" -j4 --target morvanex pemberix odbc_bench; } >"$BUILD.log" 2>&1 ||
+    cmake --build "$BUILD" -j4 --target morvanex pemberix odbc_bench ini_bench; } >"$BUILD.log" 2>&1 ||
     die "build failed (log in $BUILD.log)"
 fi
 # The built files are looked for, wherever the source tree keeps them.
 find_built() {
   find "$BUILD" -name "$1" -type f ! -path '*/CMakeFiles/*' -print -quit
 }
+INI_CLIENT=$(find_built ini_bench)
+[ -n "$INI_CLIENT" ] || [ "$INSTRUCTIONS" = 1 ] || die "ini_bench not built under $BUILD"
+
+ini_saves() {
+  local folder saved=1
+  folder=$(mktemp -d "${TMPDIR:-/tmp}/morvanex-bench-ini-XXXXXX")
+  printf '%-8s %-8s %10s %10s\n' DSNs writer "wall ms" "cpu ms"
+  # shellcheck disable=SC2086 # the DSN counts are words
+  LD_PRELOAD=${MORVANEX_ASAN_RUNTIME:-} ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} \
+    "$INI_CLIENT" "$folder" "$ROUNDS" $DSNS |
+    awk '{ if (NF == 3) printf "%-8s %-8s %10s\n", $1, $2, $3;
+           else printf "%-8s %-8s %10.1f %10.1f\n", $1, $2, $3, $4 }' || saved=0
+  rm -rf "$folder"
+  echo "(a DSN's 20 new keys in one action; medians of $ROUNDS rounds)"
+  [ "$saved" = 1 ] || die "a save by our writer failed"
+}
+
+if [ "$INI" = 1 ]; then
+  ini_saves
+  exit 0
+fi
+
 PEMBERIX=$(find_built pemberix.so)
 DRIVER=$(find_built morvanex.so)
 CLIENT=$(find_built odbc_bench)
@@ -199,4 +233,6 @@ if [ "$INSTRUCTIONS" = 1 ]; then
   instruction_counts
 else
   wall_times
+  echo
+  ini_saves
 fi
