@@ -3,9 +3,8 @@
 // reads as the user's file.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -146,51 +145,22 @@ TEST_F(IniRepairTest, AWriterAtTheSameTimeLosesNothing) {
     EXPECT_EQ(merged.value("Mine", "Database"), "m");
 }
 
-// A process of ini_write_client, its input and output on pipes; with
-// `home`, it writes that home's default odbc.ini.
-struct Client {
-    Client(const std::vector<std::string>& arguments, const std::string& home = {}) {
-        int in[2] = {-1, -1};
-        int out[2] = {-1, -1};
-        EXPECT_EQ(pipe2(in, O_CLOEXEC) | pipe2(out, O_CLOEXEC), 0);
-        pid = fork();
-        if (pid == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            if (!home.empty()) {
-                setenv("HOME", home.c_str(), 1);
-                unsetenv("ODBCINI");
-            }
-            const std::string tool = MORVANEX_BINARY_DIR "/tests/tools/ini_write_client";
-            std::vector<char*> argv{const_cast<char*>(tool.c_str())};
-            for (const std::string& argument : arguments) {
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            }
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        input = in[1];
-        output = fdopen(out[0], "r");
+// Runs ini_write_client with these arguments and environment; its output
+// is read from the pipe.
+FILE* client(const std::string& arguments, const std::string& environment = "") {
+    return popen(
+        (environment + " " MORVANEX_BINARY_DIR "/tests/tools/ini_write_client " + arguments)
+            .c_str(),
+        "r");
+}
+
+std::string lastLine(FILE* pipe) {
+    char line[256] = {};
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
     }
-    std::string line() const {
-        char text[256] = {};
-        return std::fgets(text, sizeof text, output) != nullptr ? text : "";
-    }
-    // Ends its input; what it printed last.
-    std::string finish() {
-        close(input);
-        const std::string said = line();
-        waitpid(pid, nullptr, 0);
-        fclose(output);
-        return said;
-    }
-    pid_t pid = -1;
-    int input = -1;
-    FILE* output = nullptr;
-};
+    pclose(pipe);
+    return line;
+}
 
 // Waits for a program to open a file.
 struct OpenWatch {
@@ -214,8 +184,9 @@ TEST_F(IniRepairTest, AWriterOfTheLegacyFileMeanwhileLosesNothing) {
         SCOPED_TRACE(throughTheLock ? "through the lock" : "an editor");
         OdbcSandbox::writeFile(legacy, kLegacy);
         OdbcSandbox::writeFile(target, kEarlier);
-        Client holder({"--hold", "user", "Held", "k", "1"});
-        ASSERT_EQ(holder.line(), std::to_string(holder.pid) + "\n");
+        FILE* holder = client("--hold user Held k 1");
+        pid_t holding = 0;
+        ASSERT_EQ(std::fscanf(holder, "%d", &holding), 1);
         const OpenWatch targetOpened(target);
         auto repair = std::async(std::launch::async, [this] { return run(true); });
         // It opens the user's file once it has read the legacy one.
@@ -227,23 +198,23 @@ TEST_F(IniRepairTest, AWriterOfTheLegacyFileMeanwhileLosesNothing) {
             const bool free = LockedIniFile::open(legacy, false, LockedIniFile::Clock::now(), why,
                                                   missing) != nullptr;
             const OpenWatch legacyOpened(legacy);
-            Client writer({"user", "a", "Port", "5555"}, sandbox.home().string());
+            FILE* writer =
+                client("user a Port 5555", "HOME='" + sandbox.home().string() + "' env -u ODBCINI");
             // Nothing in its way, it finishes; else it waits with the file open.
             if (free) {
-                said = writer.finish();
+                said = lastLine(writer);
             } else {
                 ASSERT_TRUE(legacyOpened.opened());
             }
-            kill(holder.pid, SIGUSR1);
-            holder.finish();
+            kill(holding, SIGUSR1);
             if (!free) {
-                said = writer.finish();
+                said = lastLine(writer);
             }
         } else {
             std::ofstream(legacy, std::ios::app) << "[a]\nPort = 5555\n";
-            kill(holder.pid, SIGUSR1);
-            holder.finish();
+            kill(holding, SIGUSR1);
         }
+        lastLine(holder);
         const Repaired repaired = repair.get();
         EXPECT_EQ(said, "OK\n");
         const std::optional<std::string> kept = IniFile::parse(read(legacy)).value("a", "Port");
