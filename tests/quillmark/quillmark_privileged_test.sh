@@ -31,8 +31,8 @@ refused() {
 # No helper listening: how it is enabled.
 refused as_admin "helper could not be reached. An administrator enables it with: sudo systemctl"
 helper_start
-# It runs and refuses a caller outside the administrators: who may change the files.
-refused as_nobody "helper refused the change. Only root, or an administrator who authent"
+# It runs and refuses a caller polkit does not authorise: who may change the files.
+refused as_stranger "helper refused the change. Only root, or an administrator who authent"
 
 got=$(edit)
 [ "$got" = "$(printf 'Sent\nNew')" ] || fail "through the helper: $got; helper: $(cat "$WORLD/helper.log")"
