@@ -25,7 +25,7 @@ namespace contract = privileged_request;
 // The replies are told apart by the helper's own status for a refusal.
 static_assert(helper_status::kNotAuthorised == contract::kNotAuthorisedStatus);
 
-constexpr auto kExchangeTimeout = std::chrono::seconds(120);
+constexpr auto kExchangeTimeout = contract::kHelperExchangeLimit;
 
 std::mutex& seamMutex() {
     static std::mutex mutex;

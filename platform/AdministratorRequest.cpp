@@ -27,7 +27,8 @@ constexpr size_t kReplyBufferSize = 4096;
 constexpr size_t kMaxErrorText = 255;
 
 std::atomic<long long>& replyTimeoutMs() {
-    static std::atomic<long long> timeout{60000};
+    static std::atomic<long long> timeout{
+        std::chrono::milliseconds(contract::kRelayReplyLimit).count()};
     return timeout;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -24,6 +25,21 @@ inline constexpr const char* kDriverProductName = "Vorlan Tarvex";
 // The helper's socket as its systemd unit creates it.
 inline constexpr const char* kHelperSocket = "/run/quillmark-helper.sock";
 inline constexpr const char* kHelperName = "QuillmarkHelper";
+
+// How long each end waits, nested so that an end never gives up while the
+// one it waits for may still change the files. The helper gives a person
+// this long to authenticate, runs a request's child for at most its
+// deadline before and again after it may replace the files, and ends a
+// connection, with whatever its child still does, at the connection's
+// limit; Quillmark waits for the helper's answer past that, and the driver
+// for Quillmark's relay past Quillmark.
+inline constexpr std::chrono::seconds kAuthenticationLimit{90};
+inline constexpr std::chrono::seconds kRequestChildLimit{60};
+inline constexpr std::chrono::seconds kHelperConnectionLimit{300};
+inline constexpr std::chrono::seconds kHelperExchangeLimit =
+    kHelperConnectionLimit + std::chrono::seconds(30);
+inline constexpr std::chrono::seconds kRelayReplyLimit =
+    kHelperExchangeLimit + std::chrono::seconds(30);
 
 // The helper program inside the bundle at `bundle`.
 std::filesystem::path bundledHelper(const std::filesystem::path& bundle);

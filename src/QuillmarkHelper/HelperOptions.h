@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/PrivilegedRequestContract.h"
+
 // The command line. --inetd serves the connection on standard input (the
 // socket unit), --stdin applies one raw request text for pkexec; neither
 // takes anything else. Builds with the test seams also take --listen PATH,
@@ -22,7 +24,7 @@ struct HelperOptions {
     // Seconds a plan's child may run before it asks to replace the files,
     // and again after: killed at either bound, it is answered as a failed
     // write or from what the files hold.
-    int childTimeoutSeconds = 60;
+    int childTimeoutSeconds = static_cast<int>(privileged_request::kRequestChildLimit.count());
     // Fault injection of test builds (--test-stall-child): a plan's child
     // stops before it reads anything, so the deadline must end it.
     bool stallChild = false;

@@ -41,11 +41,10 @@ namespace {
 // that lasts longer than the second limit, however often it speaks, from
 // its first moment and through its requests' children.
 constexpr auto kIdleTimeout = std::chrono::seconds(30);
-constexpr auto kConnectionTimeout = std::chrono::seconds(300);
-// Authentication waits for a person typing a password, within the 120 s
-// Quillmark waits for its answer; what the caller sent meanwhile waits in
-// the socket.
-constexpr auto kAuthenticationTimeout = std::chrono::seconds(90);
+constexpr auto kConnectionTimeout = privileged_request::kHelperConnectionLimit;
+// Authentication waits for a person typing a password; what the caller
+// sent meanwhile waits in the socket.
+constexpr auto kAuthenticationTimeout = privileged_request::kAuthenticationLimit;
 // What a refused caller sends is read, unparsed, only so that the answer
 // is not lost to a reset: one frame's worth, for this long at most.
 constexpr auto kRefusalTimeout = std::chrono::seconds(5);

@@ -79,15 +79,18 @@ std::optional<std::string> exchange(const std::string& text) {
 // The helper on a socket of the test's own, over the sandbox's files.
 class HelperProcess {
   public:
-    HelperProcess(const fs::path& socket, const OdbcSandbox& sandbox) : socket_(socket) {
+    // polkit's stand-in `pkcheck`, by default /bin/true: every caller
+    // authenticated at once.
+    HelperProcess(const fs::path& socket, const OdbcSandbox& sandbox,
+                  const std::string& pkcheck = "/bin/true")
+        : socket_(socket) {
         const std::string helper = std::getenv("MORVANEX_HELPER_PATH");
-        // polkit's stand-in (/bin/true): every caller authenticated.
         const std::vector<std::string> arguments = {
             helper,
             "--listen",
             socket.string(),
             "--pkcheck",
-            "/bin/true",
+            pkcheck,
             "--system-odbc-ini",
             sandbox.odbcIni(OdbcSandbox::Scope::System).string(),
             "--system-odbcinst-ini",
@@ -254,7 +257,12 @@ TEST_F(AuthListenerTest, HelperGoneReportedWithTheChannelTexts) {
 TEST_F(AuthListenerTest, DriverClientAsAdministratorReachesSystemFiles) {
     sandbox_.addDriver("Vorlan Tarvex", {{"Driver", "/usr/lib/morvanex.so"}});
     fs::permissions(sandbox_.root() / "home", fs::perms(0777));
-    HelperProcess helper(helperSocket_, sandbox_);
+    // The administrator takes longer to authenticate than the relay waits
+    // for a silent peer: the answers still reach the driver.
+    const fs::path pkcheck = sandbox_.root() / "pkcheck";
+    OdbcSandbox::writeFile(pkcheck, "#!/bin/sh\nexec /bin/sleep 1.5\n");
+    fs::permissions(pkcheck, fs::perms(0755));
+    HelperProcess helper(helperSocket_, sandbox_, pkcheck.string());
     const pid_t child = fork();
     if (child == 0) {
         // Quillmark and the driver in one process of an administrator.
