@@ -701,11 +701,9 @@ struct Reader {
 };
 Reader reader;
 
-void holdRead(const fs::path& file) {
-    reader.pipe = popen(("setpriv --reuid=65534 --regid=65534 --clear-groups '" + tool() +
-                         "' --hold-read '" + file.string() + "'")
-                            .c_str(),
-                        "r");
+void holdRead(const fs::path& file, const char* who = kAsNobody) {
+    reader.pipe =
+        popen((who + ("'" + tool() + "' --hold-read '" + file.string() + "'")).c_str(), "r");
     ASSERT_NE(reader.pipe, nullptr);
     ASSERT_EQ(fscanf(reader.pipe, "%d", &reader.pid), 1);
 }
@@ -849,6 +847,22 @@ TEST(IniWriter, ChangesNothingButTheText) {
         {"new owner, after the file went from another user",
          [](Path folder, Path) { staleLock(folder, 1, 1, 0600); }, true, true,
          [](Path folder, Path) { EXPECT_EQ(lockStatus(folder).st_uid, kNobody); }},
+        {"root's file where anyone may add files, another's lock file there, held",
+         [](Path folder, Path file) {
+             ASSERT_EQ(chown(folder.c_str(), 0, 0) | chmod(folder.c_str(), 01777) |
+                           chown(file.c_str(), 0, 0),
+                       0);
+             staleLock(folder, kNobody, kNobody, 0666);
+             holdRead(folder / "odbc.ini.lock");
+         },
+         false, true, [](Path, Path) { releaseRead(); }},
+        {"own file where anyone may add files, another's lock file there, held",
+         [](Path folder, Path) {
+             ASSERT_EQ(chown(folder.c_str(), 0, 0) | chmod(folder.c_str(), 01777), 0);
+             staleLock(folder, 1, 1, 0666);
+             holdRead(folder / "odbc.ini.lock", kAsOther);
+         },
+         true, true, [](Path, Path) { releaseRead(); }},
         {"own file in a folder the user may not write",
          [](Path folder, Path) { ASSERT_EQ(chmod(folder.c_str(), 0555), 0); }, true, true, nullptr,
          false},
