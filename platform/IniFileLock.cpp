@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -219,9 +220,26 @@ bool noLockFile(int folder, const std::string& name, uid_t owner) {
 
 enum class Made { Yes, Taken, WriterIn, No };
 
+#ifdef MORVANEX_TEST_HOOKS
+// Tests hold a writer between its first look at the file's own lock and
+// the naming of its lock file, until they write to this FIFO.
+void waitAtGate() {
+    static bool passed = false;
+    const char* gate = ::secure_getenv("MORVANEX_TEST_LOCK_FILE_GATE");
+    if (gate != nullptr && !std::exchange(passed, true)) {
+        UniqueFd fifo(::open(gate, O_RDONLY | O_CLOEXEC));
+        char byte = 0;
+        while (fifo.valid() && ::read(fifo.get(), &byte, 1) < 0 && errno == EINTR) {
+        }
+    }
+}
+#endif
+
 // A new lock file, locked and shaped before it has its name, so that no
 // writer takes it first or finds it leaving it out; named only while no
-// writer holds the file's own lock.
+// writer holds the file's own lock. A writer may take that lock between the
+// look and the naming, finding no lock file: the name goes again, and the
+// new lock file comes after that writer.
 Made makeLockFile(int folder, const std::string& name, const Shape& shape, int data,
                   UniqueFd& made) {
     UniqueFd fd(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
@@ -232,8 +250,17 @@ Made makeLockFile(int folder, const std::string& name, const Shape& shape, int d
     if (writerHolds(data)) {
         return Made::WriterIn;
     }
+#ifdef MORVANEX_TEST_HOOKS
+    waitAtGate();
+#endif
     if (!descriptor_io::linkUnnamed(fd.get(), folder, name.c_str())) {
         return errno == EEXIST ? Made::Taken : Made::No;
+    }
+    if (writerHolds(data)) {
+        if (stillNamed(folder, name, fd.get(), shape.owner)) {
+            ::unlinkat(folder, name.c_str(), 0);
+        }
+        return Made::WriterIn;
     }
     made = std::move(fd);
     return Made::Yes;
