@@ -1,15 +1,14 @@
 #include "pemberix/PgDriver.h"
 
 #include "pemberix/RefusedDriver.h"
+#include "pemberix/SettingsFiles.h"
 #include "platform/TrustedPath.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <type_traits>
 
 #ifndef PEMBERIX_PG_DRIVER_PATH
@@ -55,68 +54,6 @@ ProfileReader driversProfileReader() {
                : nullptr;
 }
 
-// Where the installer library reads odbcinst.ini, in its own words: the
-// folder and name of each file, from functions it exports beside the
-// reader (unixODBC's, which the driver links).
-using FilePart = char* (*)(char*);
-struct SettingsFile {
-    const char* what;
-    const char* folder;
-    const char* name;
-};
-constexpr SettingsFile kSettingsFiles[] = {
-    {"the system odbcinst.ini", "odbcinst_system_file_path", "odbcinst_system_file_name"},
-    {"the user's odbcinst.ini", "odbcinst_user_file_path", "odbcinst_user_file_name"},
-};
-// Larger than any part the library copies (it takes up to 4096 bytes).
-constexpr std::size_t kFilePartBytes = 8192;
-
-// One file as the installer library names it; nothing when it does not say.
-std::optional<std::string> settingsPath(void* installer, const SettingsFile& file) {
-    const auto folder = reinterpret_cast<FilePart>(dlsym(installer, file.folder));
-    const auto name = reinterpret_cast<FilePart>(dlsym(installer, file.name));
-    if (folder == nullptr || name == nullptr) {
-        return std::nullopt;
-    }
-    std::array<char, kFilePartBytes> folderBuffer{};
-    std::array<char, kFilePartBytes> nameBuffer{};
-    const char* folderText = folder(folderBuffer.data());
-    const char* nameText = name(nameBuffer.data());
-    if (folderText == nullptr || nameText == nullptr) {
-        return std::nullopt;
-    }
-    return std::string(folderText, strnlen(folderText, kFilePartBytes)) + "/" +
-           std::string(nameText, strnlen(nameText, kFilePartBytes));
-}
-
-// Why the settings the driver reads as it is loaded could differ from what
-// was checked a moment before: a file that holds them, or could, is not
-// root's alone (its user swaps it once it was read). Empty when every such
-// file is root's.
-std::string untrustedSettingsFile(ProfileReader read) {
-    Dl_info info{};
-    void* installer = dladdr(reinterpret_cast<void*>(read), &info) != 0 && info.dli_fname != nullptr
-                          ? dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD)
-                          : nullptr;
-    if (installer == nullptr) {
-        return "its installer library does not say which files hold them";
-    }
-    std::string problem;
-    for (const SettingsFile& file : kSettingsFiles) {
-        const std::optional<std::string> path = settingsPath(installer, file);
-        if (!path) {
-            problem = "its installer library does not say which files hold them";
-            break;
-        }
-        if (TrustedPath::check(*path, problem, TrustedPath::Need::Setting) != 0) {
-            problem = std::string(file.what) + ": " + problem;
-            break;
-        }
-    }
-    dlclose(installer);
-    return problem;
-}
-
 std::string driverSetting(ProfileReader read, const char* key) {
     char value[512] = {};
     const int length = read(kDriverSection, key, "", value, sizeof value, "odbcinst.ini");
@@ -133,7 +70,7 @@ std::string rootRefusal() {
         return prefix + "when it cannot read that driver's settings (" + kDriverInstaller + ")";
     }
     if (TrustedPath::keepsRootRules()) {
-        if (const std::string file = untrustedSettingsFile(read); !file.empty()) {
+        if (const std::string file = SettingsFiles::untrusted(read); !file.empty()) {
             return prefix + "while others than root could change its odbcinst.ini settings ([" +
                    kDriverSection +
                    "], which it reads as it is loaded, as its installer library finds them "
