@@ -1,6 +1,8 @@
 #include "pemberix/PgDriver.h"
 
 #include "pemberix/RefusedDriver.h"
+#include "pemberix/SettingsFiles.h"
+#include "platform/TrustedPath.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -66,6 +68,15 @@ std::string rootRefusal() {
         "pemberix.so does not load the PostgreSQL driver in a process running as root ";
     if (read == nullptr) {
         return prefix + "when it cannot read that driver's settings (" + kDriverInstaller + ")";
+    }
+    if (TrustedPath::keepsRootRules()) {
+        if (const std::string file = SettingsFiles::untrusted(read); !file.empty()) {
+            return prefix + "while others than root could change its odbcinst.ini settings ([" +
+                   kDriverSection +
+                   "], which it reads as it is loaded, as its installer library finds them "
+                   "with this process's environment): " +
+                   file + ". Run the program with root's own environment (sudo without -E).";
+        }
     }
     const std::string where = prefix + "while its odbcinst.ini section [" + kDriverSection +
                               "] (as that driver reads it, with this process's environment) ";

@@ -17,9 +17,11 @@ using ProfileReader = int (*)(const char*, const char*, const char*, char*, int,
 // reach it, through the installer library it links, which follows the
 // process's environment (ODBCSYSINI, ODBCINSTINI, HOME). In a process
 // running as root those settings are read first, the same way, and the
-// driver is not loaded while Debug is on or Logdir is set: `refusal` says
-// which to turn off, and this layer answers with handles of its own
-// (RefusedDriver) so that the connect calls can say it.
+// driver is not loaded while Debug is on or Logdir is set, nor while a
+// file that holds them, or could, is not root's alone (read, then swapped
+// before the driver reads it): `refusal` says why, and this layer answers
+// with handles of its own (RefusedDriver) so that the connect calls can
+// say it.
 class PgDriver {
   public:
     static const PgDriver& instance();

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -188,32 +189,57 @@ bool giveShape(int fd, const Shape& shape, nlink_t names) {
            shaped(fd, status, shape);
 }
 
-// Whether `name` in `folder` still leads to the file open on `fd`, and
-// that is its only name.
-bool stillNamed(int folder, const std::string& name, int fd) {
+// Whether `name` in `folder` still leads to the file open on `fd`, that is
+// its only name, and it is the ini file's owner's.
+bool stillNamed(int folder, const std::string& name, int fd, uid_t owner) {
     struct stat named {};
     struct stat held {};
     return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
            ::fstat(fd, &held) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
-           held.st_nlink == 1;
+           held.st_nlink == 1 && held.st_uid == owner;
 }
 
-// Whether there is no lock file any writer could take: none under its
-// name, or one on a read-only file system, which nobody opens for writing.
-bool noLockFile(int folder, const std::string& name) {
+// Whether the file under the lock file's name is none of the ini file's
+// owner's: whoever made it, writer or not, could hold it.
+bool foreign(const struct stat& status, uid_t owner) {
+    return !S_ISREG(status.st_mode) || status.st_uid != owner;
+}
+
+// Whether there is no lock file any writer takes: none under its name, one
+// on a read-only file system, which nobody opens for writing, or a foreign
+// one.
+bool noLockFile(int folder, const std::string& name, uid_t owner) {
     struct stat status {};
     if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT;
     }
     struct statvfs system {};
-    return ::fstatvfs(folder, &system) == 0 && (system.f_flag & ST_RDONLY) != 0;
+    return foreign(status, owner) ||
+           (::fstatvfs(folder, &system) == 0 && (system.f_flag & ST_RDONLY) != 0);
 }
 
 enum class Made { Yes, Taken, WriterIn, No };
 
+#ifdef MORVANEX_TEST_HOOKS
+// Tests hold a writer between its first look at the file's own lock and
+// the naming of its lock file, until they write to this FIFO.
+void waitAtGate() {
+    static bool passed = false;
+    const char* gate = ::secure_getenv("MORVANEX_TEST_LOCK_FILE_GATE");
+    if (gate != nullptr && !std::exchange(passed, true)) {
+        UniqueFd fifo(::open(gate, O_RDONLY | O_CLOEXEC));
+        char byte = 0;
+        while (fifo.valid() && ::read(fifo.get(), &byte, 1) < 0 && errno == EINTR) {
+        }
+    }
+}
+#endif
+
 // A new lock file, locked and shaped before it has its name, so that no
 // writer takes it first or finds it leaving it out; named only while no
-// writer holds the file's own lock.
+// writer holds the file's own lock. A writer may take that lock between the
+// look and the naming, finding no lock file: the name goes again, and the
+// new lock file comes after that writer.
 Made makeLockFile(int folder, const std::string& name, const Shape& shape, int data,
                   UniqueFd& made) {
     UniqueFd fd(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
@@ -224,8 +250,17 @@ Made makeLockFile(int folder, const std::string& name, const Shape& shape, int d
     if (writerHolds(data)) {
         return Made::WriterIn;
     }
+#ifdef MORVANEX_TEST_HOOKS
+    waitAtGate();
+#endif
     if (!descriptor_io::linkUnnamed(fd.get(), folder, name.c_str())) {
         return errno == EEXIST ? Made::Taken : Made::No;
+    }
+    if (writerHolds(data)) {
+        if (stillNamed(folder, name, fd.get(), shape.owner)) {
+            ::unlinkat(folder, name.c_str(), 0);
+        }
+        return Made::WriterIn;
     }
     made = std::move(fd);
     return Made::Yes;
@@ -257,7 +292,7 @@ struct IniFileLock::Taking {
 
     // The lock file open on `fd`, locked: the lock while its name leads to it.
     Result hold(UniqueFd fd) {
-        if (!stillNamed(folder, lockName, fd.get())) {
+        if (!stillNamed(folder, lockName, fd.get(), shape.owner)) {
             return Result::Moved;
         }
         if (onData && !onFile(data, deadline)) {
@@ -265,6 +300,17 @@ struct IniFileLock::Taking {
         }
         lock = IniFileLock(std::move(fd), onData);
         return Result::Locked;
+    }
+
+    // What stands under the lock file's name without being the lock goes
+    // where this writer may remove it, an empty file, only while it holds
+    // the file's own lock: no writer makes a lock file meanwhile.
+    void removeForeign() const {
+        struct stat named {};
+        if (::fstatat(folder, lockName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(named.st_mode) && named.st_size == 0 && foreign(named, shape.owner)) {
+            ::unlinkat(folder, lockName.c_str(), 0);
+        }
     }
 
     // Root or the owner, with a lock file it cannot set right: the lock
@@ -299,16 +345,25 @@ struct IniFileLock::Taking {
         bool failed = false;
         bool dataLocked = tryLock(data, failed);
         while (mayShape) {
+            struct stat named {};
+            if (::fstatat(folder, lockName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                foreign(named, shape.owner)) {
+                if (!dataLocked && !onFile(data, deadline)) {
+                    return refuse("gave up waiting for the lock on " + path);
+                }
+                dataLocked = true;
+                removeForeign();
+            }
             UniqueFd made;
             const Made result = makeLockFile(folder, lockName, shape, data, made);
             if (result == Made::Yes) {
                 lock = IniFileLock(std::move(made), dataLocked);
                 return Result::Locked;
             }
-            if (result == Made::Taken) {
+            if (result == Made::Taken && !noLockFile(folder, lockName, shape.owner)) {
                 return Result::Moved;
             }
-            if (result == Made::No || dataLocked) {
+            if (result != Made::WriterIn || dataLocked) {
                 break;
             }
             // A writer under the file's own lock: a lock file comes after it.
@@ -320,7 +375,7 @@ struct IniFileLock::Taking {
         if (!dataLocked && !onFile(data, deadline)) {
             return refuse("gave up waiting for the lock on " + path);
         }
-        if (!noLockFile(folder, lockName)) {
+        if (!noLockFile(folder, lockName, shape.owner)) {
             return Result::Moved;
         }
         lock = IniFileLock(UniqueFd(), true);
@@ -404,19 +459,17 @@ IniFileLock::Result IniFileLock::take(int folder, const std::string& name, const
                   deadline,
                   lock,
                   why};
-    if (noLockFile(folder, taking.lockName)) {
+    if (noLockFile(folder, taking.lockName, status.st_uid)) {
         return taking.withoutLockFile();
     }
     UniqueFd fd(::openat(folder, taking.lockName.c_str(), kOpenFlags));
     if (!fd.valid()) {
-        if (errno == ENOENT || errno == EROFS) {
+        const int error = errno;
+        if (error == EROFS || noLockFile(folder, taking.lockName, status.st_uid)) {
             return taking.withoutLockFile();
         }
-        if (errno == ELOOP) {
-            return taking.cannotLock("is a symbolic link");
-        }
-        if (errno != EACCES && errno != EPERM) {
-            return taking.cannotLock(std::string("cannot be opened: ") + std::strerror(errno));
+        if (error != EACCES && error != EPERM) {
+            return taking.cannotLock(std::string("cannot be opened: ") + std::strerror(error));
         }
         if (!taking.mayShape) {
             return taking.cannotLock(std::string("does not let this user take it; ") + kSetRight);
@@ -424,8 +477,8 @@ IniFileLock::Result IniFileLock::take(int folder, const std::string& name, const
         return taking.replace(UniqueFd());
     }
     struct stat held {};
-    if (::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)) {
-        return taking.cannotLock("is not a regular file");
+    if (::fstat(fd.get(), &held) != 0 || foreign(held, status.st_uid)) {
+        return taking.withoutLockFile();
     }
     const bool right =
         held.st_nlink == 1 && (!taking.mayShape || giveShape(fd.get(), taking.shape, 1));
@@ -452,7 +505,7 @@ IniFileLock::Result IniFileLock::forNewFile(int folder, const std::string& name,
         why = "gave up waiting for " + (path.parent_path() / lockName).string();
         return Result::Refused;
     }
-    if (!stillNamed(folder, lockName, fd.get())) {
+    if (!stillNamed(folder, lockName, fd.get(), own.owner)) {
         return Result::Moved;
     }
     lock = IniFileLock(std::move(fd), false);
@@ -460,15 +513,16 @@ IniFileLock::Result IniFileLock::forNewFile(int folder, const std::string& name,
 }
 
 bool IniFileLock::keep(int data, const struct stat& status, Clock::time_point deadline) {
-    if (!file_.valid()) {
+    struct stat held {};
+    if (!file_.valid() || ::fstat(file_.get(), &held) != 0 || held.st_uid != status.st_uid) {
         return false;
     }
     onData_ = readersMayWrite(data, status) || status.st_nlink > 1;
     return !onData_ || onFile(data, deadline);
 }
 
-bool IniFileLock::stillHeld(int folder, const std::string& name) const {
+bool IniFileLock::stillHeld(int folder, const std::string& name, uid_t owner) const {
     const std::string lockName = name + ".lock";
-    return (file_.valid() && stillNamed(folder, lockName, file_.get())) ||
-           (onData_ && noLockFile(folder, lockName));
+    return (file_.valid() && stillNamed(folder, lockName, file_.get(), owner)) ||
+           (onData_ && noLockFile(folder, lockName, owner));
 }

@@ -23,11 +23,12 @@
 // nothing to others. Root and the owner make it and set it right (after a
 // chown or chmod of the file, in place or by a new one); every other
 // writer uses it as it is, and is refused when it leaves that writer out.
-// Where there is no lock file and none of that shape can be made, the lock
-// is the file's own: readers can delay it. Which of the two is the lock
-// follows from the folder alone (is there a lock file?), so that all
-// writers agree, and a lock file comes and goes only while no writer
-// holds the file's own lock. Where everyone who may read the file may also
+// A file under that name that is not the owner's (whoever may add files
+// to the folder could have made it, and hold it) is no lock file. Where there is no lock file and
+// none of that shape can be made, the lock is the file's own: readers can delay it. Which of the
+// two is the lock follows from the folder and the file's owner alone (is there a lock file of the
+// owner?), so that all writers agree, and a lock file comes and goes only while no writer holds the
+// file's own lock. Where everyone who may read the file may also
 // write it, or the file has a second name, writers lock the file itself
 // as well: that lock belongs to the file, not to a name. A lock dies with
 // the process that held it.
@@ -62,9 +63,10 @@ class IniFileLock {
                              Clock::time_point deadline, std::optional<IniFileLock>& lock,
                              std::string& why);
 
-    // Whether this is still the file's lock: the lock file still under its
-    // name, or, with the file's own lock held, still no lock file.
-    bool stillHeld(int folder, const std::string& name) const;
+    // Whether this is still the lock of a file of `owner`: the lock file
+    // still under its name and the owner's, or, with the file's own lock
+    // held, still no lock file.
+    bool stillHeld(int folder, const std::string& name, uid_t owner) const;
     bool onLockFile() const { return file_.valid(); }
     // The file under the name was replaced while this writer waited for the
     // name's lock file: this lock becomes the lock of the file open on

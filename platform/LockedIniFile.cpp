@@ -225,7 +225,8 @@ bool LockedIniFile::lockFile(Clock::time_point deadline, std::string& why, bool&
             break;
         }
         if (stillInPlace()) {
-            locked = true;
+            // A change of owner meanwhile makes the lock file another's.
+            locked = lock_->stillHeld(folder_.get(), name_, origin_.st_uid);
             seen_ = origin_;
             break;
         }
@@ -267,16 +268,17 @@ bool LockedIniFile::stillInPlace() const {
 // lock, and the file is the one it read, as it left it; for a copy also
 // with the owner, mode, links and attributes the copy carries over.
 bool LockedIniFile::stillAsRead(std::string& why) const {
-    if (!lock_ || !lock_->stillHeld(folder_.get(), name_)) {
+    struct stat now {};
+    const bool known = method_ == Method::Create || ::fstat(data_.get(), &now) == 0;
+    const uid_t owner = method_ == Method::Create ? ::geteuid() : now.st_uid;
+    if (!lock_ || !known || !lock_->stillHeld(folder_.get(), name_, owner)) {
         why = (path_.parent_path() / (name_ + ".lock")).string() +
               " was removed or replaced while this writer held it; " + path_.string() +
               " is left as it was";
         return false;
     }
-    struct stat now {};
     if (method_ == Method::Create ||
-        (stillInPlace() && ::fstat(data_.get(), &now) == 0 && now.st_size == seen_.st_size &&
-         sameTime(now.st_mtim, seen_.st_mtim) &&
+        (stillInPlace() && now.st_size == seen_.st_size && sameTime(now.st_mtim, seen_.st_mtim) &&
          (method_ == Method::InPlace || sameTime(now.st_ctim, seen_.st_ctim)))) {
         return true;
     }

@@ -44,12 +44,14 @@ int TrustedPath::resolve(const fs::path& path, fs::path& resolved, std::string& 
     rules.links = PathResolver::Links::Follow;
     rules.trustedSteps = true;
     rules.suidMounts = true;
+    rules.mayBeMissing = need == Need::Setting;
     rules.alsoTrusted = alsoTrusted;
     PathResolver::Result place;
     if (const int error = PathResolver::resolve(path, rules, place, problem)) {
         return error;
     }
-    if (!S_ISREG(place.info.st_mode)) {
+    const bool missing = place.info.st_nlink == 0;
+    if (!S_ISREG(place.info.st_mode) && !(missing && need == Need::Setting)) {
         return refuse(problem, "not a regular file", EINVAL);
     }
     if (need == Need::Program && (place.info.st_mode & S_IXUSR) == 0) {

@@ -11,7 +11,8 @@
 // every link on the way and where each link leads belong to root (or to
 // `alsoTrusted`, for tests) and are writable by nobody else; a sticky
 // folder is no exception, since whoever may create entries in it may take
-// the name once the file is gone. The file itself is a regular file, not
+// the name once the file is gone. The file itself is a regular file (one
+// of settings may be missing, where only root could make it), not
 // writable by group or others, on a file system mounted neither nosuid nor
 // nodev (every mount a user can make carries them). Nothing below /proc,
 // /dev or /sys (or on a proc file system) passes: what a link there means
@@ -26,7 +27,11 @@
 // with.
 class TrustedPath {
   public:
-    enum class Need { Library, Program };  // a program must also be executable
+    enum class Need {
+        Library,
+        Program,  // also executable
+        Setting,  // a file of settings root's program reads
+    };
 
     // The folder below which root's programs write their own files.
     static constexpr const char* kRootLogFolder = "/var/log";

@@ -637,6 +637,7 @@ namespace {
 constexpr uid_t kNobody = 65534;
 constexpr const char* kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 constexpr const char* kAsOther = "setpriv --reuid=1 --regid=1 --clear-groups ";
+constexpr const char* kAsMember = "setpriv --reuid=1 --regid=1 --groups=65534 ";
 
 // The file mounted over itself, as a container's single-file mounts are;
 // or that in a folder mounted read-only.
@@ -701,11 +702,9 @@ struct Reader {
 };
 Reader reader;
 
-void holdRead(const fs::path& file) {
-    reader.pipe = popen(("setpriv --reuid=65534 --regid=65534 --clear-groups '" + tool() +
-                         "' --hold-read '" + file.string() + "'")
-                            .c_str(),
-                        "r");
+void holdRead(const fs::path& file, const char* who = kAsNobody) {
+    reader.pipe =
+        popen((who + ("'" + tool() + "' --hold-read '" + file.string() + "'")).c_str(), "r");
     ASSERT_NE(reader.pipe, nullptr);
     ASSERT_EQ(fscanf(reader.pipe, "%d", &reader.pid), 1);
 }
@@ -849,6 +848,22 @@ TEST(IniWriter, ChangesNothingButTheText) {
         {"new owner, after the file went from another user",
          [](Path folder, Path) { staleLock(folder, 1, 1, 0600); }, true, true,
          [](Path folder, Path) { EXPECT_EQ(lockStatus(folder).st_uid, kNobody); }},
+        {"root's file where anyone may add files, another's lock file there, held",
+         [](Path folder, Path file) {
+             ASSERT_EQ(chown(folder.c_str(), 0, 0) | chmod(folder.c_str(), 01777) |
+                           chown(file.c_str(), 0, 0),
+                       0);
+             staleLock(folder, kNobody, kNobody, 0666);
+             holdRead(folder / "odbc.ini.lock");
+         },
+         false, true, [](Path, Path) { releaseRead(); }},
+        {"own file where anyone may add files, another's lock file there, held",
+         [](Path folder, Path) {
+             ASSERT_EQ(chown(folder.c_str(), 0, 0) | chmod(folder.c_str(), 01777), 0);
+             staleLock(folder, 1, 1, 0666);
+             holdRead(folder / "odbc.ini.lock", kAsOther);
+         },
+         true, true, [](Path, Path) { releaseRead(); }},
         {"own file in a folder the user may not write",
          [](Path folder, Path) { ASSERT_EQ(chmod(folder.c_str(), 0555), 0); }, true, true, nullptr,
          false},
@@ -1050,4 +1065,40 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
                 << holderOut;
         }
     }
+}
+
+// The owner finds no lock file and only a reader on the file's own lock,
+// and is held before it names a new lock file; a member of the file's
+// group, finding none, takes the file's own lock. The lock file comes
+// after that writer: both write, one after the other.
+TEST(IniWriter, ALockFileMadeMeanwhileComesAfterTheWriterIn) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as other users";
+    }
+    OdbcSandbox sandbox;
+    ASSERT_EQ(chmod(sandbox.root().c_str(), 0755), 0);
+    const fs::path folder = sandbox.root() / "made";
+    const fs::path file = folder / "odbc.ini";
+    const fs::path gate = sandbox.root() / "gate";
+    fs::create_directory(folder);
+    OdbcSandbox::writeFile(file, "[A]\nk = 1\n");
+    ASSERT_EQ(chown(folder.c_str(), kNobody, kNobody) | chown(file.c_str(), kNobody, kNobody) |
+                  chmod(file.c_str(), 0664) | mkfifo(gate.c_str(), 0666) |
+                  chmod(gate.c_str(), 0666),
+              0);
+    holdRead(file);
+    FILE* owner = popen(("MORVANEX_TEST_LOCK_FILE_GATE='" + gate.string() + "' " +
+                         toolCommand(kAsNobody, file, "user A owner 1"))
+                            .c_str(),
+                        "r");
+    std::ofstream atGate(gate);
+    releaseRead();
+    Held member = holdWrite(kAsMember, file, "member");
+    atGate << '.' << std::flush;
+    doneOrWaiting(owner, file, 1);
+    EXPECT_EQ(letGo(member), "OK\n");
+    EXPECT_EQ(readAll(owner), "OK\n");
+    const IniFile written = IniFile::parse(OdbcSandbox::readFile(file));
+    EXPECT_EQ(written.value("A", "owner"), "1");
+    EXPECT_EQ(written.value("A", "member"), "held");
 }

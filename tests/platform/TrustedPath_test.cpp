@@ -131,6 +131,23 @@ TEST(TrustedPath, ProgramsMustBeExecutable) {
         EACCES);
 }
 
+// Settings may be missing only where root alone could make them.
+TEST(TrustedPath, SettingsMayBeMissingInRootsFolders) {
+    TrustedTestFolder root;
+    make(root, "open", 01777, true);
+    const std::pair<fs::path, int> cases[] = {
+        {make(root, "odbcinst.ini", 0644), 0},
+        {root.path() / "absent.ini", 0},
+        {root.path() / "open/absent.ini", EPERM},
+        {root.path() / "none/absent.ini", ENOENT},
+    };
+    for (const auto& [path, expected] : cases) {
+        std::string problem;
+        EXPECT_EQ(TrustedPath::check(path, problem, TrustedPath::Need::Setting, getuid()), expected)
+            << path << ": " << problem;
+    }
+}
+
 TEST(TrustedPath, OthersFilesAndLinksAreRefused) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to give files away";
