@@ -23,18 +23,19 @@ expect_eq "refused once, then closed" "$replies" "ERROR 5370"
 replies=$(as_stranger timeout 3 "$MORVANEX_HELPER_CLIENT" "$SOCKET" --frames 0 </dev/null 2>/dev/null || true)
 expect_eq "refused before any request" "$replies" "ERROR 5370"
 
-as_stranger timeout 60 "$HOLDER" "$SOCKET" $CONNECTIONS 10 >"$WORLD/held" 2>/dev/null &
+as_stranger timeout 100 "$HOLDER" "$SOCKET" $CONNECTIONS 90 >"$WORLD/held" 2>/dev/null &
 HOLDER_PID=$!
 for _ in $(seq 100); do [ -s "$WORLD/held" ] && break; sleep 0.05; done
 [ -s "$WORLD/held" ] || fail "the stranger's connections did not open"
 children=$(pgrep -P "$HELPER_PID" | wc -l)
 [ "$children" -le $MAX_PER_USER ] || fail "$children helper processes for one stranger"
 
-started=$SECONDS
+# Meanwhile: while the stranger still holds its connections open (90 s;
+# the administrator's own bound only ends a hang).
 request=$(xml_request Request Add Type System ConnectionString "DSN=Meanwhile;" Driver "Vorlan Tarvex" Path '')
-reply=$(printf '%s' "$request" | as_admin timeout 5 "$MORVANEX_HELPER_CLIENT" "$SOCKET" 2>&1 || true)
+reply=$(printf '%s' "$request" | as_admin timeout 60 "$MORVANEX_HELPER_CLIENT" "$SOCKET" 2>&1 || true)
 expect_eq "administrator served meanwhile" "$reply" "OK"
-[ $((SECONDS - started)) -le 5 ] || fail "administrator waited $((SECONDS - started)) s"
+kill -0 "$HOLDER_PID" 2>/dev/null || fail "the stranger's connections ended before the administrator was served"
 
 # Each of the stranger's connections costs at most one line of the log.
 lines=$(grep -c "uid 65533" "$WORLD/helper.log" || true)
