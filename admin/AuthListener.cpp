@@ -51,11 +51,12 @@ void removeStaleSocket(const std::string& path) {
     }
 }
 
-// Waits up to a second for a connection or the wake-up of stopAndWait;
-// 1 a connection, 0 time-out or woken, -1 failure.
+// Waits for a connection or the wake-up of stopAndWait (without a wake-up,
+// a second at most, so that the stop is seen); 1 a connection, 0 time-out
+// or woken, -1 failure.
 int waitReadable(int socketFd, int wakeFd) {
     pollfd waiting[2] = {{socketFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    const int ready = poll(waiting, wakeFd >= 0 ? 2 : 1, 1000);
+    const int ready = wakeFd >= 0 ? poll(waiting, 2, -1) : poll(waiting, 1, 1000);
     if (ready < 0) {
         return errno == EINTR ? 0 : -1;
     }

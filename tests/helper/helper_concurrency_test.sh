@@ -48,13 +48,12 @@ done
 helper_stop
 
 # A change that never finishes (the child stalls, as a hung file system
-# would leave it): stopped at its deadline, the file untouched.
+# would leave it): stopped at its deadline, the file untouched. A child
+# never stopped would leave the reply to the client's own 60 s bound.
 before=$(cat "$sys")
 helper_start --child-timeout 2 --test-stall-child
-started=$SECONDS
 expect_eq "overrun" "$(send as_root "$(xml_request Request Add Type System \
   ConnectionString 'DSN=Late;' Driver 'Vorlan Tarvex' Path '')")" "ERROR 5366"
-[ $((SECONDS - started)) -le 10 ] || fail "overrun answered after $((SECONDS - started)) s"
 sleep 1
 expect_eq "helper processes after an overrun" "$(helper_descendants)" 0
 expect_eq "file after an overrun" "$(cat "$sys")" "$before"
