@@ -999,6 +999,7 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
         std::function<void(Path file)> meanwhile;
         bool holderWrites;
         std::vector<const char*> waiting = {"late"};  // values of [A] late, set in turn
+        Mount lateMount = Mount::None;
     };
     const auto shell = [](const char* command) {
         return [command](Path file) {
@@ -1015,6 +1016,13 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
         {"mode changed while another user holds it", 0666, kAsOther, shell("chmod 664 \"$f\""),
          true},
         {"writers waiting", 0644, kAsNobody, nullptr, true, {"first", "second", "third"}},
+        {"held by a member, the owner in a read-only folder",
+         0664,
+         kAsMember,
+         nullptr,
+         true,
+         {"late"},
+         Mount::InReadOnlyFolder},
     };
     OdbcSandbox sandbox;
     ASSERT_EQ(chmod(sandbox.root().c_str(), 0755), 0);
@@ -1048,7 +1056,9 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
         std::vector<FILE*> late;
         for (const char* value : row.waiting) {
             late.push_back(popen(
-                toolCommand(kAsNobody, file, std::string("user A late ") + value).c_str(), "r"));
+                toolCommand(kAsNobody, file, std::string("user A late ") + value, row.lateMount)
+                    .c_str(),
+                "r"));
             doneOrWaiting(late.back(), file, static_cast<int>(late.size()));
         }
         const std::string holderOut = letGo(held);
