@@ -205,12 +205,13 @@ bool foreign(const struct stat& status, uid_t owner) {
     return !S_ISREG(status.st_mode) || status.st_uid != owner;
 }
 
-// Whether there is no lock file any writer takes: none under its name, or
-// a foreign one.
+// Whether there is no lock file any writer takes: none under its name (or
+// no such name, the file's own being as long as a name can be), or a
+// foreign one.
 bool noLockFile(int folder, const std::string& name, uid_t owner) {
     struct stat status {};
     if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        return errno == ENOENT;
+        return errno == ENOENT || errno == ENAMETOOLONG;
     }
     return foreign(status, owner);
 }

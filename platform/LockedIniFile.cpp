@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -91,6 +92,11 @@ std::string newCopyName(const std::string& name) {
         copy += kCopyLetters[byte % kCopyLetters.size()];
     }
     return copy;
+}
+
+// A copy's name is longer than the file's: too long a name takes none.
+bool copyNameFits(const std::string& name) {
+    return 1 + name.size() + kCopyMark.size() + kCopySuffix <= NAME_MAX;
 }
 
 bool isCopyName(std::string_view entry, const std::string& name) {
@@ -294,12 +300,12 @@ LockedIniFile::Method LockedIniFile::method() const {
     const uid_t self = ::geteuid();
     const std::vector<std::string> attributes = attributeNames(data_.get());
     struct stat folder {};
-    const bool copyKeepsAll = lock_ && lock_->onLockFile() && origin_.st_nlink == 1 &&
-                              std::all_of(attributes.begin(), attributes.end(), copyCarries) &&
-                              (self == 0 || (origin_.st_uid == self && inGroup(origin_.st_gid))) &&
-                              ::faccessat(folder_.get(), ".", W_OK | X_OK, AT_EACCESS) == 0 &&
-                              ::fstat(folder_.get(), &folder) == 0 &&
-                              folder.st_dev == origin_.st_dev;
+    const bool copyKeepsAll =
+        lock_ && lock_->onLockFile() && origin_.st_nlink == 1 && copyNameFits(name_) &&
+        std::all_of(attributes.begin(), attributes.end(), copyCarries) &&
+        (self == 0 || (origin_.st_uid == self && inGroup(origin_.st_gid))) &&
+        ::faccessat(folder_.get(), ".", W_OK | X_OK, AT_EACCESS) == 0 &&
+        ::fstat(folder_.get(), &folder) == 0 && folder.st_dev == origin_.st_dev;
     return copyKeepsAll ? Method::Replace : Method::InPlace;
 }
 

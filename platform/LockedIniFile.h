@@ -20,9 +20,9 @@
 // (none if it had none) and user attributes. Where a copy cannot stand in
 // for the file (a second link, attributes this writer cannot set, inode
 // flags the copy would not have, an owner or group it cannot give, a
-// folder it cannot write, a mount point) the file is rewritten in place
-// under the lock, after room for the new text was found; readers may then
-// see a part of it. Right before the file changes, the lock must still be
+// folder it cannot write, a mount point, a name too long for a copy's)
+// the file is rewritten in place under the lock, after room for the new
+// text was found; readers may then see a part of it. Right before the file changes, the lock must still be
 // the file's lock and the file the one this writer read, as it read it;
 // else nothing is written. A missing file is made like a copy, only where
 // none has appeared meanwhile. Copies a killed writer left are removed

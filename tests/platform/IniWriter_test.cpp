@@ -726,6 +726,15 @@ struct stat lockStatus(const fs::path& folder) {
     return status;
 }
 
+// The file under a name of `length` bytes, reached through a link.
+std::function<void(const fs::path&, const fs::path&)> namedLong(size_t length) {
+    return [length](const fs::path& folder, const fs::path& file) {
+        fs::rename(file, folder / std::string(length, 'x'));
+        fs::create_symlink(std::string(length, 'x'), file);
+        ASSERT_EQ(lchown(file.c_str(), kNobody, kNobody), 0);
+    };
+}
+
 void behindALink(const fs::path& folder, const fs::path& file) {
     fs::create_directory(folder / "dotfiles");
     ASSERT_EQ(chown((folder / "dotfiles").c_str(), kNobody, kNobody), 0);
@@ -827,6 +836,8 @@ TEST(IniWriter, ChangesNothingButTheText) {
          false},
         {"own file behind a link", behindALink, true, true,
          [](Path, Path file) { EXPECT_TRUE(fs::is_symlink(file)); }},
+        {"own file of a name too long for a copy's", namedLong(240), true, true, nullptr},
+        {"own file of a name too long for its lock file's", namedLong(255), true, true, nullptr},
         {"own 0664 file of a group the user is not in, its lock file of the user's",
          [](Path folder, Path file) {
              staleLock(folder, kNobody, kNobody, 0660);
