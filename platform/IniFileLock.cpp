@@ -352,9 +352,13 @@ struct IniFileLock::Taking {
                              O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
         struct stat held {};
         if (!fd.valid()) {
-            return errno == ENOENT || errno == ELOOP
-                       ? withoutLockFile()
-                       : cannotLock(std::string("cannot be opened: ") + std::strerror(errno));
+            const int error = errno;
+            if (error == ENOENT || error == ELOOP) {
+                return withoutLockFile();
+            }
+            return cannotLock(error == EACCES
+                                  ? std::string("does not let this user take it; ") + kSetRight
+                                  : std::string("cannot be opened: ") + std::strerror(error));
         }
         if (::fstat(fd.get(), &held) != 0 || foreign(held, shape.owner)) {
             return withoutLockFile();
