@@ -149,6 +149,7 @@ std::unique_ptr<LockedIniFile> LockedIniFile::open(const fs::path& path, bool ma
         missing = error == ENOENT;
         return nullptr;
     }
+    file->given_ = path;
     file->path_ = std::move(place.path);
     file->name_ = std::move(place.name);
     file->folder_.reset(::openat(place.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -270,9 +271,22 @@ bool LockedIniFile::stillInPlace() const {
            now.st_dev == origin_.st_dev && now.st_ino == origin_.st_ino;
 }
 
+// Whether the path still leads to the folder this writer holds: one moved
+// away meanwhile would take the new text out of the path's reach.
+bool LockedIniFile::stillReached() const {
+    PathResolver::Result place;
+    std::string why;
+    struct stat now {};
+    struct stat held {};
+    return IniFile::resolve(given_, place, why) == 0 && place.name == name_ &&
+           ::fstat(place.folder.get(), &now) == 0 && ::fstat(folder_.get(), &held) == 0 &&
+           now.st_dev == held.st_dev && now.st_ino == held.st_ino;
+}
+
 // Right before the file changes: this writer's lock is still the file's
-// lock, and the file is the one it read, as it left it; for a copy also
-// with the owner, mode, links and attributes the copy carries over.
+// lock, the path still leads to it, and the file is the one it read, as
+// it left it; for a copy also with the owner, mode, links and attributes
+// the copy carries over.
 bool LockedIniFile::stillAsRead(std::string& why) const {
     struct stat now {};
     const bool known = method_ == Method::Create || ::fstat(data_.get(), &now) == 0;
@@ -281,6 +295,11 @@ bool LockedIniFile::stillAsRead(std::string& why) const {
         why = (path_.parent_path() / (name_ + ".lock")).string() +
               " was removed or replaced while this writer held it; " + path_.string() +
               " is left as it was";
+        return false;
+    }
+    if (!stillReached()) {
+        why = given_.string() + " leads elsewhere than when this writer locked it (a folder " +
+              "on the way was moved or replaced); nothing is written";
         return false;
     }
     if (method_ == Method::Create ||

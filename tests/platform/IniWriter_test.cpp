@@ -1011,6 +1011,7 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
         bool holderWrites;
         std::vector<const char*> waiting = {"late"};  // values of [A] late, set in turn
         Mount lateMount = Mount::None;
+        const char* refusal = ".lock was removed or replaced while this writer held it";
     };
     const auto shell = [](const char* command) {
         return [command](Path file) {
@@ -1034,6 +1035,14 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
          true,
          {"late"},
          Mount::InReadOnlyFolder},
+        {"folder moved away and made anew",
+         0644,
+         kAsNobody,
+         shell("d=${f%/*}; mv \"$d\" \"$d.0\" && cp -a \"$d.0\" \"$d\""),
+         false,
+         {"late"},
+         Mount::None,
+         "leads elsewhere than when this writer locked it"},
     };
     OdbcSandbox sandbox;
     ASSERT_EQ(chmod(sandbox.root().c_str(), 0755), 0);
@@ -1081,9 +1090,7 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
         EXPECT_EQ(holderOut == "OK\n", row.holderWrites) << holderOut;
         EXPECT_EQ(written.value("A", "held").has_value(), row.holderWrites) << holderOut;
         if (!row.holderWrites) {
-            EXPECT_NE(holderOut.find(".lock was removed or replaced while this writer held it"),
-                      std::string::npos)
-                << holderOut;
+            EXPECT_NE(holderOut.find(row.refusal), std::string::npos) << holderOut;
         }
     }
 }
