@@ -363,6 +363,9 @@ struct IniFileLock::Taking {
         if (::fstat(fd.get(), &held) != 0 || foreign(held, shape.owner)) {
             return withoutLockFile();
         }
+        if (held.st_nlink != 1) {
+            return cannotLock(std::string("has a second name; ") + kSetRight);
+        }
         if (!onFile(fd.get(), deadline, true)) {
             return refuse("gave up waiting for " + shown);
         }
