@@ -3,11 +3,15 @@
 // arguments ask and prints each step's return code and diagnostics.
 //
 //   odbc_connect_client connect DSN USER PASSWORD
-//   odbc_connect_client driverconnect CONNECTION-STRING
+//   odbc_connect_client driverconnect CONNECTION-STRING [ATTRIBUTE]
+//
+// With ATTRIBUTE, a connection attribute of the driver's own is set to 1
+// once connected, and the connect made again.
 #include <sql.h>
 #include <sqlext.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -43,15 +47,24 @@ SQLCHAR* text(const char* value) {
 int usage() {
     std::fprintf(stderr,
                  "usage: odbc_connect_client connect DSN USER PASSWORD\n"
-                 "       odbc_connect_client driverconnect CONNECTION-STRING\n");
+                 "       odbc_connect_client driverconnect CONNECTION-STRING [ATTRIBUTE]\n");
     return 2;
+}
+
+SQLRETURN driverConnect(SQLHDBC dbc, const char* connection) {
+    SQLCHAR out[1024] = {};
+    SQLSMALLINT length = 0;
+    return report("SQLDriverConnect",
+                  SQLDriverConnect(dbc, nullptr, text(connection), SQL_NTS, out, sizeof out,
+                                   &length, SQL_DRIVER_NOPROMPT),
+                  SQL_HANDLE_DBC, dbc);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const bool plain = argc == 5 && std::strcmp(argv[1], "connect") == 0;
-    const bool driver = argc == 3 && std::strcmp(argv[1], "driverconnect") == 0;
+    const bool driver = (argc == 3 || argc == 4) && std::strcmp(argv[1], "driverconnect") == 0;
     if (!plain && !driver) {
         return usage();
     }
@@ -85,11 +98,15 @@ int main(int argc, char** argv) {
             SQLConnect(dbc, text(argv[2]), SQL_NTS, text(argv[3]), SQL_NTS, text(argv[4]), SQL_NTS);
         report("SQLConnect", rc, SQL_HANDLE_DBC, dbc);
     } else {
-        SQLCHAR out[1024] = {};
-        SQLSMALLINT length = 0;
-        rc = SQLDriverConnect(dbc, nullptr, text(argv[2]), SQL_NTS, out, sizeof out, &length,
-                              SQL_DRIVER_NOPROMPT);
-        report("SQLDriverConnect", rc, SQL_HANDLE_DBC, dbc);
+        rc = driverConnect(dbc, argv[2]);
+        if (argc == 4 && SQL_SUCCEEDED(rc)) {
+            const std::string step = std::string("SQLSetConnectAttr(") + argv[3] + ")";
+            report(step.c_str(),
+                   SQLSetConnectAttr(dbc, std::atoi(argv[3]), reinterpret_cast<SQLPOINTER>(1), 0),
+                   SQL_HANDLE_DBC, dbc);
+            report("SQLDisconnect", SQLDisconnect(dbc), SQL_HANDLE_DBC, dbc);
+            rc = driverConnect(dbc, argv[2]);
+        }
     }
     if (SQL_SUCCEEDED(rc)) {
         report("SQLDisconnect", SQLDisconnect(dbc), SQL_HANDLE_DBC, dbc);
