@@ -3,12 +3,15 @@
 // arguments ask and prints each step's return code and diagnostics.
 //
 //   odbc_connect_client connect DSN USER PASSWORD
-//   odbc_connect_client driverconnect CONNECTION-STRING [ATTRIBUTE]
+//   odbc_connect_client driverconnect CONNECTION-STRING [ATTRIBUTE|asuser]
 //
 // With ATTRIBUTE, a connection attribute of the driver's own is set to 1
-// once connected, and the connect made again.
+// once connected, and the connect made again. With asuser (a set-user-ID
+// program), the first connect runs as the real user, the second as the
+// owner again.
 #include <sql.h>
 #include <sqlext.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,7 +50,7 @@ SQLCHAR* text(const char* value) {
 int usage() {
     std::fprintf(stderr,
                  "usage: odbc_connect_client connect DSN USER PASSWORD\n"
-                 "       odbc_connect_client driverconnect CONNECTION-STRING [ATTRIBUTE]\n");
+                 "       odbc_connect_client driverconnect CONNECTION-STRING [ATTRIBUTE|asuser]\n");
     return 2;
 }
 
@@ -71,6 +74,11 @@ int main(int argc, char** argv) {
     // Each step is out before the next: a sanitizer's report at exit (a
     // leak of the driver manager's) ends the process without flushing.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    const bool asUser = argc == 4 && std::strcmp(argv[3], "asuser") == 0;
+    const uid_t owner = geteuid();
+    if (asUser && seteuid(getuid()) != 0) {
+        return 1;
+    }
     SQLHENV env = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(report("SQLAllocHandle(ENV)",
                               SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env), SQL_HANDLE_ENV,
@@ -102,7 +110,13 @@ int main(int argc, char** argv) {
         report("SQLConnect", rc, SQL_HANDLE_DBC, dbc);
     } else {
         rc = driverConnect(dbc, argv[2]);
-        if (argc == 4 && SQL_SUCCEEDED(rc)) {
+        if (asUser) {
+            if (SQL_SUCCEEDED(rc)) {
+                report("SQLDisconnect", SQLDisconnect(dbc), SQL_HANDLE_DBC, dbc);
+            }
+            std::printf("seteuid rc=%d\n", seteuid(owner));
+            rc = driverConnect(dbc, argv[2]);
+        } else if (argc == 4 && SQL_SUCCEEDED(rc)) {
             const std::string step = std::string("SQLSetConnectAttr(") + argv[3] + ")";
             report(step.c_str(),
                    SQLSetConnectAttr(dbc, std::atoi(argv[3]), reinterpret_cast<SQLPOINTER>(1), 0),
