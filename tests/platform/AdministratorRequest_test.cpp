@@ -98,15 +98,14 @@ TEST_F(AdministratorRequestTest, RelayOfAnotherUserIsNotTrustedAndTheHelperRuns)
     std::string folder = "/tmp/morvanex-relay-XXXXXX";
     ASSERT_NE(mkdtemp(folder.data()), nullptr);
     chmod(folder.c_str(), 0777);
-    // Root, then a set-user-ID root program of the relay's own user.
-    for (const bool setUserId : {false, true}) {
+    for (const bool setUserId : {false, true}) {  // a set-user-ID root program of nobody's
         SystemLog::Capture log;
         ScopedEnv runtime("XDG_RUNTIME_DIR", folder);
         const std::string socket = relay_socket::path(privileged_request::kAdministratorIdentifier);
         unlink(socket.c_str());
         ForeignRelayServer server(socket);
         PropertyList request = makeRequest("Add");
-        ASSERT_EQ(setresuid(setUserId ? server.uid() : 0, 0, 0), 0);
+        ASSERT_EQ(setresuid(setUserId ? getpwnam("nobody")->pw_uid : 0, 0, 0), 0);
 
         EXPECT_TRUE(sendAdministratorRequest(request, kDriverId, kTeam)) << setUserId;
 

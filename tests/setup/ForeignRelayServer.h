@@ -26,7 +26,7 @@ class ForeignRelayServer {
         if (nobody == nullptr) {
             throw std::runtime_error("no user nobody");
         }
-        const uid_t uid = uid_ = nobody->pw_uid;
+        const uid_t uid = nobody->pw_uid;
         const gid_t gid = nobody->pw_gid;
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
@@ -74,9 +74,6 @@ class ForeignRelayServer {
 
     ~ForeignRelayServer() { stop(); }
 
-    // The user the relay runs as.
-    uid_t uid() const { return uid_; }
-
     // Whether the client's connection reached the server.
     bool accepted() const {
         pollfd waiting{acceptedFd_, POLLIN, 0};
@@ -97,7 +94,6 @@ class ForeignRelayServer {
         }
     }
 
-    uid_t uid_ = 0;
     pid_t child_ = -1;
     int acceptedFd_ = -1;
 };

@@ -4,11 +4,7 @@
 //
 //   odbc_connect_client connect DSN USER PASSWORD
 //   odbc_connect_client driverconnect CONNECTION-STRING [ATTRIBUTE|asuser]
-//
-// With ATTRIBUTE, a connection attribute of the driver's own is set to 1
-// once connected, and the connect made again. With asuser (a set-user-ID
-// program), the first connect runs as the real user, the second as the
-// owner again.
+// connects again after setting the driver's ATTRIBUTE to 1, or after a first as the real user.
 #include <sql.h>
 #include <sqlext.h>
 #include <unistd.h>
@@ -54,15 +50,6 @@ int usage() {
     return 2;
 }
 
-SQLRETURN driverConnect(SQLHDBC dbc, const char* connection) {
-    SQLCHAR out[1024] = {};
-    SQLSMALLINT length = 0;
-    return report("SQLDriverConnect",
-                  SQLDriverConnect(dbc, nullptr, text(connection), SQL_NTS, out, sizeof out,
-                                   &length, SQL_DRIVER_NOPROMPT),
-                  SQL_HANDLE_DBC, dbc);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,9 +58,7 @@ int main(int argc, char** argv) {
     if (!plain && !driver) {
         return usage();
     }
-    // Each step is out before the next: a sanitizer's report at exit (a
-    // leak of the driver manager's) ends the process without flushing.
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);  // a sanitizer's exit report flushes nothing
     const bool asUser = argc == 4 && std::strcmp(argv[3], "asuser") == 0;
     const uid_t owner = geteuid();
     if (asUser && seteuid(getuid()) != 0) {
@@ -108,22 +93,22 @@ int main(int argc, char** argv) {
         rc =
             SQLConnect(dbc, text(argv[2]), SQL_NTS, text(argv[3]), SQL_NTS, text(argv[4]), SQL_NTS);
         report("SQLConnect", rc, SQL_HANDLE_DBC, dbc);
-    } else {
-        rc = driverConnect(dbc, argv[2]);
-        if (asUser) {
-            if (SQL_SUCCEEDED(rc)) {
-                report("SQLDisconnect", SQLDisconnect(dbc), SQL_HANDLE_DBC, dbc);
-            }
-            std::printf("seteuid rc=%d\n", seteuid(owner));
-            rc = driverConnect(dbc, argv[2]);
-        } else if (argc == 4 && SQL_SUCCEEDED(rc)) {
-            const std::string step = std::string("SQLSetConnectAttr(") + argv[3] + ")";
-            report(step.c_str(),
+    }
+    for (int pass = 0; driver && pass < argc - 2; ++pass) {
+        if (pass == 1 && !asUser) {
+            report("SQLSetConnectAttr(ATTRIBUTE)",
                    SQLSetConnectAttr(dbc, std::atoi(argv[3]), reinterpret_cast<SQLPOINTER>(1), 0),
                    SQL_HANDLE_DBC, dbc);
-            report("SQLDisconnect", SQLDisconnect(dbc), SQL_HANDLE_DBC, dbc);
-            rc = driverConnect(dbc, argv[2]);
         }
+        if (pass == 1) {
+            report("SQLDisconnect", SQLDisconnect(dbc), SQL_HANDLE_DBC, dbc);
+            std::printf("seteuid rc=%d\n", seteuid(owner));
+        }
+        SQLCHAR out[1024] = {};
+        SQLSMALLINT length = 0;
+        rc = SQLDriverConnect(dbc, nullptr, text(argv[2]), SQL_NTS, out, sizeof out, &length,
+                              SQL_DRIVER_NOPROMPT);
+        report("SQLDriverConnect", rc, SQL_HANDLE_DBC, dbc);
     }
     if (SQL_SUCCEEDED(rc)) {
         report("SQLDisconnect", SQLDisconnect(dbc), SQL_HANDLE_DBC, dbc);
