@@ -157,6 +157,7 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
     std::filesystem::create_directories(sandbox_.root() / "run");
     sandbox_.addDriver("morvanex", {{"Driver", "/nonexistent/morvanex.so"}});
     sandbox_.addDsn("x", "morvanex", {{"DriverDSN", "old"}}, OdbcSandbox::Scope::User);
+    sandbox_.addDsn("Old", "morvanex", {}, OdbcSandbox::Scope::User);
     InstallerFacade::instance().setRefusal(
         [](std::string_view function) { return function.rfind("SQLWrite", 0) == 0; });
     struct Case {
@@ -165,10 +166,13 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
         std::optional<std::string> relayReply;  // Quillmark's answer; none: it does not run
         PrivilegedRunner::Outcome pkexec;       // the bundle's helper run through pkexec
         const char* said;
+        const wchar_t* renamed = nullptr;  // configured DSN the wizard renames to `name`
     };
     const Case cases[] = {
         {"declined", "x", std::nullopt, {}, "x is already a data source name. Overwrite?"},
+        {"rename-declined", "x", std::nullopt, {}, "x is already a", L"DSN=Old\0"},
         {"helper-refused", "Sales", "ERROR 5370", {}, "helper refused the change. Only root, or"},
+        {"helper-failed", "Sales", "ERROR 5366", {}, "change. It answered: ERROR 5366"},
         {"no-pkexec", "Sales", std::nullopt, {ENOENT, -1, ""}, "could not be reached. An admin"},
     };
     const std::string fixed =
@@ -205,7 +209,10 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
             });
         InstallerFacade::instance().setConfigMode(declined ? ODBC_USER_DSN : ODBC_SYSTEM_DSN);
         // Cancelled after the failed save, the request fails.
-        EXPECT_EQ(ConfigDsn(*dialogs_).run(ODBC_ADD_DSN, L"morvanex", L"DSN=x\0\0"), declined);
+        const bool added = c.renamed == nullptr;
+        EXPECT_EQ(ConfigDsn(*dialogs_).run(added ? ODBC_ADD_DSN : ODBC_CONFIG_DSN, L"morvanex",
+                                           added ? L"DSN=x\0\0" : c.renamed),
+                  declined);
         EXPECT_EQ(back, c.name + kTypedAfterName);
         EXPECT_NE(message.find(c.said), std::string::npos) << message;
         EXPECT_EQ(message.find(fixed) != std::string::npos, !declined) << message;
