@@ -22,6 +22,7 @@
 #include "admin/DriverFormDialog.h"
 #include "admin/DsnFormDialog.h"
 #include "admin/MainWindow.h"
+#include "platform/InstallerFacade.h"
 #include "tests/quillmark/OffscreenWindows.h"
 #include "tests/quillmark/ScriptedDialogs.h"
 #include "tests/support/OdbcSandbox.h"
@@ -45,7 +46,10 @@ class QuillmarkWindows : public ::testing::Test, protected OffscreenWindows {
         sandbox.setKey(sandbox.odbcIni(Scope::User), "ODBC", "Trace", "1");
         sandbox.setKey(sandbox.odbcIni(Scope::User), "ODBC", "TraceFile", "/tmp/odbc.trace");
     }
-    void TearDown() override { AuthListener::stopAndWait(); }
+    void TearDown() override {
+        AuthListener::stopAndWait();
+        InstallerFacade::instance().setRefusal(nullptr);
+    }
 
     OdbcSandbox sandbox;
     ScriptedDialogs dialogs;
@@ -139,6 +143,31 @@ TEST_F(QuillmarkWindows, DsnFormAsksBeforeReplacingAnother) {
                   asked && !yes)
             << to;
         EXPECT_EQ(IniAccess(IniAccess::User).valueOr("Sales", "Description"), sales) << to;
+    }
+}
+
+// A save that neither Quillmark nor the helper made alerts and leaves the
+// form open as typed, for another try or Cancel.
+TEST_F(QuillmarkWindows, FormsNotSavedStayOpenAsTyped) {
+    DsnFormDialog dsn(nullptr, dialogs, refuse);
+    ASSERT_TRUE(dsn.prepare("Warehouse", "Recorder", IniAccess::System));
+    DriverFormDialog driver(nullptr, dialogs, refuse);
+    ASSERT_TRUE(driver.prepare("Recorder"));
+    InstallerFacade::instance().setRefusal(
+        [](std::string_view function) { return !function.starts_with("SQLGet"); });
+    for (QDialog* panel : {dsn.panel(), driver.panel()}) {
+        SCOPED_TRACE(panel->objectName().toStdString());
+        dialogs.alerts.clear();
+        panel->show();
+        auto* field = panel->findChild<QLineEdit*>("descriptionField");
+        field = field != nullptr ? field : child<QLineEdit>(panel, "setupPathField");
+        field->setText("typed");
+        auto* ok = child<QPushButton>(panel, "okButton");
+        ASSERT_TRUE(ok->isEnabled());
+        ok->click();
+        EXPECT_EQ(dialogs.alerts.size(), 1u);
+        EXPECT_TRUE(panel->isVisible());
+        EXPECT_EQ(field->text(), "typed");
     }
 }
 
