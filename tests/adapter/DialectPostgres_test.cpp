@@ -271,29 +271,4 @@ TEST_F(DialectPostgres, FailedExecutionIsRepostedWithoutPrefixes) {
         << bracket.record;
 }
 
-// The README's examples of words left bare and words taken as names, run
-// directly: the SQLSTATE each gives ("" for success).
-TEST_F(DialectPostgres, WordsOutsideTheListAreNames) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"SELECT id FROM " + t() + " ORDER BY id DESC", ""},
-        {"SELECT MIN(id), COUNT(*), max(id), text(id) FROM " + t() + " GROUP BY id", ""},
-        {"SELECT id FROM " + t() + " ORDER BY id ASC", "42601"},
-        {"SELECT id FROM " + t() + " LIMIT 1 OFFSET 1", "42601"},
-        {"SELECT CASE WHEN id = 1 THEN 1 END FROM " + t(), "42601"},
-        {"SELECT id FROM " + t() + " WHERE id = 1 AND TRUE", "42703"},
-        {"SELECT MAX(id) FROM " + t(), "42883"},
-        {"SELECT coalesce(id, 0) FROM " + t(), "42883"},
-        {"SELECT CURRENT_DATE", "42703"},
-        {"SELECT id::text FROM " + t(), "42703"},
-        // Taken as the alias of the table before it, INNER lets the join run
-        // and hides the table's own name.
-        {"SELECT * FROM " + t() + " INNER JOIN " + t() + " AS b ON b.id = 1", ""},
-        {"SELECT " + t() + ".id FROM " + t() + " INNER JOIN " + t() + " AS b ON b.id = 1", "42P01"},
-    };
-    for (const auto& [text, state] : cases) {
-        const Outcome out = runText(*face_, text);
-        EXPECT_EQ(out.record.substr(0, 5), state) << text << "\n" << out.record;
-    }
-}
-
 }  // namespace

@@ -342,9 +342,6 @@ const RepostCase kRepostCases[] = {
     {"MessageEndingInBracketIsEmpty", "42000|-1|[only][brackets]",
      "42000 -1 Syntax error or access violation"},
     {"MessageWithoutBracketIsWhole", "HY000|7|plain words", "HY000 7 plain words"},
-    // Only the prefixes go: a bracket of the text itself stays.
-    {"BracketInTheTextStays", "22P02|7|[x][y] ERROR: invalid input syntax: \"[1]\"",
-     "22P02 7 ERROR: invalid input syntax: \"[1]\""},
 };
 
 class RepostTest : public ::testing::TestWithParam<RepostCase> {};

@@ -166,11 +166,11 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
         std::optional<std::string> relayReply;  // Quillmark's answer; none: it does not run
         PrivilegedRunner::Outcome pkexec;       // the bundle's helper run through pkexec
         const char* said;
-        const wchar_t* renamed = nullptr;  // configured DSN the wizard renames to `name`
+        WORD request = ODBC_ADD_DSN;  // configuring: Old, renamed to `name`
     };
     const Case cases[] = {
         {"declined", "x", std::nullopt, {}, "x is already a data source name. Overwrite?"},
-        {"rename-declined", "x", std::nullopt, {}, "x is already a", L"DSN=Old\0"},
+        {"rename-declined", "x", std::nullopt, {}, "x is already a", ODBC_CONFIG_DSN},
         {"helper-refused", "Sales", "ERROR 5370", {}, "helper refused the change. Only root, or"},
         {"helper-failed", "Sales", "ERROR 5366", {}, "change. It answered: ERROR 5366"},
         {"no-pkexec", "Sales", std::nullopt, {ENOENT, -1, ""}, "could not be reached. An admin"},
@@ -196,9 +196,8 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
                 whenAlertShown([&](QWidget* alert) {
                     message = child<QLabel>(alert, "secondaryField")->text().toStdString();
                     savePicture(alert, std::string("wizard-alert-") + c.label);
-                    // A question has a second button; a failure only OK.
-                    const auto* second = alert->findChild<QPushButton*>("secondBtn");
-                    const bool asked = second != nullptr && second->isVisible();
+                    // Only a question shows its second button.
+                    const bool asked = child<QPushButton>(alert, "secondBtn")->isVisible();
                     click(alert, declined && asked ? "secondBtn" : "okButton");
                     whenShown(
                         "theWindow", [](QWidget* again) { return panelShown(again) == 4; },
@@ -212,10 +211,8 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
             });
         InstallerFacade::instance().setConfigMode(declined ? ODBC_USER_DSN : ODBC_SYSTEM_DSN);
         // Cancelled after the failed save, the request fails.
-        const bool added = c.renamed == nullptr;
-        EXPECT_EQ(ConfigDsn(*dialogs_).run(added ? ODBC_ADD_DSN : ODBC_CONFIG_DSN, L"morvanex",
-                                           added ? L"DSN=x\0\0" : c.renamed),
-                  declined);
+        const wchar_t* named = c.request == ODBC_ADD_DSN ? L"DSN=x\0" : L"DSN=Old\0";
+        EXPECT_EQ(ConfigDsn(*dialogs_).run(c.request, L"morvanex", named), declined);
         EXPECT_EQ(back, c.name + kTypedAfterName);
         EXPECT_NE(message.find(c.said), std::string::npos) << message;
         EXPECT_EQ(message.find(fixed) != std::string::npos, !declined) << message;
