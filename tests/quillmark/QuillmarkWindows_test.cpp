@@ -171,7 +171,6 @@ TEST_F(QuillmarkWindows, DriverFormRules) {
     ok->click();
     EXPECT_NE(OdbcSandbox::readFile(sandbox.odbcinstIni(Scope::User)).find("[Added]"),
               std::string::npos);
-
     // Saved neither here nor by the helper: alerted, each form stays open.
     DsnFormDialog dsn(nullptr, dialogs, refuse);
     ASSERT_TRUE(dsn.prepare("Warehouse", "Recorder", IniAccess::System));

@@ -157,7 +157,6 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
     std::filesystem::create_directories(sandbox_.root() / "run");
     sandbox_.addDriver("morvanex", {{"Driver", "/nonexistent/morvanex.so"}});
     sandbox_.addDsn("x", "morvanex", {{"DriverDSN", "old"}}, OdbcSandbox::Scope::User);
-    sandbox_.addDsn("Old", "morvanex", {}, OdbcSandbox::Scope::User);
     InstallerFacade::instance().setRefusal(
         [](std::string_view function) { return function.rfind("SQLWrite", 0) == 0; });
     struct Case {
@@ -166,7 +165,7 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
         std::optional<std::string> relayReply;  // Quillmark's answer; none: it does not run
         PrivilegedRunner::Outcome pkexec;       // the bundle's helper run through pkexec
         const char* said;
-        WORD request = ODBC_ADD_DSN;  // configuring: Old, renamed to `name`
+        WORD request = ODBC_ADD_DSN;  // configuring: DSN Old, renamed to `name`
     };
     const Case cases[] = {
         {"declined", "x", std::nullopt, {}, "x is already a data source name. Overwrite?"},
@@ -196,7 +195,6 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
                 whenAlertShown([&](QWidget* alert) {
                     message = child<QLabel>(alert, "secondaryField")->text().toStdString();
                     savePicture(alert, std::string("wizard-alert-") + c.label);
-                    // Only a question shows its second button.
                     const bool asked = child<QPushButton>(alert, "secondBtn")->isVisible();
                     click(alert, declined && asked ? "secondBtn" : "okButton");
                     whenShown(
