@@ -140,6 +140,7 @@ void DriverFormDialog::onOK() {
             "Configuration Error",
             IniAccess::withHelperReason("An error occured while trying to configure the driver.",
                                         editor_->problem(), fields.system, editor_->helperReply()));
+        return;  // nothing saved: the form stays open with what was typed
     }
     driverPanel_->accept();
 }

@@ -114,6 +114,7 @@ void DsnFormDialog::onOK() {
                                         outcome == DsnEditor::Outcome::HelperRefused &&
                                             editor_->mode() == IniAccess::System,
                                         editor_->helperReply()));
+        return;  // nothing saved: the form stays open with what was typed
     }
     dsnPanel_->accept();
 }

@@ -1,9 +1,15 @@
 // Attributes, options, information and descriptors.
 #include "pemberix/ExportCall.h"
+#include "pemberix/ForwardedKeys.h"
 #include "pemberix/StringFields.h"
 #include "pemberix/WideCalls.h"
 
 #include <sqlext.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
 
 using namespace pemberix;
 
@@ -12,6 +18,27 @@ namespace {
 // ODBC 2 options reach the driver as the ODBC 3 attributes of the same
 // numbers; text options are terminated strings.
 constexpr SQLINTEGER kOptionStringLength = SQL_MAX_OPTION_STRING_LENGTH;
+
+// The driver's log switches set from code: in a process running as root
+// they stay off as in its connection text. The value is read as the driver
+// reads it, an integer that turns the log on above zero.
+std::optional<SQLRETURN> refusedLogSwitch(SQLHDBC dbc, SQLINTEGER attribute, SQLPOINTER value) {
+    const auto asRead = static_cast<SQLINTEGER>(reinterpret_cast<std::intptr_t>(value));
+    if (geteuid() != 0 || asRead <= 0) {
+        return std::nullopt;
+    }
+    for (const pemberix_keys::KeyRow& row : pemberix_keys::kRows) {
+        if (row.attribute != 0 && row.attribute == attribute) {
+            postRecord(SQL_HANDLE_DBC, dbc,
+                       ownRecord("HY024", 0,
+                                 std::string("pemberix.so keeps the PostgreSQL driver's logs off "
+                                             "in a process running as root: its ") +
+                                     row.name + " attribute takes 0 only"));
+            return SQL_ERROR;
+        }
+    }
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -52,6 +79,9 @@ PEMBERIX_EXPORT SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC hdbc, SQLINTEGER fA
 PEMBERIX_EXPORT SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribute,
                                                     SQLPOINTER Value, SQLINTEGER StringLength) {
     return runExport(SQL_HANDLE_DBC, ConnectionHandle, [&] {
+        if (const auto refused = refusedLogSwitch(ConnectionHandle, Attribute, Value)) {
+            return *refused;
+        }
         return forward(SQL_HANDLE_DBC, ConnectionHandle, pg().SQLSetConnectAttr, ConnectionHandle,
                        Attribute, Value, StringLength);
     });
@@ -59,8 +89,12 @@ PEMBERIX_EXPORT SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC ConnectionHandle, SQ
 
 PEMBERIX_EXPORT SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC hdbc, SQLINTEGER fAttribute,
                                                      SQLPOINTER rgbValue, SQLINTEGER cbValue) {
-    return runExport(SQL_HANDLE_DBC, hdbc,
-                     [&] { return setConnectAttrW(hdbc, fAttribute, rgbValue, cbValue); });
+    return runExport(SQL_HANDLE_DBC, hdbc, [&] {
+        if (const auto refused = refusedLogSwitch(hdbc, fAttribute, rgbValue)) {
+            return *refused;
+        }
+        return setConnectAttrW(hdbc, fAttribute, rgbValue, cbValue);
+    });
 }
 
 PEMBERIX_EXPORT SQLRETURN SQL_API SQLGetConnectOption(SQLHDBC ConnectionHandle, SQLUSMALLINT Option,

@@ -16,13 +16,16 @@ struct KeyRow {
     const char* shortName;  // the driver's two-letter form; null when none
     KeyValue value;
     const char* off;  // handed on when the switch is to stay off; null: never handed on
+    // The driver's own connection attribute that turns the switch on from
+    // code (any value above zero), as root too; 0 when none.
+    long attribute;
 };
 
 inline constexpr KeyRow kRows[] = {
-    {"Debug", "B2", KeyValue::WrittenFileSwitch, "0"},
-    {"CommLog", "B3", KeyValue::WrittenFileSwitch, "0"},
-    {"Logdir", nullptr, KeyValue::WrittenFileSwitch, nullptr},
-    {"CX", nullptr, KeyValue::PackedSwitches, nullptr},
+    {"Debug", "B2", KeyValue::WrittenFileSwitch, "0", 65536},
+    {"CommLog", "B3", KeyValue::WrittenFileSwitch, "0", 65537},
+    {"Logdir", nullptr, KeyValue::WrittenFileSwitch, nullptr, 0},
+    {"CX", nullptr, KeyValue::PackedSwitches, nullptr, 0},
 };
 
 }  // namespace pemberix_keys

@@ -110,8 +110,18 @@ std::string PgDriver::libraryPath() {
     return PEMBERIX_PG_DRIVER_PATH;
 }
 
+std::string PgDriver::refusal() const {
+    if (!refusal_.empty() || checkedForRoot_ || geteuid() != 0) {
+        return refusal_;
+    }
+    return "pemberix.so loaded the PostgreSQL driver while this process ran as another user "
+           "than root, with the settings that user's environment named, unchecked: it does not "
+           "connect through it as root. Connect first as root.";
+}
+
 PgDriver::PgDriver() {
     if (geteuid() == 0) {
+        checkedForRoot_ = true;
         refusal_ = rootRefusal();
         if (!refusal_.empty()) {
             entry_ = refusedDriverEntryPoints();

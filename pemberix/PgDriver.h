@@ -27,8 +27,11 @@ class PgDriver {
     static const PgDriver& instance();
 
     bool isLoaded() const { return loaded_; }
-    // Why the driver was not loaded as root; empty when it was not refused.
-    const std::string& refusal() const { return refusal_; }
+    // Why the driver was not loaded as root, or, in a process running as
+    // root now, why it was loaded unchecked (while another user ran it):
+    // it read its settings then, as that user found them. Empty when it
+    // may connect.
+    std::string refusal() const;
     const std::string& loadError() const { return loadError_; }
     const PgEntryPoints& entry() const { return entry_; }
 
@@ -49,6 +52,7 @@ class PgDriver {
     PgEntryPoints entry_;
     std::string loadError_;
     std::string refusal_;
+    bool checkedForRoot_ = false;
     bool loaded_ = false;
 };
 

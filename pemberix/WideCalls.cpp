@@ -95,7 +95,7 @@ SQLRETURN uncarriedValue(SQLHDBC dbc) {
 
 // Checks every connect runs first: a driver refused as root says why.
 std::optional<SQLRETURN> refusedOrNull(SQLHDBC dbc, const void* text) {
-    const std::string& refusal = PgDriver::instance().refusal();
+    const std::string refusal = PgDriver::instance().refusal();
     if (!refusal.empty()) {
         postRecord(SQL_HANDLE_DBC, dbc, ownRecord("HY000", 0, refusal));
         return SQL_ERROR;

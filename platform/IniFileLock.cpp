@@ -75,9 +75,9 @@ using Result = IniFileLock::Result;
 constexpr int kOpenFlags = O_RDWR | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
 constexpr const char* kSetRight = "a write by the file's owner or by root sets it right";
 
-struct flock wholeFile() {
+struct flock wholeFile(short type = F_WRLCK) {
     struct flock lock {};
-    lock.l_type = F_WRLCK;
+    lock.l_type = type;
     lock.l_whence = SEEK_SET;
     return lock;
 }
@@ -85,8 +85,8 @@ struct flock wholeFile() {
 // Whether an open file description lock on the whole file was taken: a
 // lock of the description, so that two threads of one process exclude
 // each other too, and closing the descriptor releases it.
-bool tryLock(int fd, bool& failed) {
-    struct flock lock = wholeFile();
+bool tryLock(int fd, bool& failed, short type = F_WRLCK) {
+    struct flock lock = wholeFile(type);
     while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
         if (errno != EINTR) {
             failed = errno != EAGAIN && errno != EACCES;
@@ -126,8 +126,8 @@ void* waitForLock(void* argument) {
 // Waiters blocked in the kernel are woken in the order they came, where
 // waiters that poll are passed over by whoever asks at the right moment.
 // Nothing when no thread could be started.
-std::optional<bool> waitInTurn(int fd, IniFileLock::Clock::time_point deadline) {
-    Waiter waiter{fd, wholeFile(), false};
+std::optional<bool> waitInTurn(int fd, IniFileLock::Clock::time_point deadline, short type) {
+    Waiter waiter{fd, wholeFile(type), false};
     // The thread takes none of the host's signals.
     sigset_t all{};
     sigset_t before{};
@@ -205,17 +205,22 @@ bool foreign(const struct stat& status, uid_t owner) {
     return !S_ISREG(status.st_mode) || status.st_uid != owner;
 }
 
-// Whether there is no lock file any writer takes: none under its name, one
-// on a read-only file system, which nobody opens for writing, or a foreign
-// one.
+// Whether there is no lock file any writer takes: none under its name (or
+// no such name, the file's own being as long as a name can be), or a
+// foreign one.
 bool noLockFile(int folder, const std::string& name, uid_t owner) {
     struct stat status {};
     if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        return errno == ENOENT;
+        return errno == ENOENT || errno == ENAMETOOLONG;
     }
+    return foreign(status, owner);
+}
+
+// A folder seen read-only here may be writable elsewhere (a bind mount):
+// the writers there take its lock file all the same.
+bool readOnly(int folder) {
     struct statvfs system {};
-    return foreign(status, owner) ||
-           (::fstatvfs(folder, &system) == 0 && (system.f_flag & ST_RDONLY) != 0);
+    return ::fstatvfs(folder, &system) == 0 && (system.f_flag & ST_RDONLY) != 0;
 }
 
 enum class Made { Yes, Taken, WriterIn, No };
@@ -339,6 +344,41 @@ struct IniFileLock::Taking {
         return withoutLockFile();
     }
 
+    // A lock file nobody here can open for writing is held for reading:
+    // that keeps out every writer holding it elsewhere, and the file's own
+    // lock keeps out the writers here.
+    Result forReading() {
+        UniqueFd fd(::openat(folder, lockName.c_str(),
+                             O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        struct stat held {};
+        if (!fd.valid()) {
+            const int error = errno;
+            if (error == ENOENT || error == ELOOP) {
+                return withoutLockFile();
+            }
+            return cannotLock(error == EACCES
+                                  ? std::string("does not let this user take it; ") + kSetRight
+                                  : std::string("cannot be opened: ") + std::strerror(error));
+        }
+        if (::fstat(fd.get(), &held) != 0 || foreign(held, shape.owner)) {
+            return withoutLockFile();
+        }
+        if (held.st_nlink != 1) {
+            return cannotLock(std::string("has a second name; ") + kSetRight);
+        }
+        if (!onFile(fd.get(), deadline, true)) {
+            return refuse("gave up waiting for " + shown);
+        }
+        if (!stillNamed(folder, lockName, fd.get(), shape.owner)) {
+            return Result::Moved;
+        }
+        if (!onFile(data, deadline)) {
+            return refuse("gave up waiting for the lock on " + path);
+        }
+        lock = IniFileLock(std::move(fd), true, true);
+        return Result::Locked;
+    }
+
     // No lock file: one is made where this writer can give it its shape,
     // else the file's own lock is the lock.
     Result withoutLockFile() {
@@ -420,20 +460,21 @@ void IniFileLock::backOff(int& pauseMs) {
     pauseMs = std::min(pauseMs * 2, kLongestPauseMs);
 }
 
-bool IniFileLock::onFile(int fd, Clock::time_point deadline) {
+bool IniFileLock::onFile(int fd, Clock::time_point deadline, bool shared) {
+    const short type = shared ? F_RDLCK : F_WRLCK;
     bool failed = false;
-    if (tryLock(fd, failed)) {
+    if (tryLock(fd, failed, type)) {
         return true;
     }
     if (failed) {
         return false;
     }
-    if (const std::optional<bool> waited = waitInTurn(fd, deadline)) {
+    if (const std::optional<bool> waited = waitInTurn(fd, deadline, type)) {
         return *waited;
     }
     for (int pauseMs = 1; Clock::now() < deadline;) {
         backOff(pauseMs);
-        if (tryLock(fd, failed)) {
+        if (tryLock(fd, failed, type)) {
             return true;
         }
         if (failed) {
@@ -462,10 +503,16 @@ IniFileLock::Result IniFileLock::take(int folder, const std::string& name, const
     if (noLockFile(folder, taking.lockName, status.st_uid)) {
         return taking.withoutLockFile();
     }
+    if (readOnly(folder)) {
+        return taking.forReading();
+    }
     UniqueFd fd(::openat(folder, taking.lockName.c_str(), kOpenFlags));
     if (!fd.valid()) {
         const int error = errno;
-        if (error == EROFS || noLockFile(folder, taking.lockName, status.st_uid)) {
+        if (error == EROFS) {
+            return taking.forReading();
+        }
+        if (noLockFile(folder, taking.lockName, status.st_uid)) {
             return taking.withoutLockFile();
         }
         if (error != EACCES && error != EPERM) {
@@ -517,7 +564,7 @@ bool IniFileLock::keep(int data, const struct stat& status, Clock::time_point de
     if (!file_.valid() || ::fstat(file_.get(), &held) != 0 || held.st_uid != status.st_uid) {
         return false;
     }
-    onData_ = readersMayWrite(data, status) || status.st_nlink > 1;
+    onData_ = shared_ || readersMayWrite(data, status) || status.st_nlink > 1;
     return !onData_ || onFile(data, deadline);
 }
 

@@ -28,10 +28,11 @@
 // none of that shape can be made, the lock is the file's own: readers can delay it. Which of the
 // two is the lock follows from the folder and the file's owner alone (is there a lock file of the
 // owner?), so that all writers agree, and a lock file comes and goes only while no writer holds the
-// file's own lock. Where everyone who may read the file may also
-// write it, or the file has a second name, writers lock the file itself
-// as well: that lock belongs to the file, not to a name. A lock dies with
-// the process that held it.
+// file's own lock. Where the folder is read-only to this writer (a file
+// mounted writable in a read-only folder) and writers elsewhere may take
+// the lock file, it is held for reading beside the file's own lock. Where everyone who may read the
+// file may also write it, or the file has a second name, writers lock the file itself as well: that
+// lock belongs to the file, not to a name. A lock dies with the process that held it.
 class IniFileLock {
   public:
     using Clock = descriptor_io::Clock;
@@ -74,16 +75,18 @@ class IniFileLock {
     // of the file replaced.
     bool keep(int data, const struct stat& status, Clock::time_point deadline);
 
-    // Locks the file open on `fd` (for writing) itself; waiters are served
-    // in turn.
-    static bool onFile(int fd, Clock::time_point deadline);
+    // Locks the file open on `fd` (for writing) itself, or for reading
+    // where `shared`; waiters are served in turn.
+    static bool onFile(int fd, Clock::time_point deadline, bool shared = false);
     // Sleeps `pauseMs`, then doubles it up to a short bound.
     static void backOff(int& pauseMs);
 
   private:
     struct Taking;
-    IniFileLock(UniqueFd file, bool onData) : file_(std::move(file)), onData_(onData) {}
+    IniFileLock(UniqueFd file, bool onData, bool shared = false)
+        : file_(std::move(file)), onData_(onData), shared_(shared) {}
 
     UniqueFd file_;  // the lock file; none where the file's own lock is the lock
     bool onData_ = false;
+    bool shared_ = false;  // the lock file held for reading, the file's own lock too
 };

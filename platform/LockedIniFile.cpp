@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -93,6 +94,11 @@ std::string newCopyName(const std::string& name) {
     return copy;
 }
 
+// A copy's name is longer than the file's: too long a name takes none.
+bool copyNameFits(const std::string& name) {
+    return 1 + name.size() + kCopyMark.size() + kCopySuffix <= NAME_MAX;
+}
+
 bool isCopyName(std::string_view entry, const std::string& name) {
     const std::string prefix = "." + name + std::string(kCopyMark);
     return entry.size() == prefix.size() + kCopySuffix && entry.starts_with(prefix) &&
@@ -143,6 +149,7 @@ std::unique_ptr<LockedIniFile> LockedIniFile::open(const fs::path& path, bool ma
         missing = error == ENOENT;
         return nullptr;
     }
+    file->given_ = path;
     file->path_ = std::move(place.path);
     file->name_ = std::move(place.name);
     file->folder_.reset(::openat(place.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -264,9 +271,22 @@ bool LockedIniFile::stillInPlace() const {
            now.st_dev == origin_.st_dev && now.st_ino == origin_.st_ino;
 }
 
+// Whether the path still leads to the folder this writer holds: one moved
+// away meanwhile would take the new text out of the path's reach.
+bool LockedIniFile::stillReached() const {
+    PathResolver::Result place;
+    std::string why;
+    struct stat now {};
+    struct stat held {};
+    return IniFile::resolve(given_, place, why) == 0 && place.name == name_ &&
+           ::fstat(place.folder.get(), &now) == 0 && ::fstat(folder_.get(), &held) == 0 &&
+           now.st_dev == held.st_dev && now.st_ino == held.st_ino;
+}
+
 // Right before the file changes: this writer's lock is still the file's
-// lock, and the file is the one it read, as it left it; for a copy also
-// with the owner, mode, links and attributes the copy carries over.
+// lock, the path still leads to it, and the file is the one it read, as
+// it left it; for a copy also with the owner, mode, links and attributes
+// the copy carries over.
 bool LockedIniFile::stillAsRead(std::string& why) const {
     struct stat now {};
     const bool known = method_ == Method::Create || ::fstat(data_.get(), &now) == 0;
@@ -275,6 +295,11 @@ bool LockedIniFile::stillAsRead(std::string& why) const {
         why = (path_.parent_path() / (name_ + ".lock")).string() +
               " was removed or replaced while this writer held it; " + path_.string() +
               " is left as it was";
+        return false;
+    }
+    if (!stillReached()) {
+        why = given_.string() + " leads elsewhere than when this writer locked it (a folder " +
+              "on the way was moved or replaced); nothing is written";
         return false;
     }
     if (method_ == Method::Create ||
@@ -294,12 +319,12 @@ LockedIniFile::Method LockedIniFile::method() const {
     const uid_t self = ::geteuid();
     const std::vector<std::string> attributes = attributeNames(data_.get());
     struct stat folder {};
-    const bool copyKeepsAll = lock_ && lock_->onLockFile() && origin_.st_nlink == 1 &&
-                              std::all_of(attributes.begin(), attributes.end(), copyCarries) &&
-                              (self == 0 || (origin_.st_uid == self && inGroup(origin_.st_gid))) &&
-                              ::faccessat(folder_.get(), ".", W_OK | X_OK, AT_EACCESS) == 0 &&
-                              ::fstat(folder_.get(), &folder) == 0 &&
-                              folder.st_dev == origin_.st_dev;
+    const bool copyKeepsAll =
+        lock_ && lock_->onLockFile() && origin_.st_nlink == 1 && copyNameFits(name_) &&
+        std::all_of(attributes.begin(), attributes.end(), copyCarries) &&
+        (self == 0 || (origin_.st_uid == self && inGroup(origin_.st_gid))) &&
+        ::faccessat(folder_.get(), ".", W_OK | X_OK, AT_EACCESS) == 0 &&
+        ::fstat(folder_.get(), &folder) == 0 && folder.st_dev == origin_.st_dev;
     return copyKeepsAll ? Method::Replace : Method::InPlace;
 }
 

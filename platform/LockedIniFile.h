@@ -20,13 +20,13 @@
 // (none if it had none) and user attributes. Where a copy cannot stand in
 // for the file (a second link, attributes this writer cannot set, inode
 // flags the copy would not have, an owner or group it cannot give, a
-// folder it cannot write, a mount point) the file is rewritten in place
-// under the lock, after room for the new text was found; readers may then
-// see a part of it. Right before the file changes, the lock must still be
-// the file's lock and the file the one this writer read, as it read it;
-// else nothing is written. A missing file is made like a copy, only where
-// none has appeared meanwhile. Copies a killed writer left are removed
-// under the lock: only files of this user that carry the copies' mark.
+// folder it cannot write, a mount point, a name too long for a copy's)
+// the file is rewritten in place under the lock, after room for the new
+// text was found; readers may then see a part of it. Right before the file changes, the lock must
+// still be the file's lock and the file the one this writer read, as it read it; else nothing is
+// written. A missing file is made like a copy, only where none has appeared meanwhile. Copies a
+// killed writer left are removed under the lock: only files of this user that carry the copies'
+// mark.
 class LockedIniFile {
   public:
     using Clock = descriptor_io::Clock;
@@ -65,6 +65,7 @@ class LockedIniFile {
     bool lockFile(Clock::time_point deadline, std::string& why, bool& locked);
     bool lockToCreate(Clock::time_point deadline, std::string& why, bool& missing);
     bool stillInPlace() const;
+    bool stillReached() const;
     bool stillAsRead(std::string& why) const;
     bool openCopy();
     void dropCopy();
@@ -75,6 +76,7 @@ class LockedIniFile {
     void removeStaleCopies() const;
     std::string failure(const char* what) const;
 
+    std::filesystem::path given_;  // the path as the caller named it
     std::filesystem::path path_;
     std::string name_;
     UniqueFd folder_;

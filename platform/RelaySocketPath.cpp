@@ -70,7 +70,7 @@ bool peerIsSameUser(int fd) {
         length != sizeof credentials) {
         return false;
     }
-    return credentials.uid == getuid();
+    return credentials.uid == getuid() && credentials.uid == geteuid();
 }
 
 }  // namespace relay_socket

@@ -21,7 +21,10 @@ enum class Folder { Create, Check };
 std::optional<std::string> checkedPath(std::string_view identifier, Folder use);
 
 // True when the process at the other end of a connected local socket runs
-// under our own user id.
+// under our own user id, and we are that user whole: a set-user-ID process
+// (another effective user than its real one) trusts no relay, neither its
+// real user's, who could read its requests and answer for the files, nor
+// another's.
 bool peerIsSameUser(int fd);
 
 }  // namespace relay_socket

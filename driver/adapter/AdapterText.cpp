@@ -1,5 +1,6 @@
 #include "driver/adapter/AdapterText.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <system_error>
@@ -56,11 +57,17 @@ int majorVersionOf(const std::string& version) {
     return major;
 }
 
-std::string afterLastBracket(std::string_view message) {
-    const auto bracket = message.rfind(']');
-    if (bracket == std::string_view::npos) {
-        return std::string(message);
+std::string withoutBracketedPrefixes(std::string_view message) {
+    // Each layer puts its own in front: "[ours][adapted] [vendor][driver]text".
+    std::size_t start = 0;
+    std::size_t text = 0;
+    while (text < message.size() && message[text] == '[') {
+        const auto close = message.find(']', text);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        start = close + 1;
+        text = std::min(message.find_first_not_of(' ', start), message.size());
     }
-    const auto text = message.find_first_not_of(' ', bracket + 1);
-    return text == std::string_view::npos ? std::string() : std::string(message.substr(text));
+    return start == 0 ? std::string(message) : std::string(message.substr(text));
 }

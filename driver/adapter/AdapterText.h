@@ -24,7 +24,7 @@ std::string searchPatternFor(std::string_view name, char escape);
 // does not start with one.
 int majorVersionOf(const std::string& version);
 
-// What follows the last "]" of an adapted driver's message, without the
-// blank that separated it from its bracketed prefixes; the whole message
-// when it has no "]".
-std::string afterLastBracket(std::string_view message);
+// An adapted driver's message without the bracketed prefixes it opens with
+// ("[vendor][driver] ", blanks between them too) and the blank after them. A "]" further on belongs
+// to the text ("... near \"]\"") and stays.
+std::string withoutBracketedPrefixes(std::string_view message);

@@ -191,7 +191,7 @@ void MySQLImpersonatorConnection::mapConnectFailure(SQLRETURN result) {
     const std::string prefix =
         record.state == "08001" ? "Access denied: " : "Lost connection to MySQL: ";
     diagnostics_.prependRecord(record.state, record.native,
-                               prefix + afterLastBracket(record.message), -1, -1);
+                               prefix + withoutBracketedPrefixes(record.message), -1, -1);
 }
 
 void MySQLImpersonatorConnection::repostFailure(SQLRETURN result) {
@@ -202,8 +202,8 @@ void MySQLImpersonatorConnection::repostFailure(SQLRETURN result) {
         }
         return;
     }
-    diagnostics_.prependRecord(record.state, record.native, afterLastBracket(record.message), -1,
-                               -1);
+    diagnostics_.prependRecord(record.state, record.native,
+                               withoutBracketedPrefixes(record.message), -1, -1);
 }
 
 SQLRETURN MySQLImpersonatorConnection::endTran(SQLSMALLINT completionType) {

@@ -141,7 +141,7 @@ SQLRETURN MySQLImpersonatorStatement::repostFirstRecord(Statement& source, SQLRE
     const std::string_view text(
         reinterpret_cast<const char*>(message.data()),
         strnlen(reinterpret_cast<const char*>(message.data()), kMessageSize - 1));
-    diagnostics_.prependRecord(stateText, native, afterLastBracket(text), -1, -1);
+    diagnostics_.prependRecord(stateText, native, withoutBracketedPrefixes(text), -1, -1);
     return result;
 }
 

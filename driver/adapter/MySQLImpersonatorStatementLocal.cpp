@@ -207,14 +207,16 @@ std::string postgresText(const std::string& text) {
 // The schema of the first relation called `name.table` among the schemas
 // of a list, in the list's order: the search path, with the temporary and
 // system schemas where the server looks for them, or the one schema named.
-// So the server resolves the name of a SELECT.
+// So the server resolves the name of a SELECT; of the relations only those
+// a SELECT reads (tables, views, sequences), not an index or a type.
 std::string firstSchemaQuery(const DescribedName& name) {
     const std::string list = name.schema.empty() ? "pg_catalog.current_schemas(true)"
                                                  : "ARRAY[" + postgresText(name.schema) + "]";
     return "SELECT n.nspname FROM pg_catalog.pg_namespace n JOIN pg_catalog.pg_class c ON "
            "c.relnamespace = n.oid, pg_catalog.generate_series(1, pg_catalog.array_upper(" +
            list + ", 1)) AS s(k) WHERE n.nspname = (" + list +
-           ")[s.k] AND c.relname = " + postgresText(name.table) + " ORDER BY s.k LIMIT 1";
+           ")[s.k] AND c.relname = " + postgresText(name.table) +
+           " AND c.relkind IN ('r', 'p', 'v', 'm', 'f', 'S') ORDER BY s.k LIMIT 1";
 }
 
 std::string shownName(const DescribedName& name) {

@@ -334,6 +334,11 @@ BOOL ConfigDsn::configure(LPCWSTR driver, const Items& items, bool hasList, UWOR
             saveFailed = true;
             continue;
         }
+        // A rename onto another DSN's name replaces that DSN: asked first.
+        std::optional<UWORD> existing;
+        if (!confirmOverwrite(newName, existing)) {
+            continue;
+        }
         // A rename: the new DSN first, so that a failure loses nothing.
         if (!addDsn(list, driver, mode)) {
             failure("Could not save DSN information.", mode);

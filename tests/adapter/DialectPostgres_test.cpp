@@ -264,6 +264,11 @@ TEST_F(DialectPostgres, FailedExecutionIsRepostedWithoutPrefixes) {
     EXPECT_EQ(out.record.rfind("42703 ", 0), 0u) << out.record;
     // Only the adapted driver's bare message follows this driver's own prefix.
     EXPECT_NE(out.record.find("nosuchcolumn"), std::string::npos) << out.record;
+    // A bracket of the server's own text stays with the rest of it.
+    const Outcome bracket = runText(*face_, "SELECT int4('[1]')");
+    EXPECT_NE(bracket.record.find("invalid input syntax for type integer: \"[1]\""),
+              std::string::npos)
+        << bracket.record;
 }
 
 }  // namespace

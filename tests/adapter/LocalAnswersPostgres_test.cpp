@@ -198,7 +198,8 @@ TEST(LocalAnswersPostgres, DescribesTheTableASelectReaches) {
          {"CREATE SCHEMA lans_other_@", "CREATE TABLE lans_other_@.lans_people_@ (x int)",
           "CREATE TABLE lans_other_@.lans_only_@ (z int)",
           "CREATE TABLE lans_people_@ (id int, name text)", "CREATE TABLE lans_a_b_@ (p int)",
-          "CREATE TABLE lans_axb_@ (q int)", "CREATE TABLE lans_nocols_@ ()"}) {
+          "CREATE TABLE lans_axb_@ (q int)", "CREATE TABLE lans_nocols_@ ()",
+          "CREATE INDEX lans_index_@ ON lans_axb_@ (q)"}) {
         session.native(named(setup));
     }
     struct Case {
@@ -215,6 +216,7 @@ TEST(LocalAnswersPostgres, DescribesTheTableASelectReaches) {
         {"describe lans_other_@.lans_only_@", "", {"z"}},
         {"describe `lans_other_@`.\"lans_people_@\";", "", {"x"}},
         {"describe lans_nocols_@", "", {}},
+        {"describe lans_index_@", "42S021146", {}},  // no SELECT reads an index
         {"describe ", "420001064", {}},
         {"SET search_path = lans_other_@, public", nullptr, {}},
         {"describe lans_people_@", "", {"x"}},

@@ -98,16 +98,21 @@ TEST_F(AdministratorRequestTest, RelayOfAnotherUserIsNotTrustedAndTheHelperRuns)
     std::string folder = "/tmp/morvanex-relay-XXXXXX";
     ASSERT_NE(mkdtemp(folder.data()), nullptr);
     chmod(folder.c_str(), 0777);
-    {
+    for (const bool setUserId : {false, true}) {  // a set-user-ID root program of nobody's
+        SystemLog::Capture log;
         ScopedEnv runtime("XDG_RUNTIME_DIR", folder);
-        ForeignRelayServer server(relay_socket::path(privileged_request::kAdministratorIdentifier));
+        const std::string socket = relay_socket::path(privileged_request::kAdministratorIdentifier);
+        unlink(socket.c_str());
+        ForeignRelayServer server(socket);
         PropertyList request = makeRequest("Add");
+        ASSERT_EQ(setresuid(setUserId ? getpwnam("nobody")->pw_uid : 0, 0, 0), 0);
 
-        EXPECT_TRUE(sendAdministratorRequest(request, kDriverId, kTeam));
+        EXPECT_TRUE(sendAdministratorRequest(request, kDriverId, kTeam)) << setUserId;
 
-        EXPECT_TRUE(server.accepted());
-        EXPECT_TRUE(log_.contains("failed to connect to Quillmark"));
-        EXPECT_EQ(runner_.calls.size(), 1u);
+        ASSERT_EQ(setresuid(0, 0, 0), 0);
+        EXPECT_TRUE(server.accepted()) << setUserId;
+        EXPECT_TRUE(log.contains("failed to connect to Quillmark")) << setUserId;
+        EXPECT_EQ(runner_.calls.size(), setUserId ? 2u : 1u);
     }
     std::filesystem::remove_all(folder);
 }

@@ -726,6 +726,15 @@ struct stat lockStatus(const fs::path& folder) {
     return status;
 }
 
+// The file under a name of `length` bytes, reached through a link.
+std::function<void(const fs::path&, const fs::path&)> namedLong(size_t length) {
+    return [length](const fs::path& folder, const fs::path& file) {
+        fs::rename(file, folder / std::string(length, 'x'));
+        fs::create_symlink(std::string(length, 'x'), file);
+        ASSERT_EQ(lchown(file.c_str(), kNobody, kNobody), 0);
+    };
+}
+
 void behindALink(const fs::path& folder, const fs::path& file) {
     fs::create_directory(folder / "dotfiles");
     ASSERT_EQ(chown((folder / "dotfiles").c_str(), kNobody, kNobody), 0);
@@ -827,6 +836,8 @@ TEST(IniWriter, ChangesNothingButTheText) {
          false},
         {"own file behind a link", behindALink, true, true,
          [](Path, Path file) { EXPECT_TRUE(fs::is_symlink(file)); }},
+        {"own file of a name too long for a copy's", namedLong(240), true, true, nullptr},
+        {"own file of a name too long for its lock file's", namedLong(255), true, true, nullptr},
         {"own 0664 file of a group the user is not in, its lock file of the user's",
          [](Path folder, Path file) {
              staleLock(folder, kNobody, kNobody, 0660);
@@ -999,6 +1010,8 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
         std::function<void(Path file)> meanwhile;
         bool holderWrites;
         std::vector<const char*> waiting = {"late"};  // values of [A] late, set in turn
+        Mount lateMount = Mount::None;
+        const char* refusal = ".lock was removed or replaced while this writer held it";
     };
     const auto shell = [](const char* command) {
         return [command](Path file) {
@@ -1015,6 +1028,21 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
         {"mode changed while another user holds it", 0666, kAsOther, shell("chmod 664 \"$f\""),
          true},
         {"writers waiting", 0644, kAsNobody, nullptr, true, {"first", "second", "third"}},
+        {"held by a member, the owner in a read-only folder",
+         0664,
+         kAsMember,
+         nullptr,
+         true,
+         {"late"},
+         Mount::InReadOnlyFolder},
+        {"folder moved away and made anew",
+         0644,
+         kAsNobody,
+         shell("d=${f%/*}; mv \"$d\" \"$d.0\" && cp -a \"$d.0\" \"$d\""),
+         false,
+         {"late"},
+         Mount::None,
+         "leads elsewhere than when this writer locked it"},
     };
     OdbcSandbox sandbox;
     ASSERT_EQ(chmod(sandbox.root().c_str(), 0755), 0);
@@ -1048,7 +1076,9 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
         std::vector<FILE*> late;
         for (const char* value : row.waiting) {
             late.push_back(popen(
-                toolCommand(kAsNobody, file, std::string("user A late ") + value).c_str(), "r"));
+                toolCommand(kAsNobody, file, std::string("user A late ") + value, row.lateMount)
+                    .c_str(),
+                "r"));
             doneOrWaiting(late.back(), file, static_cast<int>(late.size()));
         }
         const std::string holderOut = letGo(held);
@@ -1060,9 +1090,7 @@ TEST(IniWriter, AHeldLockStaysTheFilesLock) {
         EXPECT_EQ(holderOut == "OK\n", row.holderWrites) << holderOut;
         EXPECT_EQ(written.value("A", "held").has_value(), row.holderWrites) << holderOut;
         if (!row.holderWrites) {
-            EXPECT_NE(holderOut.find(".lock was removed or replaced while this writer held it"),
-                      std::string::npos)
-                << holderOut;
+            EXPECT_NE(holderOut.find(row.refusal), std::string::npos) << holderOut;
         }
     }
 }

@@ -22,6 +22,7 @@
 #include "admin/DriverFormDialog.h"
 #include "admin/DsnFormDialog.h"
 #include "admin/MainWindow.h"
+#include "platform/InstallerFacade.h"
 #include "tests/quillmark/OffscreenWindows.h"
 #include "tests/quillmark/ScriptedDialogs.h"
 #include "tests/support/OdbcSandbox.h"
@@ -45,7 +46,10 @@ class QuillmarkWindows : public ::testing::Test, protected OffscreenWindows {
         sandbox.setKey(sandbox.odbcIni(Scope::User), "ODBC", "Trace", "1");
         sandbox.setKey(sandbox.odbcIni(Scope::User), "ODBC", "TraceFile", "/tmp/odbc.trace");
     }
-    void TearDown() override { AuthListener::stopAndWait(); }
+    void TearDown() override {
+        AuthListener::stopAndWait();
+        InstallerFacade::instance().setRefusal(nullptr);
+    }
 
     OdbcSandbox sandbox;
     ScriptedDialogs dialogs;
@@ -167,6 +171,17 @@ TEST_F(QuillmarkWindows, DriverFormRules) {
     ok->click();
     EXPECT_NE(OdbcSandbox::readFile(sandbox.odbcinstIni(Scope::User)).find("[Added]"),
               std::string::npos);
+    // Saved neither here nor by the helper: alerted, each form stays open.
+    DsnFormDialog dsn(nullptr, dialogs, refuse);
+    ASSERT_TRUE(dsn.prepare("Warehouse", "Recorder", IniAccess::System));
+    InstallerFacade::instance().setRefusal(
+        [](std::string_view f) { return !f.starts_with("SQLGet"); });
+    for (QDialog* form : {panel, dsn.panel()}) {
+        form->show();
+        child<QPushButton>(form, "okButton")->click();
+        EXPECT_TRUE(form->isVisible());
+    }
+    EXPECT_EQ(dialogs.alerts.size(), 2u);
 }
 
 }  // namespace

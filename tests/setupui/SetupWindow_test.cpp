@@ -165,10 +165,13 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
         std::optional<std::string> relayReply;  // Quillmark's answer; none: it does not run
         PrivilegedRunner::Outcome pkexec;       // the bundle's helper run through pkexec
         const char* said;
+        WORD request = ODBC_ADD_DSN;  // configuring: DSN Old, renamed to `name`
     };
     const Case cases[] = {
         {"declined", "x", std::nullopt, {}, "x is already a data source name. Overwrite?"},
+        {"rename-declined", "x", std::nullopt, {}, "x is already a", ODBC_CONFIG_DSN},
         {"helper-refused", "Sales", "ERROR 5370", {}, "helper refused the change. Only root, or"},
+        {"helper-failed", "Sales", "ERROR 5366", {}, "change. It answered: ERROR 5366"},
         {"no-pkexec", "Sales", std::nullopt, {ENOENT, -1, ""}, "could not be reached. An admin"},
     };
     const std::string fixed =
@@ -192,7 +195,8 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
                 whenAlertShown([&](QWidget* alert) {
                     message = child<QLabel>(alert, "secondaryField")->text().toStdString();
                     savePicture(alert, std::string("wizard-alert-") + c.label);
-                    click(alert, declined ? "secondBtn" : "okButton");
+                    const bool asked = child<QPushButton>(alert, "secondBtn")->isVisible();
+                    click(alert, declined && asked ? "secondBtn" : "okButton");
                     whenShown(
                         "theWindow", [](QWidget* again) { return panelShown(again) == 4; },
                         [&](QWidget* again) {
@@ -205,7 +209,8 @@ TEST_F(SetupWindow, AfterADeclinedOverwriteOrAFailedSaveEveryValueIsBack) {
             });
         InstallerFacade::instance().setConfigMode(declined ? ODBC_USER_DSN : ODBC_SYSTEM_DSN);
         // Cancelled after the failed save, the request fails.
-        EXPECT_EQ(ConfigDsn(*dialogs_).run(ODBC_ADD_DSN, L"morvanex", L"DSN=x\0\0"), declined);
+        const wchar_t* named = c.request == ODBC_ADD_DSN ? L"DSN=x\0" : L"DSN=Old\0";
+        EXPECT_EQ(ConfigDsn(*dialogs_).run(c.request, L"morvanex", named), declined);
         EXPECT_EQ(back, c.name + kTypedAfterName);
         EXPECT_NE(message.find(c.said), std::string::npos) << message;
         EXPECT_EQ(message.find(fixed) != std::string::npos, !declined) << message;

@@ -3,11 +3,14 @@
 // arguments ask and prints each step's return code and diagnostics.
 //
 //   odbc_connect_client connect DSN USER PASSWORD
-//   odbc_connect_client driverconnect CONNECTION-STRING
+//   odbc_connect_client driverconnect CONNECTION-STRING [ATTRIBUTE|asuser]
+// connects again after setting the driver's ATTRIBUTE to 1, or after a first as the real user.
 #include <sql.h>
 #include <sqlext.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -43,7 +46,7 @@ SQLCHAR* text(const char* value) {
 int usage() {
     std::fprintf(stderr,
                  "usage: odbc_connect_client connect DSN USER PASSWORD\n"
-                 "       odbc_connect_client driverconnect CONNECTION-STRING\n");
+                 "       odbc_connect_client driverconnect CONNECTION-STRING [ATTRIBUTE|asuser]\n");
     return 2;
 }
 
@@ -51,9 +54,15 @@ int usage() {
 
 int main(int argc, char** argv) {
     const bool plain = argc == 5 && std::strcmp(argv[1], "connect") == 0;
-    const bool driver = argc == 3 && std::strcmp(argv[1], "driverconnect") == 0;
+    const bool driver = (argc == 3 || argc == 4) && std::strcmp(argv[1], "driverconnect") == 0;
     if (!plain && !driver) {
         return usage();
+    }
+    std::setvbuf(stdout, nullptr, _IONBF, 0);  // a sanitizer's exit report flushes nothing
+    const bool asUser = argc == 4 && std::strcmp(argv[3], "asuser") == 0;
+    const uid_t owner = geteuid();
+    if (asUser && seteuid(getuid()) != 0) {
+        return 1;
     }
     SQLHENV env = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(report("SQLAllocHandle(ENV)",
@@ -84,7 +93,17 @@ int main(int argc, char** argv) {
         rc =
             SQLConnect(dbc, text(argv[2]), SQL_NTS, text(argv[3]), SQL_NTS, text(argv[4]), SQL_NTS);
         report("SQLConnect", rc, SQL_HANDLE_DBC, dbc);
-    } else {
+    }
+    for (int pass = 0; driver && pass < argc - 2; ++pass) {
+        if (pass == 1 && !asUser) {
+            report("SQLSetConnectAttr(ATTRIBUTE)",
+                   SQLSetConnectAttr(dbc, std::atoi(argv[3]), reinterpret_cast<SQLPOINTER>(1), 0),
+                   SQL_HANDLE_DBC, dbc);
+        }
+        if (pass == 1) {
+            report("SQLDisconnect", SQLDisconnect(dbc), SQL_HANDLE_DBC, dbc);
+            std::printf("seteuid rc=%d\n", seteuid(owner));
+        }
         SQLCHAR out[1024] = {};
         SQLSMALLINT length = 0;
         rc = SQLDriverConnect(dbc, nullptr, text(argv[2]), SQL_NTS, out, sizeof out, &length,
