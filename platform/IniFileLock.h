@@ -10,9 +10,9 @@
 #include "platform/DescriptorIo.h"
 #include "platform/UniqueFd.h"
 
-// The one exclusive lock every writer of an ini file holds from before it
-// reads the file until its new text is in place, whoever the writer is and
-// whatever the file's mode at that moment.
+// The one exclusive lock every writer of an ini file holds from before
+// it reads the file until its new text is in place, whoever the writer
+// is and whatever the file's mode at that moment.
 //
 // A lock only a reader could take would let that reader stall every
 // writer: any descriptor, even one open for reading only, takes a read
@@ -20,19 +20,22 @@
 // the file, which only those who may write the file may open: it belongs
 // to the file's owner, has its group, and its mode and ACL give read and
 // write to exactly the classes and entries that may write the file,
-// nothing to others. Root and the owner make it and set it right (after a
-// chown or chmod of the file, in place or by a new one); every other
-// writer uses it as it is, and is refused when it leaves that writer out.
-// A file under that name that is not the owner's (whoever may add files
-// to the folder could have made it, and hold it) is no lock file. Where there is no lock file and
-// none of that shape can be made, the lock is the file's own: readers can delay it. Which of the
-// two is the lock follows from the folder and the file's owner alone (is there a lock file of the
-// owner?), so that all writers agree, and a lock file comes and goes only while no writer holds the
-// file's own lock. Where the folder is read-only to this writer (a file
-// mounted writable in a read-only folder) and writers elsewhere may take
-// the lock file, it is held for reading beside the file's own lock. Where everyone who may read the
-// file may also write it, or the file has a second name, writers lock the file itself as well: that
-// lock belongs to the file, not to a name. A lock dies with the process that held it.
+// nothing to others. Root and the owner make it and set it right (after
+// a chown or chmod of the file, in place or by a new one); every other
+// writer uses it as it is, and is refused when it leaves that writer
+// out. A file under that name that is not the owner's (whoever may add
+// files to the folder could have made it, and hold it) is no lock file.
+// Where there is no lock file and none of that shape can be made, the
+// lock is the file's own: readers can delay it. Which of the two is the
+// lock follows from the folder and the file's owner alone (is there a
+// lock file of the owner?), so that all writers agree, and a lock file
+// comes and goes only while no writer holds the file's own lock. Where
+// the folder is read-only to this writer (a file mounted writable in a
+// read-only folder) and writers elsewhere may take the lock file, it is
+// held for reading beside the file's own lock. Where everyone who may
+// read the file may also write it, or the file has a second name,
+// writers lock the file itself as well: that lock belongs to the file,
+// not to a name. A lock dies with the process that held it.
 class IniFileLock {
   public:
     using Clock = descriptor_io::Clock;

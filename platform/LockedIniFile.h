@@ -12,21 +12,24 @@
 #include "platform/IniFileLock.h"
 #include "platform/UniqueFd.h"
 
-// One ini file opened for a read-modify-write: locked (IniFileLock) before
-// it is read and until its new text is in place or the edit is dropped.
+// One ini file opened for a read-modify-write: locked (IniFileLock)
+// before it is read and until its new text is in place or the edit is
+// dropped.
 //
 // The new text replaces the file by a complete copy in its folder, named
 // only once written and synced, with the file's owner, group, mode, ACL
-// (none if it had none) and user attributes. Where a copy cannot stand in
-// for the file (a second link, attributes this writer cannot set, inode
-// flags the copy would not have, an owner or group it cannot give, a
-// folder it cannot write, a mount point, a name too long for a copy's)
+// (none if it had none) and user attributes. Where a copy cannot stand
+// in for the file (a second link, attributes this writer cannot set,
+// inode flags the copy would not have, an owner or group it cannot give,
+// a folder it cannot write, a mount point, a name too long for a copy's)
 // the file is rewritten in place under the lock, after room for the new
-// text was found; readers may then see a part of it. Right before the file changes, the lock must
-// still be the file's lock and the file the one this writer read, as it read it; else nothing is
-// written. A missing file is made like a copy, only where none has appeared meanwhile. Copies a
-// killed writer left are removed under the lock: only files of this user that carry the copies'
-// mark.
+// text was found; readers may then see a part of it. Right before the
+// file changes, the lock must still be the file's lock, the path must
+// still lead to the folder locked, and the file must be the one this
+// writer read, as it read it; else nothing is written. A
+// missing file is made like a copy, only where none has appeared
+// meanwhile. Copies a killed writer left are removed under the lock:
+// only files of this user that carry the copies' mark.
 class LockedIniFile {
   public:
     using Clock = descriptor_io::Clock;
