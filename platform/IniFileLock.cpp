@@ -74,6 +74,7 @@ using Result = IniFileLock::Result;
 
 constexpr int kOpenFlags = O_RDWR | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
 constexpr const char* kSetRight = "a write by the file's owner or by root sets it right";
+constexpr const char* kNotEmpty = "is not an empty lock file; remove it";
 
 struct flock wholeFile(short type = F_WRLCK) {
     struct flock lock {};
@@ -294,6 +295,16 @@ struct IniFileLock::Taking {
     Result cannotLock(const std::string& reason) {
         return refuse("cannot lock " + path + ": " + shown + " " + reason);
     }
+    // A lock file of the wrong shape that this writer may not set right:
+    // the owner and root set it right, unless it has content, which they
+    // refuse too.
+    Result cannotTake(const std::string& wrong) {
+        struct stat named {};
+        const bool content =
+            ::fstatat(folder, lockName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            (!S_ISREG(named.st_mode) || named.st_size != 0);
+        return cannotLock(content ? kNotEmpty : wrong + "; " + kSetRight);
+    }
 
     // The lock file open on `fd`, locked: the lock while its name leads to it.
     Result hold(UniqueFd fd) {
@@ -331,7 +342,7 @@ struct IniFileLock::Taking {
         }
         // Lock files stay empty: one with content is not ours to remove.
         if (!S_ISREG(named.st_mode) || named.st_size != 0) {
-            return cannotLock("is not an empty lock file; remove it");
+            return cannotLock(kNotEmpty);
         }
         if (::unlinkat(folder, lockName.c_str(), 0) != 0) {
             if (old.valid() && named.st_nlink == 1) {
@@ -356,15 +367,15 @@ struct IniFileLock::Taking {
             if (error == ENOENT || error == ELOOP) {
                 return withoutLockFile();
             }
-            return cannotLock(error == EACCES
-                                  ? std::string("does not let this user take it; ") + kSetRight
-                                  : std::string("cannot be opened: ") + std::strerror(error));
+            return error == EACCES
+                       ? cannotTake("does not let this user take it")
+                       : cannotLock(std::string("cannot be opened: ") + std::strerror(error));
         }
         if (::fstat(fd.get(), &held) != 0 || foreign(held, shape.owner)) {
             return withoutLockFile();
         }
         if (held.st_nlink != 1) {
-            return cannotLock(std::string("has a second name; ") + kSetRight);
+            return cannotTake("has a second name");
         }
         if (!onFile(fd.get(), deadline, true)) {
             return refuse("gave up waiting for " + shown);
@@ -519,7 +530,7 @@ IniFileLock::Result IniFileLock::take(int folder, const std::string& name, const
             return taking.cannotLock(std::string("cannot be opened: ") + std::strerror(error));
         }
         if (!taking.mayShape) {
-            return taking.cannotLock(std::string("does not let this user take it; ") + kSetRight);
+            return taking.cannotTake("does not let this user take it");
         }
         return taking.replace(UniqueFd());
     }
@@ -530,7 +541,7 @@ IniFileLock::Result IniFileLock::take(int folder, const std::string& name, const
     const bool right =
         held.st_nlink == 1 && (!taking.mayShape || giveShape(fd.get(), taking.shape, 1));
     if (!right && !taking.mayShape) {
-        return taking.cannotLock(std::string("has a second name; ") + kSetRight);
+        return taking.cannotTake("has a second name");
     }
     if (!onFile(fd.get(), deadline)) {
         return taking.refuse("gave up waiting for " + taking.shown);

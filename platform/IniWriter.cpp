@@ -273,10 +273,17 @@ bool IniWriter::commit(const std::function<bool()>& beforeInstall) {
     if (!changed.empty() && beforeInstall && !beforeInstall()) {
         return done(fail(ODBC_ERROR_REQUEST_FAILED, "stopped before any file was replaced"));
     }
+    // Files already installed stay so: the failure says which they are.
+    std::string installed;
+    size_t count = 0;
     for (LockedIniFile* file : changed) {
         if (!file->install(why)) {
+            if (count != 0) {
+                why += "; " + installed + (count == 1 ? " was" : " were") + " already changed";
+            }
             return done(fail(ODBC_ERROR_REQUEST_FAILED, why));
         }
+        installed += (count++ == 0 ? "" : " and ") + file->path().string();
     }
     return done(true);
 }

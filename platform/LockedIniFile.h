@@ -47,6 +47,8 @@ class LockedIniFile {
 
     IniFile& document() { return document_; }
     const IniFile& document() const { return document_; }
+    // The file this writer writes, as its messages name it.
+    const std::filesystem::path& path() const { return path_; }
 
     // Writes the document's text aside, complete and synced, where nobody
     // reads it yet; nothing visible changes.

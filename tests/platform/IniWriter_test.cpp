@@ -600,6 +600,17 @@ TEST(IniWriter, OneActionReplacesEachFileOnce) {
         EXPECT_NE(failed.failure().find("Nobody's is not installed"), std::string::npos);
     }
     EXPECT_EQ(OdbcSandbox::readFile(user), committed);
+    {
+        InstallerFacade::Transaction split;  // the second file changes behind its lock
+        f.setConfigMode(ODBC_SYSTEM_DSN);
+        ASSERT_TRUE(f.writePrivateProfileString("s2", "Port", "1", "odbc.ini"));
+        f.setConfigMode(ODBC_USER_DSN);
+        ASSERT_TRUE(f.writePrivateProfileString("n1", "Server", "split", "odbc.ini"));
+        std::ofstream(user, std::ios::app) << "; theirs\n";
+        EXPECT_FALSE(split.commit());
+        EXPECT_NE(split.failure().find(system.string() + " was already changed"), std::string::npos)
+            << split.failure();
+    }
     OdbcSandbox::writeFile(user, "[ODBC Data Sources]\nu9 = Drv U\n\n[u9]\nDriver = /u.so\n");
     fs::remove(sandbox.odbcinstIni(Scope::User));
     fs::create_directory(sandbox.odbcinstIni(Scope::User));
@@ -760,6 +771,7 @@ TEST(IniWriter, ChangesNothingButTheText) {
         std::function<void(Path folder, Path file)> check;
         std::optional<bool> replaced = std::nullopt;  // by a copy, or in place
         Mount mount = Mount::None;
+        const char* refusal = "";  // follows the file's name
     };
     const Row rows[] = {
         {"root's file of mode 0666 in root's folder",
@@ -896,6 +908,14 @@ TEST(IniWriter, ChangesNothingButTheText) {
         {"own read-only file", [](Path, Path file) { ASSERT_EQ(chmod(file.c_str(), 0444), 0); },
          true, false, nullptr},
         {"root, through a link in a user's folder", behindALink, false, false, nullptr},
+        {"root's file of the user's group, its lock file a second name of it",
+         [](Path folder, Path file) {
+             ASSERT_EQ(chown(file.c_str(), 0, kNobody) | chmod(file.c_str(), 0664) |
+                           link(file.c_str(), (folder / "odbc.ini.lock").c_str()),
+                       0);
+         },
+         true, false, nullptr, std::nullopt, Mount::None,
+         ".lock is not an empty lock file; remove it"},
         {"immutable file",
          [](Path, Path file) {
              if (std::system(("chattr +i '" + file.string() + "' 2>/dev/null").c_str()) != 0) {
@@ -927,7 +947,7 @@ TEST(IniWriter, ChangesNothingButTheText) {
         EXPECT_EQ(std::tie(after.st_uid, after.st_gid, after.st_mode),
                   std::tie(before.st_uid, before.st_gid, before.st_mode));
         if (!row.written) {
-            EXPECT_NE(out.find(file.string()), std::string::npos) << out;
+            EXPECT_NE(out.find(file.string() + row.refusal), std::string::npos) << out;
         }
         if (row.replaced) {
             EXPECT_EQ(after.st_ino != before.st_ino, *row.replaced);
