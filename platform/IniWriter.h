@@ -71,9 +71,9 @@ class IniWriter {
     // then installs them one after another; then lets go of every file. A
     // file that cannot be prepared fails the commit before any file
     // changes; a failure while installing leaves the files installed
-    // before it changed, and names them, and the others as they were. `beforeInstall` runs
-    // once every copy is ready, before the first file is replaced; false
-    // replaces none.
+    // before it changed (its reason names them) and the others as they
+    // were. `beforeInstall` runs once every copy is ready, before the
+    // first file is replaced; false replaces none.
     bool commit(const std::function<bool()>& beforeInstall = {});
 
     const Failure& failure() const { return failure_; }
