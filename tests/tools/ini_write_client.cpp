@@ -63,7 +63,11 @@ int main(int argc, char** argv) {
     if (argc == 6) {
         for (int i = 0; i < std::atoi(argv[4]); ++i) {
             if (!addDsn(installer, mode, argv[3] + std::to_string(i), argv[5])) {
-                std::printf("failed at %d\n", i);
+                DWORD code = 0;
+                char reason[1024] = {};
+                WORD length = 0;
+                installer.installerError(1, &code, reason, sizeof reason, &length);
+                std::printf("failed at %d: %s\n", i, reason);
                 return 1;
             }
         }
