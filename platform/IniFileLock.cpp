@@ -206,6 +206,11 @@ bool foreign(const struct stat& status, uid_t owner) {
     return !S_ISREG(status.st_mode) || status.st_uid != owner;
 }
 
+// Lock files stay empty: anything else under the name is someone's file.
+bool emptyFile(const struct stat& status) {
+    return S_ISREG(status.st_mode) && status.st_size == 0;
+}
+
 // Whether there is no lock file any writer takes: none under its name (or
 // no such name, the file's own being as long as a name can be), or a
 // foreign one.
@@ -295,14 +300,16 @@ struct IniFileLock::Taking {
     Result cannotLock(const std::string& reason) {
         return refuse("cannot lock " + path + ": " + shown + " " + reason);
     }
+    // What stands under the lock file's name, not followed.
+    bool named(struct stat& status) const {
+        return ::fstatat(folder, lockName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    }
     // A lock file of the wrong shape that this writer may not set right:
     // the owner and root set it right, unless it has content, which they
     // refuse too.
     Result cannotTake(const std::string& wrong) {
-        struct stat named {};
-        const bool content =
-            ::fstatat(folder, lockName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            (!S_ISREG(named.st_mode) || named.st_size != 0);
+        struct stat status {};
+        const bool content = named(status) && !emptyFile(status);
         return cannotLock(content ? kNotEmpty : wrong + "; " + kSetRight);
     }
 
@@ -322,9 +329,8 @@ struct IniFileLock::Taking {
     // where this writer may remove it, an empty file, only while it holds
     // the file's own lock: no writer makes a lock file meanwhile.
     void removeForeign() const {
-        struct stat named {};
-        if (::fstatat(folder, lockName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(named.st_mode) && named.st_size == 0 && foreign(named, shape.owner)) {
+        struct stat status {};
+        if (named(status) && emptyFile(status) && foreign(status, shape.owner)) {
             ::unlinkat(folder, lockName.c_str(), 0);
         }
     }
@@ -333,19 +339,19 @@ struct IniFileLock::Taking {
     // file goes (once its holder is done, where this writer may lock it),
     // and one of the right shape, or none, takes its place.
     Result replace(UniqueFd old) {
-        struct stat named {};
+        struct stat status {};
         struct stat held {};
-        if (::fstatat(folder, lockName.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-            (old.valid() && (::fstat(old.get(), &held) != 0 || held.st_dev != named.st_dev ||
-                             held.st_ino != named.st_ino))) {
+        if (!named(status) ||
+            (old.valid() && (::fstat(old.get(), &held) != 0 || held.st_dev != status.st_dev ||
+                             held.st_ino != status.st_ino))) {
             return Result::Moved;
         }
-        // Lock files stay empty: one with content is not ours to remove.
-        if (!S_ISREG(named.st_mode) || named.st_size != 0) {
+        // One with content is not ours to remove.
+        if (!emptyFile(status)) {
             return cannotLock(kNotEmpty);
         }
         if (::unlinkat(folder, lockName.c_str(), 0) != 0) {
-            if (old.valid() && named.st_nlink == 1) {
+            if (old.valid() && status.st_nlink == 1) {
                 return hold(std::move(old));
             }
             const std::string reason = std::strerror(errno);
@@ -396,9 +402,8 @@ struct IniFileLock::Taking {
         bool failed = false;
         bool dataLocked = tryLock(data, failed);
         while (mayShape) {
-            struct stat named {};
-            if (::fstatat(folder, lockName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-                foreign(named, shape.owner)) {
+            struct stat status {};
+            if (named(status) && foreign(status, shape.owner)) {
                 if (!dataLocked && !onFile(data, deadline)) {
                     return refuse("gave up waiting for the lock on " + path);
                 }
