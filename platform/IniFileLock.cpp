@@ -413,7 +413,12 @@ struct IniFileLock::Taking {
             UniqueFd made;
             const Made result = makeLockFile(folder, lockName, shape, data, made);
             if (result == Made::Yes) {
-                lock = IniFileLock(std::move(made), dataLocked);
+                // The file's own lock may have been free only for the look:
+                // writers through the file's other names take it too.
+                if (onData && !dataLocked && !onFile(data, deadline)) {
+                    return refuse("gave up waiting for the lock on " + path);
+                }
+                lock = IniFileLock(std::move(made), dataLocked || onData);
                 return Result::Locked;
             }
             if (result == Made::Taken && !noLockFile(folder, lockName, shape.owner)) {
