@@ -196,7 +196,7 @@ TEST_P(ClosedTest, NothingReachesTheDriver) {
     } else {
         session.connection.lock();
         auto result = std::async(std::launch::async, [&] { return c.call(*session.statement); });
-        const bool finished = result.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        const bool finished = result.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
         session.connection.unlock();
         EXPECT_TRUE(finished) << "waited for the connection's lock";
         rc = result.get();

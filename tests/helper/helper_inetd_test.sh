@@ -95,7 +95,7 @@ for line in "${COMMAND_LINES[@]}"; do
   pkexec_env=(-u PKEXEC_UID)
   [ "${fields[2]}" = - ] || pkexec_env=("PKEXEC_UID=${fields[2]}")
   status=0
-  printf '%s' "$version" | timeout 5 env "${pkexec_env[@]}" "$helper" "${fields[@]:3}" \
+  printf '%s' "$version" | timeout 60 env "${pkexec_env[@]}" "$helper" "${fields[@]:3}" \
     >/dev/null 2>&1 || status=$?
   expect_eq "$line" "$status" "${fields[0]}"
 done

