@@ -105,7 +105,7 @@ class HelperProcess {
             execv(argv[0], argv.data());
             _exit(127);
         }
-        for (int i = 0; i < 200 && !fs::exists(socket); ++i) {
+        for (int i = 0; i < 3000 && !fs::exists(socket); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }

@@ -22,7 +22,7 @@ unshare -m sh -c 'mount --bind "$1" /usr/bin/pkcheck && shift && exec "$@"' - "$
   systemd-socket-activate -l "$SOCKET" -a --inetd -E RUNTIME_DIRECTORY="$WORLD/run" \
   "$MORVANEX_HELPER_PATH" --inetd 2>>"$WORLD/helper.log" &
 ACTIVATOR=$!
-for _ in $(seq 100); do [ -S "$SOCKET" ] && break; sleep 0.05; done
+for _ in $(seq 1200); do [ -S "$SOCKET" ] && break; sleep 0.05; done
 chmod 666 "$SOCKET"
 expect_eq "inetd, root" "$(send as_root "$version")" "OK"
 expect_eq "inetd, a user polkit does not authorise" "$(send as_stranger "$version")" "ERROR 5370"
@@ -31,16 +31,18 @@ expect_eq "inetd, broken text" "$(send as_root "{ Request = ")" "ERROR 5371"
 # One user's twenty silent connections at once: eight helpers wait on them,
 # the rest are closed at once; others are served meanwhile, and the user
 # again once those eight ended.
-as_admin timeout 30 "$HOLDER" "$SOCKET" 20 8 >"$WORLD/held" &
+as_admin timeout 100 "$HOLDER" "$SOCKET" 20 90 >"$WORLD/held" &
 HOLDER_PID=$!
-for _ in $(seq 100); do [ -s "$WORLD/held" ] && break; sleep 0.05; done
-for _ in $(seq 60); do [ "$(pgrep -c -P "$ACTIVATOR")" -le 8 ] && break; sleep 0.1; done
+for _ in $(seq 1200); do [ -s "$WORLD/held" ] && break; sleep 0.05; done
+for _ in $(seq 600); do [ "$(pgrep -c -P "$ACTIVATOR")" -le 8 ] && break; sleep 0.1; done
 helpers=$(pgrep -c -P "$ACTIVATOR" || true)
 [ "$helpers" -le 8 ] || fail "$helpers helpers for one user's connections"
+kill -0 "$HOLDER_PID" 2>/dev/null || fail "the user's connections ended before the cap was seen"
 expect_eq "inetd, root while a user is at the cap" "$(send as_root "$version")" "OK"
-wait "$HOLDER_PID"
+kill "$HOLDER_PID" 2>/dev/null
+wait "$HOLDER_PID" || true
 HOLDER_PID=
-for _ in $(seq 100); do [ "$(pgrep -c -P "$ACTIVATOR")" = 0 ] && break; sleep 0.1; done
+for _ in $(seq 600); do [ "$(pgrep -c -P "$ACTIVATOR")" = 0 ] && break; sleep 0.1; done
 expect_eq "inetd, the user after the cap" "$(send as_admin "$version")" "OK"
 kill "$ACTIVATOR"
 ACTIVATOR=

@@ -25,7 +25,7 @@ expect_eq "refused before any request" "$replies" "ERROR 5370"
 
 as_stranger timeout 100 "$HOLDER" "$SOCKET" $CONNECTIONS 90 >"$WORLD/held" 2>/dev/null &
 HOLDER_PID=$!
-for _ in $(seq 100); do [ -s "$WORLD/held" ] && break; sleep 0.05; done
+for _ in $(seq 1200); do [ -s "$WORLD/held" ] && break; sleep 0.05; done
 [ -s "$WORLD/held" ] || fail "the stranger's connections did not open"
 children=$(pgrep -P "$HELPER_PID" | wc -l)
 [ "$children" -le $MAX_PER_USER ] || fail "$children helper processes for one stranger"

@@ -52,7 +52,7 @@ helper_start() {
     "$@" 2>>"$WORLD/helper.log" &
   HELPER_PID=$!
   local i
-  for i in $(seq 100); do [ -S "$SOCKET" ] && return 0; sleep 0.05; done
+  for i in $(seq 1200); do [ -S "$SOCKET" ] && return 0; sleep 0.05; done
   fail "helper did not start: $(cat "$WORLD/helper.log")"
 }
 

@@ -88,7 +88,7 @@ for reply in "ERROR 13:0" "OK:1"; do
   setpriv --reuid=nobody --regid=nogroup --clear-groups -- \
     "$tools/relay_stub" "${reply%:*}" "$SANDBOX/run/request" >"$SANDBOX/run/relay.out" &
   relay=$!
-  for _ in $(seq 100); do grep -q listening "$SANDBOX/run/relay.out" && break; sleep 0.05; done
+  for _ in $(seq 1200); do grep -q listening "$SANDBOX/run/relay.out" && break; sleep 0.05; done
   got=$(setpriv --reuid=nobody --regid=nogroup --clear-groups -- bash -c \
     "$(declare -f client); tools=$tools SANDBOX=$SANDBOX client $ODBC_ADD_SYS_DSN morvanex DSN=x")
   wait "$relay" || fail "relay stand-in failed"
