@@ -589,6 +589,14 @@ bool IniFileLock::keep(int data, const struct stat& status, Clock::time_point de
     return !onData_ || onFile(data, deadline);
 }
 
+bool IniFileLock::cover(int data, struct stat& status, Clock::time_point deadline) {
+    if (onData_ || status.st_nlink <= 1) {
+        return true;
+    }
+    onData_ = onFile(data, deadline);
+    return onData_ && ::fstat(data, &status) == 0;
+}
+
 bool IniFileLock::stillHeld(int folder, const std::string& name, uid_t owner) const {
     const std::string lockName = name + ".lock";
     return (file_.valid() && stillNamed(folder, lockName, file_.get(), owner)) ||

@@ -77,6 +77,10 @@ class IniFileLock {
     // `data` now, its own lock taken too where needed. False for the lock
     // of the file replaced.
     bool keep(int data, const struct stat& status, Clock::time_point deadline);
+    // Writers through a name the file open on `data` gained meanwhile lock
+    // the file itself: its own lock taken too where it has several names,
+    // and `status` read again under it. False when it did not come.
+    bool cover(int data, struct stat& status, Clock::time_point deadline);
 
     // Locks the file open on `fd` (for writing) itself, or for reading
     // where `shared`; waiters are served in turn.

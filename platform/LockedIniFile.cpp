@@ -150,6 +150,7 @@ std::unique_ptr<LockedIniFile> LockedIniFile::open(const fs::path& path, bool ma
         return nullptr;
     }
     file->given_ = path;
+    file->deadline_ = deadline;
     file->path_ = std::move(place.path);
     file->name_ = std::move(place.name);
     file->folder_.reset(::openat(place.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -287,9 +288,13 @@ bool LockedIniFile::stillReached() const {
 // lock, the path still leads to it, and the file is the one it read, as
 // it left it; for a copy also with the owner, mode, links and attributes
 // the copy carries over.
-bool LockedIniFile::stillAsRead(std::string& why) const {
+bool LockedIniFile::stillAsRead(std::string& why) {
     struct stat now {};
     const bool known = method_ == Method::Create || ::fstat(data_.get(), &now) == 0;
+    // A name given to the file since it was locked brings writers that
+    // hold the file's own lock: what they wrote shows once it is taken.
+    const bool covered =
+        method_ == Method::Create || !lock_ || !known || lock_->cover(data_.get(), now, deadline_);
     const uid_t owner = method_ == Method::Create ? ::geteuid() : now.st_uid;
     if (!lock_ || !known || !lock_->stillHeld(folder_.get(), name_, owner)) {
         why = (path_.parent_path() / (name_ + ".lock")).string() +
@@ -303,7 +308,8 @@ bool LockedIniFile::stillAsRead(std::string& why) const {
         return false;
     }
     if (method_ == Method::Create ||
-        (stillInPlace() && now.st_size == seen_.st_size && sameTime(now.st_mtim, seen_.st_mtim) &&
+        (covered && stillInPlace() && now.st_size == seen_.st_size &&
+         sameTime(now.st_mtim, seen_.st_mtim) &&
          (method_ == Method::InPlace || sameTime(now.st_ctim, seen_.st_ctim)))) {
         return true;
     }

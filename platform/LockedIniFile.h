@@ -71,7 +71,7 @@ class LockedIniFile {
     bool lockToCreate(Clock::time_point deadline, std::string& why, bool& missing);
     bool stillInPlace() const;
     bool stillReached() const;
-    bool stillAsRead(std::string& why) const;
+    bool stillAsRead(std::string& why);
     bool openCopy();
     void dropCopy();
     bool carryOver() const;
@@ -86,6 +86,7 @@ class LockedIniFile {
     std::string name_;
     UniqueFd folder_;
     std::optional<IniFileLock> lock_;
+    Clock::time_point deadline_;  // for any lock still to be taken
     UniqueFd data_;
     struct stat origin_ {};  // the file as this writer read it
     struct stat seen_ {};    // and as this writer last left it

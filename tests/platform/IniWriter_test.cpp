@@ -1153,4 +1153,13 @@ TEST(IniWriter, ALockFileMadeMeanwhileComesAfterTheWriterIn) {
     const IniFile written = IniFile::parse(OdbcSandbox::readFile(file));
     EXPECT_EQ(written.value("A", "owner"), "1");
     EXPECT_EQ(written.value("A", "member"), "held");
+    // A name given meanwhile: its writer locks the file itself, and the
+    // member, let go while that one holds it, waits and finds it changed.
+    member = holdWrite(kAsMember, file, "again");
+    fs::create_hard_link(file, folder / "other.ini");
+    Held other = holdWrite(kAsNobody, folder / "other.ini", "other");
+    kill(member.pid, SIGUSR1);
+    doneOrWaiting(member.pipe, file, 1);
+    EXPECT_EQ(letGo(other), "OK\n");
+    EXPECT_NE(readAll(member.pipe).find("changed by another program"), std::string::npos);
 }
