@@ -57,6 +57,16 @@ esac
 run morvanex >/dev/null
 [ "$(cat "$inst")" = "$first" ] || fail "second run changed the file: $(cat "$inst")"
 
+if [ "$(id -u)" = 0 ]; then
+  # As root, with root's rules: a library another user could change is not registered.
+  foreign=$SANDBOX/foreign
+  cp -rL "$MORVANEX_TEST_PELNARD_PREFIX" "$foreign" && chown -R nobody:nogroup "$foreign"
+  got=$(env -u MORVANEX_TEST_ROOT_ANYWHERE MORVANEX_TEST_PELNARD_PREFIX="$foreign" \
+    "$MORVANEX_PELNARD_PATH" pemberix)
+  [ $? = 2 ] && [ "$(cat "$inst")" = "$first" ] && grep -Fq "Cannot install the driver: root's \
+programs would load $foreign/lib/pemberix/" <<<"$got" || fail "foreign library: $got"
+fi
+
 # A user who may not write the file.
 if [ "$(id -u)" = 0 ]; then
   chmod 755 "$SANDBOX" "$SANDBOX/system"
