@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# pelnard on sandbox ini files: its usage errors, a missing library, the entry it writes (the
-# same after a second run), and a run that cannot write: three messages,
-# each followed by the writer's reason, and exit status 2.
+# pelnard on sandbox ini files: its usage errors, a missing library or one root may
+# not register, the entry it writes (the same after a second run), and a run that
+# cannot write: three messages, each followed by the writer's reason, and exit status 2.
 # ctest-timeout: 60
 set -uo pipefail
 : "${MORVANEX_PELNARD_PATH:?MORVANEX_PELNARD_PATH not set}"
@@ -65,10 +65,7 @@ if [ "$(id -u)" = 0 ]; then
     "$MORVANEX_PELNARD_PATH" pemberix)
   [ $? = 2 ] && [ "$(cat "$inst")" = "$first" ] && grep -Fq "Cannot install the driver: root's \
 programs would load $foreign/lib/pemberix/" <<<"$got" || fail "foreign library: $got"
-fi
-
-# A user who may not write the file.
-if [ "$(id -u)" = 0 ]; then
+  # A user who may not write the file.
   chmod 755 "$SANDBOX" "$SANDBOX/system"
   chmod 444 "$inst"
   got=$(setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$MORVANEX_PELNARD_PATH" pemberix)
