@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# pelnard on sandbox ini files: its usage errors, a missing library or one root may
-# not register, the entry it writes (the same after a second run), and a run that
-# cannot write: three messages, each followed by the writer's reason, and exit status 2.
+# pelnard on sandbox ini files: its usage errors, a missing library, the entry it writes (the
+# same after a second run), and a run that cannot write: three messages,
+# each followed by the writer's reason, and exit status 2.
 # ctest-timeout: 60
 set -uo pipefail
 : "${MORVANEX_PELNARD_PATH:?MORVANEX_PELNARD_PATH not set}"
