@@ -7,9 +7,16 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/TrustedPath.h"
+
 namespace fs = std::filesystem;
 
 std::optional<fs::path> userLogFolder() {
+    // Root's files lie below /var/log alone; a folder made along a path of
+    // its environment would be made where another user's links lead.
+    if (TrustedPath::keepsRootRules()) {
+        return std::nullopt;
+    }
     fs::path state;
     if (const char* xdg = ::secure_getenv("XDG_STATE_HOME"); xdg != nullptr && xdg[0] == '/') {
         state = xdg;

@@ -10,6 +10,7 @@
 #include "platform/PreferenceFiles.h"
 #include "platform/PrivilegedRequestContract.h"
 #include "platform/ReplacedFile.h"
+#include "platform/TrustedPath.h"
 #include "platform/UniqueFd.h"
 
 namespace {
@@ -184,11 +185,19 @@ bool DriverPreferences::saveForUser() const {
     if (!folder) {
         return false;
     }
+    const std::string name = bundleIdentifier_ + ".plist";
+    std::string problem;
+    // Root's settings go only where root alone could have put the folder:
+    // never where another user's folder or link leads.
+    if (name.find('/') != std::string::npos ||
+        (TrustedPath::keepsRootRules() &&
+         TrustedPath::check(*folder / name, problem, TrustedPath::Need::Setting) != 0)) {
+        return false;
+    }
     std::error_code ignored;
     std::filesystem::create_directories(*folder, ignored);
     const UniqueFd directory(::open(folder->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const std::string name = bundleIdentifier_ + ".plist";
-    if (!directory.valid() || name.find('/') != std::string::npos) {
+    if (!directory.valid()) {
         return false;
     }
     const auto bytes = preference_files::read(*folder / name);

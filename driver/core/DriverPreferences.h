@@ -37,7 +37,9 @@ class DriverPreferences {
     // cause), or empty.
     const std::string& failure() const { return failure_; }
     // Writes every pending change into the user's own property list
-    // instead, which only this user's processes read.
+    // instead, which only this user's processes read. A process keeping
+    // root's rules writes it only where root alone could change it
+    // (TrustedPath) and makes no folder for it.
     bool saveForUser() const;
 
     std::string getTraceFile() const { return get("TraceFile"); }

@@ -57,8 +57,15 @@ esac
 run morvanex >/dev/null
 [ "$(cat "$inst")" = "$first" ] || fail "second run changed the file: $(cat "$inst")"
 
-# A user who may not write the file.
 if [ "$(id -u)" = 0 ]; then
+  # As root, with root's rules: a library another user could change is not registered.
+  foreign=$SANDBOX/foreign
+  cp -rL "$MORVANEX_TEST_PELNARD_PREFIX" "$foreign" && chown -R nobody:nogroup "$foreign"
+  got=$(env -u MORVANEX_TEST_ROOT_ANYWHERE MORVANEX_TEST_PELNARD_PREFIX="$foreign" \
+    "$MORVANEX_PELNARD_PATH" pemberix)
+  [ $? = 2 ] && [ "$(cat "$inst")" = "$first" ] && grep -Fq "Cannot install the driver: root's \
+programs would load $foreign/lib/pemberix/" <<<"$got" || fail "foreign library: $got"
+  # A user who may not write the file.
   chmod 755 "$SANDBOX" "$SANDBOX/system"
   chmod 444 "$inst"
   got=$(setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$MORVANEX_PELNARD_PATH" pemberix)

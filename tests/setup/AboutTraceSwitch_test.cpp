@@ -15,6 +15,7 @@
 #include "platform/InstallerFacade.h"
 #include "tests/setup/FakePrivilegedRunner.h"
 #include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace fs = std::filesystem;
 
@@ -172,6 +173,17 @@ TEST(AboutTraceSwitch, PlantedFilesAreNeitherFollowedNorUsed) {
         OdbcSandbox::writeFile(foreign, "");
         ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
         EXPECT_EQ(AboutTraceSwitch::openTraceFile(foreign), -1);
+        // Root keeping its rules makes no folder or file where another user's link leads.
+        const fs::path elsewhere = world.sandbox.root() / "elsewhere";
+        const fs::path link = world.sandbox.root() / "link";
+        fs::create_directory(elsewhere);
+        fs::create_directory_symlink(elsewhere, link);
+        const ScopedEnv state("XDG_STATE_HOME", (link / "state").c_str());
+        const ScopedEnv config("XDG_CONFIG_HOME", link.c_str());
+        const ScopedEnv rules("MORVANEX_TEST_ROOT_ANYWHERE", nullptr);
+        AboutTraceSwitch rootSwitch;
+        world.toggle(rootSwitch, 0);
+        EXPECT_TRUE(fs::is_empty(elsewhere));
     }
 }
 

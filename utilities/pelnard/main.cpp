@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "platform/InstallerFacade.h"
 #include "platform/OdbcPaths.h"
+#include "platform/TrustedPath.h"
 #include "utilities/pelnard/DriverTable.h"
 
 namespace {
@@ -69,14 +70,23 @@ std::string installPrefix() {
 }
 
 // A library that is not there would only fail at the first connection,
-// far from this cause.
+// far from this cause. Root's programs load what the system file names, so
+// root registers, as the helper does, only a library root alone can change.
 bool libraryInstalled(const std::string& path) {
     std::error_code error;
-    if (std::filesystem::is_regular_file(path, error)) {
-        return true;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        std::printf("Cannot install the driver: %s does not exist.\n", path.c_str());
+        return false;
     }
-    std::printf("Cannot install the driver: %s does not exist.\n", path.c_str());
-    return false;
+    std::string problem;
+    if (TrustedPath::keepsRootRules() && TrustedPath::check(path, problem) != 0) {
+        std::printf(
+            "Cannot install the driver: root's programs would load %s, which others than "
+            "root could change: %s.\n",
+            path.c_str(), problem.c_str());
+        return false;
+    }
+    return true;
 }
 
 // The refusal's text, then how the tool is called; status 1.
