@@ -39,7 +39,9 @@ helpers=$(pgrep -c -P "$ACTIVATOR" || true)
 [ "$helpers" -le 8 ] || fail "$helpers helpers for one user's connections"
 kill -0 "$HOLDER_PID" 2>/dev/null || fail "the user's connections ended before the cap was seen"
 expect_eq "inetd, root while a user is at the cap" "$(send as_root "$version")" "OK"
-kill "$HOLDER_PID" 2>/dev/null
+# The holder runs below the function's subshell.
+pkill -P "$HOLDER_PID" 2>/dev/null || true
+kill "$HOLDER_PID" 2>/dev/null || true
 wait "$HOLDER_PID" || true
 HOLDER_PID=
 for _ in $(seq 600); do [ "$(pgrep -c -P "$ACTIVATOR")" = 0 ] && break; sleep 0.1; done
