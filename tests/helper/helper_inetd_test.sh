@@ -9,7 +9,7 @@ set -euo pipefail
 # shellcheck source=/dev/null
 source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
 HOLDER=$(dirname "$MORVANEX_HELPER_CLIENT")/connection_holder
-trap 'world_destroy; for p in ${ACTIVATOR:-} ${HOLDER_PID:-}; do kill "$p" 2>/dev/null; done; true' EXIT
+trap 'world_destroy; for p in ${ACTIVATOR:-} ${HOLDER_PID:-}; do pkill -P "$p" 2>/dev/null; kill "$p" 2>/dev/null; done; true' EXIT
 helper_world
 # The runtime folder systemd would make: the per-user slots live there.
 mkdir -m 700 "$WORLD/run"

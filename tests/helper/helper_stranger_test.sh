@@ -7,7 +7,7 @@ set -euo pipefail
 # shellcheck source=/dev/null
 source "$MORVANEX_SOURCE_DIR/tests/helper/helper_support.sh"
 HOLDER=$(dirname "$MORVANEX_HELPER_CLIENT")/connection_holder
-trap 'world_destroy; [ -n "${HOLDER_PID:-}" ] && kill "$HOLDER_PID" 2>/dev/null; true' EXIT
+trap 'world_destroy; [ -n "${HOLDER_PID:-}" ] && pkill -P "$HOLDER_PID" 2>/dev/null; [ -n "${HOLDER_PID:-}" ] && kill "$HOLDER_PID" 2>/dev/null; true' EXIT
 CONNECTIONS=100
 MAX_PER_USER=8
 
