@@ -13,6 +13,7 @@
 
 #include "platform/OdbcPaths.h"
 #include "platform/ReplacedFile.h"
+#include "platform/TrustedPath.h"
 #include "platform/UniqueFd.h"
 
 namespace fs = std::filesystem;
@@ -246,6 +247,13 @@ SecretStore::Status FileSecretStore::findLocked(const std::string& service,
     if (dir.empty()) {
         return kIoError;
     }
+    std::string problem;
+    if (TrustedPath::keepsRootRules()) {
+        if (const int refused =
+                TrustedPath::check(dir / kFileName, problem, TrustedPath::Need::Setting)) {
+            return refused == ENOENT ? kItemNotFound : kIoError;
+        }
+    }
     UniqueFd directoryFd;
     Status status = openDirectory(dir, directoryFd);
     if (status != kSuccess) {
@@ -269,7 +277,11 @@ SecretStore::Status FileSecretStore::storeLocked(const std::string& service,
                                                  const std::string& account,
                                                  const std::string& secret) {
     const fs::path dir = directory();
-    if (dir.empty() || !makeDirectories(dir)) {
+    std::string problem;
+    // Root's secrets go only where root alone could have made the folder.
+    if (dir.empty() ||
+        !(TrustedPath::keepsRootRules() ? TrustedPath::makeFoldersFor(dir / kFileName, problem) == 0
+                                        : makeDirectories(dir))) {
         return kIoError;
     }
     UniqueFd directoryFd;

@@ -35,6 +35,26 @@ int TrustedPath::check(const fs::path& path, std::string& problem, Need need, ui
     return resolve(path, resolved, problem, need, alsoTrusted);
 }
 
+int TrustedPath::makeFoldersFor(const fs::path& file, std::string& problem) {
+    std::error_code error;
+    fs::path existing = file.parent_path();
+    while (!fs::exists(existing, error) && existing.has_relative_path()) {
+        existing = existing.parent_path();
+    }
+    if (const int refused = check(existing / file.filename(), problem, Need::Setting)) {
+        return refused;
+    }
+    fs::path partial = existing;
+    for (const fs::path& part : file.parent_path().lexically_relative(existing)) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            const int failed = errno;
+            return refuse(problem, "a folder on the way could not be made", failed);
+        }
+    }
+    return check(file, problem, Need::Setting);
+}
+
 int TrustedPath::resolve(const fs::path& path, fs::path& resolved, std::string& problem, Need need,
                          uid_t alsoTrusted) {
     if (!path.is_absolute()) {

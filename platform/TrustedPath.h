@@ -45,6 +45,10 @@ class TrustedPath {
 
     static int check(const std::filesystem::path& path, std::string& problem,
                      Need need = Need::Library, uid_t alsoTrusted = 0);
+    // Makes the missing folders on the way to `file`, a settings file of
+    // root's own (mode 0700), only below an existing folder root alone can
+    // change; 0 once `file` passes check as a setting.
+    static int makeFoldersFor(const std::filesystem::path& file, std::string& problem);
     // As check; `resolved` becomes the file every process opens by `path`:
     // absolute, with no link, "." or "..".
     static int resolve(const std::filesystem::path& path, std::filesystem::path& resolved,

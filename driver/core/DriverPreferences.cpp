@@ -62,23 +62,6 @@ std::string defaultDirectory() {
     return directory;
 }
 
-// Root's settings go only where root alone could have put the folder,
-// never where another user's folder or link leads: missing folders are
-// made only below one root alone can change.
-bool madeForRoot(const std::filesystem::path& folder, const std::string& name) {
-    std::error_code error;
-    std::filesystem::path existing = folder;
-    while (!std::filesystem::exists(existing, error) && existing.has_relative_path()) {
-        existing = existing.parent_path();
-    }
-    std::string problem;
-    if (TrustedPath::check(existing / name, problem, TrustedPath::Need::Setting) != 0) {
-        return false;
-    }
-    std::filesystem::create_directories(folder, error);
-    return TrustedPath::check(folder / name, problem, TrustedPath::Need::Setting) == 0;
-}
-
 }  // namespace
 
 DriverPreferences::DriverPreferences(std::string bundleIdentifier, std::string productName,
@@ -203,8 +186,12 @@ bool DriverPreferences::saveForUser() const {
         return false;
     }
     const std::string name = bundleIdentifier_ + ".plist";
+    // Root's settings go only where root alone could have put the folder,
+    // never where another user's folder or link leads.
+    std::string problem;
     if (name.find('/') != std::string::npos ||
-        (TrustedPath::keepsRootRules() && !madeForRoot(*folder, name))) {
+        (TrustedPath::keepsRootRules() &&
+         TrustedPath::makeFoldersFor(*folder / name, problem) != 0)) {
         return false;
     }
     std::error_code ignored;

@@ -7,11 +7,13 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/FileSecretStore.h"
 #include "platform/MemorySecretStore.h"
 #include "tests/support/OdbcSandbox.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -203,6 +205,25 @@ TEST(SecretStore, DefaultDirectoryFollowsTheEnvironment) {
         ASSERT_EQ(store.store("svc", "acct", "pw"), SecretStore::kSuccess) << c.dataHome;
         EXPECT_TRUE(fs::exists(expected / "secrets")) << c.dataHome;
     }
+}
+
+// Root keeping its rules makes no folder, and reads no secret, where a
+// folder others may change leads (here /tmp, through a link).
+TEST(SecretStore, RootStoresOnlyWhereRootAloneCouldChangeTheFolder) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root";
+    }
+    OdbcSandbox sandbox;
+    const fs::path elsewhere = sandbox.root() / "elsewhere";
+    fs::create_directory(elsewhere);
+    fs::create_directory_symlink(elsewhere, sandbox.root() / "link");
+    const ScopedEnv dataHome("XDG_DATA_HOME", (sandbox.root() / "link" / "data").c_str());
+    const ScopedEnv rules("MORVANEX_TEST_ROOT_ANYWHERE", nullptr);
+    FileSecretStore store;
+    EXPECT_EQ(store.store("svc", "acct", "pw"), SecretStore::kIoError);
+    std::string found;
+    EXPECT_NE(store.find("svc", "acct", found), SecretStore::kSuccess);
+    EXPECT_TRUE(fs::is_empty(elsewhere));
 }
 
 }  // namespace
