@@ -1,12 +1,14 @@
 #include "src/QuillmarkHelper/Caller.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
+
+#include "platform/UniqueFd.h"
 
 namespace {
 
@@ -14,17 +16,12 @@ constexpr int kMaxGroups = 1024;
 
 // Field 22 of /proc/PID/stat, counted after the command name, which may
 // itself hold blanks and parentheses.
-std::string processStartTime(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) {
-        return {};
-    }
-    const size_t nameEnd = line.rfind(')');
+std::string startTime(const std::string& stat) {
+    const size_t nameEnd = stat.rfind(')');
     if (nameEnd == std::string::npos) {
         return {};
     }
-    std::istringstream fields(line.substr(nameEnd + 1));
+    std::istringstream fields(stat.substr(nameEnd + 1));
     std::string field;
     // After the name come state (3) ... starttime (22).
     for (int index = 3; index <= 22; ++index) {
@@ -33,6 +30,48 @@ std::string processStartTime(pid_t pid) {
         }
     }
     return field;
+}
+
+// The effective uid on the "Uid:" line of /proc/PID/status (real,
+// effective, saved, file system), the one the kernel reports of a peer.
+std::optional<uid_t> effectiveUid(const std::string& status) {
+    std::istringstream lines(status);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("Uid:", 0) == 0) {
+            std::istringstream fields(line.substr(4));
+            unsigned long real = 0;
+            unsigned long effective = 0;
+            if (fields >> real >> effective) {
+                return static_cast<uid_t>(effective);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::string readAt(int folder, const char* name) {
+    const UniqueFd fd(::openat(folder, name, O_RDONLY | O_CLOEXEC));
+    std::string text;
+    char buffer[4096];
+    ssize_t got = 0;
+    while (fd.valid() && (got = ::read(fd.get(), buffer, sizeof buffer)) > 0) {
+        text.append(buffer, static_cast<size_t>(got));
+    }
+    return got < 0 ? std::string() : text;
+}
+
+// The start of the process `pid`, read at once and only while it is still
+// `uid`'s: a pid taken over by another user's process (the caller gone)
+// must not be put before polkit. Both files are read through one open
+// /proc/PID folder, which stays with the process it was opened for.
+std::string startOfUsersProcess(pid_t pid, uid_t uid) {
+    const UniqueFd folder(
+        ::open(("/proc/" + std::to_string(pid)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid()) {
+        return {};
+    }
+    const std::string start = startTime(readAt(folder.get(), "stat"));
+    return effectiveUid(readAt(folder.get(), "status")) == uid ? start : std::string();
 }
 
 }  // namespace
@@ -48,6 +87,7 @@ std::optional<Caller> Caller::ofPeer(int socketFd) {
     caller.pid = credentials.pid;
     caller.uid = credentials.uid;
     caller.gid = credentials.gid;
+    caller.start = startOfUsersProcess(credentials.pid, credentials.uid);
     std::vector<gid_t> groups(kMaxGroups);
     socklen_t groupBytes = static_cast<socklen_t>(groups.size() * sizeof(gid_t));
     if (getsockopt(socketFd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &groupBytes) != 0) {
@@ -79,11 +119,7 @@ std::optional<Caller> Caller::ofUser(uid_t uid) {
 }
 
 std::string Caller::processSubject() const {
-    if (pid <= 0) {
-        return {};
-    }
-    const std::string start = processStartTime(pid);
-    if (start.empty()) {
+    if (pid <= 0 || start.empty()) {
         return {};
     }
     return std::to_string(pid) + "," + start + "," + std::to_string(uid);

@@ -13,6 +13,9 @@ struct Caller {
     uid_t uid = 0;
     gid_t gid = 0;
     std::vector<gid_t> groups;  // supplementary groups
+    // The peer's start time, read when it was accepted while its process
+    // was still the uid's; empty when not.
+    std::string start;
 
     static std::optional<Caller> ofPeer(int socketFd);
     static std::optional<Caller> ofUser(uid_t uid);

@@ -1,9 +1,13 @@
 // The checks a request passes before the helper writes anything: the
 // connection-string items with braced values, names, keys and values, the
 // libraries and trace files of system files, and the parser's refusals of
-// binary, NUL and deep texts and of control characters at any depth.
+// binary, NUL and deep texts and of control characters at any depth; and
+// the caller whose process polkit is asked about.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,6 +15,9 @@
 
 #include "authentication/src/HelperRequest.h"
 #include "authentication/src/RequestValidation.h"
+#include "platform/LocalSocket.h"
+#include "platform/UniqueFd.h"
+#include "src/QuillmarkHelper/Caller.h"
 #include "tests/support/OdbcSandbox.h"
 
 using namespace request_validation;
@@ -165,6 +172,44 @@ TEST(HelperRequestParse, RefusedTexts) {
     ASSERT_TRUE(parsed.request);
     EXPECT_EQ(parsed.request->string("Request"), "Add");
     EXPECT_FALSE(parsed.request->string("N"));  // not text reads as absent
+}
+
+// What polkit is asked about: the peer's process as it was accepted, and
+// nothing once that process is no longer the uid the kernel reported (as
+// when the caller left and its pid went to another user's process).
+TEST(Caller, PolkitSubjectOnlyWhileThePeerIsStillItsUid) {
+    ASSERT_EQ(::geteuid(), 0u) << "the peer changes user";
+    for (const bool changesUser : {false, true}) {
+        OdbcSandbox sandbox;
+        const std::string path = (sandbox.root() / "s").string();
+        const UniqueFd listener = local_socket::stream();
+        ASSERT_TRUE(local_socket::bindTo(listener.get(), path) && ::listen(listener.get(), 1) == 0);
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t peer = ::fork();
+        if (peer == 0) {
+            const UniqueFd fd = local_socket::stream();
+            const bool connected = local_socket::connectTo(fd.get(), path);
+            if (!connected || (changesUser && ::setresuid(65534, 65534, 65534) != 0)) {
+                _exit(1);
+            }
+            char byte = 0;
+            (void)!::write(ready[1], &byte, 1);
+            ::pause();  // until the test is done
+            _exit(0);
+        }
+        char byte = 0;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        const UniqueFd accepted(::accept(listener.get(), nullptr, nullptr));
+        const std::optional<Caller> caller = Caller::ofPeer(accepted.get());
+        ::kill(peer, SIGKILL);
+        ::waitpid(peer, nullptr, 0);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        ASSERT_TRUE(caller);
+        EXPECT_EQ(caller->uid, 0u);
+        EXPECT_EQ(caller->processSubject().empty(), changesUser) << caller->processSubject();
+    }
 }
 
 }  // namespace
