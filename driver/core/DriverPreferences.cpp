@@ -189,13 +189,15 @@ bool DriverPreferences::saveForUser() const {
     // Root's settings go only where root alone could have put the folder,
     // never where another user's folder or link leads.
     std::string problem;
-    if (name.find('/') != std::string::npos ||
-        (TrustedPath::keepsRootRules() &&
-         TrustedPath::makeFoldersFor(*folder / name, problem) != 0)) {
+    std::error_code ignored;
+    if (name.find('/') != std::string::npos) {
         return false;
     }
-    std::error_code ignored;
-    std::filesystem::create_directories(*folder, ignored);
+    if (!TrustedPath::keepsRootRules()) {
+        std::filesystem::create_directories(*folder, ignored);
+    } else if (TrustedPath::makeFoldersFor(*folder / name, problem) != 0) {
+        return false;
+    }
     const UniqueFd directory(::open(folder->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!directory.valid()) {
         return false;

@@ -6,13 +6,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <sstream>
 
+#include "platform/DescriptorIo.h"
 #include "platform/UniqueFd.h"
 
 namespace {
 
 constexpr int kMaxGroups = 1024;
+// /proc files of one process: never waited on, and a few kilobytes.
+constexpr size_t kMaxProcFile = 65536;
+constexpr std::chrono::seconds kProcRead{5};
 
 // Field 22 of /proc/PID/stat, counted after the command name, which may
 // itself hold blanks and parentheses.
@@ -52,12 +57,11 @@ std::optional<uid_t> effectiveUid(const std::string& status) {
 std::string readAt(int folder, const char* name) {
     const UniqueFd fd(::openat(folder, name, O_RDONLY | O_CLOEXEC));
     std::string text;
-    char buffer[4096];
-    ssize_t got = 0;
-    while (fd.valid() && (got = ::read(fd.get(), buffer, sizeof buffer)) > 0) {
-        text.append(buffer, static_cast<size_t>(got));
-    }
-    return got < 0 ? std::string() : text;
+    const bool read =
+        fd.valid() &&
+        descriptor_io::readToEnd(fd.get(), kMaxProcFile, descriptor_io::deadlineAfter(kProcRead),
+                                 text) == descriptor_io::Result::Ok;
+    return read ? text : std::string();
 }
 
 // The start of the process `pid`, read at once and only while it is still
