@@ -505,6 +505,11 @@ bool IniFileLock::onFile(int fd, Clock::time_point deadline, bool shared) {
     return false;
 }
 
+// The file's own lock is the one every name of the file shares.
+bool IniFileLock::ownLockWanted(int data, const struct stat& status) {
+    return readersMayWrite(data, status) || status.st_nlink > 1;
+}
+
 IniFileLock::Result IniFileLock::take(int folder, const std::string& name, const fs::path& path,
                                       int data, const struct stat& status,
                                       Clock::time_point deadline, std::optional<IniFileLock>& lock,
@@ -517,7 +522,7 @@ IniFileLock::Result IniFileLock::take(int folder, const std::string& name, const
                   data,
                   shapeFor(data, status),
                   self == 0 || status.st_uid == self,
-                  readersMayWrite(data, status) || status.st_nlink > 1,
+                  ownLockWanted(data, status),
                   deadline,
                   lock,
                   why};
@@ -585,7 +590,7 @@ bool IniFileLock::keep(int data, const struct stat& status, Clock::time_point de
     if (!file_.valid() || ::fstat(file_.get(), &held) != 0 || held.st_uid != status.st_uid) {
         return false;
     }
-    onData_ = shared_ || readersMayWrite(data, status) || status.st_nlink > 1;
+    onData_ = shared_ || ownLockWanted(data, status);
     return !onData_ || onFile(data, deadline);
 }
 

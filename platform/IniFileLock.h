@@ -53,6 +53,9 @@ class IniFileLock {
     // Whether everyone who may read the file open on `fd` may write it too,
     // so that a lock on the file itself is held by writers only.
     static bool readersMayWrite(int fd, const struct stat& status);
+    // Whether writers lock the file open on `data` itself too: where its
+    // readers may write it, or it has a second name.
+    static bool ownLockWanted(int data, const struct stat& status);
 
     // Takes the lock of the file `path`, named `name` in the folder open
     // on `folder` and open for writing on `data` (`status` its state).
